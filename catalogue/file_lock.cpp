@@ -1,0 +1,195 @@
+#include "catalogue/file_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <unordered_map>
+
+#include "catalogue/io_error.h"
+
+namespace kelvarn {
+namespace {
+
+std::mutex& mutexFor(const std::string& path) {
+    static std::mutex registryMutex;
+    static std::unordered_map<std::string, std::unique_ptr<std::mutex>> registry;
+    std::lock_guard<std::mutex> hold(registryMutex);
+    auto& slot = registry[path];
+    if (!slot) {
+        slot = std::make_unique<std::mutex>();
+    }
+    return *slot;
+}
+
+bool sameFile(int fd, const std::string& path) {
+    struct stat opened {};
+    struct stat named {};
+    if (fstat(fd, &opened) != 0 || stat(path.c_str(), &named) != 0) {
+        return false;
+    }
+    return opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+std::string folderOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+LockedFile::LockedFile(std::string path, int flags, Lock lock, mode_t mode)
+    : path_(std::move(path)), guard_(mutexFor(path_)) {
+    for (;;) {
+        fd_ = ::open(path_.c_str(), flags | O_CLOEXEC, mode);
+        if (fd_ < 0) {
+            fail(errno);
+        }
+        int rc;
+        do {
+            rc = ::flock(fd_, lock == Lock::Shared ? LOCK_SH : LOCK_EX);
+        } while (rc != 0 && errno == EINTR);
+        if (rc != 0) {
+            int err = errno;
+            ::close(fd_);
+            fd_ = -1;
+            fail(err);
+        }
+        if (sameFile(fd_, path_)) {
+            return;
+        }
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+LockedFile::~LockedFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);  // closing drops the flock
+    }
+}
+
+void LockedFile::fail(int err) const {
+    throw IoError::fromErrno(path_, err);
+}
+
+std::uint64_t LockedFile::size() const {
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) {
+        fail(errno);
+    }
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::size_t LockedFile::readUpTo(void* buffer, std::size_t length, std::uint64_t offset) const {
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < length) {
+        ssize_t got = ::pread(fd_, out + done, length - done, static_cast<off_t>(offset + done));
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            fail(errno);
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+void LockedFile::readAt(void* buffer, std::size_t length, std::uint64_t offset) const {
+    if (readUpTo(buffer, length, offset) != length) {
+        throw IoError(path_, kReadBeyondEnd);
+    }
+}
+
+std::string LockedFile::readAll() const {
+    std::string contents(size(), '\0');
+    contents.resize(readUpTo(contents.data(), contents.size(), 0));
+    return contents;
+}
+
+void LockedFile::writeAt(const void* buffer, std::size_t length, std::uint64_t offset) {
+    const auto* in = static_cast<const char*>(buffer);
+    std::size_t done = 0;
+    while (done < length) {
+        ssize_t put = ::pwrite(fd_, in + done, length - done, static_cast<off_t>(offset + done));
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            fail(errno);
+        }
+        done += static_cast<std::size_t>(put);
+    }
+}
+
+void LockedFile::sync() {
+    if (::fsync(fd_) != 0) {
+        fail(errno);
+    }
+}
+
+void replaceFileContents(const std::string& path, std::string_view contents) {
+    std::string temp = path + ".XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        throw IoError::fromErrno(path, errno);
+    }
+    auto abandon = [&](int err) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        throw IoError::fromErrno(path, err);
+    };
+    struct stat old {};
+    mode_t mode = 0644;
+    if (stat(path.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    }
+    if (::fchmod(fd, mode) != 0) {
+        abandon(errno);
+    }
+    std::size_t done = 0;
+    while (done < contents.size()) {
+        ssize_t put = ::write(fd, contents.data() + done, contents.size() - done);
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            abandon(errno);
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    if (::fsync(fd) != 0) {
+        abandon(errno);
+    }
+    if (::close(fd) != 0) {
+        int err = errno;
+        ::unlink(temp.c_str());
+        throw IoError::fromErrno(path, err);
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        int err = errno;
+        ::unlink(temp.c_str());
+        throw IoError::fromErrno(path, err);
+    }
+    // The rename is durable only once the folder itself is synced.
+    int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+bool fileExists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace kelvarn

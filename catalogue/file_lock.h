@@ -1,0 +1,55 @@
+// Every operation on a data file runs as a unit: a mutex per file inside the process and an
+// advisory flock across processes, so the window, its workers and a kelvarn-cli started on the
+// same folder never interleave their reads and writes.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace kelvarn {
+
+class LockedFile {
+public:
+    enum class Lock { Shared, Exclusive };
+
+    // Opens `path` with the open(2) flags given and locks it; throws IoError when it cannot be
+    // opened. A file replaced by a rename while we waited for the lock is opened again, so the
+    // lock always guards the file that the path names.
+    LockedFile(std::string path, int flags, Lock lock, mode_t mode = 0644);
+    ~LockedFile();
+
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    int fd() const { return fd_; }
+
+    std::uint64_t size() const;
+    // Reads exactly `length` bytes; a short read is "Read beyond end of file".
+    void readAt(void* buffer, std::size_t length, std::uint64_t offset) const;
+    // Reads up to `length` bytes and returns how many there were.
+    std::size_t readUpTo(void* buffer, std::size_t length, std::uint64_t offset) const;
+    std::string readAll() const;
+    void writeAt(const void* buffer, std::size_t length, std::uint64_t offset);
+    void sync();
+
+private:
+    [[noreturn]] void fail(int err) const;
+
+    std::string path_;
+    std::unique_lock<std::mutex> guard_;
+    int fd_ = -1;
+};
+
+// Replaces the file at `path` with `contents` as one step: a temporary file in the same folder is
+// written, synced and renamed over the target, so a crash leaves either the old or the new file.
+// The caller holds the target's LockedFile. Throws IoError naming `path`.
+void replaceFileContents(const std::string& path, std::string_view contents);
+
+bool fileExists(const std::string& path);
+
+}  // namespace kelvarn

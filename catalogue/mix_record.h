@@ -1,0 +1,53 @@
+// The 176-byte catalogue record, byte for byte as Base.vlt stores it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kelvarn {
+
+inline constexpr std::size_t kRecordSize = 176;
+using RecordBytes = std::array<unsigned char, kRecordSize>;
+
+// Capacities of the short strings (a length byte, then at most this many characters).
+inline constexpr std::size_t kIdCapacity = 6;
+inline constexpr std::size_t kAuthorCapacity = 50;
+inline constexpr std::size_t kTitleCapacity = 50;
+inline constexpr std::size_t kEmailCapacity = 30;
+
+// Text fields hold Windows-1251 bytes, never more than their capacity.
+struct MixRecord {
+    std::string Id;
+    std::string Author;
+    std::string Title;
+    std::string Email;
+    std::uint8_t Style = 0;
+    std::uint8_t HasFile = 0;
+    std::int32_t Size = 0;
+    double AddedDate = 0;
+    double AddedTime = 0;
+    std::uint8_t Rating = 0;
+    std::uint8_t InRecycleBin = 0;
+    std::uint8_t IsFavourite = 0;
+
+    bool operator==(const MixRecord&) const = default;
+};
+
+// Reads every field within its capacity: a length byte above the capacity reads as the capacity,
+// and the bytes after the text are ignored.
+MixRecord decodeRecord(const unsigned char* bytes);
+
+// Writes the record's fields over `bytes`. Texts longer than their field are cut to its capacity;
+// the bytes past a text and the padding keep what they held, as an update in place requires.
+void encodeRecordInto(const MixRecord& record, unsigned char* bytes);
+
+// The record on a zeroed buffer, as an append writes it.
+RecordBytes encodeRecord(const MixRecord& record);
+
+// The text as a field of `capacity` stores it.
+std::string_view cutToCapacity(std::string_view text, std::size_t capacity);
+
+}  // namespace kelvarn

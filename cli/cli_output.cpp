@@ -1,0 +1,73 @@
+#include "cli/cli_output.h"
+
+#include <array>
+
+#include "catalogue/cp1251.h"
+
+namespace kelvarn::cli {
+namespace {
+
+constexpr std::size_t kFlushAt = 1 << 20;
+
+// UTF-8 of every byte, built once: a cell is converted by table lookups alone.
+struct Utf8Table {
+    std::array<std::array<char, 4>, 256> bytes{};
+    std::array<unsigned char, 256> lengths{};
+    Utf8Table() {
+        for (int b = 0; b < 256; ++b) {
+            std::string utf8 = cp1251ToUtf8Printable(std::string(1, static_cast<char>(b)));
+            lengths[b] = static_cast<unsigned char>(utf8.size());
+            std::copy(utf8.begin(), utf8.end(), bytes[b].begin());
+        }
+    }
+};
+
+const Utf8Table& utf8Table() {
+    static const Utf8Table table;
+    return table;
+}
+
+}  // namespace
+
+void TableWriter::appendCell(std::string_view cp1251) {
+    const Utf8Table& table = utf8Table();
+    for (char c : cp1251) {
+        auto b = static_cast<unsigned char>(c);
+        buffer_.append(table.bytes[b].data(), table.lengths[b]);
+    }
+}
+
+void TableWriter::endLine() {
+    buffer_.push_back('\n');
+    if (buffer_.size() >= kFlushAt) {
+        flush();
+    }
+}
+
+void TableWriter::flush() {
+    if (!buffer_.empty()) {
+        std::fwrite(buffer_.data(), 1, buffer_.size(), out_);
+        buffer_.clear();
+    }
+    std::fflush(out_);
+}
+
+void TableWriter::recordGrid(const RecordGrid& grid) {
+    row(GridHeaders());
+    std::array<std::string_view, kGridColumns> cells;
+    for (int r = 1; r < grid.rowCount(); ++r) {
+        if (!grid.isRecordRow(r)) {
+            continue;
+        }
+        for (int c = 0; c < kGridColumns; ++c) {
+            cells[c] = grid.cell(c, r);
+        }
+        row(cells);
+    }
+}
+
+void printError(std::string_view message) {
+    std::fprintf(stderr, "kelvarn-cli: %.*s\n", static_cast<int>(message.size()), message.data());
+}
+
+}  // namespace kelvarn::cli

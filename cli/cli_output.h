@@ -1,0 +1,48 @@
+// What kelvarn-cli prints: UTF-8 tables, one row a line, cells separated by TAB.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "catalogue/record_grid.h"
+
+namespace kelvarn::cli {
+
+// Buffers output and writes it in large blocks; a full table of a million rows is one pass.
+class TableWriter {
+public:
+    explicit TableWriter(std::FILE* out) : out_(out) {}
+    ~TableWriter() { flush(); }
+
+    // A row of Windows-1251 cells: control bytes print as spaces, so a cell never breaks a line.
+    template <typename Cells>
+    void row(const Cells& cells) {
+        bool first = true;
+        for (std::string_view cell : cells) {
+            if (!first) {
+                buffer_.push_back('\t');
+            }
+            first = false;
+            appendCell(cell);
+        }
+        endLine();
+    }
+
+    // The grid's records (rows naming a record), headers first.
+    void recordGrid(const RecordGrid& grid);
+
+    void flush();
+
+private:
+    void appendCell(std::string_view cp1251);
+    void endLine();
+
+    std::FILE* out_;
+    std::string buffer_;
+};
+
+// "kelvarn-cli: " + message on stderr.
+void printError(std::string_view message);
+
+}  // namespace kelvarn::cli

@@ -1,0 +1,28 @@
+// The commands of kelvarn-cli, each a window action run headless over the core.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kelvarn::cli {
+
+// Exit statuses.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitRefused = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitIo = 3;
+
+struct Context {
+    std::string folder;  // the program folder, with its trailing "/"
+    std::string site;    // --site, when given
+};
+
+// Thrown for a command line that does not fit; main prints it with the usage and exits 2.
+struct UsageError {
+    std::string message;
+};
+
+// Arguments are UTF-8 as typed; each command converts what it stores.
+int runList(const Context& context, const std::vector<std::string>& args);
+
+}  // namespace kelvarn::cli

@@ -1,0 +1,80 @@
+// kelvarn-cli: the catalogue's window actions, headless, over the same core as the windows.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "catalogue/cp1251.h"
+#include "catalogue/io_error.h"
+#include "catalogue/program_folder.h"
+#include "catalogue/site_address.h"
+#include "cli/cli_output.h"
+#include "cli/commands.h"
+
+namespace {
+
+using namespace kelvarn::cli;
+
+constexpr const char* kUsage =
+    "usage: kelvarn-cli [--data-dir DIR] [--site URL] COMMAND [ARGS...]\n"
+    "commands:\n"
+    "  list [catalogue|favourites|recycle] [--style NAME]\n";
+
+int usage(const std::string& message) {
+    if (!message.empty()) {
+        printError(message);
+    }
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+}
+
+int dispatch(const Context& context, const std::string& command,
+             const std::vector<std::string>& args) {
+    if (command == "list") {
+        return runList(context, args);
+    }
+    throw UsageError{"unknown command: " + command};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Context context;
+    std::string dataDir;
+    std::vector<std::string> words;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (!kelvarn::utf8ToCp1251(arg)) {
+            return usage("argument is not valid UTF-8");
+        }
+        bool global = words.empty() && (arg == "--data-dir" || arg == "--site");
+        if (global) {
+            if (i + 1 >= argc) {
+                return usage(arg + " needs a value");
+            }
+            (arg == "--data-dir" ? dataDir : context.site) = argv[++i];
+        } else {
+            words.push_back(std::move(arg));
+        }
+    }
+    if (words.empty()) {
+        return usage("");
+    }
+    if (!dataDir.empty()) {
+        kelvarn::setProgramFolder(dataDir);
+    }
+    context.folder = kelvarn::ProgramFolder();
+    if (!context.site.empty()) {
+        context.site = kelvarn::normalizeSiteAddress(context.site);
+    }
+    try {
+        return dispatch(context, words.front(), {words.begin() + 1, words.end()});
+    } catch (const UsageError& e) {
+        return usage(e.message);
+    } catch (const kelvarn::IoError& e) {
+        printError(e.what());
+        return kExitIo;
+    } catch (const std::exception& e) {
+        printError(e.what());
+        return kExitIo;
+    }
+}

@@ -1,0 +1,51 @@
+// Shared pieces of the tests: a temporary program folder, file bytes, records, the CLI.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "catalogue/mix_record.h"
+
+namespace kelvarn::test {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    // The folder with its trailing "/".
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + name; }
+
+private:
+    std::string path_;
+};
+
+std::string readBytes(const std::string& path);
+void writeBytes(const std::string& path, const std::string& bytes);
+
+// A record with every field set, text fields in Windows-1251.
+MixRecord sampleRecord(const std::string& id, std::uint8_t style = 0, double addedDate = 45000);
+
+// Writes records as a Base.vlt.
+void writeCatalogue(const std::string& path, const std::vector<MixRecord>& records);
+
+struct CommandResult {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// Runs kelvarn-cli with the arguments and collects its output.
+CommandResult runCli(const std::vector<std::string>& args);
+
+// Runs `body` in a child process that cannot override file permissions (as root it drops to an
+// unprivileged user), and returns the child's exit status. Lets tests see refused writes even
+// when the suite runs as root.
+int runUnprivileged(const std::function<int()>& body);
+
+}  // namespace kelvarn::test
