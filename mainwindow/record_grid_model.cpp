@@ -1,26 +1,8 @@
 #include "mainwindow/record_grid_model.h"
 
-#include <array>
-
-#include "catalogue/cp1251.h"
+#include "mainwindow/window_util.h"
 
 namespace kelvarn {
-
-QString fromCp1251(std::string_view bytes) {
-    static const std::array<QChar, 256> table = [] {
-        std::array<QChar, 256> t{};
-        for (int b = 0; b < 256; ++b) {
-            t[b] = QChar(static_cast<char16_t>(cp1251ToUnicode(static_cast<unsigned char>(b))));
-        }
-        return t;
-    }();
-    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (char c : bytes) {
-        *out++ = table[static_cast<unsigned char>(c)];
-    }
-    return text;
-}
 
 RecordGridModel::RecordGridModel(const RecordGrid& grid, QObject* parent)
     : QAbstractTableModel(parent), grid_(grid) {}

@@ -8,8 +8,6 @@
 
 namespace kelvarn {
 
-QString fromCp1251(std::string_view bytes);
-
 class RecordGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:

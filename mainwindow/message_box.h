@@ -1,0 +1,33 @@
+// Every message box of the program goes through here. Tests switch the boxes to scripted mode:
+// nothing is shown, each box is recorded, and questions get the answer set beforehand.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace kelvarn {
+
+class MessageBox {
+public:
+    // The error box for a failed file operation or any other error that stops a command.
+    static void error(QWidget* parent, const QString& text);
+    static void information(QWidget* parent, const QString& title, const QString& text);
+    static QMessageBox::StandardButton question(QWidget* parent, const QString& title,
+                                                const QString& text,
+                                                QMessageBox::StandardButtons buttons);
+
+    static void setScripted(bool scripted);
+    static void setNextAnswer(QMessageBox::StandardButton answer);
+    // "title: text" of every box since the last call, oldest first.
+    static QStringList takeShown();
+
+private:
+    static QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon,
+                                            const QString& title, const QString& text,
+                                            QMessageBox::StandardButtons buttons);
+};
+
+}  // namespace kelvarn

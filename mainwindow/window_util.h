@@ -1,0 +1,21 @@
+// Small things the windows share: showing a secondary window, texts from the data files.
+#pragma once
+
+#include <QString>
+#include <string_view>
+
+class QWidget;
+
+namespace kelvarn {
+
+// Shows a modeless secondary window centred over `owner` the first time, and brings it forward
+// when it is already shown.
+void showCentredOver(QWidget* window, const QWidget* owner);
+
+// Windows-1251 bytes as text for the screen.
+QString fromCp1251(std::string_view bytes);
+
+// Screen text as Windows-1251 bytes; a character without a byte becomes "?".
+std::string toCp1251(const QString& text);
+
+}  // namespace kelvarn
