@@ -61,7 +61,7 @@ std::uint32_t CatalogueFile::append(const MixRecord& record) {
 
 void CatalogueFile::forEach(
     const std::function<void(std::uint32_t count)>& started,
-    const std::function<void(std::uint32_t number, const MixRecord&)>& visit) const {
+    const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const {
     std::uint32_t total = count();
     if (started) {
         started(total);
@@ -76,7 +76,7 @@ void CatalogueFile::forEach(
         }
         for (std::uint32_t i = 0; i < wanted; ++i) {
             visit(first + i,
-                  decodeRecord(block.data() + static_cast<std::size_t>(i) * kRecordSize));
+                  decodeRecordView(block.data() + static_cast<std::size_t>(i) * kRecordSize));
         }
     }
 }

@@ -30,11 +30,13 @@ public:
     // number, the old count + 1.
     std::uint32_t append(const MixRecord& record);
 
-    // Calls `visit` for every record in file order with its number. Reads in blocks, each under
+    // Calls `visit` for every record in file order with its number; the view is valid during
+    // the call only. Reads in blocks, each under
     // the file's lock, so a long pass never keeps other writers waiting. `started` gets the count
     // before the first record.
-    void forEach(const std::function<void(std::uint32_t count)>& started,
-                 const std::function<void(std::uint32_t number, const MixRecord&)>& visit) const;
+    void forEach(
+        const std::function<void(std::uint32_t count)>& started,
+        const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const;
 
 private:
     std::string path_;

@@ -7,10 +7,10 @@ namespace {
 
 // Appends a record during a load: the record takes the blank row at the end and a new blank row
 // stays below it until the load trims it.
-void appendLoaded(RecordGrid& grid, int& count, std::uint32_t number, const MixRecord& record) {
+void appendLoaded(RecordGrid& grid, int& count, std::uint32_t number, const MixRecordView& record) {
     ++count;
     grid.setRowCount(count + 2);
-    RecordToRow(grid, count, number, record);
+    grid.setRow(count, RecordToRow(number, record));
 }
 
 void trimBlankRow(RecordGrid& grid, int count) {
@@ -38,7 +38,7 @@ ViewFilter viewFilterFor(bool onlyNew, bool notDownloaded, const Settings& setti
     return ViewFilter{onlyNew, notDownloaded, settings.read(keys::Day), today};
 }
 
-bool SortBase(const MixRecord& record, const ViewFilter& filter) {
+bool SortBase(const MixRecordView& record, const ViewFilter& filter) {
     bool isNew = filter.today - record.AddedDate < static_cast<double>(filter.days) + 1;
     bool notDownloaded = record.HasFile == 0;
     return (!filter.onlyNew || isNew) && (!filter.notDownloaded || notDownloaded);
@@ -62,7 +62,7 @@ void ReadBase(const CatalogueFile& file, const ViewFilter& filter, CatalogueView
                     observer->loadStarted(count);
                 }
             },
-            [&](std::uint32_t number, const MixRecord& record) {
+            [&](std::uint32_t number, const MixRecordView& record) {
                 if (record.InRecycleBin != 0) {
                     appendLoaded(views.Recucled, inRecucled, number, record);
                 } else if (record.IsFavourite != 0) {

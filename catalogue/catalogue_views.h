@@ -35,7 +35,7 @@ struct ViewFilter {
 ViewFilter viewFilterFor(bool onlyNew, bool notDownloaded, const Settings& settings, double today);
 
 // Whether a record of the catalogue view goes into `Table`.
-bool SortBase(const MixRecord& record, const ViewFilter& filter);
+bool SortBase(const MixRecordView& record, const ViewFilter& filter);
 
 // What a load reports as it goes; the window shows its splash progress bar and paces the load.
 class LoadObserver {

@@ -22,9 +22,9 @@ constexpr std::size_t kRatingAt = 168;
 constexpr std::size_t kRecycleAt = 169;
 constexpr std::size_t kFavouriteAt = 170;
 
-std::string readShortString(const unsigned char* field, std::size_t capacity) {
+std::string_view readShortString(const unsigned char* field, std::size_t capacity) {
     std::size_t length = std::min<std::size_t>(field[0], capacity);
-    return std::string(reinterpret_cast<const char*>(field + 1), length);
+    return std::string_view(reinterpret_cast<const char*>(field + 1), length);
 }
 
 void writeShortString(unsigned char* field, std::size_t capacity, std::string_view text) {
@@ -51,8 +51,8 @@ std::string_view cutToCapacity(std::string_view text, std::size_t capacity) {
     return text.substr(0, std::min(text.size(), capacity));
 }
 
-MixRecord decodeRecord(const unsigned char* bytes) {
-    MixRecord r;
+MixRecordView decodeRecordView(const unsigned char* bytes) {
+    MixRecordView r;
     r.Id = readShortString(bytes + kIdAt, kIdCapacity);
     r.Author = readShortString(bytes + kAuthorAt, kAuthorCapacity);
     r.Title = readShortString(bytes + kTitleAt, kTitleCapacity);
@@ -66,6 +66,30 @@ MixRecord decodeRecord(const unsigned char* bytes) {
     r.InRecycleBin = bytes[kRecycleAt];
     r.IsFavourite = bytes[kFavouriteAt];
     return r;
+}
+
+MixRecord toRecord(const MixRecordView& v) {
+    return MixRecord{std::string(v.Id),
+                     std::string(v.Author),
+                     std::string(v.Title),
+                     std::string(v.Email),
+                     v.Style,
+                     v.HasFile,
+                     v.Size,
+                     v.AddedDate,
+                     v.AddedTime,
+                     v.Rating,
+                     v.InRecycleBin,
+                     v.IsFavourite};
+}
+
+MixRecordView viewOf(const MixRecord& r) {
+    return MixRecordView{r.Id,   r.Author,    r.Title,     r.Email,  r.Style,        r.HasFile,
+                         r.Size, r.AddedDate, r.AddedTime, r.Rating, r.InRecycleBin, r.IsFavourite};
+}
+
+MixRecord decodeRecord(const unsigned char* bytes) {
+    return toRecord(decodeRecordView(bytes));
 }
 
 void encodeRecordInto(const MixRecord& r, unsigned char* bytes) {

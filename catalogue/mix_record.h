@@ -36,6 +36,27 @@ struct MixRecord {
     bool operator==(const MixRecord&) const = default;
 };
 
+// A record read in place: the texts point into the bytes it was decoded from, so a pass over
+// the whole file allocates nothing per record.
+struct MixRecordView {
+    std::string_view Id;
+    std::string_view Author;
+    std::string_view Title;
+    std::string_view Email;
+    std::uint8_t Style = 0;
+    std::uint8_t HasFile = 0;
+    std::int32_t Size = 0;
+    double AddedDate = 0;
+    double AddedTime = 0;
+    std::uint8_t Rating = 0;
+    std::uint8_t InRecycleBin = 0;
+    std::uint8_t IsFavourite = 0;
+};
+
+MixRecordView decodeRecordView(const unsigned char* bytes);
+MixRecord toRecord(const MixRecordView& view);
+MixRecordView viewOf(const MixRecord& record);
+
 // Reads every field within its capacity: a length byte above the capacity reads as the capacity,
 // and the bytes after the text are ignored.
 MixRecord decodeRecord(const unsigned char* bytes);

@@ -96,7 +96,7 @@ void SetGridHeaders(RecordGrid& grid) {
     grid.setRow(0, GridRow(GridHeaders()));
 }
 
-GridRow RecordToRow(std::uint32_t number, const MixRecord& record) {
+GridRow RecordToRow(std::uint32_t number, const MixRecordView& record) {
     char numberText[12], sizeText[12], ratingText[4], dateText[16], timeText[16];
     auto decimal = [](char* out, std::size_t room, auto value) {
         return std::string_view(
@@ -115,6 +115,10 @@ GridRow RecordToRow(std::uint32_t number, const MixRecord& record) {
         decimal(ratingText, sizeof ratingText, static_cast<unsigned>(record.Rating)),
         FileFlagText(record.HasFile),
     });
+}
+
+GridRow RecordToRow(std::uint32_t number, const MixRecord& r) {
+    return RecordToRow(number, viewOf(r));
 }
 
 void RecordToRow(RecordGrid& grid, int row, std::uint32_t number, const MixRecord& record) {

@@ -84,6 +84,7 @@ void SetGridHeaders(RecordGrid& grid);
 const std::array<std::string_view, kGridColumns>& GridHeaders();
 
 // The eleven cell texts of a record shown under `number`.
+GridRow RecordToRow(std::uint32_t number, const MixRecordView& record);
 GridRow RecordToRow(std::uint32_t number, const MixRecord& record);
 void RecordToRow(RecordGrid& grid, int row, std::uint32_t number, const MixRecord& record);
 

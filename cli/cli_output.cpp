@@ -31,9 +31,21 @@ const Utf8Table& utf8Table() {
 
 void TableWriter::appendCell(std::string_view cp1251) {
     const Utf8Table& table = utf8Table();
-    for (char c : cp1251) {
-        auto b = static_cast<unsigned char>(c);
+    std::size_t i = 0;
+    while (i < cp1251.size()) {
+        // Printable ASCII, most of any catalogue, goes over in runs.
+        std::size_t run = i;
+        while (run < cp1251.size() && static_cast<unsigned char>(cp1251[run]) >= 0x20 &&
+               static_cast<unsigned char>(cp1251[run]) < 0x80) {
+            ++run;
+        }
+        buffer_.append(cp1251.data() + i, run - i);
+        if (run == cp1251.size()) {
+            break;
+        }
+        auto b = static_cast<unsigned char>(cp1251[run]);
         buffer_.append(table.bytes[b].data(), table.lengths[b]);
+        i = run + 1;
     }
 }
 

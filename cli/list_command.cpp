@@ -72,8 +72,9 @@ int runList(const Context& context, const std::vector<std::string>& args) {
     ViewFilter filter =
         viewFilterFor(settings.read(keys::News), settings.read(keys::Zip), settings, oleToday());
     ReadBase(file, filter, views);
-    CopyTable(views);
     if (key) {
+        // Only a style selection reads the master copy.
+        CopyTable(views);
         selectStyleNode(views, *key, StyleName(static_cast<std::uint8_t>(*key)));
     }
 

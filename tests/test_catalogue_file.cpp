@@ -122,7 +122,7 @@ TEST(CatalogueFile, TenAppendsAndOneRecycledRecordKeepTenNumberedRecords) {
     file.update(4, [](MixRecord& r) { r.InRecycleBin = 1; });
     EXPECT_EQ(file.count(), 10u);
     std::vector<std::uint32_t> numbers;
-    file.forEach(nullptr, [&](std::uint32_t n, const MixRecord& r) {
+    file.forEach(nullptr, [&](std::uint32_t n, const MixRecordView& r) {
         numbers.push_back(n);
         EXPECT_EQ(r.Id, std::to_string(n));
         EXPECT_EQ(r.InRecycleBin != 0, n == 4);
@@ -141,7 +141,7 @@ TEST(CatalogueFile, ForEachVisitsEveryRecordAcrossReadBlocks) {
     CatalogueFile file(folder.file("Base.vlt"));
     std::uint32_t announced = 0, seen = 0;
     file.forEach([&](std::uint32_t count) { announced = count; },
-                 [&](std::uint32_t n, const MixRecord& r) {
+                 [&](std::uint32_t n, const MixRecordView& r) {
                      ++seen;
                      ASSERT_EQ(r.Id, std::to_string(n));
                  });
@@ -179,7 +179,7 @@ TEST(CatalogueFile, ConcurrentAppendsNeverInterleave) {
     CatalogueFile file(path);
     ASSERT_EQ(readBytes(path).size(), 3 * kEach * kRecordSize);
     int perTag[3] = {};
-    file.forEach(nullptr, [&](std::uint32_t, const MixRecord& r) {
+    file.forEach(nullptr, [&](std::uint32_t, const MixRecordView& r) {
         ASSERT_EQ(r.Author, std::string(50, r.Id[0]));
         ++perTag[r.Id[0] - 'A'];
     });
