@@ -1,0 +1,32 @@
+# Pictures built into the program as Qt resources; they are drawn by make_artwork.sh.
+set(KELVARN_ARTWORK_FILES
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_1.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_2.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_3.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_4.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_5.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_6.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_7.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_8.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_9.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_10.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_11.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_12.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_13.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_14.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_15.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_16.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_17.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_18.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/header/Image_19.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/splash.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/goodbye.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/tree/icon0.png
+    ${CMAKE_CURRENT_LIST_DIR}/tree/icon1.png
+    ${CMAKE_CURRENT_LIST_DIR}/tree/icon2.png
+    ${CMAKE_CURRENT_LIST_DIR}/tree/icon3.png
+    ${CMAKE_CURRENT_LIST_DIR}/icon.png
+    ${CMAKE_CURRENT_LIST_DIR}/credits/first.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/credits/second.jpg
+    ${CMAKE_CURRENT_LIST_DIR}/credits/strip.jpg
+)
