@@ -1,0 +1,115 @@
+// The catalogue load (routing, filters, grid rows, the Swap copy) and the style tree clicks, on
+// catalogues made by make_catalogue. The load runs without the window's per-record pause.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "catalogue/catalogue_views.h"
+#include "catalogue/cp1251.h"
+#include "catalogue/styles.h"
+
+namespace {
+
+using kelvarn::operator""_cp;
+
+// Both view filters off, so every record that is neither recycled nor a favourite reaches Table.
+const kelvarn::ViewFilter kNoFilter{false, false, 0, 0};
+
+// One generated catalogue per size, in a temporary folder removed at exit.
+class Catalogues {
+public:
+    Catalogues() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kelvarn-bench-XXXXXX");
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::perror("mkdtemp");
+            std::exit(1);
+        }
+        root_ = pattern;
+    }
+    Catalogues(const Catalogues&) = delete;
+    Catalogues& operator=(const Catalogues&) = delete;
+    ~Catalogues() { std::filesystem::remove_all(root_); }
+
+    kelvarn::CatalogueFile baseFor(long count) {
+        std::filesystem::path folder = root_ / std::to_string(count);
+        if (!std::filesystem::exists(folder / "Base.vlt")) {
+            std::string command = std::string(KELVARN_MAKE_CATALOGUE) + " '" + folder.string() +
+                                  "' " + std::to_string(count) + " --seed 1";
+            if (std::system(command.c_str()) != 0) {
+                std::fprintf(stderr, "failed: %s\n", command.c_str());
+                std::exit(1);
+            }
+        }
+        return kelvarn::CatalogueFile((folder / "Base.vlt").string());
+    }
+
+private:
+    std::filesystem::path root_;
+};
+
+Catalogues& catalogues() {
+    static Catalogues instance;
+    return instance;
+}
+
+// Views loaded once per size for the click benchmarks.
+kelvarn::CatalogueViews& loadedViews(long count) {
+    static std::map<long, std::unique_ptr<kelvarn::CatalogueViews>> loaded;
+    std::unique_ptr<kelvarn::CatalogueViews>& views = loaded[count];
+    if (!views) {
+        views = std::make_unique<kelvarn::CatalogueViews>();
+        kelvarn::ReadBase(catalogues().baseFor(count), kNoFilter, *views);
+        kelvarn::CopyTable(*views);
+    }
+    return *views;
+}
+
+double peakRssMb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+void BM_Load(benchmark::State& state) {
+    const kelvarn::CatalogueFile file = catalogues().baseFor(state.range(0));
+    int tableRows = 0;
+    for (auto _ : state) {
+        auto views = std::make_unique<kelvarn::CatalogueViews>();
+        kelvarn::ReadBase(file, kNoFilter, *views);
+        kelvarn::CopyTable(*views);
+        tableRows = views->Table.rowCount() - 1;
+        // Freeing the grids is not part of a load.
+        state.PauseTiming();
+        views.reset();
+        state.ResumeTiming();
+    }
+    state.counters["table_rows"] = tableRows;
+    state.counters["peak_rss_MB"] = peakRssMb();
+}
+BENCHMARK(BM_Load)->ArgName("records")->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void BM_SelectStyleNode(benchmark::State& state) {
+    kelvarn::CatalogueViews& views = loadedViews(state.range(0));
+    const int key = static_cast<int>(state.range(1));
+    const std::string_view text = key == kelvarn::kKeyAllStyles
+                                      ? "Все стили"_cp
+                                      : kelvarn::StyleName(static_cast<std::uint8_t>(key));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(kelvarn::selectStyleNode(views, key, text));
+    }
+    state.counters["table_rows"] = views.Table.rowCount() - 1;
+}
+BENCHMARK(BM_SelectStyleNode)
+    ->ArgNames({"records", "key"})
+    ->ArgsProduct({{100000, 1000000}, {kelvarn::kKeyAllStyles, 1}})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
