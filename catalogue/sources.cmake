@@ -14,3 +14,6 @@ list(APPEND KELVARN_CORE_SOURCES
   catalogue/site_address.cpp
   catalogue/styles.cpp
 )
+list(APPEND KELVARN_GUI_SOURCES
+  catalogue/Set_days_ch.cpp
+)

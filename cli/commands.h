@@ -24,5 +24,6 @@ struct UsageError {
 
 // Arguments are UTF-8 as typed; each command converts what it stores.
 int runList(const Context& context, const std::vector<std::string>& args);
+int runStats(const Context& context, const std::vector<std::string>& args);
 
 }  // namespace kelvarn::cli

@@ -17,7 +17,8 @@ using namespace kelvarn::cli;
 constexpr const char* kUsage =
     "usage: kelvarn-cli [--data-dir DIR] [--site URL] COMMAND [ARGS...]\n"
     "commands:\n"
-    "  list [catalogue|favourites|recycle] [--style NAME]\n";
+    "  list [catalogue|favourites|recycle] [--style NAME]\n"
+    "  stats\n";
 
 int usage(const std::string& message) {
     if (!message.empty()) {
@@ -31,6 +32,9 @@ int dispatch(const Context& context, const std::string& command,
              const std::vector<std::string>& args) {
     if (command == "list") {
         return runList(context, args);
+    }
+    if (command == "stats") {
+        return runStats(context, args);
     }
     throw UsageError{"unknown command: " + command};
 }

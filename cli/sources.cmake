@@ -2,4 +2,5 @@ list(APPEND KELVARN_CLI_SOURCES
   cli/main.cpp
   cli/cli_output.cpp
   cli/list_command.cpp
+  cli/stats_command.cpp
 )

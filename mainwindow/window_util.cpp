@@ -1,5 +1,6 @@
 #include "mainwindow/window_util.h"
 
+#include <QPalette>
 #include <QWidget>
 #include <array>
 
@@ -36,6 +37,28 @@ QString fromCp1251(std::string_view bytes) {
 
 std::string toCp1251(const QString& text) {
     return utf8ToCp1251(text.toStdString()).value_or(std::string());
+}
+
+void setUpSecondaryWindow(QWidget* window, const QString& caption, bool stayOnTop, int opacity,
+                          bool minimizeButton) {
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (minimizeButton) {
+        flags |= Qt::WindowMinimizeButtonHint;
+    }
+    if (stayOnTop) {
+        flags |= Qt::WindowStaysOnTopHint;
+    }
+    window->setWindowFlags(flags);
+    window->setWindowTitle(caption);
+    window->setWindowOpacity(opacity / 255.0);
+    // Closing the main window ends the program; a secondary window's close only hides it.
+    window->setAttribute(Qt::WA_QuitOnClose, false);
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    palette.setColor(QPalette::WindowText, Qt::white);
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
 }
 
 }  // namespace kelvarn

@@ -18,4 +18,9 @@ QString fromCp1251(std::string_view bytes);
 // Screen text as Windows-1251 bytes; a character without a byte becomes "?".
 std::string toCp1251(const QString& text);
 
+// The look shared by the secondary windows: a black top-level window with only the buttons
+// named, optionally above the others and drawn at `opacity` of 255.
+void setUpSecondaryWindow(QWidget* window, const QString& caption, bool stayOnTop, int opacity,
+                          bool minimizeButton = false);
+
 }  // namespace kelvarn

@@ -1,0 +1,23 @@
+#include "catalogue/catalogue_file.h"
+#include "cli/cli_output.h"
+#include "cli/commands.h"
+#include "tools/statistics.h"
+
+namespace kelvarn::cli {
+
+int runStats(const Context& context, const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        throw UsageError{"unexpected argument: " + args.front()};
+    }
+    StatisticsGrid grid =
+        statisticsGrid(countStatistics(CatalogueFile(context.folder + "Base.vlt")));
+    TableWriter out(stdout);
+    for (int r = 0; r < kStatisticsRows; ++r) {
+        if (r != kStatisticsBlankRow) {
+            out.row(grid[r]);
+        }
+    }
+    return kExitDone;
+}
+
+}  // namespace kelvarn::cli

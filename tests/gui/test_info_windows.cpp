@@ -1,0 +1,400 @@
+#include <QFile>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QtTest>
+#include <algorithm>
+#include <random>
+
+#include "catalogue/Set_days_ch.h"
+#include "catalogue/cp1251.h"
+#include "catalogue/mix_record.h"
+#include "info/About_prog.h"
+#include "info/Help_prog.h"
+#include "info/O_mne.h"
+#include "mainwindow/message_box.h"
+#include "tools/Info_base.h"
+
+using namespace kelvarn;
+
+namespace {
+
+// A program folder of the test's own.
+struct Folder {
+    QTemporaryDir dir;
+    AppContext context;
+
+    Folder() {
+        context.folder = dir.path().toStdString() + "/";
+        context.today = [] { return 45000.0; };
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    void write(const QString& name, const QByteArray& bytes) const {
+        QFile file(path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+    void writeText(const QString& name, const char* utf8) const {
+        write(name, QByteArray::fromStdString(*utf8ToCp1251(utf8)));
+    }
+    QByteArray read(const QString& name) const {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    void writeCatalogue(const QList<MixRecord>& records) const {
+        QByteArray bytes;
+        for (const MixRecord& r : records) {
+            RecordBytes b = encodeRecord(r);
+            bytes.append(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()));
+        }
+        write(QStringLiteral("Base.vlt"), bytes);
+    }
+};
+
+MixRecord mix(const std::string& id, std::uint8_t style, bool downloaded = false) {
+    MixRecord r;
+    r.Id = id;
+    r.Author = "Author " + id;
+    r.Title = "Title " + id;
+    r.Style = style;
+    r.HasFile = downloaded ? 1 : 0;
+    r.AddedDate = 45000;
+    return r;
+}
+
+QStringList memoLines(const QPlainTextEdit* memo) {
+    QStringList lines;
+    for (QTextBlock b = memo->document()->begin(); b.isValid(); b = b.next()) {
+        lines << b.text();
+    }
+    return lines;
+}
+
+// Row r of the statistics grid as the window shows it.
+QStringList infoRow(const TInfo_form& window, int r) {
+    return {window.Info_table->item(r - 1, 0)->text(), window.Info_table->item(r - 1, 1)->text()};
+}
+
+// The strips' next widths from the same generator the window was seeded with.
+struct StripRule {
+    std::mt19937 random;
+    explicit StripRule(unsigned seed) : random(seed) {}
+    int next(int range) { return std::uniform_int_distribution<int>(0, range - 1)(random); }
+    std::pair<int, int> tick() {
+        int a = next(481);
+        int b = next(20);
+        int left = a - b;
+        int c = next(10);
+        return {left, left - c};
+    }
+};
+
+}  // namespace
+
+class TestInfoWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { MessageBox::setScripted(true); }
+    void init() { MessageBox::takeShown(); }
+
+    void setDaysShowsTheStoredNumberAndKeepsTheKeysSpelling() {
+        Folder f;
+        f.write("Setting.ini", "[Main]\r\nDay=3\r\n");
+        TSet_days window(f.context);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Кол-во дней"));
+        QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
+        QCOMPARE(window.windowOpacity(), 220 / 255.0);
+        QCOMPARE(window.Label1->text(), QStringLiteral("Отображать "));
+        QCOMPARE(window.Label2->text(), QStringLiteral("дней"));
+        QStringList items;
+        for (int i = 0; i < window.Days->count(); ++i) {
+            items << window.Days->itemText(i);
+        }
+        QCOMPARE(items, QStringList({"1", "2", "3", "4", "5", "6", "7"}));
+        QCOMPARE(window.Days->currentText(), QStringLiteral("3"));
+
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.Label1->x() < window.Days->x());
+        QVERIFY(window.Days->x() < window.Label2->x());
+        window.Days->setCurrentIndex(window.Days->findText("5"));
+        QVERIFY(window.close());
+        QCOMPARE(f.read("Setting.ini"), QByteArray("[Main]\r\nDay=5\r\n"));
+        QCOMPARE(MessageBox::takeShown(), QStringList());
+    }
+
+    void setDaysWithoutAUsableValueChoosesNothingAndStoresZero() {
+        Folder f;
+        {
+            TSet_days window(f.context);
+            QCOMPARE(window.Days->currentIndex(), -1);
+            QCOMPARE(window.Days->currentText(), QString());
+            QVERIFY(window.close());
+        }
+        QCOMPARE(f.read("Setting.ini"), QByteArray("[Main]\r\nday=0\r\n"));
+
+        for (const char* stored : {"[Main]\r\nday=8\r\n", "[Main]\r\nday=-1\r\n"}) {
+            f.write("Setting.ini", stored);
+            TSet_days window(f.context);
+            QCOMPARE(window.Days->currentIndex(), -1);
+        }
+    }
+
+    void setDaysRefreshReadsTheFileAgain() {
+        Folder f;
+        f.write("Setting.ini", "[Main]\r\nDay=2\r\n");
+        TSet_days window(f.context);
+        QCOMPARE(window.Days->currentText(), QStringLiteral("2"));
+        f.write("Setting.ini", "[Main]\r\nDay=7\r\n");
+        QCOMPARE(window.Days->currentText(), QStringLiteral("2"));
+        window.Refresh_Date();
+        QCOMPARE(window.Days->currentText(), QStringLiteral("7"));
+        f.write("Setting.ini", "[Main]\r\nDay=1\r\n");
+        window.Refresh_Date();
+        QCOMPARE(window.Days->currentText(), QStringLiteral("1"));
+        f.write("Setting.ini", "[Main]\r\nDay=0\r\n");
+        window.Refresh_Date();
+        QCOMPARE(window.Days->currentIndex(), -1);
+    }
+
+    void setDaysClosesEvenWhenTheSettingsCannotBeWritten() {
+        Folder f;
+        QVERIFY(QDir(f.dir.path()).mkdir("Setting.ini"));
+        TSet_days window(f.context);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.Days->setCurrentIndex(3);
+        QVERIFY(window.close());
+        QVERIFY(!window.isVisible());
+        QCOMPARE(MessageBox::takeShown(),
+                 QStringList("Error: Unable to write to " + f.path("Setting.ini")));
+    }
+
+    void infoShowsTheCountsOfTheLastRead() {
+        Folder f;
+        MixRecord recycled = mix("3", 13, true);
+        recycled.InRecycleBin = 1;
+        f.writeCatalogue({mix("1", 0, true), mix("2", 0), recycled, mix("4", 99)});
+        TInfo_form window(f.context);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Информация о базах"));
+        QCOMPARE(window.Info_table->horizontalHeaderItem(0)->text(), QStringLiteral("Записи"));
+        QCOMPARE(window.Info_table->horizontalHeaderItem(1)->text(), QStringLiteral("Кол-во"));
+        QCOMPARE(infoRow(window, 19), QStringList({"", ""}));
+
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.size(), QSize(249, 345));
+        QVERIFY(window.Info_table->horizontalHeader()->isVisible());
+        QCOMPARE(window.Info_table->columnWidth(0), 191);
+        QCOMPARE(window.Info_table->columnWidth(1), 50);
+        QCOMPARE(window.Info_table->rowHeight(0), 16);
+        QCOMPARE(window.Info_table->horizontalHeader()->height(), 16);
+        window.ReadInfo();
+        QCOMPARE(infoRow(window, 1), QStringList({"Trance", "2"}));
+        QCOMPARE(infoRow(window, 2), QStringList({"House", "0"}));
+        QCOMPARE(infoRow(window, 14), QStringList({"Другое", "1"}));
+        QCOMPARE(infoRow(window, 15), QStringList({"Неизвестный", "0"}));
+        QCOMPARE(infoRow(window, 16), QStringList({"", ""}));
+        QCOMPARE(infoRow(window, 17), QStringList({"Скаченных", "2"}));
+        QCOMPARE(infoRow(window, 18), QStringList({"Нескаченных", "2"}));
+        QCOMPARE(infoRow(window, 19), QStringList({"Всего", "4"}));
+
+        f.writeCatalogue({mix("1", 0, true), mix("2", 0), recycled, mix("4", 99), mix("5", 1)});
+        QCOMPARE(infoRow(window, 19), QStringList({"Всего", "4"}));
+        QCOMPARE(infoRow(window, 2), QStringList({"House", "0"}));
+        window.ReadInfo();
+        QCOMPARE(infoRow(window, 19), QStringList({"Всего", "5"}));
+        QCOMPARE(infoRow(window, 2), QStringList({"House", "1"}));
+        QCOMPARE(infoRow(window, 18), QStringList({"Нескаченных", "3"}));
+        QCOMPARE(MessageBox::takeShown(), QStringList());
+
+        QVERIFY(QFile::remove(f.path("Base.vlt")));
+        window.ReadInfo();
+        QCOMPARE(MessageBox::takeShown(),
+                 QStringList("Error: File not found: " + f.path("Base.vlt")));
+        QCOMPARE(infoRow(window, 19), QStringList({"Всего", "5"}));
+        QCOMPARE(infoRow(window, 2), QStringList({"House", "1"}));
+    }
+
+    void infoClickLeavesNoRowMarked() {
+        Folder f;
+        f.writeCatalogue({mix("1", 0)});
+        TInfo_form window(f.context);
+        QVERIFY(!window.Info_table->selectionModel()->hasSelection());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.ReadInfo();
+        QTableWidgetItem* target = window.Info_table->item(4, 0);
+        QPoint where = window.Info_table->visualItemRect(target).center();
+        QTest::mousePress(window.Info_table->viewport(), Qt::LeftButton, {}, where);
+        QVERIFY(window.Info_table->selectionModel()->isRowSelected(4));
+        QTest::mouseRelease(window.Info_table->viewport(), Qt::LeftButton, {}, where);
+        QVERIFY(!window.Info_table->selectionModel()->hasSelection());
+        QVERIFY(window.Info_table->selectedItems().isEmpty());
+    }
+
+    void aboutShowsTheFileLineByLine() {
+        Folder f;
+        f.writeText("About", "Привет, Ёжик!\r\nвторая строка\nтретья\rчетвёртая\r\n\r\nконец\r\n");
+        TAbout window(f.context);
+        QCOMPARE(window.windowTitle(), QStringLiteral("About"));
+        QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(window.Memo1->isReadOnly());
+        QCOMPARE(memoLines(window.Memo1), QStringList({"Привет, Ёжик!", "вторая строка", "третья",
+                                                       "четвёртая", "", "конец"}));
+        QCOMPARE(MessageBox::takeShown(), QStringList());
+
+        f.writeText("About", "Новый текст\r\nKelvarn 4.0.5");
+        TAbout second(f.context);
+        QCOMPARE(memoLines(second.Memo1), QStringList({"Новый текст", "Kelvarn 4.0.5"}));
+        QCOMPARE(memoLines(window.Memo1).first(), QStringLiteral("Привет, Ёжик!"));
+    }
+
+    void aboutWithoutItsFileKeepsTheLetter() {
+        Folder f;
+        TAbout window(f.context);
+        QCOMPARE(MessageBox::takeShown(), QStringList("Error: File not found: " + f.path("About")));
+        QStringList lines = memoLines(window.Memo1);
+        QVERIFY(lines.size() > 10);
+        QCOMPARE(lines.first(), QStringLiteral("Здравствуйте, дорогой пользователь!"));
+        QCOMPARE(lines.last(), QStringLiteral("Kelvarn 4.0"));
+    }
+
+    void aboutCentresItsLines() {
+        Folder f;
+        f.writeText("About", "ШШШ");
+        TAbout window(f.context);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QImage shot = window.Memo1->viewport()->grab().toImage();
+        int first = shot.width();
+        int last = -1;
+        for (int y = 0; y < shot.height() / 4; ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                if (qGray(shot.pixel(x, y)) > 128) {
+                    first = std::min(first, x);
+                    last = std::max(last, x);
+                }
+            }
+        }
+        QVERIFY2(last >= 0, "no white text on the memo");
+        QVERIFY(first > shot.width() / 4);
+        QVERIFY(qAbs((first + last) / 2 - shot.width() / 2) < 12);
+    }
+
+    void helpShowsItsFileOrNothing() {
+        Folder f;
+        {
+            THelp window(f.context);
+            QCOMPARE(MessageBox::takeShown(),
+                     QStringList("Error: File not found: " + f.path("Help")));
+            QCOMPARE(window.Memo1->toPlainText(), QString());
+        }
+        f.writeText("Help", "Помощь\r\n\r\n1. Каталог\r\n");
+        THelp window(f.context);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Помощь"));
+        QCOMPARE(memoLines(window.Memo1), QStringList({"Помощь", "", "1. Каталог"}));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.Memo1->verticalScrollBar()->isVisible());
+        QCOMPARE(MessageBox::takeShown(), QStringList());
+    }
+
+    void creditsShowBothContributors() {
+        Folder f;
+        TO_nas window(f.context);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Разработчики"));
+        QCOMPARE(window.Image1->pixmap().toImage(), QPixmap(":/credits/first.jpg").toImage());
+        QCOMPARE(window.Image2->pixmap().toImage(), QPixmap(":/credits/second.jpg").toImage());
+        QVERIFY(window.Memo1->toPlainText().contains("Kelvarn team"));
+        QVERIFY(window.Memo2->toPlainText().contains("@example.org"));
+        QVERIFY(window.Memo1->isReadOnly());
+        QVERIFY(window.Memo2->isReadOnly());
+
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.Image1->geometry(), QRect(0, 0, 250, 250));
+        QVERIFY(window.Memo1->x() >= window.Image1->geometry().right());
+        QCOMPARE(window.Panel1->size(), QSize(481, 18));
+        QCOMPARE(window.Panel2->size(), QSize(481, 18));
+        QVERIFY(window.Panel1->y() >= window.Image1->geometry().bottom());
+        QVERIFY(window.Panel2->y() > window.Panel1->y());
+        QVERIFY(window.Image2->y() >= window.Panel2->geometry().bottom());
+        QCOMPARE(window.Image2->x(), 0);
+        QCOMPARE(window.Memo2->y(), window.Image2->y());
+        QVERIFY(window.Memo2->x() >= window.Image2->geometry().right());
+        QVERIFY(window.rect().contains(window.Memo2->geometry()));
+    }
+
+    void creditsStripsFollowTheTickRule() {
+        Folder f;
+        TO_nas window(f.context);
+        window.setRandomSeed(20240611);
+        StripRule rule(20240611);
+        int emptyLeft = 0;
+        int emptyRight = 0;
+        for (int tick = 0; tick < 2000; ++tick) {
+            window.TimeTimer();
+            auto [left, right] = rule.tick();
+            QCOMPARE(window.Left->width(), std::max(left, 0));
+            QCOMPARE(window.Rigth->width(), std::max(right, 0));
+            QVERIFY(window.Left->width() <= 480);
+            QVERIFY(window.Rigth->width() <= window.Left->width());
+            emptyLeft += left <= 0 ? 1 : 0;
+            emptyRight += right <= 0 ? 1 : 0;
+        }
+        // The seed must reach the empty bars too, or the rule's edge goes unchecked.
+        QVERIFY(emptyLeft > 0);
+        QVERIFY(emptyRight > emptyLeft);
+    }
+
+    void creditsStripsShowTheLeftOfTheMeterUnscaled() {
+        Folder f;
+        TO_nas window(f.context);
+        QImage meter(481, 9, QImage::Format_RGB32);
+        for (int x = 0; x < meter.width(); ++x) {
+            for (int y = 0; y < meter.height(); ++y) {
+                meter.setPixel(x, y, qRgb(x % 256, (x * 7) % 256, x / 2));
+            }
+        }
+        window.Left->setPixmap(QPixmap::fromImage(meter));
+        window.setRandomSeed(5);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        do {
+            window.TimeTimer();
+        } while (window.Left->width() < 100);
+        QImage shown = window.Left->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown.width(), window.Left->width());
+        for (int x = 0; x < shown.width(); ++x) {
+            QCOMPARE(shown.pixel(x, 4), meter.pixel(x, 4));
+        }
+    }
+
+    void creditsTimerRunsOnlyWhileOpen() {
+        Folder f;
+        TO_nas window(f.context);
+        QVERIFY(!window.Time->isActive());
+        QCOMPARE(window.Time->interval(), 100);
+        QTest::qWait(250);
+        QCOMPARE(window.Left->width(), 481);
+
+        window.startAnimation();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.Time->isActive());
+        QTRY_VERIFY(window.Left->width() <= 480);
+
+        QVERIFY(window.close());
+        QVERIFY(!window.Time->isActive());
+        QSize left = window.Left->size();
+        QSize right = window.Rigth->size();
+        QTest::qWait(350);
+        QCOMPARE(window.Left->size(), left);
+        QCOMPARE(window.Rigth->size(), right);
+    }
+};
+
+QTEST_MAIN(TestInfoWindows)
+#include "test_info_windows.moc"
