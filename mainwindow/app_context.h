@@ -14,6 +14,8 @@ struct AppContext {
     std::string site;    // --site, when given; otherwise "[Main] Site" is read where needed
     SoundPlayer* sound = nullptr;
     std::function<double()> today;
+    // The window's fixed pauses (load pacing, good-bye picture, fade-out); empty for real ones.
+    std::function<void(int milliseconds)> sleep;
 
     std::string file(const std::string& name) const { return folder + name; }
     void PlaySoundFile(const std::string& name) const {

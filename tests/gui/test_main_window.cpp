@@ -1,34 +1,316 @@
+// The main window driven as a user would: start-up load, style tree, pointer over the grids,
+// menus, and the closing sequence.
+#include <QAction>
 #include <QHeaderView>
-#include <QTableView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QtTest>
+#include <fstream>
 
+#include "catalogue/cp1251.h"
+#include "catalogue/mix_record.h"
+#include "catalogue/ole_date.h"
+#include "downloader/Download.h"
+#include "import/Base_Read_Edit.h"
 #include "mainwindow/Unit1.h"
+#include "mainwindow/message_box.h"
+#include "mainwindow/windows.h"
+#include "tools/Info_base.h"
 
-using kelvarn::TForm1;
+using namespace kelvarn;
+
+namespace {
+
+constexpr double kToday = 46000;
+
+MixRecord record(const std::string& id, std::uint8_t style, const std::string& author = "A",
+                 const std::string& title = "T") {
+    MixRecord r;
+    r.Id = id;
+    r.Author = author;
+    r.Title = title;
+    r.Email = id + "@mail.ru";
+    r.Style = style;
+    r.Size = 321;
+    r.AddedDate = kToday;
+    r.AddedTime = 0.5;
+    return r;
+}
+
+void writeFile(const QString& path, const std::string& bytes) {
+    std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string readFile(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeCatalogue(const QString& path, const std::vector<MixRecord>& records) {
+    std::string bytes;
+    for (const MixRecord& r : records) {
+        RecordBytes b = encodeRecord(r);
+        bytes.append(reinterpret_cast<const char*>(b.data()), b.size());
+    }
+    writeFile(path, bytes);
+}
+
+QStringList column(QTableView* grid, int col) {
+    QStringList cells;
+    for (int r = 0; r < grid->model()->rowCount(); ++r) {
+        cells << grid->model()->index(r, col).data().toString();
+    }
+    return cells;
+}
+
+QTreeWidgetItem* node(TForm1& form, const QString& text) {
+    QList<QTreeWidgetItem*> found =
+        form.TreeStyles->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+void click(TForm1& form, const QString& text) {
+    QTreeWidgetItem* item = node(form, text);
+    QVERIFY(item != nullptr);
+    form.TreeStyles->setCurrentItem(item);
+    form.TreeStylesClick();
+}
+
+// The pointer moved onto a grid row (model row), or onto the header.
+void pointAt(QTableView* grid, int modelRow) {
+    QWidget* target = grid->viewport();
+    QPoint at(40, 0);
+    if (modelRow < 0) {
+        target = grid->horizontalHeader();
+        at = QPoint(40, 5);
+    } else {
+        at.setY(grid->rowViewportPosition(modelRow) + 4);
+    }
+    QMouseEvent move(QEvent::MouseMove, at, target->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+}
+
+}  // namespace
 
 class TestMainWindow : public QObject {
     Q_OBJECT
+
+    QTemporaryDir dir_;
+    AppContext context_;
+    Windows windows_;
+    QList<int> pauses_;
+
+    QString file(const QString& name) const { return dir_.filePath(name); }
+
+    void start() {
+        context_.folder = dir_.path().toStdString() + "/";
+        context_.today = [] { return kToday; };
+        context_.sleep = [this](int ms) { pauses_ << ms; };
+        createWindows(context_, windows_);
+        windows_.Form1->show();
+        QVERIFY(QTest::qWaitForWindowExposed(windows_.Form1));
+        QTRY_VERIFY(!windows_.Form1->Timer1->isActive());  // the first tick loads
+    }
+
 private slots:
-    void opensWithTheRecordGridsHeaders() {
-        TForm1 window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.windowTitle(), QStringLiteral("Kelvarn v4.0.5 for Zentrova"));
-        const QStringList expected = {"№",      "ID микса", "Автор", "Название", "E-Mail", "Стиль",
-                                      "Размер", "Дата",     "Время", "Оценка",   "Файл"};
-        for (QTableView* grid : {window.Table, window.Favorit, window.Recucled}) {
-            QStringList headers;
-            for (int c = 0; c < grid->model()->columnCount(); ++c) {
-                headers << grid->model()->headerData(c, Qt::Horizontal).toString();
-            }
-            QCOMPARE(headers, expected);
-            QCOMPARE(grid->model()->rowCount(), 1);  // the placeholder row
+    void init() {
+        MessageBox::setScripted(true);
+        MessageBox::takeShown();
+        pauses_.clear();
+        QVERIFY(dir_.isValid());
+        MixRecord fav = record("200002", 2, "Fav", "Song");
+        fav.IsFavourite = 1;
+        MixRecord bin = record("300003", 3, "Bin", "Gone");
+        bin.InRecycleBin = 1;
+        MixRecord fetched = record("400004", 1);
+        fetched.HasFile = 1;
+        writeCatalogue(file("Base.vlt"), {record("100001", 1, "Вася"_cp.data(), "Ночь"_cp.data()),
+                                          fav, bin, fetched, record("500005", 4)});
+        writeFile(file("Setting.ini"), "[Main]\r\nnews=0\r\nZip=1\r\nLoadDelay=1\r\n");
+        writeFile(file("index"), "");
+        writeFile(file("About"), "about\r\n");
+        writeFile(file("Help"), "help\r\n");
+    }
+
+    void cleanup() {
+        destroyWindows(windows_);
+        for (const QString& name : QDir(dir_.path()).entryList(QDir::Files)) {
+            QFile::remove(file(name));
         }
-        QVERIFY(window.Table->isVisible());
-        QVERIFY(!window.Favorit->isVisible());
-        QVERIFY(!window.Swap->isVisible());
-        QCOMPARE(window.Table->columnWidth(2), 137);
-        QVERIFY(window.close());
+    }
+
+    void startsWithItsLayoutAndLoadsBehindTheSplash() {
+        start();
+        TForm1& form = *windows_.Form1;
+        QCOMPARE(form.windowTitle(), QStringLiteral("Kelvarn v4.0.5 for Zentrova"));
+        QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(qRound(form.windowOpacity() * 255), 250);
+        QCOMPARE(form.Table->columnWidth(2), 137);
+        QCOMPARE(form.Recucled->columnWidth(1), 59);
+        QCOMPARE(form.Favorit->columnWidth(0), 25);
+        QCOMPARE(form.TreeStyles->topLevelItemCount(), 3);
+        QCOMPARE(form.TreeStyles->topLevelItem(0)->childCount(), 15);
+        QVERIFY(!form.TreeStyles->topLevelItem(0)->isExpanded());
+        QVERIFY(form.Image[0]->isVisible());
+        QVERIFY(form.Table->isVisible());
+        QVERIFY(!form.Panel->isVisible());
+
+        // "Не скаченные" on, "Только новинки" off: the downloaded record stays out.
+        QCOMPARE(column(form.Table, 0), (QStringList{"1", "5"}));
+        QCOMPARE(column(form.Table, 2), (QStringList{"Вася", "A"}));
+        QCOMPARE(column(form.Favorit, 0), QStringList{"2"});
+        QCOMPARE(column(form.Recucled, 0), QStringList{"3"});
+        QCOMPARE(form.views().Swap.rowCount(), 3);
+        QVERIFY(form.News->isCheckable() && !form.News->isChecked());
+        QVERIFY(form.File_OK->isChecked());
+        // LoadDelay 1: a pause after each of the five records, then the final one.
+        QCOMPARE(pauses_, (QList<int>{1, 1, 1, 1, 1, 250}));
+    }
+
+    void aFailedFirstLoadIsShownOnceAndTheWindowStaysUsable() {
+        QFile::remove(file("Base.vlt"));
+        start();
+        TForm1& form = *windows_.Form1;
+        QTest::qWait(450);
+        QStringList shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].startsWith("Error: File not found: "));
+        QVERIFY(shown[0].endsWith("Base.vlt"));
+        QVERIFY(!form.Panel->isVisible());
+        QCOMPARE(column(form.Table, 0), QStringList{""});
+        click(form, "Корзина");
+        QVERIFY(form.Recucled->isVisible());
+    }
+
+    void styleTreeSwitchesViewsAndHeaderPictures() {
+        start();
+        TForm1& form = *windows_.Form1;
+        click(form, "House");
+        QCOMPARE(column(form.Table, 0), QStringList{"1"});
+        QVERIFY(form.Image[2]->isVisible());  // Image_3
+        QVERIFY(!form.Image[0]->isVisible());
+
+        click(form, "Techno");  // nothing loaded is Techno
+        QCOMPARE(column(form.Table, 0), QStringList{""});
+        pointAt(form.Table, 0);
+        QCOMPARE(form.MouseRow, 1);
+        for (QAction* item : form.recordItems(form.Table)) {
+            QVERIFY2(!item->isEnabled(), qPrintable(item->objectName()));
+        }
+        QCOMPARE(form.Info[0]->text(), QStringLiteral("  - "));
+        QCOMPARE(form.Info[3]->text(), QStringLiteral(" Кбайт"));
+        QCOMPARE(form.Info[4]->text(), QStringLiteral("Создан:  Время: "));
+
+        click(form, "Все стили");
+        QCOMPARE(column(form.Table, 0), (QStringList{"1", "5"}));
+        QVERIFY(form.Image[0]->isVisible());
+
+        click(form, "Корзина");
+        QVERIFY(form.Recucled->isVisible() && !form.Table->isVisible());
+        QVERIFY(form.Image[17]->isVisible());  // Image_18
+        QCOMPARE(column(form.Recucled, 0), QStringList{"3"});
+        click(form, "Избранное");
+        QVERIFY(form.Favorit->isVisible() && !form.Recucled->isVisible());
+        QVERIFY(form.Image[16]->isVisible());  // Image_17
+    }
+
+    void statusBarDescribesTheRowUnderThePointer() {
+        start();
+        TForm1& form = *windows_.Form1;
+        pointAt(form.Table, 0);
+        QCOMPARE(form.MouseRow, 1);
+        QCOMPARE(form.Info[0]->text(), QStringLiteral(" Вася - Ночь"));
+        QCOMPARE(form.Info[1]->text(), QStringLiteral("House"));
+        QCOMPARE(form.Info[2]->text(), QStringLiteral("100001@mail.ru"));
+        QCOMPARE(form.Info[3]->text(), QStringLiteral("321 Кбайт"));
+        QCOMPARE(form.Info[4]->text(), QStringLiteral("Создан: ") +
+                                           QString::fromStdString(formatOleDate(kToday)) +
+                                           QStringLiteral(" Время: 12:00:00"));
+        for (QAction* item : form.recordItems(form.Table)) {
+            QVERIFY(item->isEnabled());
+        }
+
+        pointAt(form.Table, -1);  // the header row
+        QCOMPARE(form.MouseRow, 0);
+        for (QLabel* panel : form.Info) {
+            QVERIFY(panel->text().isEmpty());
+        }
+        QVERIFY(!form.recordItems(form.Table).first()->isEnabled());
+
+        QCOMPARE(form.recordItems(form.Table).size(), 9);
+        QCOMPARE(form.recordItems(form.Recucled).size(), 5);
+        QCOMPARE(form.recordItems(form.Table).last()->text(),
+                 QStringLiteral("Добавить в Избранное"));
+    }
+
+    void reloadAppliesTheFilterMarksAsTheyStand() {
+        start();
+        TForm1& form = *windows_.Form1;
+        form.File_OK->trigger();  // "Не скаченные" off: nothing changes until the reload
+        QVERIFY(!form.File_OK->isChecked());
+        QCOMPARE(column(form.Table, 0), (QStringList{"1", "5"}));
+        click(form, "House");
+        form.Reload_base->trigger();
+        // The reload fills Table whole, whatever node is selected.
+        QCOMPARE(column(form.Table, 0), (QStringList{"1", "4", "5"}));
+        QCOMPARE(form.views().Swap.rowCount(), 4);
+        QVERIFY(form.Table->isEnabled());
+    }
+
+    void menuItemsOpenTheirWindows() {
+        start();
+        TForm1& form = *windows_.Form1;
+        QCOMPARE(form.menuBar()->actions().size(), 4);
+        form.N17->trigger();
+        QVERIFY(reinterpret_cast<QWidget*>(windows_.Info_form)->isVisible());
+        form.Downloader1->trigger();
+        QVERIFY(windows_.Downloader->isVisible());
+        QVERIFY(windows_.Downloader->ListLoaded);
+        form.DuzuRedu1->trigger();
+        QVERIFY(windows_.GetInetList->isVisible());
+        QCOMPARE(windows_.GetInetList->windowTitle(), QStringLiteral("Проверить DuzuRedu"));
+    }
+
+    void closingWritesTheSettingsDeletesThePageFileAndFadesOut() {
+        writeFile(file("Setting.ini"),
+                  "[Main]\r\nnews=0\r\nZip=1\r\nLoadDelay=0\r\n[GetLoopsList]\r\n"
+                  "CheckListStyle=0,3,13,\r\nAddCheck=0\r\n");
+        writeFile(file("Loops.dat"), "page");
+        start();
+        TForm1& form = *windows_.Form1;
+        form.News->trigger();
+        windows_.GetInetList->CheckListBox1->item(5)->setCheckState(Qt::Checked);
+        pauses_.clear();
+        QVERIFY(form.close());
+        QVERIFY(!QFile::exists(file("Loops.dat")));
+        QCOMPARE(QString::fromStdString(readFile(file("Setting.ini"))),
+                 QStringLiteral("[Main]\r\nnews=1\r\nZip=1\r\nLoadDelay=0\r\nday=0\r\n"
+                                "[GetLoopsList]\r\nCheckListStyle=0,3,5,13,\r\nAddCheck=0\r\n"
+                                "Check_Style=1\r\nCheck_Avtor=1\r\n[Downloader]\r\nPath=") +
+                     QString::fromStdString(context_.folder) +
+                     QStringLiteral("ZIP/\r\nFullNames=0\r\n"));
+        QCOMPARE(pauses_.first(), 1000);
+        QCOMPARE(pauses_.size(), 26);
+        QCOMPARE(qRound(form.windowOpacity() * 255), 0);
+        QVERIFY(!form.GoodBye->isHidden());
+    }
+
+    void aRefusedSettingsWriteWhileClosingIsShownAndTheWindowStillCloses() {
+        writeFile(file("Setting.ini"), "[Main]\r\nLoadDelay=0\r\n");
+        start();
+        QFile::setPermissions(file("Setting.ini"), QFileDevice::ReadOwner);
+        QVERIFY(windows_.Form1->close());
+        QFile::setPermissions(file("Setting.ini"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QStringList shown = MessageBox::takeShown();
+        QVERIFY(!shown.isEmpty());
+        QVERIFY(shown.last().startsWith("Error: Unable to write to "));
+        QCOMPARE(readFile(file("Setting.ini")), std::string("[Main]\r\nLoadDelay=0\r\n"));
     }
 };
 

@@ -1,0 +1,4 @@
+list(APPEND KELVARN_GUI_SOURCES
+  import/Avtor_Edit_List.cpp
+  import/Base_Read_Edit.cpp
+)

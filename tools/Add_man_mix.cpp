@@ -1,0 +1,29 @@
+#include "tools/Add_man_mix.h"
+
+#include <QFormLayout>
+#include <QLabel>
+#include <QRegularExpressionValidator>
+
+#include "mainwindow/window_util.h"
+
+namespace kelvarn {
+
+TAdd_mix_man::TAdd_mix_man(const AppContext&, Windows&, QWidget* parent) : QWidget(parent) {
+    setUpSecondaryWindow(this, QStringLiteral("Добавить запись"), true, 230);
+    ID_man = new QLineEdit(this);
+    ID_man->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,6}")), ID_man));
+    Avtor_man = new QLineEdit(this);
+    Name_man = new QLineEdit(this);
+    auto* form = new QFormLayout(this);
+    auto label = [this](const QString& text) {
+        auto* l = new QLabel(text, this);
+        l->setStyleSheet(QStringLiteral("color: silver;"));
+        return l;
+    };
+    form->addRow(label(QStringLiteral("ID микса")), ID_man);
+    form->addRow(label(QStringLiteral("Автор")), Avtor_man);
+    form->addRow(label(QStringLiteral("Название")), Name_man);
+}
+
+}  // namespace kelvarn
