@@ -10,15 +10,22 @@
 #include <QtTest>
 #include <fstream>
 
+#include "catalogue/Set_days_ch.h"
 #include "catalogue/cp1251.h"
 #include "catalogue/mix_record.h"
 #include "catalogue/ole_date.h"
 #include "downloader/Download.h"
+#include "import/Avtor_Edit_List.h"
 #include "import/Base_Read_Edit.h"
+#include "info/About_prog.h"
+#include "info/Help_prog.h"
+#include "info/O_mne.h"
 #include "mainwindow/Unit1.h"
 #include "mainwindow/message_box.h"
 #include "mainwindow/windows.h"
+#include "tools/Add_man_mix.h"
 #include "tools/Info_base.h"
+#include "tools/Searcher.h"
 
 using namespace kelvarn;
 
@@ -262,18 +269,34 @@ private slots:
         QVERIFY(form.Table->isEnabled());
     }
 
-    void menuItemsOpenTheirWindows() {
+    void menuItemsOpenTheirWindowsAndClosingLeavesNoneBehind() {
         start();
         TForm1& form = *windows_.Form1;
         QCOMPARE(form.menuBar()->actions().size(), 4);
-        form.N17->trigger();
-        QVERIFY(reinterpret_cast<QWidget*>(windows_.Info_form)->isVisible());
-        form.Downloader1->trigger();
-        QVERIFY(windows_.Downloader->isVisible());
+        const QList<QPair<QAction*, QWidget*>> items = {
+            {form.Find1, windows_.Search_Form},
+            {form.ADD_Man, windows_.Add_mix_man},
+            {form.N6, windows_.Set_days},
+            {form.Downloader1, windows_.Downloader},
+            {form.DuzuRedu1, windows_.GetInetList},
+            {form.N17, windows_.Info_form},
+            {form.Help1, windows_.Help},
+            {form.N12, windows_.O_nas},
+            {form.N15, windows_.About},
+        };
+        for (const auto& [action, window] : items) {
+            action->trigger();
+            QVERIFY2(window->isVisible(), qPrintable(action->objectName()));
+        }
         QVERIFY(windows_.Downloader->ListLoaded);
-        form.DuzuRedu1->trigger();
-        QVERIFY(windows_.GetInetList->isVisible());
         QCOMPARE(windows_.GetInetList->windowTitle(), QStringLiteral("Проверить DuzuRedu"));
+        windows_.GetInetList->List_Avtors_Edit->click();
+        QVERIFY(windows_.Avtor_List->isVisible());
+
+        QVERIFY(form.close());
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            QVERIFY2(!window->isVisible(), qPrintable(window->windowTitle()));
+        }
     }
 
     void closingWritesTheSettingsDeletesThePageFileAndFadesOut() {
