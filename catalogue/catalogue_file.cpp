@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "catalogue/file_lock.h"
 #include "catalogue/io_error.h"
 
 namespace kelvarn {
@@ -52,11 +51,16 @@ void CatalogueFile::update(std::uint32_t n, const std::function<void(MixRecord&)
 }
 
 std::uint32_t CatalogueFile::append(const MixRecord& record) {
-    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
-    std::uint32_t number = recordsIn(file) + 1;
+    return CatalogueAppender(path_).append(record);
+}
+
+CatalogueAppender::CatalogueAppender(const std::string& path)
+    : file_(path, O_RDWR, LockedFile::Lock::Exclusive), count_(recordsIn(file_)) {}
+
+std::uint32_t CatalogueAppender::append(const MixRecord& record) {
     RecordBytes bytes = encodeRecord(record);
-    file.writeAt(bytes.data(), bytes.size(), offsetOf(number));
-    return number;
+    file_.writeAt(bytes.data(), bytes.size(), offsetOf(count_ + 1));
+    return ++count_;
 }
 
 void CatalogueFile::forEach(

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "catalogue/file_lock.h"
 #include "catalogue/mix_record.h"
 
 namespace kelvarn {
@@ -40,6 +41,20 @@ public:
 
 private:
     std::string path_;
+};
+
+// Appends records one after another as one operation: the file stays locked from the first to
+// the last, so nothing else writes in between.
+class CatalogueAppender {
+public:
+    explicit CatalogueAppender(const std::string& path);
+
+    // Writes the record at the record count and returns its number.
+    std::uint32_t append(const MixRecord& record);
+
+private:
+    LockedFile file_;
+    std::uint32_t count_;
 };
 
 }  // namespace kelvarn

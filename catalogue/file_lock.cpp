@@ -136,7 +136,9 @@ void LockedFile::sync() {
     }
 }
 
-void replaceFileContents(const std::string& path, std::string_view contents) {
+void replaceFileContents(const std::string& path, std::string_view contents,
+                         Durability durability) {
+    const bool synced = durability == Durability::Synced;
     std::string temp = path + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) {
@@ -166,7 +168,7 @@ void replaceFileContents(const std::string& path, std::string_view contents) {
         }
         done += static_cast<std::size_t>(put);
     }
-    if (::fsync(fd) != 0) {
+    if (synced && ::fsync(fd) != 0) {
         abandon(errno);
     }
     if (::close(fd) != 0) {
@@ -180,7 +182,7 @@ void replaceFileContents(const std::string& path, std::string_view contents) {
         throw IoError::fromErrno(path, err);
     }
     // The rename is durable only once the folder itself is synced.
-    int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dir = synced ? ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

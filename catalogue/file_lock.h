@@ -47,8 +47,11 @@ private:
 
 // Replaces the file at `path` with `contents` as one step: a temporary file in the same folder is
 // written, synced and renamed over the target, so a crash leaves either the old or the new file.
-// The caller holds the target's LockedFile. Throws IoError naming `path`.
-void replaceFileContents(const std::string& path, std::string_view contents);
+// The caller holds the target's LockedFile. Throws IoError naming `path`. A working file that
+// lives only for a run needs no sync to disk.
+enum class Durability { Synced, WorkingFile };
+void replaceFileContents(const std::string& path, std::string_view contents,
+                         Durability durability = Durability::Synced);
 
 bool fileExists(const std::string& path);
 

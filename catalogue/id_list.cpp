@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 
-#include "catalogue/file_lock.h"
 #include "catalogue/mix_record.h"
 
 namespace kelvarn {
@@ -53,19 +52,25 @@ std::unordered_set<std::string> IdList::readIdSet() const {
 }
 
 void IdList::append(std::string_view id) {
-    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
-    std::uint64_t end = file.size();
+    IdListAppender(path_).append(id);
+}
+
+IdListAppender::IdListAppender(const std::string& path)
+    : file_(path, O_RDWR, LockedFile::Lock::Exclusive), end_(file_.size()) {}
+
+void IdListAppender::append(std::string_view id) {
     std::string line;
-    if (end > 0) {
+    if (end_ > 0) {
         char last = 0;
-        file.readAt(&last, 1, end - 1);
+        file_.readAt(&last, 1, end_ - 1);
         if (last != '\n') {
             line = "\r\n";
         }
     }
     line.append(id);
     line.append("\r\n");
-    file.writeAt(line.data(), line.size(), end);
+    file_.writeAt(line.data(), line.size(), end_);
+    end_ += line.size();
 }
 
 }  // namespace kelvarn

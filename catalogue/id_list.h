@@ -7,6 +7,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "catalogue/file_lock.h"
+
 namespace kelvarn {
 
 class IdList {
@@ -27,6 +29,17 @@ public:
 
 private:
     std::string path_;
+};
+
+// Appends IDs one after another while holding the list locked.
+class IdListAppender {
+public:
+    explicit IdListAppender(const std::string& path);
+    void append(std::string_view id);
+
+private:
+    LockedFile file_;
+    std::uint64_t end_;
 };
 
 }  // namespace kelvarn

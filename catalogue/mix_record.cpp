@@ -22,17 +22,6 @@ constexpr std::size_t kRatingAt = 168;
 constexpr std::size_t kRecycleAt = 169;
 constexpr std::size_t kFavouriteAt = 170;
 
-std::string_view readShortString(const unsigned char* field, std::size_t capacity) {
-    std::size_t length = std::min<std::size_t>(field[0], capacity);
-    return std::string_view(reinterpret_cast<const char*>(field + 1), length);
-}
-
-void writeShortString(unsigned char* field, std::size_t capacity, std::string_view text) {
-    text = cutToCapacity(text, capacity);
-    field[0] = static_cast<unsigned char>(text.size());
-    std::memcpy(field + 1, text.data(), text.size());
-}
-
 template <typename T>
 T readScalar(const unsigned char* at) {
     T value;
@@ -46,6 +35,17 @@ void writeScalar(unsigned char* at, T value) {
 }
 
 }  // namespace
+
+std::string_view readShortString(const unsigned char* field, std::size_t capacity) {
+    std::size_t length = std::min<std::size_t>(field[0], capacity);
+    return std::string_view(reinterpret_cast<const char*>(field + 1), length);
+}
+
+void writeShortString(unsigned char* field, std::size_t capacity, std::string_view text) {
+    text = cutToCapacity(text, capacity);
+    field[0] = static_cast<unsigned char>(text.size());
+    std::memcpy(field + 1, text.data(), text.size());
+}
 
 std::string_view cutToCapacity(std::string_view text, std::size_t capacity) {
     return text.substr(0, std::min(text.size(), capacity));

@@ -71,4 +71,10 @@ RecordBytes encodeRecord(const MixRecord& record);
 // The text as a field of `capacity` stores it.
 std::string_view cutToCapacity(std::string_view text, std::size_t capacity);
 
+// Short strings, the text fields of every data file: a length byte, then that many characters.
+// A length byte above the capacity reads as the capacity; writing cuts the text to it and leaves
+// the bytes after the text alone.
+std::string_view readShortString(const unsigned char* field, std::size_t capacity);
+void writeShortString(unsigned char* field, std::size_t capacity, std::string_view text);
+
 }  // namespace kelvarn

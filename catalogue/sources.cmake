@@ -3,6 +3,7 @@ list(APPEND KELVARN_CORE_SOURCES
   catalogue/catalogue_views.cpp
   catalogue/cp1251.cpp
   catalogue/file_lock.cpp
+  catalogue/http_client.cpp
   catalogue/id_list.cpp
   catalogue/io_error.cpp
   catalogue/mix_record.cpp
@@ -16,4 +17,7 @@ list(APPEND KELVARN_CORE_SOURCES
 )
 list(APPEND KELVARN_GUI_SOURCES
   catalogue/Set_days_ch.cpp
+)
+list(APPEND KELVARN_CORE_SOURCES
+  catalogue/text_lines.cpp
 )

@@ -25,5 +25,7 @@ struct UsageError {
 // Arguments are UTF-8 as typed; each command converts what it stores.
 int runList(const Context& context, const std::vector<std::string>& args);
 int runStats(const Context& context, const std::vector<std::string>& args);
+int runAuthors(const Context& context, const std::vector<std::string>& args);
+int runImport(const Context& context, const std::vector<std::string>& args);
 
 }  // namespace kelvarn::cli

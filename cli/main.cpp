@@ -18,7 +18,9 @@ constexpr const char* kUsage =
     "usage: kelvarn-cli [--data-dir DIR] [--site URL] COMMAND [ARGS...]\n"
     "commands:\n"
     "  list [catalogue|favourites|recycle] [--style NAME]\n"
-    "  stats\n";
+    "  stats\n"
+    "  authors\n"
+    "  import\n";
 
 int usage(const std::string& message) {
     if (!message.empty()) {
@@ -35,6 +37,12 @@ int dispatch(const Context& context, const std::string& command,
     }
     if (command == "stats") {
         return runStats(context, args);
+    }
+    if (command == "import") {
+        return runImport(context, args);
+    }
+    if (command == "authors") {
+        return runAuthors(context, args);
     }
     throw UsageError{"unknown command: " + command};
 }

@@ -1,3 +1,6 @@
+list(APPEND KELVARN_CORE_SOURCES
+  downloader/queue_file.cpp
+)
 list(APPEND KELVARN_GUI_SOURCES
   downloader/Change_menu.cpp
   downloader/Download.cpp

@@ -6,8 +6,8 @@
 
 namespace kelvarn {
 
-// Replaces the memo's text with the lines of a Windows-1251 file: CR LF, LF and CR each end a
-// line. When the file cannot be read the error box says why and the memo keeps its text.
+// Replaces the memo's text with the lines of a Windows-1251 file, split by splitTextLines. When the
+// file cannot be read the error box says why and the memo keeps its text.
 void LoadMemoFile(QPlainTextEdit* memo, const std::string& path);
 
 }  // namespace kelvarn

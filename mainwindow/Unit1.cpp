@@ -455,6 +455,11 @@ void TForm1::gridsChanged() {
     }
 }
 
+void TForm1::appendToSwap(std::uint32_t number, const MixRecord& record) {
+    views_.Swap.appendRow(RecordToRow(number, record));
+    static_cast<RecordGridModel*>(Swap->model())->gridChanged();
+}
+
 void TForm1::open_close_image(int key) {
     int shown = -1;  // index into Image: Image_N is Image[N - 1]
     if (key >= kKeyAllStyles && key <= 14) {
@@ -582,6 +587,8 @@ void TForm1::writeClosingSettings() {
 }
 
 bool TForm1::FormCloseQuery() {
+    // A run under way ends before anything else closes; it never leaves a record half-written.
+    windows_.GetInetList->stopRun();
     for (QWidget* window : std::initializer_list<QWidget*>{
              windows_.Search_Form, windows_.Add_mix_man, windows_.Set_days, windows_.Downloader,
              windows_.GetInetList, windows_.Info_form, windows_.Help, windows_.O_nas,

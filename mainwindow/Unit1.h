@@ -83,6 +83,8 @@ public:
 
     // After the grids behind the views changed.
     void gridsChanged();
+    // A record that entered the catalogue view: it shows in Table at the next style-tree click.
+    void appendToSwap(std::uint32_t number, const MixRecord& record);
     // The grid in view, and its record grid.
     QTableView* visibleGrid() const;
     // The record items of a grid's context menu, which the pointer enables and disables.

@@ -4,7 +4,7 @@ cmake_minimum_required(VERSION 3.25)
 
 file(MAKE_DIRECTORY "${DEST}" "${DEST}/ZIP" "${DEST}/sound")
 
-foreach(name Base.vlt index List.dnl)
+foreach(name Base.vlt index List.dnl AvtLst.lst)
   if(NOT EXISTS "${DEST}/${name}")
     # The ID list may also be spelled "Index"; one of the two is enough.
     if(name STREQUAL "index" AND EXISTS "${DEST}/Index")

@@ -1,12 +1,31 @@
 #!/usr/bin/env bash
-# Sets Kelvarn up (packages, build) and starts it on its program folder, build/program.
+# Sets Kelvarn up (packages, build) and starts it on its program folder, build/program, with the
+# local stand-in for the music site serving on loopback, so imports and downloads work offline.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
-program=build/program/kelvarn
+folder=build/program
+# A first start ticks every style of the import, so "Начать" brings the demo site's mixes in.
+if [ ! -e "$folder/Setting.ini" ]; then
+  printf '[GetLoopsList]\r\nCheckListStyle=0,1,2,3,4,5,6,7,8,9,10,11,12,13,\r\n' > "$folder/Setting.ini"
+fi
+
+port_file=$(mktemp)
+"$folder/kelvarn-demo-site" --port-file "$port_file" > /dev/null &
+site_pid=$!
+trap 'kill "$site_pid" 2>/dev/null || true; rm -f "$port_file"' EXIT
+for _ in $(seq 100); do
+  [ -s "$port_file" ] && break
+  sleep 0.1
+done
+[ -s "$port_file" ] || { echo "the demo site did not start" >&2; exit 1; }
+site="http://127.0.0.1:$(cat "$port_file")"
+echo "Demo site: $site"
+
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found: starting Kelvarn on a virtual X server (xvfb-run)."
-  exec xvfb-run -a "$program" "$@"
+  xvfb-run -a "$folder/kelvarn" --site "$site" "$@"
+else
+  "$folder/kelvarn" --site "$site" "$@"
 fi
-exec "$program" "$@"

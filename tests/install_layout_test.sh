@@ -6,7 +6,7 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 
 cmake --install "$build_dir" --prefix "$prefix" > /dev/null
-for f in kelvarn kelvarn-cli Base.vlt index List.dnl About Help BackGround.jpg \
+for f in kelvarn kelvarn-cli Base.vlt index List.dnl AvtLst.lst About Help BackGround.jpg \
          sound/add.wav sound/del.wav sound/fav.wav sound/rest.wav sound/Search.wav \
          sound/done.wav sound/alldone.wav sound/STOP.wav; do
   [ -e "$prefix/$f" ] || { echo "missing after install: $f"; exit 1; }

@@ -142,6 +142,7 @@ private slots:
         writeFile(file("index"), "");
         writeFile(file("About"), "about\r\n");
         writeFile(file("Help"), "help\r\n");
+        writeFile(file("AvtLst.lst"), "");
     }
 
     void cleanup() {

@@ -1,0 +1,23 @@
+#include <array>
+#include <string_view>
+
+#include "catalogue/catalogue_file.h"
+#include "cli/cli_output.h"
+#include "cli/commands.h"
+#include "import/author_list.h"
+
+namespace kelvarn::cli {
+
+int runAuthors(const Context& context, const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        throw UsageError{"unexpected argument: " + args.front()};
+    }
+    std::vector<std::string> names = baseAuthorNames(CatalogueFile(context.folder + "Base.vlt"));
+    TableWriter out(stdout);
+    for (const std::string& name : names) {
+        out.row(std::array<std::string_view, 1>{name});
+    }
+    return kExitDone;
+}
+
+}  // namespace kelvarn::cli

@@ -1,0 +1,117 @@
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "catalogue/cp1251.h"
+#include "catalogue/io_error.h"
+#include "catalogue/ole_date.h"
+#include "catalogue/settings.h"
+#include "cli/cli_output.h"
+#include "cli/commands.h"
+#include "import/author_list.h"
+#include "import/import_run.h"
+
+namespace kelvarn::cli {
+namespace {
+
+// The run's status and the stage's progress on one line of a terminal's stderr.
+class TerminalProgress final : public ImportObserver {
+public:
+    TerminalProgress() : shown_(isatty(STDERR_FILENO) != 0) {}
+    ~TerminalProgress() override {
+        if (shown_ && drawn_) {
+            std::fputs("\r\033[K", stderr);
+        }
+    }
+
+    void status(const std::string& text) override {
+        status_ = cp1251ToUtf8Printable(text);
+        draw();
+    }
+    void progress(int position, int maximum) override {
+        percent_ = maximum > 0 ? static_cast<int>(100LL * position / maximum) : 0;
+        draw();
+    }
+
+private:
+    void draw() {
+        if (!shown_) {
+            return;
+        }
+        constexpr int kWidth = 30;
+        int filled = percent_ * kWidth / 100;
+        std::fprintf(stderr, "\r\033[K[%s%s] %3d%% %s", std::string(filled, '#').c_str(),
+                     std::string(kWidth - filled, ' ').c_str(), percent_, status_.c_str());
+        std::fflush(stderr);
+        drawn_ = true;
+    }
+
+    bool shown_;
+    bool drawn_ = false;
+    std::string status_;
+    int percent_ = 0;
+};
+
+// The import window's controls as the settings and the author list keep them.
+SelectionControls controlsFromFiles(const Context& context) {
+    Settings settings(context.folder);
+    SelectionControls controls;
+    controls.byStyle = settings.read(keys::CheckStyle);
+    controls.byAuthor = settings.read(keys::CheckAvtor);
+    controls.addToQueue = settings.read(keys::AddCheck);
+    decodeCheckListStyle(settings.read(keys::CheckListStyle), controls.styles);
+    try {
+        controls.names = readAuthorList(context.folder + "AvtLst.lst");
+    } catch (const IoError& e) {
+        printError(e.what());  // as the window does: reported, and the run goes on without names
+    }
+    return controls;
+}
+
+}  // namespace
+
+int runImport(const Context& context, const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        throw UsageError{"import takes no arguments"};
+    }
+    LiveSelection selection;
+    selection.set(controlsFromFiles(context));
+    ImportSettings settings;
+    settings.folder = context.folder;
+    settings.site = context.site.empty() ? Settings(context.folder).siteAddress() : context.site;
+    settings.pauses = false;
+    settings.today = [] { return oleToday(); };
+    settings.timeNow = [] { return oleTimeNow(); };
+    std::atomic<bool> stop{false};
+    ImportResult result;
+    std::vector<ImportRow> rows;
+    {
+        TerminalProgress progress;
+        ImportRun run(settings, selection, progress, stop);
+        result = run.run();
+        rows = run.rows();
+    }
+    // The page is fetched once per run of the program, as the main window's close ends it.
+    std::remove((context.folder + "Loops.dat").c_str());
+
+    if (result.outcome == ImportResult::Outcome::FetchFailed) {
+        printError(cp1251ToUtf8("Возникли проблемы с получением миксов!"_cp));
+        printError(cp1251ToUtf8("Проверьте подключение к интернету!"_cp));
+        printError(result.error);
+        return kExitIo;
+    }
+    if (result.outcome != ImportResult::Outcome::Done) {
+        printError(result.error);
+        return kExitIo;
+    }
+    TableWriter out(stdout);
+    out.row(ImportGridHeaders());
+    for (const ImportRow& row : rows) {
+        out.row(row.cells());
+    }
+    out.row(std::array<std::string, 1>{std::string("Количество новых записей: "_cp) +
+                                       std::to_string(result.newRecords)});
+    return kExitDone;
+}
+
+}  // namespace kelvarn::cli

@@ -1,0 +1,307 @@
+#include "import/import_run.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <chrono>
+#include <thread>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "catalogue/catalogue_file.h"
+#include "catalogue/cp1251.h"
+#include "catalogue/file_lock.h"
+#include "catalogue/http_client.h"
+#include "catalogue/id_list.h"
+#include "catalogue/io_error.h"
+#include "catalogue/site_address.h"
+#include "catalogue/styles.h"
+#include "downloader/queue_file.h"
+#include "import/site_list_parser.h"
+
+namespace kelvarn {
+namespace {
+
+// Rows reach the window in batches, not one report per row of a long list.
+constexpr std::size_t kRowBatch = 256;
+
+std::string readAndDelete(const std::string& path) {
+    std::string text = LockedFile(path, O_RDONLY, LockedFile::Lock::Shared).readAll();
+    ::unlink(path.c_str());
+    return text;
+}
+
+int toInt(std::string_view text) {
+    int value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+// Reports the position only when the bar can have moved, at most some 200 times a stage.
+class Progress {
+public:
+    Progress(ImportObserver& observer, int maximum) : observer_(observer), maximum_(maximum) {
+        observer_.progress(0, maximum_);
+    }
+    void at(int position) {
+        int step = maximum_ > 0 ? static_cast<int>(200LL * position / maximum_) : 0;
+        if (step != lastStep_ || position == maximum_) {
+            lastStep_ = step;
+            observer_.progress(position, maximum_);
+        }
+    }
+
+private:
+    ImportObserver& observer_;
+    int maximum_;
+    int lastStep_ = 0;
+};
+
+}  // namespace
+
+std::array<std::string, 8> ImportRow::cells() const {
+    return {id, author, title, style, size, email, std::to_string(code), idx};
+}
+
+const std::array<std::string_view, 8>& ImportGridHeaders() {
+    static const std::array<std::string_view, 8> headers = {
+        "ID микса"_cp,  "Автор"_cp,  "Название"_cp, "Стиль"_cp,
+        "Размер Kb"_cp, "E-mail"_cp, "Код"_cp,      "IdX"_cp,
+    };
+    return headers;
+}
+
+void markKnownRows(std::vector<ImportRow>& rows, const std::vector<std::string>& knownIds) {
+    // IDs compare as the catalogue stores them, cut to six characters: an ID the page spells
+    // longer would otherwise come back as new at every run.
+    auto stored = [](const ImportRow& row) { return cutToCapacity(row.id, kIdCapacity); };
+    // The candidates are few next to the ID list: index them, and pass over the list once.
+    std::unordered_map<std::string_view, std::size_t> lastRow;
+    lastRow.reserve(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rows[i].idx = "0";
+        lastRow[stored(rows[i])] = i;
+    }
+    std::unordered_set<std::string_view> knownHere;
+    for (const std::string& id : knownIds) {
+        if (lastRow.count(id) != 0) {
+            knownHere.insert(id);
+        }
+    }
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (knownHere.count(stored(rows[i])) != 0 || lastRow[stored(rows[i])] != i) {
+            rows[i].idx = "1";
+        }
+    }
+}
+
+ImportRun::ImportRun(ImportSettings settings, const LiveSelection& selection,
+                     ImportObserver& observer, const std::atomic<bool>& stop)
+    : settings_(std::move(settings)),
+      selection_(selection),
+      observer_(observer),
+      stop_(stop),
+      marker_(fileLinkMarker(settings_.site)) {}
+
+void ImportRun::show(std::string_view text) {
+    observer_.status(std::string(text));
+}
+
+void ImportRun::pause(int milliseconds) {
+    if (!settings_.pauses) {
+        return;
+    }
+    // In short slices, so a stop never waits out a pause.
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!stopped() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+ImportResult ImportRun::run() {
+    ImportResult result;
+    rows_.clear();
+    observer_.rowsCleared();
+    show("Этап 1"_cp);
+    try {
+        stepOne();
+        pause(250);
+        show("Этап 2"_cp);
+        if (!stepTwo()) {
+            throw IoError(settings_.folder + "out", kFileNotFound);
+        }
+    } catch (const std::exception& e) {
+        if (stopped()) {
+            result.outcome = ImportResult::Outcome::Stopped;
+            return result;
+        }
+        result.outcome = ImportResult::Outcome::FetchFailed;
+        result.error = e.what();
+        observer_.beep();
+        show("Возникли проблемы с получением миксов!"_cp);
+        pause(3000);
+        show("Проверьте подключение к интернету!"_cp);
+        pause(3000);
+        return result;
+    }
+    try {
+        pause(250);
+        show("Этап 3"_cp);
+        stepThree();
+        pause(250);
+        show("Отброс уже существующих миксов"_cp);
+        discardKnown();
+        pause(250);
+        show("Получение размера"_cp);
+        sizeNewRows();
+        pause(250);
+        show("Сохранение..."_cp);
+        result.newRecords = saveAll();
+    } catch (const IoError& e) {
+        result.outcome = ImportResult::Outcome::Failed;
+        result.error = e.what();
+        return result;
+    }
+    if (stopped()) {
+        result.outcome = ImportResult::Outcome::Stopped;
+        return result;
+    }
+    pause(250);
+    show("Записи добавлены в базу"_cp);
+    pause(1000);
+    show(std::string("Количество новых записей: "_cp) + std::to_string(result.newRecords));
+    pause(1000);
+    return result;
+}
+
+void ImportRun::stepOne() {
+    observer_.progress(0, 100);
+    const std::string pagePath = settings_.folder + "Loops.dat";
+    std::string page;
+    if (fileExists(pagePath)) {
+        page = LockedFile(pagePath, O_RDONLY, LockedFile::Lock::Shared).readAll();
+    } else {
+        // Fetched once per program start; the main window deletes the file when it closes.
+        show("Получаем лист..."_cp);
+        page = fetchListPage(listPageAddress(settings_.site), &stop_);
+        replaceFileContents(pagePath, page, Durability::WorkingFile);
+        show("Получение закончено"_cp);
+    }
+    replaceFileContents(settings_.folder + "out", pageToLines(page), Durability::WorkingFile);
+    observer_.progress(100, 100);
+}
+
+bool ImportRun::stepTwo() {
+    observer_.progress(0, 100);
+    std::string lines;
+    try {
+        lines = readAndDelete(settings_.folder + "out");
+    } catch (const IoError&) {
+        return false;
+    }
+    MarkerPairs pairs = findMarkerPairs(lines, marker_);
+    pairCount_ = pairs.pairs;
+    replaceFileContents(settings_.folder + "out2", pairs.text, Durability::WorkingFile);
+    observer_.progress(100, 100);
+    return true;
+}
+
+void ImportRun::stepThree() {
+    Progress progress(observer_, pairCount_);
+    const std::string pairs = readAndDelete(settings_.folder + "out2");
+    std::vector<SiteCandidate> candidates = parsePairs(pairs, marker_.size());
+    std::vector<ImportRow> batch;
+    int position = 0;
+    for (const SiteCandidate& c : candidates) {
+        if (stopped()) {
+            return;
+        }
+        progress.at(++position);
+        std::uint8_t code = categoryCode(c.category);
+        if (!passesSelection(selection_.get(), code, c.author, c.title)) {
+            continue;
+        }
+        ImportRow row{std::string(c.id),
+                      std::string(c.author),
+                      std::string(c.title),
+                      std::string(StyleName(code)),
+                      {},
+                      std::string(c.email),
+                      code,
+                      {}};
+        batch.push_back(row);
+        rows_.push_back(std::move(row));
+        if (batch.size() == kRowBatch) {
+            observer_.rowsAdded(batch);
+            batch.clear();
+        }
+    }
+    if (!batch.empty()) {
+        observer_.rowsAdded(batch);
+    }
+}
+
+void ImportRun::discardKnown() {
+    markKnownRows(rows_, IdList::inFolder(settings_.folder).readIds());
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        observer_.rowChanged(static_cast<int>(i), rows_[i]);
+    }
+}
+
+void ImportRun::sizeNewRows() {
+    if (rows_.empty()) {
+        return;
+    }
+    Progress progress(observer_, static_cast<int>(rows_.size()));
+    SizeQuery query;
+    for (std::size_t i = 0; i < rows_.size() && !stopped(); ++i) {
+        if (rows_[i].isNew()) {
+            std::int64_t bytes = query.contentLength(downloadAddress(settings_.site, rows_[i].id));
+            rows_[i].size = std::to_string(bytes / 1024);
+            observer_.rowChanged(static_cast<int>(i), rows_[i]);
+        }
+        progress.at(static_cast<int>(i) + 1);
+    }
+}
+
+int ImportRun::saveAll() {
+    if (rows_.empty()) {
+        return 0;
+    }
+    Progress progress(observer_, static_cast<int>(rows_.size()));
+    int added = 0;
+    CatalogueAppender catalogue(settings_.folder + "Base.vlt");
+    IdListAppender ids(IdList::inFolder(settings_.folder).path());
+    QueueFile queue(settings_.folder + "List.dnl");
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        // A stop comes between records, never inside one.
+        if (stopped()) {
+            break;
+        }
+        const ImportRow& row = rows_[i];
+        if (row.isNew()) {
+            MixRecord record;
+            record.Id = cutToCapacity(row.id, kIdCapacity);
+            record.Author = cutToCapacity(row.author, kAuthorCapacity);
+            record.Title = cutToCapacity(row.title, kTitleCapacity);
+            record.Email = cutToCapacity(row.email, kEmailCapacity);
+            record.Style = row.code;
+            record.Size = toInt(row.size);
+            record.AddedDate = settings_.today();
+            record.AddedTime = settings_.timeNow();
+            ids.append(record.Id);
+            ++added;
+            std::uint32_t number = catalogue.append(record);
+            observer_.recordSaved(number, record);
+            if (selection_.get().addToQueue) {
+                queue.append(QueueEntry{static_cast<std::int32_t>(number), record.Id,
+                                        trackText(record.Author, record.Title), record.Size, 0});
+            }
+        }
+        progress.at(static_cast<int>(i) + 1);
+    }
+    return added;
+}
+
+}  // namespace kelvarn

@@ -1,0 +1,176 @@
+#include "import/site_list_parser.h"
+
+#include <charconv>
+
+namespace kelvarn {
+namespace {
+
+constexpr std::string_view kFileLinkStart = "<a target=\"_blank\" href=\"";
+constexpr std::string_view kFileLinkPath = "/fruityloops/loops_list/pafiledb.php?action=file&id=";
+constexpr std::size_t kMailMarkerLength = 16;  // <a href="mailto:
+constexpr std::string_view kCategoryMarker = "category&id=";
+constexpr std::uint8_t kUnknownStyle = 14;
+
+// Calls `visit` for each line of `text`; lines end at LF, a CR before it is not part of the line.
+template <typename Visit>
+void forEachLine(std::string_view text, Visit visit) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        visit(line);
+        start = end + 1;
+    }
+}
+
+// The run of characters before `stop`, or the rest when there is none; `text` moves past it.
+std::string_view takeUntil(std::string_view& text, char stop) {
+    std::size_t at = text.find(stop);
+    std::string_view run = text.substr(0, at);
+    text.remove_prefix(at == std::string_view::npos ? text.size() : at);
+    return run;
+}
+
+void skip(std::string_view& text, std::size_t count) {
+    text.remove_prefix(std::min(count, text.size()));
+}
+
+}  // namespace
+
+std::string fileLinkMarker(std::string_view site) {
+    std::string marker(kFileLinkStart);
+    marker.append(site).append(kFileLinkPath);
+    return marker;
+}
+
+std::string pageToLines(std::string_view page) {
+    std::string out;
+    out.reserve(page.size() + page.size() / 32);
+    std::size_t nextCr = page.find('\r');
+    std::size_t pos = 0;
+    while (pos < page.size()) {
+        std::size_t end = std::min(page.find('\n', pos), page.size());
+        std::size_t before = out.size();
+        // Every CR of the line goes: the one before its LF and any lone one inside it.
+        std::size_t start = pos;
+        while (nextCr < end) {
+            out.append(page.data() + start, nextCr - start);
+            start = nextCr + 1;
+            nextCr = page.find('\r', start);
+        }
+        out.append(page.data() + start, end - start);
+        if (out.size() > before) {
+            out.append("\r\n");
+        }
+        pos = end + 1;
+    }
+    return out;
+}
+
+MarkerPairs findMarkerPairs(std::string_view lines, std::string_view marker) {
+    MarkerPairs result;
+    result.text.reserve(lines.size() / 2);
+    bool takePartner = false;
+    forEachLine(lines, [&](std::string_view line) {
+        if (takePartner) {
+            result.text.append(line).append("\r\n");
+            takePartner = false;
+        } else if (line.substr(0, marker.size()) == marker) {
+            result.text.append(line).append("\r\n");
+            takePartner = true;
+            ++result.pairs;
+        }
+    });
+    if (takePartner) {
+        result.text.append("\r\n");  // the list ended: the partner is an empty text
+    }
+    return result;
+}
+
+SiteCandidate parsePair(std::string_view a, std::string_view b, std::size_t markerLength) {
+    SiteCandidate c;
+    skip(a, markerLength);
+    c.id = takeUntil(a, '"');
+    skip(a, 2);  // the quotation mark and the ">" that closes the link
+    c.title = takeUntil(a, '<');
+
+    skip(b, kMailMarkerLength);
+    std::string_view rest = b;
+    c.email = takeUntil(b, '"');
+    skip(b, 2);
+    c.author = takeUntil(b, '<');
+
+    std::size_t at = rest.find(kCategoryMarker);
+    if (at != std::string_view::npos) {
+        rest.remove_prefix(at + kCategoryMarker.size());
+        c.category = takeUntil(rest, '"');
+    }
+    return c;
+}
+
+std::vector<SiteCandidate> parsePairs(std::string_view pairs, std::size_t markerLength) {
+    std::vector<SiteCandidate> candidates;
+    std::string_view markerLine;
+    bool haveMarker = false;
+    forEachLine(pairs, [&](std::string_view line) {
+        if (!haveMarker) {
+            markerLine = line;
+            haveMarker = true;
+            return;
+        }
+        candidates.push_back(parsePair(markerLine, line, markerLength));
+        haveMarker = false;
+    });
+    if (haveMarker) {
+        candidates.push_back(parsePair(markerLine, {}, markerLength));
+    }
+    return candidates;
+}
+
+std::uint8_t categoryCode(std::string_view category) {
+    int number = 0;
+    auto [end, ec] = std::from_chars(category.data(), category.data() + category.size(), number);
+    if (category.empty() || ec != std::errc() || end != category.data() + category.size()) {
+        return kUnknownStyle;
+    }
+    switch (number) {
+        case 2:
+            return 0;
+        case 3:
+            return 1;
+        case 4:
+            return 4;
+        case 5:
+            return 2;
+        case 6:
+            return 3;
+        case 7:
+            return 7;
+        case 8:
+            return 6;
+        case 9:
+            return 13;
+        case 19:
+            return 8;
+        case 20:
+            return 9;
+        case 22:
+            return 10;
+        case 23:
+            return 11;
+        case 24:
+            return 5;
+        case 25:
+            return 12;
+        default:
+            return kUnknownStyle;
+    }
+}
+
+}  // namespace kelvarn

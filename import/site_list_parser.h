@@ -1,0 +1,51 @@
+// The site's list page, reduced in three passes to the mixes it lists. Each pass takes bytes and
+// returns bytes or values; the import run keeps their results in the working files `out` and
+// `out2` between passes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvarn {
+
+// One mix as the page lists it; texts are Windows-1251, unchanged from the page, and point into
+// the text they were parsed from.
+struct SiteCandidate {
+    std::string_view id;
+    std::string_view title;
+    std::string_view email;
+    std::string_view author;
+    std::string_view category;  // the site's category number, as text
+};
+
+// The start of a line that lists a mix: the link to the mix's page on `site`.
+std::string fileLinkMarker(std::string_view site);
+
+// Every non-empty line of the page, each followed by CR LF. A line ends at LF or CR LF; a CR not
+// followed by LF is dropped.
+std::string pageToLines(std::string_view page);
+
+struct MarkerPairs {
+    std::string text;  // each marker line, then its partner line, each followed by CR LF
+    int pairs = 0;
+};
+
+// The lines that begin with the file-link marker, each with the line after it. The partner line
+// is not itself tested for the marker.
+MarkerPairs findMarkerPairs(std::string_view lines, std::string_view marker);
+
+// The candidate of one marker line (with the marker) and its partner line. A line that lacks a
+// delimiter gives the rest of the line for the field the delimiter would end.
+SiteCandidate parsePair(std::string_view markerLine, std::string_view partnerLine,
+                        std::size_t markerLength);
+
+// Every pair of `out2` text, in page order.
+std::vector<SiteCandidate> parsePairs(std::string_view pairs, std::size_t markerLength);
+
+// The site category number as a style code; any other number, or text that is no number, is
+// 14, "Неизвестный".
+std::uint8_t categoryCode(std::string_view category);
+
+}  // namespace kelvarn

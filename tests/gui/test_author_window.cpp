@@ -1,0 +1,388 @@
+// The author list window among all the others, driven through its controls.
+#include <QFile>
+#include <QSignalSpy>
+#include <QStyleOptionViewItem>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "catalogue/cp1251.h"
+#include "catalogue/mix_record.h"
+#include "import/Avtor_Edit_List.h"
+#include "import/Base_Read_Edit.h"
+#include "mainwindow/message_box.h"
+#include "mainwindow/windows.h"
+
+using namespace kelvarn;
+
+namespace {
+
+std::string cp(const char* utf8) {
+    return *utf8ToCp1251(utf8);
+}
+
+QStringList texts(const QListWidget* list) {
+    QStringList items;
+    for (int row = 0; row < list->count(); ++row) {
+        items << list->item(row)->text();
+    }
+    return items;
+}
+
+QListWidgetItem* itemNamed(const QListWidget* list, const QString& text) {
+    QList<QListWidgetItem*> found =
+        list->findItems(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+bool isEnabled(const QListWidgetItem* item) {
+    return item->flags().testFlag(Qt::ItemIsEnabled);
+}
+
+// A click on the item's tick box, as the user makes it.
+void clickTickBox(QListWidget* list, QListWidgetItem* item) {
+    QStyleOptionViewItem option;
+    option.initFrom(list);
+    option.rect = list->visualItemRect(item);
+    option.features |= QStyleOptionViewItem::HasCheckIndicator;
+    QRect box = list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, box.center());
+}
+
+// The brightest grey of the item's text, right of its tick box.
+int brightestText(QListWidget* list, QListWidgetItem* item) {
+    QImage shot = list->viewport()->grab().toImage();
+    QRect text = list->visualItemRect(item).adjusted(24, 0, 0, 0);
+    int brightest = 0;
+    for (int y = text.top(); y <= text.bottom(); ++y) {
+        for (int x = text.left(); x <= text.right(); ++x) {
+            brightest = std::max(brightest, qGray(shot.pixel(x, y)));
+        }
+    }
+    return brightest;
+}
+
+}  // namespace
+
+class TestAuthorWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir* dir_ = nullptr;
+    AppContext context_;
+    Windows windows_;
+
+    QString path(const QString& name) const { return dir_->filePath(name); }
+    void write(const QString& name, const std::string& bytes) const {
+        QFile file(path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray::fromStdString(bytes));
+    }
+    QByteArray read(const QString& name) const {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+    }
+    void writeAuthors(const std::vector<std::string>& authors) const {
+        QByteArray bytes;
+        int id = 100000;
+        for (const std::string& author : authors) {
+            MixRecord r;
+            r.Id = std::to_string(id++);
+            r.Author = author;
+            r.Title = r.Id;
+            RecordBytes b = encodeRecord(r);
+            bytes.append(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()));
+        }
+        write("Base.vlt", bytes.toStdString());
+    }
+
+    // Creates every window on the folder as it stands; the boxes shown so far are dropped.
+    void start() {
+        createWindows(context_, windows_);
+        MessageBox::takeShown();
+    }
+    TAvtor_List& window() { return *windows_.Avtor_List; }
+    QLineEdit* importField() { return windows_.GetInetList->Edit1; }
+    void showWindow() {
+        window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+    }
+
+private slots:
+    void initTestCase() { MessageBox::setScripted(true); }
+
+    void init() {
+        dir_ = new QTemporaryDir;
+        QVERIFY(dir_->isValid());
+        context_.folder = dir_->path().toStdString() + "/";
+        context_.today = [] { return 45000.0; };
+        write("About", "about\r\n");
+        write("Help", "help\r\n");
+        write("Setting.ini", "[Main]\r\nLoadDelay=0\r\n");
+        write("index", "");
+        MessageBox::takeShown();
+    }
+
+    void cleanup() {
+        destroyWindows(windows_);
+        delete dir_;
+    }
+
+    void startUpShowsTheSavedNamesSortedHereAndInTheImportWindow() {
+        write("AvtLst.lst", cp("b\r\nВася\r\na\r\n"));
+        createWindows(context_, windows_);
+        QCOMPARE(MessageBox::takeShown(), QStringList());
+        QCOMPARE(texts(window().List_Check_Name), QStringList({"a", "b", "Вася"}));
+        QCOMPARE(importField()->text(), QStringLiteral("a;b;Вася;"));
+        QCOMPARE(window().chosenNames(), (std::vector<std::string>{"a", "b", cp("Вася")}));
+        QCOMPARE(window().List_Name_Base->count(), 0);
+        for (int row = 0; row < 3; ++row) {
+            QListWidgetItem* item = window().List_Check_Name->item(row);
+            QVERIFY(item->flags().testFlag(Qt::ItemIsUserCheckable));
+            QCOMPARE(item->checkState(), Qt::Unchecked);
+        }
+    }
+
+    void itsLookAndControls() {
+        write("AvtLst.lst", "");
+        start();
+        TAvtor_List& w = window();
+        QCOMPARE(w.windowTitle(), QStringLiteral("Редактирование списка авторов"));
+        QVERIFY(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(w.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(!w.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(!w.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+        QCOMPARE(w.palette().color(QPalette::Window), QColor(Qt::black));
+        QCOMPARE(w.Label1->text(), QStringLiteral("Список имен авторов имеющихся в базе:"));
+        QCOMPARE(w.Label2->text(), QStringLiteral("Список выбранных имен:"));
+        QCOMPARE(w.Label3->text(), QStringLiteral("Найти>>>"));
+        QCOMPARE(w.Add_But->text(), QStringLiteral(">>"));
+        QCOMPARE(w.Add_But->toolTip(), QStringLiteral("Перенести выбранное в список"));
+        QCOMPARE(w.Refr_But->text(), QStringLiteral("Обновить"));
+        QCOMPARE(w.Refr_But->toolTip(), QStringLiteral("Обновить список имен имющихся в базе"));
+        QCOMPARE(w.ManualADD_But->text(), QStringLiteral("Добавить"));
+        QCOMPARE(w.ManualADD_But->toolTip(), QStringLiteral("Добавить введеное имя "));
+        QCOMPARE(w.Del_Name_But->text(), QStringLiteral("Удалить"));
+        QCOMPARE(w.Del_Name_But->toolTip(), QStringLiteral("Удалить выбранные имена"));
+        for (QLabel* label : {w.Label1, w.Label2, w.Label3}) {
+            QVERIFY(label->styleSheet().contains("lime"));
+            QVERIFY(label->styleSheet().contains("bold"));
+        }
+
+        showWindow();
+        QCOMPARE(w.minimumSize(), w.maximumSize());
+        QVERIFY(w.rect().contains(w.Del_Name_But->geometry()));
+        QVERIFY(w.Label1->geometry().bottom() <= w.List_Name_Base->y());
+        QVERIFY(w.List_Name_Base->geometry().right() < w.Add_But->x());
+        QVERIFY(w.Add_But->geometry().right() < w.List_Check_Name->x());
+        QVERIFY(w.Label2->geometry().bottom() <= w.List_Check_Name->y());
+        QVERIFY(w.List_Name_Base->geometry().bottom() < w.Edit1->y());
+        QVERIFY(w.List_Check_Name->geometry().bottom() < w.Name_Avt->y());
+        QVERIFY(w.Label3->geometry().right() < w.Edit1->x());
+    }
+
+    void withoutTheSavedFileTheErrorIsShownAndTheImportFieldStaysEmpty() {
+        createWindows(context_, windows_);
+        QCOMPARE(MessageBox::takeShown(),
+                 QStringList("Error: File not found: " + path("AvtLst.lst")));
+        QCOMPARE(window().List_Check_Name->count(), 0);
+        QCOMPARE(importField()->text(), QString());
+    }
+
+    void refreshTicksAndDisablesNamesChosenInAnotherCase() {
+        writeAuthors({"Bob", cp("Вася"), "zed", "ZED", cp("ВАСЯ")});
+        write("AvtLst.lst", "BOB\r\n");
+        start();
+        showWindow();
+        window().Refr_But->click();
+        QCOMPARE(MessageBox::takeShown(), QStringList());
+        QListWidget* base = window().List_Name_Base;
+        QCOMPARE(texts(base), QStringList({"Bob", "ZED", "ВАСЯ"}));
+        QCOMPARE(base->item(0)->checkState(), Qt::Checked);
+        QVERIFY(!isEnabled(base->item(0)));
+        for (int row : {1, 2}) {
+            QCOMPARE(base->item(row)->checkState(), Qt::Unchecked);
+            QVERIFY(isEnabled(base->item(row)));
+        }
+
+        // The user can tick an enabled name but not untick a disabled one.
+        clickTickBox(base, base->item(1));
+        QCOMPARE(base->item(1)->checkState(), Qt::Checked);
+        clickTickBox(base, base->item(0));
+        QCOMPARE(base->item(0)->checkState(), Qt::Checked);
+        // Enabled names are white on black, the disabled one greyed.
+        QCOMPARE(brightestText(base, base->item(1)), 255);
+        int greyed = brightestText(base, base->item(0));
+        QVERIFY2(greyed > 64 && greyed < 224, qPrintable(QString::number(greyed)));
+
+        // Refreshing again starts from the catalogue: the user's tick is gone.
+        window().Refr_ButClick();
+        QCOMPARE(texts(base), QStringList({"Bob", "ZED", "ВАСЯ"}));
+        QCOMPARE(base->item(1)->checkState(), Qt::Unchecked);
+        QVERIFY(!isEnabled(base->item(0)));
+    }
+
+    void refreshWithoutTheCatalogueShowsTheErrorAndAnEmptyList() {
+        writeAuthors({"Bob"});
+        write("AvtLst.lst", "");
+        start();
+        window().Refr_ButClick();
+        QCOMPARE(window().List_Name_Base->count(), 1);
+        QVERIFY(QFile::remove(path("Base.vlt")));
+        window().Refr_ButClick();
+        QCOMPARE(MessageBox::takeShown(),
+                 QStringList("Error: File not found: " + path("Base.vlt")));
+        QCOMPARE(window().List_Name_Base->count(), 0);
+    }
+
+    void addMovesTickedEnabledNamesOnceAndDisablesThem() {
+        writeAuthors({"Bob", "amy", cp("Вася"), "Zed"});
+        write("AvtLst.lst", "bob\r\n");
+        start();
+        QSignalSpy changed(&window(), &TAvtor_List::chosenNamesChanged);
+        window().Refr_ButClick();
+        QListWidget* base = window().List_Name_Base;
+        QCOMPARE(texts(base), QStringList({"amy", "Bob", "Zed", "Вася"}));
+        itemNamed(base, "Вася")->setCheckState(Qt::Checked);
+        itemNamed(base, "amy")->setCheckState(Qt::Checked);
+        window().Add_But->click();
+        QCOMPARE(texts(window().List_Check_Name), QStringList({"amy", "bob", "Вася"}));
+        QCOMPARE(window().chosenNames(), (std::vector<std::string>{"amy", "bob", cp("Вася")}));
+        QCOMPARE(changed.count(), 1);
+        for (const char* name : {"amy", "Bob", "Вася"}) {
+            QListWidgetItem* item = itemNamed(base, QString::fromUtf8(name));
+            QCOMPARE(item->checkState(), Qt::Checked);
+            QVERIFY2(!isEnabled(item), name);
+        }
+        QVERIFY(isEnabled(itemNamed(base, "Zed")));
+
+        window().Add_But->click();
+        QCOMPARE(texts(window().List_Check_Name), QStringList({"amy", "bob", "Вася"}));
+        QCOMPARE(changed.count(), 1);
+        // The import field is rewritten when the window closes, not on every change.
+        QCOMPARE(importField()->text(), QStringLiteral("bob;"));
+    }
+
+    void manualAddRefusesOnlyAnExactDuplicate() {
+        write("AvtLst.lst", cp("Bob\r\nВася\r\n"));
+        start();
+        QSignalSpy changed(&window(), &TAvtor_List::chosenNamesChanged);
+        window().Name_Avt->setText("Bob");
+        window().ManualADD_But->click();
+        QCOMPARE(MessageBox::takeShown(),
+                 QStringList("Information: Автор \"Bob\" уже есть в списке!!!"));
+        QCOMPARE(texts(window().List_Check_Name), QStringList({"Bob", "Вася"}));
+        QCOMPARE(changed.count(), 0);
+
+        window().Name_Avt->setText("BOB");
+        window().ManualADD_But->click();
+        QCOMPARE(MessageBox::takeShown(), QStringList());
+        QCOMPARE(texts(window().List_Check_Name), QStringList({"BOB", "Bob", "Вася"}));
+        QCOMPARE(window().Name_Avt->text(), QStringLiteral("BOB"));
+        QCOMPARE(changed.count(), 1);
+    }
+
+    void anEmptyBoxAddsAnEmptyNameSavedAsAnEmptyLine() {
+        write("AvtLst.lst", "x\r\n");
+        start();
+        window().ManualADD_But->click();
+        QCOMPARE(texts(window().List_Check_Name), QStringList({"", "x"}));
+        window().ManualADD_But->click();
+        QCOMPARE(MessageBox::takeShown(),
+                 QStringList("Information: Автор \"\" уже есть в списке!!!"));
+        QVERIFY(window().close());
+        QCOMPARE(read("AvtLst.lst"), QByteArray("\r\nx\r\n"));
+        QCOMPARE(importField()->text(), QStringLiteral(";x;"));
+    }
+
+    void deleteRemovesTheTickedNamesOnly() {
+        writeAuthors({"a", "b"});
+        write("AvtLst.lst", "a\r\nb\r\nc\r\n");
+        start();
+        window().Refr_ButClick();
+        QSignalSpy changed(&window(), &TAvtor_List::chosenNamesChanged);
+        window().Del_Name_But->click();
+        QCOMPARE(texts(window().List_Check_Name), QStringList({"a", "b", "c"}));
+        QCOMPARE(changed.count(), 0);
+
+        window().List_Check_Name->item(0)->setCheckState(Qt::Checked);
+        window().List_Check_Name->item(2)->setCheckState(Qt::Checked);
+        window().Del_Name_But->click();
+        QCOMPARE(texts(window().List_Check_Name), QStringList({"b"}));
+        QCOMPARE(window().chosenNames(), std::vector<std::string>{"b"});
+        QCOMPARE(changed.count(), 1);
+        // The base name stays disabled until the next refresh.
+        QVERIFY(!isEnabled(itemNamed(window().List_Name_Base, "a")));
+        window().Refr_ButClick();
+        QVERIFY(isEnabled(itemNamed(window().List_Name_Base, "a")));
+        QVERIFY(!isEnabled(itemNamed(window().List_Name_Base, "b")));
+    }
+
+    void closingWithNoNamesWritesAnEmptyFileAndSaysTheListIsEmpty() {
+        write("AvtLst.lst", "a\r\n");
+        start();
+        showWindow();
+        window().List_Check_Name->item(0)->setCheckState(Qt::Checked);
+        window().Del_Name_ButClick();
+        QVERIFY(window().close());
+        QVERIFY(!window().isVisible());
+        QCOMPARE(read("AvtLst.lst"), QByteArray());
+        QCOMPARE(importField()->text(), QStringLiteral("Список пуст!"));
+        QCOMPARE(MessageBox::takeShown(), QStringList());
+    }
+
+    void aFailedSaveKeepsTheWindowOpen() {
+        write("AvtLst.lst", "a\r\nb\r\n");
+        start();
+        showWindow();
+        QVERIFY(QFile::remove(path("AvtLst.lst")));
+        QVERIFY(QDir(dir_->path()).mkdir("AvtLst.lst"));
+        QVERIFY(!window().close());
+        QVERIFY(window().isVisible());
+        QStringList shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].startsWith("Error: ") && shown[0].endsWith(path("AvtLst.lst")),
+                 qPrintable(shown[0]));
+        QCOMPARE(importField()->text(), QString());
+
+        QVERIFY(QDir(dir_->path()).rmdir("AvtLst.lst"));
+        QVERIFY(window().close());
+        QCOMPARE(read("AvtLst.lst"), QByteArray("a\r\nb\r\n"));
+        QCOMPARE(importField()->text(), QStringLiteral("a;b;"));
+    }
+
+    void typingSelectsTheFirstNameThatBeginsWithItInAnyCase() {
+        writeAuthors({"Alpha", "beta", "Betamax", cp("Вася"), cp("Ваня")});
+        write("AvtLst.lst", cp("Zoe\r\nzed\r\nЮля\r\n"));
+        start();
+        showWindow();
+        window().Refr_ButClick();
+        QListWidget* base = window().List_Name_Base;
+        QTest::keyClicks(window().Edit1, "BETA");
+        QCOMPARE(base->currentItem()->text(), QStringLiteral("beta"));
+        QVERIFY(base->currentItem()->isSelected());
+        QTest::keyClicks(window().Edit1, "M");
+        QCOMPARE(base->currentItem()->text(), QStringLiteral("Betamax"));
+        QTest::keyClicks(window().Edit1, "x");
+        QCOMPARE(base->currentItem()->text(), QStringLiteral("Betamax"));
+        window().Edit1->setText("ва");
+        QCOMPARE(base->currentItem()->text(), QStringLiteral("Ваня"));
+
+        // A click on a name puts it in the search box, which selects it.
+        QListWidgetItem* alpha = base->item(0);
+        QTest::mouseClick(base->viewport(), Qt::LeftButton, {},
+                          base->visualItemRect(alpha).center());
+        QCOMPARE(window().Edit1->text(), QStringLiteral("Alpha"));
+        QCOMPARE(base->currentItem(), alpha);
+
+        QListWidget* chosen = window().List_Check_Name;
+        QCOMPARE(texts(chosen), QStringList({"zed", "Zoe", "Юля"}));
+        QTest::keyClicks(window().Name_Avt, "ZO");
+        QCOMPARE(chosen->currentItem()->text(), QStringLiteral("Zoe"));
+        window().Name_Avt->setText("ю");
+        QCOMPARE(chosen->currentItem()->text(), QStringLiteral("Юля"));
+        window().Name_Avt->setText("nobody");
+        QCOMPARE(chosen->currentItem()->text(), QStringLiteral("Юля"));
+    }
+};
+
+QTEST_MAIN(TestAuthorWindow)
+#include "test_author_window.moc"

@@ -1,0 +1,136 @@
+// The import window driven as a user would, against the stand-in site on loopback.
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+#include <fstream>
+
+#include "catalogue/catalogue_file.h"
+#include "demo_site/demo_site.h"
+#include "import/Base_Read_Edit.h"
+#include "mainwindow/Unit1.h"
+#include "mainwindow/message_box.h"
+#include "mainwindow/windows.h"
+
+using namespace kelvarn;
+
+namespace {
+
+void writeFile(const QString& path, const std::string& bytes) {
+    std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string readFile(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+class TestImportWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    AppContext context_;
+    Windows windows_;
+    DemoSite site_{DemoSiteOptions{60, 9, true}};
+
+    QString file(const QString& name) const { return dir_.filePath(name); }
+
+private slots:
+    void initTestCase() {
+        MessageBox::setScripted(true);
+        site_.start();
+    }
+
+    void init() {
+        for (const char* name : {"Base.vlt", "index", "List.dnl"}) {
+            writeFile(file(name), "");
+        }
+        writeFile(file("About"), "a\r\n");
+        writeFile(file("Help"), "h\r\n");
+        writeFile(file("AvtLst.lst"), "");
+        writeFile(file("Setting.ini"),
+                  "[Main]\r\nLoadDelay=0\r\nnews=0\r\nZip=0\r\n[GetLoopsList]\r\n"
+                  "CheckListStyle=0,1,2,3,4,5,6,7,8,9,10,11,12,13,\r\nCheck_Avtor=0\r\n");
+        QFile::remove(file("Loops.dat"));
+        context_.folder = dir_.path().toStdString() + "/";
+        context_.site = site_.baseAddress();
+        context_.today = [] { return 46000.0; };
+        context_.sleep = [](int) {};
+        createWindows(context_, windows_);
+        windows_.Form1->show();
+        QTRY_VERIFY(!windows_.Form1->Timer1->isActive());
+        MessageBox::takeShown();
+    }
+
+    void cleanup() { destroyWindows(windows_); }
+
+    void startBringsNewMixesIntoTheCatalogueAndTheQueue() {
+        TForm1& form = *windows_.Form1;
+        form.DuzuRedu1->trigger();
+        TGetInetList& import = *windows_.GetInetList;
+        QVERIFY(import.isVisible());
+        QVERIFY(import.Check_Styles->isChecked());
+        QVERIFY(!import.Check_Avtor->isChecked());
+        QSignalSpy finished(&import, &TGetInetList::runFinished);
+        QTest::mouseClick(import.Button1, Qt::LeftButton);
+        QVERIFY(!import.Button1->isEnabled());
+        QVERIFY(finished.wait(10000));
+        QVERIFY(import.Button1->isEnabled());
+        QVERIFY(!import.Panel1->isVisible());
+        QCOMPARE(import.Load->text(),
+                 QStringLiteral("Количество новых записей: ") +
+                     QString::number(CatalogueFile(context_.file("Base.vlt")).count()));
+
+        // The grid shows every candidate; the model shows the row texts.
+        const auto& rows = import.gridRows();
+        QVERIFY(rows.size() > 50);
+        QCOMPARE(import.Table->model()->rowCount(), static_cast<int>(rows.size()));
+        QCOMPARE(import.Table->model()->headerData(4, Qt::Horizontal).toString(),
+                 QStringLiteral("Размер Kb"));
+        QCOMPARE(import.Table->model()->index(0, 0).data().toString(),
+                 QString::fromStdString(rows[0].id));
+
+        // New records wait in Swap, below the placeholder row of the empty catalogue it was
+        // loaded from, and show in Table at the next click in the style tree.
+        std::uint32_t saved = CatalogueFile(context_.file("Base.vlt")).count();
+        QVERIFY(saved > 0);
+        QTRY_COMPARE(form.views().Swap.rowCount(), static_cast<int>(saved) + 2);
+        QCOMPARE(form.Table->model()->rowCount(), 1);
+        QTreeWidgetItem* all = form.TreeStyles->topLevelItem(0);
+        form.TreeStyles->setCurrentItem(all);
+        form.TreeStylesClick();
+        QCOMPARE(form.Table->model()->rowCount(), static_cast<int>(saved) + 1);
+        QCOMPARE(form.Table->model()->index(0, 0).data().toString(), QString());
+        QCOMPARE(form.Table->model()->index(1, 0).data().toString(), QStringLiteral("1"));
+        QCOMPARE(readFile(file("List.dnl")).size(), saved * 120);
+
+        // A second press parses the stored page again and adds nothing.
+        QTest::mouseClick(import.Button1, Qt::LeftButton);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(site_.listRequests(), 1);
+        QCOMPARE(CatalogueFile(context_.file("Base.vlt")).count(), saved);
+        QCOMPARE(import.Load->text(), QStringLiteral("Количество новых записей: 0"));
+    }
+
+    void closingTheProgramDuringARunStopsTheWorkerFirst() {
+        QFile::remove(file("Loops.dat"));
+        site_.setListDelayMs(5000);
+        TGetInetList& import = *windows_.GetInetList;
+        import.Button1Click();
+        QVERIFY(import.running());
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(windows_.Form1->close());
+        QVERIFY(clock.elapsed() < 3000);
+        QVERIFY(!import.running());
+        QCOMPARE(readFile(file("Base.vlt")), std::string());
+        site_.setListDelayMs(0);
+    }
+};
+
+QTEST_MAIN(TestImportWindow)
+#include "test_import_window.moc"

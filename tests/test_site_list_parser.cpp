@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include "catalogue/cp1251.h"
+#include "import/import_run.h"
+#include "import/selection.h"
+#include "import/site_list_parser.h"
+
+namespace kelvarn {
+namespace {
+
+const std::string kSite = "http://site.test";
+
+std::string markerLine(const std::string& id, const std::string& title) {
+    return fileLinkMarker(kSite) + id + "\">" + title + "</a></td>";
+}
+
+std::string mailLine(const std::string& email, const std::string& author,
+                     const std::string& category) {
+    return "<a href=\"mailto:" + email + "\">" + author +
+           "</a> | <a href=\"pafiledb.php?action=category&id=" + category + "\">x</a>";
+}
+
+std::vector<SiteCandidate> parsePage(const std::string& page) {
+    std::string marker = fileLinkMarker(kSite);
+    MarkerPairs pairs = findMarkerPairs(pageToLines(page), marker);
+    return parsePairs(pairs.text, marker.size());
+}
+
+TEST(SiteListParser, PageToLinesKeepsNonEmptyLinesWithCrLf) {
+    EXPECT_EQ(pageToLines("a\r\n\r\nb\n\n  \nc\rd\r\n\r\r\ne"), "a\r\nb\r\n  \r\ncd\r\ne\r\n");
+    EXPECT_EQ(pageToLines(""), "");
+}
+
+TEST(SiteListParser, ExtractsIdTitleEmailAuthorAndCategory) {
+    std::string page = "<html>\r\n" + markerLine("123456", "Night &amp; Day") + "\r\n" +
+                       mailLine("dj@mail.ru", "DJ Вася"_cp.data(), "3") + "\r\n</html>\r\n";
+    auto candidates = parsePage(page);
+    ASSERT_EQ(candidates.size(), 1u);
+    EXPECT_EQ(candidates[0].id, "123456");
+    EXPECT_EQ(candidates[0].title, "Night &amp; Day");  // references stay as the page has them
+    EXPECT_EQ(candidates[0].email, "dj@mail.ru");
+    EXPECT_EQ(candidates[0].author, std::string("DJ Вася"_cp));
+    EXPECT_EQ(candidates[0].category, "3");
+}
+
+TEST(SiteListParser, MarkerLinesAndTheirPartners) {
+    std::string page = " " + markerLine("111111", "indented") + "\n" + mailLine("a@a", "A", "2") +
+                       "\n" + markerLine("222222", "gap") + "\n\n\r\n\n" +
+                       mailLine("b@b", "B", "2") + "\n" + markerLine("333333", "between") +
+                       "\nsome other line\n" + mailLine("c@c", "C", "2") + "\n" +
+                       markerLine("444444", "last");
+    std::string marker = fileLinkMarker(kSite);
+    MarkerPairs pairs = findMarkerPairs(pageToLines(page), marker);
+    EXPECT_EQ(pairs.pairs, 3);
+    auto candidates = parsePairs(pairs.text, marker.size());
+    ASSERT_EQ(candidates.size(), 3u);
+    EXPECT_EQ(candidates[0].id, "222222");
+    EXPECT_EQ(candidates[0].author, "B");  // empty lines never reach the pairs
+    EXPECT_EQ(candidates[1].id, "333333");
+    EXPECT_EQ(candidates[1].author, "");  // the line in between became the partner
+    EXPECT_EQ(candidates[1].category, "");
+    EXPECT_EQ(candidates[2].id, "444444");  // the page ended: an empty partner
+    EXPECT_EQ(candidates[2].email, "");
+}
+
+TEST(SiteListParser, MarkerOfAnotherSiteIsNoMarker) {
+    std::string page = fileLinkMarker("http://other.test") + "1\">t<\n" + mailLine("e", "a", "2");
+    EXPECT_TRUE(parsePage(page).empty());
+}
+
+TEST(SiteListParser, MissingDelimitersTakeTheRestOfTheLine) {
+    std::string marker = fileLinkMarker(kSite);
+    SiteCandidate noQuote = parsePair(marker + "123456", "<a href=\"mailto:e@e", marker.size());
+    EXPECT_EQ(noQuote.id, "123456");
+    EXPECT_EQ(noQuote.title, "");
+    EXPECT_EQ(noQuote.email, "e@e");
+    EXPECT_EQ(noQuote.author, "");
+    EXPECT_EQ(noQuote.category, "");
+
+    SiteCandidate noLess = parsePair(marker + "7\">Title without end", "short", marker.size());
+    EXPECT_EQ(noLess.title, "Title without end");
+    EXPECT_EQ(noLess.email, "");
+
+    SiteCandidate noQuoteAfterCategory =
+        parsePair(marker + "8\">t<", "<a href=\"mailto:m\">a< category&id=19", marker.size());
+    EXPECT_EQ(noQuoteAfterCategory.category, "19");
+}
+
+TEST(SiteListParser, CategoryMap) {
+    const std::pair<const char*, int> known[] = {
+        {"2", 0},  {"3", 1},   {"4", 4},           {"5", 2},   {"6", 3},   {"7", 7},
+        {"8", 6},  {"9", 13},  {"19", 8},          {"20", 9},  {"22", 10}, {"23", 11},
+        {"24", 5}, {"25", 12}, {"21", 14},         {"-3", 14}, {"1", 14},  {"abc", 14},
+        {"", 14},  {"3x", 14}, {"99999999999", 14}};
+    for (const auto& [text, code] : known) {
+        EXPECT_EQ(categoryCode(text), code) << text;
+    }
+}
+
+SelectionControls controls(bool byStyle, bool byAuthor, std::vector<int> styles,
+                           std::vector<std::string> names) {
+    SelectionControls c;
+    c.byStyle = byStyle;
+    c.byAuthor = byAuthor;
+    for (int s : styles) {
+        c.styles[static_cast<std::size_t>(s)] = true;
+    }
+    c.names = std::move(names);
+    return c;
+}
+
+TEST(Selection, BothTestsOffTakeNothing) {
+    EXPECT_FALSE(passesSelection(controls(false, false, {0, 1}, {"dj"}), 0, "dj", "dj"));
+}
+
+TEST(Selection, TickedStylePassesAndOthersNeedTheAuthorTest) {
+    auto c = controls(true, true, {0, 1}, {"vasya"});
+    EXPECT_TRUE(passesSelection(c, 1, "Nobody", "x"));     // House, site category 3
+    EXPECT_FALSE(passesSelection(c, 13, "Nobody", "x"));   // Другое
+    EXPECT_TRUE(passesSelection(c, 13, "DJ VASYA", "x"));  // through the author
+    EXPECT_FALSE(passesSelection(c, 14, "Nobody", "x"));   // no item for Неизвестный
+    EXPECT_FALSE(passesSelection(controls(true, true, {13}, {}), 1, "vasya", "vasya"));
+    EXPECT_FALSE(passesSelection(controls(false, true, {1}, {"vasya"}), 1, "Petya", "Mix"));
+}
+
+TEST(Selection, AuthorMatchFoldsLatinAndCyrillicCapitalsButNotYo) {
+    std::vector<std::string> latin = {"vasya"};
+    EXPECT_TRUE(authorMatch("VASYA", "t", latin));
+    EXPECT_TRUE(authorMatch("DJ Vasya Pupkin", "t", latin));
+    EXPECT_TRUE(authorMatch("Someone", "Remix for VaSyA", latin));
+    EXPECT_FALSE(authorMatch("Vas ya", "t", latin));
+
+    std::vector<std::string> cyrillic = {std::string("ёжик"_cp)};
+    EXPECT_TRUE(authorMatch("ёЖИК"_cp.data(), "t", cyrillic));
+    EXPECT_FALSE(authorMatch("Ёжик"_cp.data(), "t", cyrillic));
+    EXPECT_TRUE(authorMatch("ПЕТЯ"_cp.data(), "t", {std::string("петя"_cp)}));
+
+    // An empty chosen name matches only an empty author.
+    EXPECT_TRUE(authorMatch("", "t", {""}));
+    EXPECT_FALSE(authorMatch("a", "t", {""}));
+    EXPECT_FALSE(containsFolded("abc", ""));
+    EXPECT_FALSE(containsFolded("ab", "abc"));
+    EXPECT_TRUE(containsFolded("xABCx", "abc"));
+}
+
+TEST(Discard, KnownIdsAndRepeatsAreMarked) {
+    std::vector<ImportRow> rows(5);
+    const char* ids[] = {"111111", "222222", "111111", "333333", "1234567"};
+    for (int i = 0; i < 5; ++i) {
+        rows[static_cast<std::size_t>(i)].id = ids[i];
+    }
+    // The ID list holds the first six characters of its lines.
+    markKnownRows(rows, {"333333", "123456"});
+    EXPECT_EQ(rows[0].idx, "1");  // repeated further down
+    EXPECT_EQ(rows[1].idx, "0");
+    EXPECT_EQ(rows[2].idx, "0");  // the last of the repeats stays new
+    EXPECT_EQ(rows[3].idx, "1");  // known
+    EXPECT_EQ(rows[4].idx, "1");  // stored as "123456", which the list holds
+
+    markKnownRows(rows, {});
+    EXPECT_EQ(rows[1].idx, "0");
+    EXPECT_EQ(rows[3].idx, "0");
+}
+
+}  // namespace
+}  // namespace kelvarn
