@@ -175,7 +175,7 @@ TGetInetList::TGetInetList(const AppContext& context, Windows& windows, QWidget*
     for (int c = 0; c < 8; ++c) {
         Table->setColumnWidth(c, widths[c]);
     }
-    Table->setMinimumSize(985, 420);
+    Table->setMinimumSize(640, 420);
 
     Panel1 = new QWidget(Table);
     Panel1->setAutoFillBackground(true);
@@ -195,7 +195,7 @@ TGetInetList::TGetInetList(const AppContext& context, Windows& windows, QWidget*
     panel->addWidget(Image1, 0, 0, 2, 1);
     panel->addWidget(Load, 0, 1);
     panel->addWidget(LoadBar, 1, 1);
-    Panel1->setGeometry(250, 160, 480, 60);
+    Panel1->resize(480, 60);
     Panel1->hide();
 
     auto* left = new QVBoxLayout;
@@ -269,6 +269,8 @@ void TGetInetList::Button1Click() {
     stop_ = false;
     finished_ = false;
     Button1->setEnabled(false);
+    int panelWidth = std::min(480, Table->width() - 20);
+    Panel1->setGeometry((Table->width() - panelWidth) / 2, Table->height() / 3, panelWidth, 60);
     Panel1->show();
     Panel1->raise();
 

@@ -1,7 +1,9 @@
 #include "mainwindow/window_util.h"
 
 #include <QPalette>
+#include <QScreen>
 #include <QWidget>
+#include <algorithm>
 #include <array>
 
 #include "catalogue/cp1251.h"
@@ -12,7 +14,16 @@ void showCentredOver(QWidget* window, const QWidget* owner) {
     if (!window->isVisible() && owner != nullptr) {
         window->adjustSize();
         QRect frame = owner->frameGeometry();
-        window->move(frame.center() - window->rect().center());
+        QPoint at = frame.center() - window->rect().center();
+        // Never past the screen's edges, whatever the owner's place.
+        if (QScreen* screen = owner->screen()) {
+            QRect room = screen->availableGeometry();
+            at.setX(std::clamp(at.x(), room.left(),
+                               std::max(room.left(), room.right() - window->width())));
+            at.setY(std::clamp(at.y(), room.top(),
+                               std::max(room.top(), room.bottom() - window->height())));
+        }
+        window->move(at);
     }
     window->show();
     window->raise();
