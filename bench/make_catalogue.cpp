@@ -17,6 +17,7 @@
 #include "catalogue/ole_date.h"
 #include "catalogue/settings.h"
 #include "catalogue/styles.h"
+#include "demo_site/splitmix.h"
 
 namespace {
 
@@ -27,22 +28,7 @@ constexpr std::uint32_t kIdRange = 900000;  // 100000..999999
 constexpr std::uint32_t kIdStride = 7919;   // coprime to kIdRange: IDs repeat only past 900000
 constexpr int kDaysBack = 3 * 365;
 
-// splitmix64: the same sequence everywhere, unlike the standard distributions.
-class Random {
-public:
-    explicit Random(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    std::uint32_t below(std::uint32_t n) { return static_cast<std::uint32_t>(next() % n); }
-    bool percent(std::uint32_t p) { return below(100) < p; }
-
-private:
-    std::uint64_t state_;
-};
+using Random = kelvarn::SplitMix64;
 
 // Words of authors and titles as users type them: Latin, Cyrillic, and a few signs from the upper
 // half of Windows-1251 (Ё, №, «»).

@@ -8,6 +8,7 @@
 #include "catalogue/cp1251.h"
 #include "catalogue/site_address.h"
 #include "demo_site/demo_site.h"
+#include "demo_site/splitmix.h"
 
 namespace kelvarn {
 namespace {
@@ -15,22 +16,7 @@ namespace {
 constexpr int kMaxMixes = 800000;
 constexpr std::size_t kMaxTitle = 70;
 
-// splitmix64: the same numbers on every platform, unlike the standard distributions.
-class Random {
-public:
-    explicit Random(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
-    double unit() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
-
-private:
-    std::uint64_t state_;
-};
+using Random = SplitMix64;
 
 constexpr std::array<std::string_view, 30> kLatinWords = {
     "Deep",  "Night", "Drive",  "Summer",   "Bass",    "Dream", "Trip",   "Groove",

@@ -4,7 +4,6 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
-#include <fstream>
 
 #include "catalogue/catalogue_file.h"
 #include "demo_site/demo_site.h"
@@ -12,22 +11,11 @@
 #include "mainwindow/Unit1.h"
 #include "mainwindow/message_box.h"
 #include "mainwindow/windows.h"
+#include "tests/test_support.h"
 
 using namespace kelvarn;
 
-namespace {
-
-void writeFile(const QString& path, const std::string& bytes) {
-    std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string readFile(const QString& path) {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-}  // namespace
+namespace {}  // namespace
 
 class TestImportWindow : public QObject {
     Q_OBJECT
@@ -38,6 +26,7 @@ class TestImportWindow : public QObject {
     DemoSite site_{DemoSiteOptions{60, 9, true}};
 
     QString file(const QString& name) const { return dir_.filePath(name); }
+    std::string path(const QString& name) const { return file(name).toStdString(); }
 
 private slots:
     void initTestCase() {
@@ -47,14 +36,14 @@ private slots:
 
     void init() {
         for (const char* name : {"Base.vlt", "index", "List.dnl"}) {
-            writeFile(file(name), "");
+            test::writeBytes(path(name), "");
         }
-        writeFile(file("About"), "a\r\n");
-        writeFile(file("Help"), "h\r\n");
-        writeFile(file("AvtLst.lst"), "");
-        writeFile(file("Setting.ini"),
-                  "[Main]\r\nLoadDelay=0\r\nnews=0\r\nZip=0\r\n[GetLoopsList]\r\n"
-                  "CheckListStyle=0,1,2,3,4,5,6,7,8,9,10,11,12,13,\r\nCheck_Avtor=0\r\n");
+        test::writeBytes(path("About"), "a\r\n");
+        test::writeBytes(path("Help"), "h\r\n");
+        test::writeBytes(path("AvtLst.lst"), "");
+        test::writeBytes(path("Setting.ini"),
+                         "[Main]\r\nLoadDelay=0\r\nnews=0\r\nZip=0\r\n[GetLoopsList]\r\n"
+                         "CheckListStyle=0,1,2,3,4,5,6,7,8,9,10,11,12,13,\r\nCheck_Avtor=0\r\n");
         QFile::remove(file("Loops.dat"));
         context_.folder = dir_.path().toStdString() + "/";
         context_.site = site_.baseAddress();
@@ -106,7 +95,7 @@ private slots:
         QCOMPARE(form.Table->model()->rowCount(), static_cast<int>(saved) + 1);
         QCOMPARE(form.Table->model()->index(0, 0).data().toString(), QString());
         QCOMPARE(form.Table->model()->index(1, 0).data().toString(), QStringLiteral("1"));
-        QCOMPARE(readFile(file("List.dnl")).size(), saved * 120);
+        QCOMPARE(test::readBytes(path("List.dnl")).size(), saved * 120);
 
         // A second press parses the stored page again and adds nothing.
         QTest::mouseClick(import.Button1, Qt::LeftButton);
@@ -127,7 +116,7 @@ private slots:
         QVERIFY(windows_.Form1->close());
         QVERIFY(clock.elapsed() < 3000);
         QVERIFY(!import.running());
-        QCOMPARE(readFile(file("Base.vlt")), std::string());
+        QCOMPARE(test::readBytes(path("Base.vlt")), std::string());
         site_.setListDelayMs(0);
     }
 };

@@ -8,7 +8,6 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
-#include <fstream>
 
 #include "catalogue/Set_days_ch.h"
 #include "catalogue/cp1251.h"
@@ -23,6 +22,7 @@
 #include "mainwindow/Unit1.h"
 #include "mainwindow/message_box.h"
 #include "mainwindow/windows.h"
+#include "tests/test_support.h"
 #include "tools/Add_man_mix.h"
 #include "tools/Info_base.h"
 #include "tools/Searcher.h"
@@ -45,25 +45,6 @@ MixRecord record(const std::string& id, std::uint8_t style, const std::string& a
     r.AddedDate = kToday;
     r.AddedTime = 0.5;
     return r;
-}
-
-void writeFile(const QString& path, const std::string& bytes) {
-    std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string readFile(const QString& path) {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeCatalogue(const QString& path, const std::vector<MixRecord>& records) {
-    std::string bytes;
-    for (const MixRecord& r : records) {
-        RecordBytes b = encodeRecord(r);
-        bytes.append(reinterpret_cast<const char*>(b.data()), b.size());
-    }
-    writeFile(path, bytes);
 }
 
 QStringList column(QTableView* grid, int col) {
@@ -113,6 +94,7 @@ class TestMainWindow : public QObject {
     QList<int> pauses_;
 
     QString file(const QString& name) const { return dir_.filePath(name); }
+    std::string path(const QString& name) const { return file(name).toStdString(); }
 
     void start() {
         context_.folder = dir_.path().toStdString() + "/";
@@ -136,13 +118,14 @@ private slots:
         bin.InRecycleBin = 1;
         MixRecord fetched = record("400004", 1);
         fetched.HasFile = 1;
-        writeCatalogue(file("Base.vlt"), {record("100001", 1, "Вася"_cp.data(), "Ночь"_cp.data()),
-                                          fav, bin, fetched, record("500005", 4)});
-        writeFile(file("Setting.ini"), "[Main]\r\nnews=0\r\nZip=1\r\nLoadDelay=1\r\n");
-        writeFile(file("index"), "");
-        writeFile(file("About"), "about\r\n");
-        writeFile(file("Help"), "help\r\n");
-        writeFile(file("AvtLst.lst"), "");
+        test::writeCatalogue(path("Base.vlt"),
+                             {record("100001", 1, "Вася"_cp.data(), "Ночь"_cp.data()), fav, bin,
+                              fetched, record("500005", 4)});
+        test::writeBytes(path("Setting.ini"), "[Main]\r\nnews=0\r\nZip=1\r\nLoadDelay=1\r\n");
+        test::writeBytes(path("index"), "");
+        test::writeBytes(path("About"), "about\r\n");
+        test::writeBytes(path("Help"), "help\r\n");
+        test::writeBytes(path("AvtLst.lst"), "");
     }
 
     void cleanup() {
@@ -301,10 +284,10 @@ private slots:
     }
 
     void closingWritesTheSettingsDeletesThePageFileAndFadesOut() {
-        writeFile(file("Setting.ini"),
-                  "[Main]\r\nnews=0\r\nZip=1\r\nLoadDelay=0\r\n[GetLoopsList]\r\n"
-                  "CheckListStyle=0,3,13,\r\nAddCheck=0\r\n");
-        writeFile(file("Loops.dat"), "page");
+        test::writeBytes(path("Setting.ini"),
+                         "[Main]\r\nnews=0\r\nZip=1\r\nLoadDelay=0\r\n[GetLoopsList]\r\n"
+                         "CheckListStyle=0,3,13,\r\nAddCheck=0\r\n");
+        test::writeBytes(path("Loops.dat"), "page");
         start();
         TForm1& form = *windows_.Form1;
         form.News->trigger();
@@ -312,7 +295,7 @@ private slots:
         pauses_.clear();
         QVERIFY(form.close());
         QVERIFY(!QFile::exists(file("Loops.dat")));
-        QCOMPARE(QString::fromStdString(readFile(file("Setting.ini"))),
+        QCOMPARE(QString::fromStdString(test::readBytes(path("Setting.ini"))),
                  QStringLiteral("[Main]\r\nnews=1\r\nZip=1\r\nLoadDelay=0\r\nday=0\r\n"
                                 "[GetLoopsList]\r\nCheckListStyle=0,3,5,13,\r\nAddCheck=0\r\n"
                                 "Check_Style=1\r\nCheck_Avtor=1\r\n[Downloader]\r\nPath=") +
@@ -325,7 +308,7 @@ private slots:
     }
 
     void aRefusedSettingsWriteWhileClosingIsShownAndTheWindowStillCloses() {
-        writeFile(file("Setting.ini"), "[Main]\r\nLoadDelay=0\r\n");
+        test::writeBytes(path("Setting.ini"), "[Main]\r\nLoadDelay=0\r\n");
         start();
         QFile::setPermissions(file("Setting.ini"), QFileDevice::ReadOwner);
         QVERIFY(windows_.Form1->close());
@@ -334,7 +317,7 @@ private slots:
         QStringList shown = MessageBox::takeShown();
         QVERIFY(!shown.isEmpty());
         QVERIFY(shown.last().startsWith("Error: Unable to write to "));
-        QCOMPARE(readFile(file("Setting.ini")), std::string("[Main]\r\nLoadDelay=0\r\n"));
+        QCOMPARE(test::readBytes(path("Setting.ini")), std::string("[Main]\r\nLoadDelay=0\r\n"));
     }
 };
 
