@@ -56,7 +56,9 @@ int main() {
         std::string bytes = kelvarn::LockedFile((root / "Loops.dat").string(), O_RDONLY,
                                                 kelvarn::LockedFile::Lock::Shared)
                                 .readAll();
-        kelvarn::MarkerPairs pairs = kelvarn::findMarkerPairs(kelvarn::pageToLines(bytes), marker);
+        std::string storage;
+        kelvarn::MarkerPairs pairs =
+            kelvarn::findMarkerPairs(kelvarn::pageLines(bytes, storage), marker);
         found = kelvarn::parsePairs(pairs.text, marker.size()).size();
     });
     std::string grep = "grep -c -F -- '" + marker + "' '" + (root / "Loops.dat").string() + "'";

@@ -188,7 +188,9 @@ void ImportRun::stepOne() {
         replaceFileContents(pagePath, page, Durability::WorkingFile);
         show("Получение закончено"_cp);
     }
-    replaceFileContents(settings_.folder + "out", pageToLines(page), Durability::WorkingFile);
+    std::string storage;
+    replaceFileContents(settings_.folder + "out", pageLines(page, storage),
+                        Durability::WorkingFile);
     observer_.progress(100, 100);
 }
 

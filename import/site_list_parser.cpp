@@ -73,6 +73,23 @@ std::string pageToLines(std::string_view page) {
     return out;
 }
 
+std::string_view pageLines(std::string_view page, std::string& storage) {
+    // Each LF must close a non-empty line right after its CR, and no CR may stand elsewhere.
+    std::size_t pos = 0;
+    bool asIs = true;
+    while (asIs && pos < page.size()) {
+        std::size_t lf = page.find('\n', pos);
+        std::size_t cr = page.find('\r', pos);
+        asIs = lf != std::string_view::npos && lf > pos + 1 && cr == lf - 1;
+        pos = lf + 1;
+    }
+    if (asIs) {
+        return page;
+    }
+    storage = pageToLines(page);
+    return storage;
+}
+
 MarkerPairs findMarkerPairs(std::string_view lines, std::string_view marker) {
     MarkerPairs result;
     result.text.reserve(lines.size() / 2);

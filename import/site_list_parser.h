@@ -27,6 +27,11 @@ std::string fileLinkMarker(std::string_view site);
 // followed by LF is dropped.
 std::string pageToLines(std::string_view page);
 
+// The same lines without a copy when the page already has that form (every line non-empty and
+// ended by CR LF, no other CR), which is how the site serves it; otherwise `storage` receives
+// pageToLines(page). The result points into `page` or `storage`.
+std::string_view pageLines(std::string_view page, std::string& storage);
+
 struct MarkerPairs {
     std::string text;  // each marker line, then its partner line, each followed by CR LF
     int pairs = 0;

@@ -31,6 +31,17 @@ TEST(SiteListParser, PageToLinesKeepsNonEmptyLinesWithCrLf) {
     EXPECT_EQ(pageToLines(""), "");
 }
 
+TEST(SiteListParser, APageAlreadyInLineFormIsUsedWithoutACopy) {
+    for (std::string page :
+         {"a\r\nb\r\n", "a\nb\r\n", "a\r\n\r\nb\r\n", "a\rx\r\nb\r\n", "a\r\nb", "", "\r\n"}) {
+        std::string storage;
+        std::string_view lines = pageLines(page, storage);
+        EXPECT_EQ(lines, pageToLines(page)) << page;
+        bool asIs = page == "a\r\nb\r\n" || page.empty();
+        EXPECT_EQ(lines.data() == page.data(), asIs) << page;
+    }
+}
+
 TEST(SiteListParser, ExtractsIdTitleEmailAuthorAndCategory) {
     std::string page = "<html>\r\n" + markerLine("123456", "Night &amp; Day") + "\r\n" +
                        mailLine("dj@mail.ru", "DJ Вася"_cp.data(), "3") + "\r\n</html>\r\n";
