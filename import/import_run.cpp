@@ -221,7 +221,7 @@ void ImportRun::stepThree() {
         }
         progress.at(++position);
         std::uint8_t code = categoryCode(c.category);
-        if (!passesSelection(selection_.get(), code, c.author, c.title)) {
+        if (!passesSelection(*selection_.get(), code, c.author, c.title)) {
             continue;
         }
         ImportRow row{std::string(c.id),
@@ -296,7 +296,7 @@ int ImportRun::saveAll() {
             ++added;
             std::uint32_t number = catalogue.append(record);
             observer_.recordSaved(number, record);
-            if (selection_.get().addToQueue) {
+            if (selection_.get()->addToQueue) {
                 queue.append(QueueEntry{static_cast<std::int32_t>(number), record.Id,
                                         trackText(record.Author, record.Title), record.Size, 0});
             }

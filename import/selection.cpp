@@ -39,11 +39,12 @@ bool passesSelection(const SelectionControls& controls, std::uint8_t styleCode,
 }
 
 void LiveSelection::set(SelectionControls controls) {
+    auto fresh = std::make_shared<const SelectionControls>(std::move(controls));
     std::lock_guard<std::mutex> hold(mutex_);
-    controls_ = std::move(controls);
+    controls_ = std::move(fresh);
 }
 
-SelectionControls LiveSelection::get() const {
+std::shared_ptr<const SelectionControls> LiveSelection::get() const {
     std::lock_guard<std::mutex> hold(mutex_);
     return controls_;
 }

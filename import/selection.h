@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -38,11 +39,12 @@ bool passesSelection(const SelectionControls& controls, std::uint8_t styleCode,
 class LiveSelection {
 public:
     void set(SelectionControls controls);
-    SelectionControls get() const;
+    // The controls as last set; cheap to take for every candidate.
+    std::shared_ptr<const SelectionControls> get() const;
 
 private:
     mutable std::mutex mutex_;
-    SelectionControls controls_;
+    std::shared_ptr<const SelectionControls> controls_ = std::make_shared<SelectionControls>();
 };
 
 }  // namespace kelvarn

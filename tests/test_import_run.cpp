@@ -186,7 +186,7 @@ TEST_F(ImportRunTest, StoredPageIsUsedWithoutARequest) {
 }
 
 TEST_F(ImportRunTest, WithoutTheQueueBoxTheQueueIsLeftAlone) {
-    SelectionControls controls = selection.get();
+    SelectionControls controls = *selection.get();
     controls.addToQueue = false;
     selection.set(controls);
     ASSERT_EQ(run().outcome, ImportResult::Outcome::Done);
