@@ -20,10 +20,17 @@ std::string mailLine(const std::string& email, const std::string& author,
            "</a> | <a href=\"pafiledb.php?action=category&id=" + category + "\">x</a>";
 }
 
-std::vector<SiteCandidate> parsePage(const std::string& page) {
+// Candidates point into the pairs text, so the parse keeps it.
+struct ParsedPage {
+    MarkerPairs pairs;
+    std::vector<SiteCandidate> candidates;
+};
+
+ParsedPage parsePage(const std::string& page) {
     std::string marker = fileLinkMarker(kSite);
-    MarkerPairs pairs = findMarkerPairs(pageToLines(page), marker);
-    return parsePairs(pairs.text, marker.size());
+    ParsedPage parsed{findMarkerPairs(pageToLines(page), marker), {}};
+    parsed.candidates = parsePairs(parsed.pairs.text, marker.size());
+    return parsed;
 }
 
 TEST(SiteListParser, PageToLinesKeepsNonEmptyLinesWithCrLf) {
@@ -45,7 +52,8 @@ TEST(SiteListParser, APageAlreadyInLineFormIsUsedWithoutACopy) {
 TEST(SiteListParser, ExtractsIdTitleEmailAuthorAndCategory) {
     std::string page = "<html>\r\n" + markerLine("123456", "Night &amp; Day") + "\r\n" +
                        mailLine("dj@mail.ru", "DJ Вася"_cp.data(), "3") + "\r\n</html>\r\n";
-    auto candidates = parsePage(page);
+    ParsedPage parsed = parsePage(page);
+    const auto& candidates = parsed.candidates;
     ASSERT_EQ(candidates.size(), 1u);
     EXPECT_EQ(candidates[0].id, "123456");
     EXPECT_EQ(candidates[0].title, "Night &amp; Day");  // references stay as the page has them
@@ -76,24 +84,27 @@ TEST(SiteListParser, MarkerLinesAndTheirPartners) {
 
 TEST(SiteListParser, MarkerOfAnotherSiteIsNoMarker) {
     std::string page = fileLinkMarker("http://other.test") + "1\">t<\n" + mailLine("e", "a", "2");
-    EXPECT_TRUE(parsePage(page).empty());
+    EXPECT_TRUE(parsePage(page).candidates.empty());
 }
 
 TEST(SiteListParser, MissingDelimitersTakeTheRestOfTheLine) {
     std::string marker = fileLinkMarker(kSite);
-    SiteCandidate noQuote = parsePair(marker + "123456", "<a href=\"mailto:e@e", marker.size());
+    const std::string noQuoteLine = marker + "123456";
+    SiteCandidate noQuote = parsePair(noQuoteLine, "<a href=\"mailto:e@e", marker.size());
     EXPECT_EQ(noQuote.id, "123456");
     EXPECT_EQ(noQuote.title, "");
     EXPECT_EQ(noQuote.email, "e@e");
     EXPECT_EQ(noQuote.author, "");
     EXPECT_EQ(noQuote.category, "");
 
-    SiteCandidate noLess = parsePair(marker + "7\">Title without end", "short", marker.size());
+    const std::string noLessLine = marker + "7\">Title without end";
+    SiteCandidate noLess = parsePair(noLessLine, "short", marker.size());
     EXPECT_EQ(noLess.title, "Title without end");
     EXPECT_EQ(noLess.email, "");
 
+    const std::string shortLine = marker + "8\">t<";
     SiteCandidate noQuoteAfterCategory =
-        parsePair(marker + "8\">t<", "<a href=\"mailto:m\">a< category&id=19", marker.size());
+        parsePair(shortLine, "<a href=\"mailto:m\">a< category&id=19", marker.size());
     EXPECT_EQ(noQuoteAfterCategory.category, "19");
 }
 
