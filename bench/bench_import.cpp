@@ -53,13 +53,11 @@ int main() {
     std::string marker = kelvarn::fileLinkMarker(site);
     std::size_t found = 0;
     double parseMs = medianMs(5, [&] {
-        std::string bytes = kelvarn::LockedFile((root / "Loops.dat").string(), O_RDONLY,
-                                                kelvarn::LockedFile::Lock::Shared)
-                                .readAll();
+        kelvarn::MappedFile file((root / "Loops.dat").string());
         std::string storage;
         kelvarn::MarkerPairs pairs =
-            kelvarn::findMarkerPairs(kelvarn::pageLines(bytes, storage), marker);
-        found = kelvarn::parsePairs(pairs.text, marker.size()).size();
+            kelvarn::findMarkerPairs(kelvarn::pageLines(file.bytes(), storage), marker);
+        found = kelvarn::parsePairs(pairs, marker.size()).size();
     });
     std::string grep = "grep -c -F -- '" + marker + "' '" + (root / "Loops.dat").string() + "'";
     long counted = 0;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -138,6 +139,11 @@ void LockedFile::sync() {
 
 void replaceFileContents(const std::string& path, std::string_view contents,
                          Durability durability) {
+    replaceFileContents(path, std::span<const std::string_view>(&contents, 1), durability);
+}
+
+void replaceFileContents(const std::string& path, std::span<const std::string_view> pieces,
+                         Durability durability) {
     const bool synced = durability == Durability::Synced;
     std::string temp = path + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
@@ -157,17 +163,37 @@ void replaceFileContents(const std::string& path, std::string_view contents,
     if (::fchmod(fd, mode) != 0) {
         abandon(errno);
     }
-    std::size_t done = 0;
-    while (done < contents.size()) {
-        ssize_t put = ::write(fd, contents.data() + done, contents.size() - done);
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
+    // Pieces go out through one small buffer, however many there are.
+    constexpr std::size_t kStage = 1 << 20;
+    std::string stage;
+    stage.reserve(kStage);
+    auto flush = [&](std::string_view bytes) {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (put < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                abandon(errno);
             }
-            abandon(errno);
+            done += static_cast<std::size_t>(put);
         }
-        done += static_cast<std::size_t>(put);
+    };
+    for (std::string_view piece : pieces) {
+        if (piece.size() >= kStage) {
+            flush(stage);
+            stage.clear();
+            flush(piece);
+        } else {
+            if (stage.size() + piece.size() > kStage) {
+                flush(stage);
+                stage.clear();
+            }
+            stage.append(piece);
+        }
     }
+    flush(stage);
     if (synced && ::fsync(fd) != 0) {
         abandon(errno);
     }
@@ -186,6 +212,24 @@ void replaceFileContents(const std::string& path, std::string_view contents,
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
+    }
+}
+
+MappedFile::MappedFile(const std::string& path)
+    : file_(path, O_RDONLY, LockedFile::Lock::Shared), size_(file_.size()) {
+    if (size_ == 0) {
+        return;  // nothing to map: an empty view
+    }
+    data_ = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file_.fd(), 0);
+    if (data_ == MAP_FAILED) {
+        data_ = nullptr;
+        throw IoError::fromErrno(path, errno);
+    }
+}
+
+MappedFile::~MappedFile() {
+    if (data_ != nullptr) {
+        ::munmap(data_, size_);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,28 @@ private:
 enum class Durability { Synced, WorkingFile };
 void replaceFileContents(const std::string& path, std::string_view contents,
                          Durability durability = Durability::Synced);
+// The same with the contents given as pieces, written one after another.
+void replaceFileContents(const std::string& path, std::span<const std::string_view> pieces,
+                         Durability durability = Durability::Synced);
+
+// A whole file read in place, mapped into memory under a shared lock: a large file is read
+// without a copy. The bytes are valid while the object lives.
+class MappedFile {
+public:
+    explicit MappedFile(const std::string& path);
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    std::string_view bytes() const {
+        return {static_cast<const char*>(data_), data_ != nullptr ? size_ : 0};
+    }
+
+private:
+    LockedFile file_;
+    std::size_t size_;
+    void* data_ = nullptr;
+};
 
 bool fileExists(const std::string& path);
 

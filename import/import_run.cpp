@@ -26,12 +26,6 @@ namespace {
 // Rows reach the window in batches, not one report per row of a long list.
 constexpr std::size_t kRowBatch = 256;
 
-std::string readAndDelete(const std::string& path) {
-    std::string text = LockedFile(path, O_RDONLY, LockedFile::Lock::Shared).readAll();
-    ::unlink(path.c_str());
-    return text;
-}
-
 int toInt(std::string_view text) {
     int value = 0;
     std::from_chars(text.data(), text.data() + text.size(), value);
@@ -178,67 +172,73 @@ ImportResult ImportRun::run() {
 void ImportRun::stepOne() {
     observer_.progress(0, 100);
     const std::string pagePath = settings_.folder + "Loops.dat";
-    std::string page;
-    if (fileExists(pagePath)) {
-        page = LockedFile(pagePath, O_RDONLY, LockedFile::Lock::Shared).readAll();
-    } else {
+    if (!fileExists(pagePath)) {
         // Fetched once per program start; the main window deletes the file when it closes.
         show("Получаем лист..."_cp);
-        page = fetchListPage(listPageAddress(settings_.site), &stop_);
-        replaceFileContents(pagePath, page, Durability::WorkingFile);
+        replaceFileContents(pagePath, fetchListPage(listPageAddress(settings_.site), &stop_),
+                            Durability::WorkingFile);
         show("Получение закончено"_cp);
     }
+    MappedFile page(pagePath);
     std::string storage;
-    replaceFileContents(settings_.folder + "out", pageLines(page, storage),
+    replaceFileContents(settings_.folder + "out", pageLines(page.bytes(), storage),
                         Durability::WorkingFile);
     observer_.progress(100, 100);
 }
 
 bool ImportRun::stepTwo() {
     observer_.progress(0, 100);
-    std::string lines;
+    const std::string linesPath = settings_.folder + "out";
     try {
-        lines = readAndDelete(settings_.folder + "out");
-    } catch (const IoError&) {
-        return false;
+        MappedFile lines(linesPath);
+        MarkerPairs pairs = findMarkerPairs(lines.bytes(), marker_);
+        pairCount_ = pairs.pairs;
+        replaceFileContents(settings_.folder + "out2", pairs.fileText(), Durability::WorkingFile);
+    } catch (const IoError& e) {
+        if (e.path() == linesPath) {
+            return false;
+        }
+        throw;
     }
-    MarkerPairs pairs = findMarkerPairs(lines, marker_);
-    pairCount_ = pairs.pairs;
-    replaceFileContents(settings_.folder + "out2", pairs.text, Durability::WorkingFile);
+    ::unlink(linesPath.c_str());
     observer_.progress(100, 100);
     return true;
 }
 
 void ImportRun::stepThree() {
     Progress progress(observer_, pairCount_);
-    const std::string pairs = readAndDelete(settings_.folder + "out2");
-    std::vector<SiteCandidate> candidates = parsePairs(pairs, marker_.size());
+    const std::string pairsPath = settings_.folder + "out2";
     std::vector<ImportRow> batch;
-    int position = 0;
-    for (const SiteCandidate& c : candidates) {
-        if (stopped()) {
-            return;
-        }
-        progress.at(++position);
-        std::uint8_t code = categoryCode(c.category);
-        if (!passesSelection(*selection_.get(), code, c.author, c.title)) {
-            continue;
-        }
-        ImportRow row{std::string(c.id),
-                      std::string(c.author),
-                      std::string(c.title),
-                      std::string(StyleName(code)),
-                      {},
-                      std::string(c.email),
-                      code,
-                      {}};
-        batch.push_back(row);
-        rows_.push_back(std::move(row));
-        if (batch.size() == kRowBatch) {
-            observer_.rowsAdded(batch);
-            batch.clear();
+    {
+        MappedFile pairs(pairsPath);
+        std::vector<SiteCandidate> candidates = parsePairs(pairs.bytes(), marker_.size());
+        int position = 0;
+        for (const SiteCandidate& c : candidates) {
+            if (stopped()) {
+                break;
+            }
+            progress.at(++position);
+            std::uint8_t code = categoryCode(c.category);
+            if (!passesSelection(*selection_.get(), code, c.author, c.title)) {
+                continue;
+            }
+            ImportRow row{std::string(c.id),
+                          std::string(c.author),
+                          std::string(c.title),
+                          std::string(StyleName(code)),
+                          {},
+                          std::string(c.email),
+                          code,
+                          {}};
+            batch.push_back(row);
+            rows_.push_back(std::move(row));
+            if (batch.size() == kRowBatch) {
+                observer_.rowsAdded(batch);
+                batch.clear();
+            }
         }
     }
+    ::unlink(pairsPath.c_str());
     if (!batch.empty()) {
         observer_.rowsAdded(batch);
     }

@@ -1,5 +1,8 @@
 #include "import/site_list_parser.h"
 
+#include <string.h>
+
+#include <algorithm>
 #include <charconv>
 
 namespace kelvarn {
@@ -92,22 +95,48 @@ std::string_view pageLines(std::string_view page, std::string& storage) {
 
 MarkerPairs findMarkerPairs(std::string_view lines, std::string_view marker) {
     MarkerPairs result;
-    result.text.reserve(lines.size() / 2);
-    bool takePartner = false;
-    forEachLine(lines, [&](std::string_view line) {
-        if (takePartner) {
-            result.text.append(line).append("\r\n");
-            takePartner = false;
-        } else if (line.substr(0, marker.size()) == marker) {
-            result.text.append(line).append("\r\n");
-            takePartner = true;
-            ++result.pairs;
+    // The line from `start` without its line end, and where the next line begins.
+    auto lineAt = [&](std::size_t start, std::size_t& next) {
+        std::size_t end = std::min(lines.find('\n', start), lines.size());
+        next = end + 1;
+        std::string_view line = lines.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
         }
-    });
-    if (takePartner) {
-        result.text.append("\r\n");  // the list ended: the partner is an empty text
+        return line;
+    };
+    // Markers are found by a search over the whole text, not line by line: most lines are none.
+    std::size_t pos = 0;
+    while (pos < lines.size()) {
+        const void* hit =
+            ::memmem(lines.data() + pos, lines.size() - pos, marker.data(), marker.size());
+        if (hit == nullptr) {
+            break;
+        }
+        std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - lines.data());
+        if (at > 0 && lines[at - 1] != '\n') {
+            pos = at + 1;  // inside a line: not a marker line
+            continue;
+        }
+        std::size_t next = 0;
+        result.lines.push_back(lineAt(at, next));
+        ++result.pairs;
+        // The partner is the next line, an empty text when the list has ended; it is not
+        // itself tested for the marker.
+        result.lines.push_back(next < lines.size() ? lineAt(next, next) : std::string_view());
+        pos = next;
     }
     return result;
+}
+
+std::vector<std::string_view> MarkerPairs::fileText() const {
+    std::vector<std::string_view> pieces;
+    pieces.reserve(lines.size() * 2);
+    for (std::string_view line : lines) {
+        pieces.push_back(line);
+        pieces.push_back("\r\n");
+    }
+    return pieces;
 }
 
 SiteCandidate parsePair(std::string_view a, std::string_view b, std::size_t markerLength) {
@@ -131,23 +160,22 @@ SiteCandidate parsePair(std::string_view a, std::string_view b, std::size_t mark
     return c;
 }
 
-std::vector<SiteCandidate> parsePairs(std::string_view pairs, std::size_t markerLength) {
+std::vector<SiteCandidate> parsePairs(const MarkerPairs& pairs, std::size_t markerLength) {
     std::vector<SiteCandidate> candidates;
-    std::string_view markerLine;
-    bool haveMarker = false;
-    forEachLine(pairs, [&](std::string_view line) {
-        if (!haveMarker) {
-            markerLine = line;
-            haveMarker = true;
-            return;
-        }
-        candidates.push_back(parsePair(markerLine, line, markerLength));
-        haveMarker = false;
-    });
-    if (haveMarker) {
-        candidates.push_back(parsePair(markerLine, {}, markerLength));
+    candidates.reserve(pairs.lines.size() / 2);
+    for (std::size_t i = 0; i + 1 < pairs.lines.size(); i += 2) {
+        candidates.push_back(parsePair(pairs.lines[i], pairs.lines[i + 1], markerLength));
+    }
+    if (pairs.lines.size() % 2 != 0) {
+        candidates.push_back(parsePair(pairs.lines.back(), {}, markerLength));
     }
     return candidates;
+}
+
+std::vector<SiteCandidate> parsePairs(std::string_view pairsText, std::size_t markerLength) {
+    MarkerPairs pairs;
+    forEachLine(pairsText, [&](std::string_view line) { pairs.lines.push_back(line); });
+    return parsePairs(pairs, markerLength);
 }
 
 std::uint8_t categoryCode(std::string_view category) {

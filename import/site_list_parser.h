@@ -33,8 +33,13 @@ std::string pageToLines(std::string_view page);
 std::string_view pageLines(std::string_view page, std::string& storage);
 
 struct MarkerPairs {
-    std::string text;  // each marker line, then its partner line, each followed by CR LF
+    // Each marker line, then its partner line, without line ends; they point into the text
+    // searched.
+    std::vector<std::string_view> lines;
     int pairs = 0;
+
+    // The lines as the `out2` file holds them: each followed by CR LF.
+    std::vector<std::string_view> fileText() const;
 };
 
 // The lines that begin with the file-link marker, each with the line after it. The partner line
@@ -46,8 +51,9 @@ MarkerPairs findMarkerPairs(std::string_view lines, std::string_view marker);
 SiteCandidate parsePair(std::string_view markerLine, std::string_view partnerLine,
                         std::size_t markerLength);
 
-// Every pair of `out2` text, in page order.
-std::vector<SiteCandidate> parsePairs(std::string_view pairs, std::size_t markerLength);
+// Every pair, in page order: of the pairs found, or of the `out2` text.
+std::vector<SiteCandidate> parsePairs(const MarkerPairs& pairs, std::size_t markerLength);
+std::vector<SiteCandidate> parsePairs(std::string_view pairsText, std::size_t markerLength);
 
 // The site category number as a style code; any other number, or text that is no number, is
 // 14, "Неизвестный".

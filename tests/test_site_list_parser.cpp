@@ -22,14 +22,16 @@ std::string mailLine(const std::string& email, const std::string& author,
 
 // Candidates point into the pairs text, so the parse keeps it.
 struct ParsedPage {
+    std::string lines;
     MarkerPairs pairs;
     std::vector<SiteCandidate> candidates;
 };
 
 ParsedPage parsePage(const std::string& page) {
     std::string marker = fileLinkMarker(kSite);
-    ParsedPage parsed{findMarkerPairs(pageToLines(page), marker), {}};
-    parsed.candidates = parsePairs(parsed.pairs.text, marker.size());
+    ParsedPage parsed{pageToLines(page), {}, {}};
+    parsed.pairs = findMarkerPairs(parsed.lines, marker);
+    parsed.candidates = parsePairs(parsed.pairs, marker.size());
     return parsed;
 }
 
@@ -69,9 +71,24 @@ TEST(SiteListParser, MarkerLinesAndTheirPartners) {
                        "\nsome other line\n" + mailLine("c@c", "C", "2") + "\n" +
                        markerLine("444444", "last");
     std::string marker = fileLinkMarker(kSite);
-    MarkerPairs pairs = findMarkerPairs(pageToLines(page), marker);
+    std::string lines = pageToLines(page);
+    MarkerPairs pairs = findMarkerPairs(lines, marker);
     EXPECT_EQ(pairs.pairs, 3);
-    auto candidates = parsePairs(pairs.text, marker.size());
+    auto candidates = parsePairs(pairs, marker.size());
+
+    // The working file holds the pairs as CR LF lines and parses to the same candidates.
+    std::string fileText;
+    for (std::string_view piece : pairs.fileText()) {
+        fileText.append(piece);
+    }
+    EXPECT_EQ(fileText.substr(0, marker.size() + 8), marker + "222222\">");
+    auto fromFile = parsePairs(fileText, marker.size());
+    ASSERT_EQ(fromFile.size(), candidates.size());
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        EXPECT_EQ(fromFile[i].id, candidates[i].id);
+        EXPECT_EQ(fromFile[i].author, candidates[i].author);
+        EXPECT_EQ(fromFile[i].email, candidates[i].email);
+    }
     ASSERT_EQ(candidates.size(), 3u);
     EXPECT_EQ(candidates[0].id, "222222");
     EXPECT_EQ(candidates[0].author, "B");  // empty lines never reach the pairs
