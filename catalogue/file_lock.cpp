@@ -131,12 +131,6 @@ void LockedFile::writeAt(const void* buffer, std::size_t length, std::uint64_t o
     }
 }
 
-void LockedFile::sync() {
-    if (::fsync(fd_) != 0) {
-        fail(errno);
-    }
-}
-
 void replaceFileContents(const std::string& path, std::string_view contents,
                          Durability durability) {
     replaceFileContents(path, std::span<const std::string_view>(&contents, 1), durability);

@@ -36,7 +36,6 @@ public:
     std::size_t readUpTo(void* buffer, std::size_t length, std::uint64_t offset) const;
     std::string readAll() const;
     void writeAt(const void* buffer, std::size_t length, std::uint64_t offset);
-    void sync();
 
 private:
     [[noreturn]] void fail(int err) const;

@@ -43,14 +43,6 @@ std::vector<std::string> IdList::readIds() const {
     return ids;
 }
 
-std::unordered_set<std::string> IdList::readIdSet() const {
-    std::string text = readWhole(path_);
-    std::unordered_set<std::string> ids;
-    ids.reserve(text.size() / 8 + 1);
-    forEachLine(text, [&](std::string_view id) { ids.emplace(id); });
-    return ids;
-}
-
 void IdList::append(std::string_view id) {
     IdListAppender(path_).append(id);
 }

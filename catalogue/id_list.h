@@ -4,7 +4,6 @@
 
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "catalogue/file_lock.h"
@@ -21,7 +20,6 @@ public:
 
     // Every line's first six characters, in file order (repeats kept).
     std::vector<std::string> readIds() const;
-    std::unordered_set<std::string> readIdSet() const;
 
     // Adds the ID as a new CR LF line. A last line left without its line end gets one first, so
     // two IDs never run together.

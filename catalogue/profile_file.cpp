@@ -177,8 +177,7 @@ bool parseInteger(std::string_view text, int& value) {
     return true;
 }
 
-}  // namespace
-
+// The value of section/key in the text, if the key is there.
 bool findProfileValue(std::string_view text, std::string_view section, std::string_view key,
                       std::string& value) {
     Place place = locate(text, section, key);
@@ -189,6 +188,7 @@ bool findProfileValue(std::string_view text, std::string_view section, std::stri
     return true;
 }
 
+// The text after setting section/key to value; everything else is kept byte for byte.
 std::string withProfileValue(std::string_view text, std::string_view section, std::string_view key,
                              std::string_view value) {
     Place place = locate(text, section, key);
@@ -219,6 +219,8 @@ std::string withProfileValue(std::string_view text, std::string_view section, st
     out.append("[").append(section).append("]\r\n").append(entry);
     return out;
 }
+
+}  // namespace
 
 std::string ProfileFile::readString(std::string_view section, std::string_view key,
                                     std::string_view defaultValue) const {

@@ -32,12 +32,4 @@ private:
     std::string path_;
 };
 
-// The text of the file after setting section/key to value; everything else is kept byte for byte.
-std::string withProfileValue(std::string_view text, std::string_view section, std::string_view key,
-                             std::string_view value);
-
-// The value of section/key in the text, if the key is there.
-bool findProfileValue(std::string_view text, std::string_view section, std::string_view key,
-                      std::string& value);
-
 }  // namespace kelvarn
