@@ -35,15 +35,10 @@ constexpr double kToday = 46000;
 
 MixRecord record(const std::string& id, std::uint8_t style, const std::string& author = "A",
                  const std::string& title = "T") {
-    MixRecord r;
-    r.Id = id;
+    MixRecord r = test::sampleRecord(id, style, kToday);
     r.Author = author;
     r.Title = title;
-    r.Email = id + "@mail.ru";
-    r.Style = style;
     r.Size = 321;
-    r.AddedDate = kToday;
-    r.AddedTime = 0.5;
     return r;
 }
 
