@@ -9,4 +9,5 @@ ctest --test-dir build --output-on-failure -j"$(nproc)"
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKELVARN_SANITIZE=ON > /dev/null
 cmake --build build-sanitize -j"$(nproc)"
-ctest --test-dir build-sanitize --output-on-failure -j"$(nproc)"
+LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
+  ctest --test-dir build-sanitize --output-on-failure -j"$(nproc)"
