@@ -1,5 +1,10 @@
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QStringList>
+#include <csignal>
 
 #include "catalogue/ole_date.h"
 #include "catalogue/program_folder.h"
@@ -14,6 +19,32 @@ namespace {
 QString optionValue(const QStringList& args, const QString& option) {
     int at = args.indexOf(option);
     return at > 0 && at + 1 < args.size() ? args[at + 1] : QString();
+}
+
+// A termination signal (the session ending, `kill`) closes the main window as its close box
+// does, so settings are written and a running import stops cleanly. The handler only writes to
+// a socket; the window closes on the GUI thread when the socket is read.
+int signalSocket[2] = {-1, -1};
+
+void onTerminate(int) {
+    char byte = 1;
+    [[maybe_unused]] ssize_t ignored = ::write(signalSocket[0], &byte, 1);
+}
+
+void closeOnTerminate(QWidget* mainWindow) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalSocket) != 0) {
+        return;
+    }
+    auto* notifier = new QSocketNotifier(signalSocket[1], QSocketNotifier::Read, mainWindow);
+    QObject::connect(notifier, &QSocketNotifier::activated, mainWindow, [mainWindow, notifier] {
+        char byte = 0;
+        [[maybe_unused]] ssize_t ignored = ::read(signalSocket[1], &byte, 1);
+        notifier->setEnabled(false);
+        mainWindow->close();
+    });
+    std::signal(SIGTERM, onTerminate);
+    std::signal(SIGINT, onTerminate);
+    std::signal(SIGHUP, onTerminate);
 }
 
 }  // namespace
@@ -35,6 +66,7 @@ int main(int argc, char** argv) {
 
     kelvarn::Windows windows;
     kelvarn::createWindows(context, windows);
+    closeOnTerminate(windows.Form1);
     windows.Form1->show();
     int status = QApplication::exec();
     kelvarn::destroyWindows(windows);
