@@ -56,6 +56,8 @@ public:
 
     // Copies the controls (and the author window's chosen names) for the worker to read.
     void selectionChanged();
+    // What the worker reads.
+    const LiveSelection& selection() const { return selection_; }
 
 signals:
     void runFinished(const kelvarn::ImportResult& result);

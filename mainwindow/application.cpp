@@ -29,6 +29,10 @@ void createWindows(const AppContext& context, Windows& w) {
     w.O_nas = new TO_nas(context);
     w.Help = new THelp(context);
     w.Avtor_List = new TAvtor_List(context, w);
+    // The import reads the chosen names as they stand, edits made during a run included.
+    QObject::connect(w.Avtor_List, &TAvtor_List::chosenNamesChanged, w.GetInetList,
+                     &TGetInetList::selectionChanged);
+    w.GetInetList->selectionChanged();
 }
 
 void destroyWindows(Windows& w) {

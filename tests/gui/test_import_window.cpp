@@ -6,7 +6,9 @@
 #include <QtTest>
 
 #include "catalogue/catalogue_file.h"
+#include "catalogue/cp1251.h"
 #include "demo_site/demo_site.h"
+#include "import/Avtor_Edit_List.h"
 #include "import/Base_Read_Edit.h"
 #include "mainwindow/Unit1.h"
 #include "mainwindow/message_box.h"
@@ -103,6 +105,21 @@ private slots:
         QCOMPARE(site_.listRequests(), 1);
         QCOMPARE(CatalogueFile(context_.file("Base.vlt")).count(), saved);
         QCOMPARE(import.Load->text(), QStringLiteral("Количество новых записей: 0"));
+    }
+
+    void theWorkerSeesTheControlsAndTheChosenNamesAsTheyChange() {
+        TGetInetList& import = *windows_.GetInetList;
+        QVERIFY(import.selection().get()->names.empty());
+        windows_.Avtor_List->Name_Avt->setText(QStringLiteral("Ёжик"));
+        windows_.Avtor_List->ManualADD_ButClick();
+        QCOMPARE(import.selection().get()->names, std::vector<std::string>{std::string("Ёжик"_cp)});
+        import.CheckListBox1->item(3)->setCheckState(Qt::Unchecked);
+        QVERIFY(!import.selection().get()->styles[3]);
+        QVERIFY(import.selection().get()->styles[4]);
+        import.Check_Avtor->setChecked(true);
+        QVERIFY(import.selection().get()->byAuthor);
+        import.Add_down->setChecked(false);
+        QVERIFY(!import.selection().get()->addToQueue);
     }
 
     void closingTheProgramDuringARunStopsTheWorkerFirst() {
