@@ -44,7 +44,7 @@ constexpr std::array<Author, 24> kAuthors = {{
     {"MC Пётр"_cp, "petr.mc@example.net"},
     {"Ёжик"_cp, "ezhik@example.ru"},
     {"Dark Angel", "dark.angel@example.com"},
-    {"Fruity Boy", "fruityboy@example.org"},
+    {"Groovy Boy", "groovyboy@example.org"},
     {"Сергей К."_cp, "sergey.k@example.ru"},
     {"Lena", "lena@example.net"},
     {"Артём"_cp, "artyom@example.ru"},
