@@ -114,6 +114,9 @@ void ImportRun::pause(int milliseconds) {
 }
 
 ImportResult ImportRun::run() {
+    // One run at a time per program folder, whoever starts it: the working files are shared,
+    // and a second run must see the IDs the first one added.
+    LockedFile oneRunAtATime(settings_.folder, O_RDONLY | O_DIRECTORY, LockedFile::Lock::Exclusive);
     ImportResult result;
     rows_.clear();
     observer_.rowsCleared();

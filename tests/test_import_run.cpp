@@ -1,6 +1,9 @@
 // Import runs against the stand-in site on loopback: what lands in Base.vlt, index and List.dnl.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <thread>
+
 #include "catalogue/catalogue_file.h"
 #include "catalogue/cp1251.h"
 #include "catalogue/file_lock.h"
@@ -130,6 +133,28 @@ TEST_F(ImportRunTest, NewMixesLandInTheCatalogueTheIdListAndTheQueue) {
         EXPECT_EQ(recorder.saved[n - 1].second, record);
     }
     EXPECT_EQ(readBytes(folder.file("index")).substr(0, 8), fresh[0]->id.substr(0, 6) + "\r\n");
+}
+
+TEST_F(ImportRunTest, TwoRunsOnOneFolderAtOnceAddEachMixOnce) {
+    Recorder other;
+    std::vector<ImportResult> results(2);
+    auto runWith = [&](Recorder& observer, ImportResult& result) {
+        ImportSettings settings{folder.path(), site.baseAddress(), false, [] { return kToday; },
+                                [] { return kTime; }};
+        result = ImportRun(settings, selection, observer, stop).run();
+    };
+    std::thread first(runWith, std::ref(recorder), std::ref(results[0]));
+    std::thread second(runWith, std::ref(other), std::ref(results[1]));
+    first.join();
+    second.join();
+    EXPECT_EQ(results[0].outcome, ImportResult::Outcome::Done) << results[0].error;
+    EXPECT_EQ(results[1].outcome, ImportResult::Outcome::Done) << results[1].error;
+    EXPECT_EQ(std::min(results[0].newRecords, results[1].newRecords), 0);
+    std::vector<std::string> ids = IdList::inFolder(folder.path()).readIds();
+    std::set<std::string> unique(ids.begin(), ids.end());
+    EXPECT_EQ(unique.size(), ids.size());
+    EXPECT_EQ(CatalogueFile(folder.file("Base.vlt")).count(), ids.size());
+    EXPECT_EQ(static_cast<int>(ids.size()), results[0].newRecords + results[1].newRecords);
 }
 
 TEST_F(ImportRunTest, SizesComeFromContentLengthInKilobytes) {
