@@ -3,33 +3,9 @@
 #include <fcntl.h>
 
 #include "catalogue/mix_record.h"
+#include "catalogue/text_lines.h"
 
 namespace kelvarn {
-namespace {
-
-template <typename Visit>
-void forEachLine(const std::string& text, Visit visit) {
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        std::string_view line(text.data() + start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        visit(cutToCapacity(line, kIdCapacity));
-        start = end + 1;
-    }
-}
-
-std::string readWhole(const std::string& path) {
-    LockedFile file(path, O_RDONLY, LockedFile::Lock::Shared);
-    return file.readAll();
-}
-
-}  // namespace
 
 IdList IdList::inFolder(const std::string& folder) {
     std::string lower = folder + "index";
@@ -38,8 +14,10 @@ IdList IdList::inFolder(const std::string& folder) {
 }
 
 std::vector<std::string> IdList::readIds() const {
-    std::vector<std::string> ids;
-    forEachLine(readWhole(path_), [&](std::string_view id) { ids.emplace_back(id); });
+    std::vector<std::string> ids = splitTextLines(MappedFile(path_).bytes());
+    for (std::string& id : ids) {
+        id.resize(cutToCapacity(id, kIdCapacity).size());
+    }
     return ids;
 }
 

@@ -9,9 +9,7 @@
 namespace kelvarn::cli {
 
 int runAuthors(const Context& context, const std::vector<std::string>& args) {
-    if (!args.empty()) {
-        throw UsageError{"unexpected argument: " + args.front()};
-    }
+    requireNoArguments(args);
     std::vector<std::string> names = baseAuthorNames(CatalogueFile(context.folder + "Base.vlt"));
     TableWriter out(stdout);
     for (const std::string& name : names) {

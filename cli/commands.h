@@ -22,6 +22,13 @@ struct UsageError {
     std::string message;
 };
 
+// For the commands that take no arguments.
+inline void requireNoArguments(const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        throw UsageError{"unexpected argument: " + args.front()};
+    }
+}
+
 // Arguments are UTF-8 as typed; each command converts what it stores.
 int runList(const Context& context, const std::vector<std::string>& args);
 int runStats(const Context& context, const std::vector<std::string>& args);

@@ -71,9 +71,7 @@ SelectionControls controlsFromFiles(const Context& context) {
 }  // namespace
 
 int runImport(const Context& context, const std::vector<std::string>& args) {
-    if (!args.empty()) {
-        throw UsageError{"import takes no arguments"};
-    }
+    requireNoArguments(args);
     LiveSelection selection;
     selection.set(controlsFromFiles(context));
     ImportSettings settings;
@@ -107,7 +105,11 @@ int runImport(const Context& context, const std::vector<std::string>& args) {
     TableWriter out(stdout);
     out.row(ImportGridHeaders());
     for (const ImportRow& row : rows) {
-        out.row(row.cells());
+        std::array<std::string, 8> cells;
+        for (int c = 0; c < 8; ++c) {
+            cells[static_cast<std::size_t>(c)] = row.cell(c);
+        }
+        out.row(cells);
     }
     out.row(std::array<std::string, 1>{std::string("Количество новых записей: "_cp) +
                                        std::to_string(result.newRecords)});

@@ -6,9 +6,7 @@
 namespace kelvarn::cli {
 
 int runStats(const Context& context, const std::vector<std::string>& args) {
-    if (!args.empty()) {
-        throw UsageError{"unexpected argument: " + args.front()};
-    }
+    requireNoArguments(args);
     StatisticsGrid grid =
         statisticsGrid(countStatistics(CatalogueFile(context.folder + "Base.vlt")));
     TableWriter out(stdout);

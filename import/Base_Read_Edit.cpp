@@ -33,7 +33,7 @@ public:
         if (role != Qt::DisplayRole || static_cast<std::size_t>(index.row()) >= rows_.size()) {
             return {};
         }
-        return fromCp1251(rows_[static_cast<std::size_t>(index.row())].cells()[index.column()]);
+        return fromCp1251(rows_[static_cast<std::size_t>(index.row())].cell(index.column()));
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
@@ -60,6 +60,12 @@ public:
         beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
         rows_.insert(rows_.end(), rows.begin(), rows.end());
         endInsertRows();
+    }
+
+    void replace(const std::vector<ImportRow>& rows) {
+        beginResetModel();
+        rows_ = rows;
+        endResetModel();
     }
 
     void change(int index, const ImportRow& row) {
@@ -104,6 +110,9 @@ public:
     }
     void rowChanged(int index, const ImportRow& row) override {
         post([model = model_, index, row] { model->change(index, row); });
+    }
+    void rowsMarked(const std::vector<ImportRow>& rows) override {
+        post([model = model_, rows] { model->replace(rows); });
     }
     void recordSaved(std::uint32_t number, const MixRecord& record) override {
         post([main = main_, number, record] { main->appendToSwap(number, record); });

@@ -54,8 +54,25 @@ private:
 
 }  // namespace
 
-std::array<std::string, 8> ImportRow::cells() const {
-    return {id, author, title, style, size, email, std::to_string(code), idx};
+std::string ImportRow::cell(int column) const {
+    switch (column) {
+        case 0:
+            return id;
+        case 1:
+            return author;
+        case 2:
+            return title;
+        case 3:
+            return style;
+        case 4:
+            return size;
+        case 5:
+            return email;
+        case 6:
+            return std::to_string(code);
+        default:
+            return idx;
+    }
 }
 
 const std::array<std::string_view, 8>& ImportGridHeaders() {
@@ -249,9 +266,7 @@ void ImportRun::stepThree() {
 
 void ImportRun::discardKnown() {
     markKnownRows(rows_, IdList::inFolder(settings_.folder).readIds());
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        observer_.rowChanged(static_cast<int>(i), rows_[i]);
-    }
+    observer_.rowsMarked(rows_);
 }
 
 void ImportRun::sizeNewRows() {

@@ -29,8 +29,8 @@ struct ImportRow {
     std::string idx;        // "IdX": "0" new, "1" known or repeated further down
 
     bool isNew() const { return idx == "0"; }
-    // The eight cells in column order.
-    std::array<std::string, 8> cells() const;
+    // The text of column 0..7.
+    std::string cell(int column) const;
 };
 
 const std::array<std::string_view, 8>& ImportGridHeaders();
@@ -43,6 +43,8 @@ public:
     virtual void rowsCleared() {}
     virtual void rowsAdded(const std::vector<ImportRow>& /*rows*/) {}
     virtual void rowChanged(int /*index*/, const ImportRow& /*row*/) {}
+    // Every row at once, as the discard stage has marked them.
+    virtual void rowsMarked(const std::vector<ImportRow>& /*rows*/) {}
     // A record the save stage has appended, with its number: the window adds it to Swap.
     virtual void recordSaved(std::uint32_t /*number*/, const MixRecord& /*record*/) {}
     virtual void beep() {}

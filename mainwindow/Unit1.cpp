@@ -12,7 +12,6 @@
 #include <cstdio>
 
 #include "catalogue/Set_days_ch.h"
-#include "catalogue/cp1251.h"
 #include "catalogue/io_error.h"
 #include "catalogue/ole_date.h"
 #include "catalogue/styles.h"
@@ -110,10 +109,8 @@ TForm1::TForm1(const AppContext& context, Windows& windows, QWidget* parent)
     Table = makeGrid(views_.Table, {26, 53, 137, 146, 134, 102, 49, 72, 65, 51, 48});
     Recucled = makeGrid(views_.Recucled, {26, 59, 117, 117, 113, 122, 97, 64, 103, 55, 48});
     Favorit = makeGrid(views_.Favorit, {25, 59, 118, 118, 112, 122, 97, 64, 103, 55, 48});
-    Swap = makeGrid(views_.Swap, {});
     Recucled->hide();
     Favorit->hide();
-    Swap->hide();
     buildContextMenus();
     buildMenu();
     buildStatusBar();
@@ -450,14 +447,13 @@ void TForm1::Reload_baseClick() {
 }
 
 void TForm1::gridsChanged() {
-    for (QTableView* grid : {Table, Favorit, Recucled, Swap}) {
+    for (QTableView* grid : {Table, Favorit, Recucled}) {
         static_cast<RecordGridModel*>(grid->model())->gridChanged();
     }
 }
 
 void TForm1::appendToSwap(std::uint32_t number, const MixRecord& record) {
     views_.Swap.appendRow(RecordToRow(number, record));
-    static_cast<RecordGridModel*>(Swap->model())->gridChanged();
 }
 
 void TForm1::open_close_image(int key) {

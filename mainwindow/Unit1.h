@@ -39,8 +39,7 @@ public:
     std::array<QLabel*, 19> Image{};  // Image_1 .. Image_19 as Image[0] .. Image[18]
     QTableView* Table;
     QTableView* Favorit;
-    QTableView* Recucled;
-    QTableView* Swap;
+    QTableView* Recucled;           // the hidden master copy Swap is views().Swap: nothing shows it
     std::array<QLabel*, 5> Info{};  // the five status bar panels
     QWidget* Panel;
     QLabel* Image1;

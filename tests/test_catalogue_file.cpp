@@ -199,10 +199,10 @@ TEST(IdList, FindsTheFileUnderEitherSpelling) {
 
 TEST(IdList, ReadersTakeTheFirstSixCharactersOfEachLine) {
     TempFolder folder;
-    writeBytes(folder.file("index"), "123456\r\n1234567890\r\n42\r\n123456\nlast");
+    writeBytes(folder.file("index"), "123456\r\n1234567890\r\n42\r\n123456\nlast\rx\r\n");
     IdList list = IdList::inFolder(folder.path());
     EXPECT_EQ(list.readIds(),
-              (std::vector<std::string>{"123456", "123456", "42", "123456", "last"}));
+              (std::vector<std::string>{"123456", "123456", "42", "123456", "last", "x"}));
 }
 
 TEST(IdList, AppendAddsACrLfLineAndNeverRunsIntoAnUnfinishedLine) {
