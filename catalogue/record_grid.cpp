@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 
 #include "catalogue/cp1251.h"
@@ -37,7 +36,8 @@ GridRow::Block* GridRow::makeBlock(const std::array<std::string_view, kGridColum
     char* out = block->text();
     std::size_t at = 0;
     for (int c = 0; c < kGridColumns; ++c) {
-        std::memcpy(out + at, cells[c].data(), lengths[c]);
+        // An empty cell may have no data at all (a style outside the table).
+        cells[c].copy(out + at, lengths[c]);
         at += lengths[c];
         block->ends[c] = static_cast<std::uint16_t>(at);
     }

@@ -146,13 +146,30 @@ TEST(CliList, StoredControlBytesAndUnknownBytesCannotBreakTheTable) {
     EXPECT_NE(c.list().out.find("\ta b c d\t\xEF\xBF\xBDx\t"), std::string::npos);
 }
 
-TEST(CliList, ALengthByteAboveTheCapacityPrintsTheFullField) {
+TEST(CliList, LengthBytesAboveTheCapacityAndAll0xFFRecordsPrintInFull) {
     CliFolder c({dated("1", 1, 2024, 1, 1)});
     std::string bytes = test::readBytes(c.folder.file("Base.vlt"));
     bytes[0] = static_cast<char>(0xFF);
     bytes.replace(1, 6, "987654");
+    // A record of nothing but 0xFF: every length at its capacity, no style, no date, recycled.
+    bytes += std::string(2 * kRecordSize, '\xFF');
     test::writeBytes(c.folder.file("Base.vlt"), bytes);
     EXPECT_EQ(c.list().out.substr(kHeader.size(), 9), "1\t987654\t");
+
+    auto ya = [](int n) {
+        std::string text;
+        while (n-- > 0) {
+            text += "я";
+        }
+        return text;
+    };
+    std::string filled =
+        ya(6) + "\t" + ya(50) + "\t" + ya(50) + "\t" + ya(30) + "\t\t-1\t\t\t255\tЕсть\n";
+    // The sanitizer build reports undefined behaviour on stderr, so an empty stderr is the check.
+    test::CommandResult recycled = c.list({"recycle"});
+    EXPECT_EQ(recycled.status, 0);
+    EXPECT_EQ(recycled.err, "");
+    EXPECT_EQ(recycled.out, kHeader + "2\t" + filled + "3\t" + filled);
 }
 
 }  // namespace
