@@ -247,9 +247,8 @@ void TAvtor_List::ManualADD_ButClick() {
     for (int row = 0; row < List_Check_Name->count(); ++row) {
         if (nameOf(List_Check_Name->item(row)) == name) {
             QApplication::beep();
-            MessageBox::information(
-                this, QStringLiteral("Information"),
-                QStringLiteral("Автор \"%1\" уже есть в списке!!!").arg(Name_Avt->text()));
+            MessageBox::message(
+                this, QStringLiteral("Автор \"%1\" уже есть в списке!!!").arg(Name_Avt->text()));
             return;
         }
     }

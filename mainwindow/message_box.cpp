@@ -31,8 +31,8 @@ void MessageBox::error(QWidget* parent, const QString& text) {
     show(parent, QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
 }
 
-void MessageBox::information(QWidget* parent, const QString& title, const QString& text) {
-    show(parent, QMessageBox::Information, title, text, QMessageBox::Ok);
+void MessageBox::message(QWidget* parent, const QString& text) {
+    show(parent, QMessageBox::Information, QStringLiteral("Kelvarn"), text, QMessageBox::Ok);
 }
 
 QMessageBox::StandardButton MessageBox::question(QWidget* parent, const QString& title,

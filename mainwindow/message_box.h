@@ -14,7 +14,8 @@ class MessageBox {
 public:
     // The error box for a failed file operation or any other error that stops a command.
     static void error(QWidget* parent, const QString& text);
-    static void information(QWidget* parent, const QString& title, const QString& text);
+    // A message in the program's own name, as a refused entry is reported.
+    static void message(QWidget* parent, const QString& text);
     static QMessageBox::StandardButton question(QWidget* parent, const QString& title,
                                                 const QString& text,
                                                 QMessageBox::StandardButtons buttons);

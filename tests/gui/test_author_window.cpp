@@ -268,7 +268,7 @@ private slots:
         window().Name_Avt->setText("Bob");
         window().ManualADD_But->click();
         QCOMPARE(MessageBox::takeShown(),
-                 QStringList("Information: Автор \"Bob\" уже есть в списке!!!"));
+                 QStringList("Kelvarn: Автор \"Bob\" уже есть в списке!!!"));
         QCOMPARE(texts(window().List_Check_Name), QStringList({"Bob", "Вася"}));
         QCOMPARE(changed.count(), 0);
 
@@ -286,8 +286,7 @@ private slots:
         window().ManualADD_But->click();
         QCOMPARE(texts(window().List_Check_Name), QStringList({"", "x"}));
         window().ManualADD_But->click();
-        QCOMPARE(MessageBox::takeShown(),
-                 QStringList("Information: Автор \"\" уже есть в списке!!!"));
+        QCOMPARE(MessageBox::takeShown(), QStringList("Kelvarn: Автор \"\" уже есть в списке!!!"));
         QVERIFY(window().close());
         QCOMPARE(read("AvtLst.lst"), QByteArray("\r\nx\r\n"));
         QCOMPARE(importField()->text(), QStringLiteral(";x;"));
