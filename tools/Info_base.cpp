@@ -27,6 +27,8 @@ TInfo_form::TInfo_form(const AppContext& context, QWidget* parent)
     Info_table->setLayoutDirection(Qt::RightToLeft);
     Info_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     Info_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Without focus the grid never takes a current cell, so no cell shows a focus frame.
+    Info_table->setFocusPolicy(Qt::NoFocus);
     QPalette grid = Info_table->palette();
     grid.setColor(QPalette::Base, Qt::black);
     grid.setColor(QPalette::Text, QColor(192, 220, 192));

@@ -217,13 +217,17 @@ private slots:
         QCOMPARE(infoRow(window, 2), QStringList({"House", "1"}));
     }
 
-    void infoClickLeavesNoRowMarked() {
+    void infoNeverMarksACell() {
         Folder f;
         f.writeCatalogue({mix("1", 0)});
         TInfo_form window(f.context);
         QVERIFY(!window.Info_table->selectionModel()->hasSelection());
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        // No focus frame and no current cell, before a click or after it.
+        QVERIFY(!window.Info_table->hasFocus());
+        QVERIFY(!window.Info_table->currentIndex().isValid());
         window.ReadInfo();
         QTableWidgetItem* target = window.Info_table->item(4, 0);
         QPoint where = window.Info_table->visualItemRect(target).center();
@@ -232,6 +236,8 @@ private slots:
         QTest::mouseRelease(window.Info_table->viewport(), Qt::LeftButton, {}, where);
         QVERIFY(!window.Info_table->selectionModel()->hasSelection());
         QVERIFY(window.Info_table->selectedItems().isEmpty());
+        QVERIFY(!window.Info_table->hasFocus());
+        QVERIFY(!window.Info_table->currentIndex().isValid());
     }
 
     void aboutShowsTheFileLineByLine() {
