@@ -97,8 +97,10 @@ public:
         });
     }
     void progress(int position, int maximum) override {
+        // A stage with nothing to count (an empty page) shows an empty bar: a maximum of 0
+        // would draw a moving busy bar instead.
         post([window = window_, position, maximum] {
-            window->LoadBar->setMaximum(maximum);
+            window->LoadBar->setMaximum(std::max(maximum, 1));
             window->LoadBar->setValue(position);
         });
     }
@@ -214,6 +216,7 @@ TGetInetList::TGetInetList(const AppContext& context, Windows& windows, QWidget*
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left);
     layout->addWidget(Table, 1);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(Button1, &QPushButton::clicked, this, &TGetInetList::Button1Click);
     connect(List_Avtors_Edit, &QPushButton::clicked, this,

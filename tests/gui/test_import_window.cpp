@@ -64,6 +64,7 @@ private slots:
         form.DuzuRedu1->trigger();
         TGetInetList& import = *windows_.GetInetList;
         QVERIFY(import.isVisible());
+        QCOMPARE(import.minimumSize(), import.maximumSize());
         QVERIFY(import.Check_Styles->isChecked());
         QVERIFY(!import.Check_Avtor->isChecked());
         QSignalSpy finished(&import, &TGetInetList::runFinished);
@@ -105,6 +106,18 @@ private slots:
         QCOMPARE(site_.listRequests(), 1);
         QCOMPARE(CatalogueFile(context_.file("Base.vlt")).count(), saved);
         QCOMPARE(import.Load->text(), QStringLiteral("Количество новых записей: 0"));
+    }
+
+    void aPageWithoutMixesLeavesTheBarEmptyNotBusy() {
+        test::writeBytes(path("Loops.dat"), "<html>\r\n<body>no mixes</body>\r\n</html>\r\n");
+        TGetInetList& import = *windows_.GetInetList;
+        QSignalSpy finished(&import, &TGetInetList::runFinished);
+        import.Button1Click();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(import.Load->text(), QStringLiteral("Количество новых записей: 0"));
+        // A maximum equal to the minimum would draw a moving busy bar.
+        QVERIFY(import.LoadBar->maximum() > import.LoadBar->minimum());
+        QCOMPARE(import.LoadBar->value(), import.LoadBar->minimum());
     }
 
     void theWorkerSeesTheControlsAndTheChosenNamesAsTheyChange() {
