@@ -8,10 +8,9 @@
 
 namespace kelvarn::cli {
 
-int runAuthors(const Context& context, const std::vector<std::string>& args) {
+int runAuthors(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
     requireNoArguments(args);
     std::vector<std::string> names = baseAuthorNames(CatalogueFile(context.folder + "Base.vlt"));
-    TableWriter out(stdout);
     for (const std::string& name : names) {
         out.row(std::array<std::string_view, 1>{name});
     }

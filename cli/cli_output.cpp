@@ -1,8 +1,10 @@
 #include "cli/cli_output.h"
 
 #include <array>
+#include <cerrno>
 
 #include "catalogue/cp1251.h"
+#include "catalogue/io_error.h"
 
 namespace kelvarn::cli {
 namespace {
@@ -57,11 +59,11 @@ void TableWriter::endLine() {
 }
 
 void TableWriter::flush() {
-    if (!buffer_.empty()) {
-        std::fwrite(buffer_.data(), 1, buffer_.size(), out_);
-        buffer_.clear();
+    bool written = std::fwrite(buffer_.data(), 1, buffer_.size(), out_) == buffer_.size();
+    buffer_.clear();
+    if (!written || std::fflush(out_) != 0) {
+        throw IoError::fromErrno("standard output", errno);
     }
-    std::fflush(out_);
 }
 
 void TableWriter::recordGrid(const RecordGrid& grid) {

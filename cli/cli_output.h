@@ -9,11 +9,11 @@
 
 namespace kelvarn::cli {
 
-// Buffers output and writes it in large blocks; a full table of a million rows is one pass.
+// Buffers standard output and writes it in large blocks; a full table of a million rows is one
+// pass. main flushes it when the command returns, so a failed write fails every command alike.
 class TableWriter {
 public:
     explicit TableWriter(std::FILE* out) : out_(out) {}
-    ~TableWriter() { flush(); }
 
     // A row of Windows-1251 cells: control bytes print as spaces, so a cell never breaks a line.
     template <typename Cells>
@@ -32,6 +32,8 @@ public:
     // The grid's records (rows naming a record), headers first.
     void recordGrid(const RecordGrid& grid);
 
+    // Throws IoError naming standard output when the bytes cannot be written (a full disk):
+    // output that went nowhere is no success.
     void flush();
 
 private:

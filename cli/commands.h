@@ -6,6 +6,8 @@
 
 namespace kelvarn::cli {
 
+class TableWriter;
+
 // Exit statuses.
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitRefused = 1;
@@ -29,10 +31,10 @@ inline void requireNoArguments(const std::vector<std::string>& args) {
     }
 }
 
-// Arguments are UTF-8 as typed; each command converts what it stores.
-int runList(const Context& context, const std::vector<std::string>& args);
-int runStats(const Context& context, const std::vector<std::string>& args);
-int runAuthors(const Context& context, const std::vector<std::string>& args);
-int runImport(const Context& context, const std::vector<std::string>& args);
+// Arguments are UTF-8 as typed; each command converts what it stores. Tables go to `out`.
+int runList(const Context& context, const std::vector<std::string>& args, TableWriter& out);
+int runStats(const Context& context, const std::vector<std::string>& args, TableWriter& out);
+int runAuthors(const Context& context, const std::vector<std::string>& args, TableWriter& out);
+int runImport(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 
 }  // namespace kelvarn::cli

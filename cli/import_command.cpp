@@ -70,7 +70,7 @@ SelectionControls controlsFromFiles(const Context& context) {
 
 }  // namespace
 
-int runImport(const Context& context, const std::vector<std::string>& args) {
+int runImport(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
     requireNoArguments(args);
     LiveSelection selection;
     selection.set(controlsFromFiles(context));
@@ -102,7 +102,6 @@ int runImport(const Context& context, const std::vector<std::string>& args) {
         printError(result.error);
         return kExitIo;
     }
-    TableWriter out(stdout);
     out.row(ImportGridHeaders());
     for (const ImportRow& row : rows) {
         std::array<std::string, 8> cells;

@@ -56,7 +56,7 @@ int styleKey(const std::string& name) {
 
 }  // namespace
 
-int runList(const Context& context, const std::vector<std::string>& args) {
+int runList(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
     ListRequest request = parseList(args);
     std::optional<int> key;
     if (request.style) {
@@ -81,7 +81,7 @@ int runList(const Context& context, const std::vector<std::string>& args) {
     const RecordGrid& shown = request.view == View::Catalogue    ? views.Table
                               : request.view == View::Favourites ? views.Favorit
                                                                  : views.Recucled;
-    TableWriter(stdout).recordGrid(shown);
+    out.recordGrid(shown);
     return kExitDone;
 }
 

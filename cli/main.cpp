@@ -31,18 +31,18 @@ int usage(const std::string& message) {
 }
 
 int dispatch(const Context& context, const std::string& command,
-             const std::vector<std::string>& args) {
+             const std::vector<std::string>& args, TableWriter& out) {
     if (command == "list") {
-        return runList(context, args);
+        return runList(context, args, out);
     }
     if (command == "stats") {
-        return runStats(context, args);
+        return runStats(context, args, out);
     }
     if (command == "import") {
-        return runImport(context, args);
+        return runImport(context, args, out);
     }
     if (command == "authors") {
-        return runAuthors(context, args);
+        return runAuthors(context, args, out);
     }
     throw UsageError{"unknown command: " + command};
 }
@@ -78,8 +78,11 @@ int main(int argc, char** argv) {
     if (!context.site.empty()) {
         context.site = kelvarn::normalizeSiteAddress(context.site);
     }
+    TableWriter out(stdout);
     try {
-        return dispatch(context, words.front(), {words.begin() + 1, words.end()});
+        int status = dispatch(context, words.front(), {words.begin() + 1, words.end()}, out);
+        out.flush();
+        return status;
     } catch (const UsageError& e) {
         return usage(e.message);
     } catch (const kelvarn::IoError& e) {

@@ -5,11 +5,10 @@
 
 namespace kelvarn::cli {
 
-int runStats(const Context& context, const std::vector<std::string>& args) {
+int runStats(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
     requireNoArguments(args);
     StatisticsGrid grid =
         statisticsGrid(countStatistics(CatalogueFile(context.folder + "Base.vlt")));
-    TableWriter out(stdout);
     for (int r = 0; r < kStatisticsRows; ++r) {
         if (r != kStatisticsBlankRow) {
             out.row(grid[r]);

@@ -2,6 +2,7 @@
 
 #include "catalogue/cp1251.h"
 #include "catalogue/ole_date.h"
+#include "demo_site/demo_site.h"
 #include "tests/test_support.h"
 
 namespace kelvarn {
@@ -170,6 +171,33 @@ TEST(CliList, LengthBytesAboveTheCapacityAndAll0xFFRecordsPrintInFull) {
     EXPECT_EQ(recycled.status, 0);
     EXPECT_EQ(recycled.err, "");
     EXPECT_EQ(recycled.out, kHeader + "2\t" + filled + "3\t" + filled);
+}
+
+TEST(CliList, EveryCommandFailsWithThreeWhenStandardOutputCannotBeWritten) {
+    // A hundred records pass the output buffer of a full device, so the list fails on its write;
+    // the short tables fail when they are flushed.
+    std::vector<MixRecord> records;
+    for (int i = 1; i <= 100; ++i) {
+        records.push_back(dated(std::to_string(i), 1, 2024, 1, 1));
+    }
+    CliFolder c(records,
+                "[Main]\r\nnews=0\r\nZip=0\r\n"
+                "[GetLoopsList]\r\nCheckListStyle=0,1,2,3,4,5,6,7,8,9,10,11,12,13,\r\n");
+    for (const char* name : {"index", "List.dnl", "AvtLst.lst"}) {
+        test::writeBytes(c.folder.file(name), "");
+    }
+    DemoSite site{DemoSiteOptions{20, 1, false}};
+    site.start();
+    for (const auto& command : std::vector<std::vector<std::string>>{
+             {"list"}, {"stats"}, {"authors"}, {"--site", site.baseAddress(), "import"}}) {
+        std::vector<std::string> args = {"--data-dir", c.folder.path()};
+        args.insert(args.end(), command.begin(), command.end());
+        test::CommandResult r = runCli(args, "/dev/full");
+        EXPECT_EQ(r.status, 3) << command.back();
+        EXPECT_EQ(r.err, "kelvarn-cli: Disk full: standard output\n") << command.back();
+    }
+    // The import did its work; only its report went nowhere.
+    EXPECT_GT(test::readBytes(c.folder.file("Base.vlt")).size(), 100 * kRecordSize);
 }
 
 }  // namespace

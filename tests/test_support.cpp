@@ -75,9 +75,9 @@ std::string drain(int fd) {
 
 }  // namespace
 
-CommandResult runCli(const std::vector<std::string>& args) {
+CommandResult runCli(const std::vector<std::string>& args, const std::string& stdoutPath) {
     TempFolder scratch;
-    std::string outPath = scratch.file("out");
+    std::string outPath = stdoutPath.empty() ? scratch.file("out") : stdoutPath;
     std::string errPath = scratch.file("err");
     pid_t pid = fork();
     if (pid == 0) {
@@ -98,7 +98,8 @@ CommandResult runCli(const std::vector<std::string>& args) {
     }
     int status = 0;
     waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, drain(open(outPath.c_str(), O_RDONLY)),
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+            stdoutPath.empty() ? drain(open(outPath.c_str(), O_RDONLY)) : "",
             drain(open(errPath.c_str(), O_RDONLY))};
 }
 

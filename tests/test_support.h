@@ -40,8 +40,9 @@ struct CommandResult {
     std::string err;
 };
 
-// Runs kelvarn-cli with the arguments and collects its output.
-CommandResult runCli(const std::vector<std::string>& args);
+// Runs kelvarn-cli with the arguments and collects its output; with `stdoutPath` its standard
+// output goes to that file instead (say /dev/full), and `out` stays empty.
+CommandResult runCli(const std::vector<std::string>& args, const std::string& stdoutPath = "");
 
 // Runs `body` in a child process that cannot override file permissions (as root it drops to an
 // unprivileged user), and returns the child's exit status. Lets tests see refused writes even
