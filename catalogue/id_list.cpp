@@ -2,8 +2,9 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
+
 #include "catalogue/mix_record.h"
-#include "catalogue/text_lines.h"
 
 namespace kelvarn {
 
@@ -14,9 +15,20 @@ IdList IdList::inFolder(const std::string& folder) {
 }
 
 std::vector<std::string> IdList::readIds() const {
-    std::vector<std::string> ids = splitTextLines(MappedFile(path_).bytes());
-    for (std::string& id : ids) {
-        id.resize(cutToCapacity(id, kIdCapacity).size());
+    // The list is only ever appended to, and a crash or another program may have left NUL bytes
+    // in it: they end a line like CR and LF do, so the IDs after them still count.
+    MappedFile file(path_);
+    std::string_view text = file.bytes();
+    std::vector<std::string> ids;
+    ids.reserve(text.size() / 8);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end =
+            std::min(text.find_first_of(std::string_view("\r\n\0", 3), start), text.size());
+        if (end > start) {
+            ids.emplace_back(cutToCapacity(text.substr(start, end - start), kIdCapacity));
+        }
+        start = end + 1;
     }
     return ids;
 }

@@ -18,7 +18,8 @@ public:
 
     const std::string& path() const { return path_; }
 
-    // Every line's first six characters, in file order (repeats kept).
+    // Every line's first six characters, in file order (repeats kept). CR, LF and NUL each end a
+    // line; a line with nothing on it holds no ID and is skipped.
     std::vector<std::string> readIds() const;
 
     // Adds the ID as a new CR LF line. A last line left without its line end gets one first, so

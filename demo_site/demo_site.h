@@ -37,13 +37,13 @@ struct DemoMix {
     int status = 200;       // 404: the site lists the mix but its download is missing
 };
 
-// IDs of the tricky entries; empty when the page has no such entry. The first two are mixes
-// like any other; the last three are no mixes, and the site answers 404 for them.
+// IDs of the tricky entries; empty when the page has no such entry. The first three are mixes
+// like any other; the last two are no mixes, and the site answers 404 for them.
 struct DemoTrickyIds {
     std::string emptyLines;   // empty lines between the marker line and the mail line
     std::string entityTitle;  // the title holds "&amp;"
+    std::string badCategory;  // the page gives "abc" as its category; category 0 in mixes()
     std::string indented;     // the marker line starts with a space
-    std::string badCategory;  // the category is "abc"
     std::string unclosed;     // no '"' after the ID
 };
 

@@ -143,6 +143,7 @@ SiteCandidate parsePair(std::string_view a, std::string_view b, std::size_t mark
     SiteCandidate c;
     skip(a, markerLength);
     c.id = takeUntil(a, '"');
+    c.idClosed = !a.empty();
     skip(a, 2);  // the quotation mark and the ">" that closes the link
     c.title = takeUntil(a, '<');
 
@@ -158,6 +159,10 @@ SiteCandidate parsePair(std::string_view a, std::string_view b, std::size_t mark
         c.category = takeUntil(rest, '"');
     }
     return c;
+}
+
+bool SiteCandidate::isMix() const {
+    return idClosed && !id.empty() && id.find_first_of(std::string_view("\r\n\0", 3)) == id.npos;
 }
 
 std::vector<SiteCandidate> parsePairs(const MarkerPairs& pairs, std::size_t markerLength) {

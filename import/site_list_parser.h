@@ -18,6 +18,11 @@ struct SiteCandidate {
     std::string_view email;
     std::string_view author;
     std::string_view category;  // the site's category number, as text
+    bool idClosed = false;      // a '"' ends the ID on the marker line
+
+    // Whether the pair lists a mix the catalogue can take: its ID is closed by its quotation
+    // mark, not empty, and holds no NUL, CR or LF, which would break the ID list's lines.
+    bool isMix() const;
 };
 
 // The start of a line that lists a mix: the link to the mix's page on `site`.

@@ -8,6 +8,8 @@
 namespace kelvarn {
 namespace {
 
+using namespace std::literals;
+
 const std::string kSite = "http://site.test";
 
 std::string markerLine(const std::string& id, const std::string& title) {
@@ -104,10 +106,11 @@ TEST(SiteListParser, MarkerOfAnotherSiteIsNoMarker) {
     EXPECT_TRUE(parsePage(page).candidates.empty());
 }
 
-TEST(SiteListParser, MissingDelimitersTakeTheRestOfTheLine) {
+TEST(SiteListParser, MissingDelimitersTakeTheRestOfTheLineAndAnUnclosedIdIsNoMix) {
     std::string marker = fileLinkMarker(kSite);
     const std::string noQuoteLine = marker + "123456";
     SiteCandidate noQuote = parsePair(noQuoteLine, "<a href=\"mailto:e@e", marker.size());
+    EXPECT_FALSE(noQuote.isMix());
     EXPECT_EQ(noQuote.id, "123456");
     EXPECT_EQ(noQuote.title, "");
     EXPECT_EQ(noQuote.email, "e@e");
@@ -123,6 +126,16 @@ TEST(SiteListParser, MissingDelimitersTakeTheRestOfTheLine) {
     SiteCandidate noQuoteAfterCategory =
         parsePair(shortLine, "<a href=\"mailto:m\">a< category&id=19", marker.size());
     EXPECT_EQ(noQuoteAfterCategory.category, "19");
+    EXPECT_TRUE(noQuoteAfterCategory.isMix());
+
+    // An ID the ID list could not hold as one line is no mix either.
+    for (std::string_view id : {""sv,
+                                "12\0"
+                                "34"sv,
+                                "12\r34"sv}) {
+        const std::string line = marker + std::string(id) + "\">t<";
+        EXPECT_FALSE(parsePair(line, "", marker.size()).isMix()) << line;
+    }
 }
 
 TEST(SiteListParser, CategoryMap) {
