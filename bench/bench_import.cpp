@@ -101,7 +101,7 @@ int main() {
     std::int64_t total = 0;
     double queryMs = medianMs(3, [&] {
         for (const std::string& address : addresses) {
-            total += query.contentLength(address);
+            total += query.contentLength(address).bytes;
         }
     });
     std::printf("size queries: %zu in %.1f ms, %.0f per second\n", addresses.size(), queryMs,

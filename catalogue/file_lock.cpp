@@ -1,11 +1,14 @@
 #include "catalogue/file_lock.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <memory>
 #include <unordered_map>
@@ -224,6 +227,29 @@ MappedFile::MappedFile(const std::string& path)
 MappedFile::~MappedFile() {
     if (data_ != nullptr) {
         ::munmap(data_, size_);
+    }
+}
+
+void removeAbandonedReplacements(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".";
+    struct CloseDir {
+        void operator()(DIR* dir) const { ::closedir(dir); }
+    };
+    std::unique_ptr<DIR, CloseDir> dir(::opendir(folder.c_str()));
+    if (!dir) {
+        return;
+    }
+    // The temporaries' names come from mkstemp: the prefix and six letters or digits.
+    constexpr std::size_t kTemporaryLetters = 6;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        std::string_view name = entry->d_name;
+        if (name.size() == prefix.size() + kTemporaryLetters && name.starts_with(prefix) &&
+            std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                        [](char ch) { return std::isalnum(static_cast<unsigned char>(ch)); })) {
+            ::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
+        }
     }
 }
 

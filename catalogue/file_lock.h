@@ -56,6 +56,10 @@ void replaceFileContents(const std::string& path, std::string_view contents,
 void replaceFileContents(const std::string& path, std::span<const std::string_view> pieces,
                          Durability durability = Durability::Synced);
 
+// Removes what replacements of `path` killed half-way left behind: files named `path` plus a dot
+// and six more characters. Only for files that nobody else can be replacing at the moment.
+void removeAbandonedReplacements(const std::string& path);
+
 // A whole file read in place, mapped into memory under a shared lock: a large file is read
 // without a copy. The bytes are valid while the object lives.
 class MappedFile {

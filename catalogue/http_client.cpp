@@ -8,11 +8,10 @@
 namespace kelvarn {
 namespace {
 
-constexpr long kConnectTimeoutSeconds = 20;
-// A transfer that moves no byte for this long has stalled.
-constexpr long kStallSeconds = 60;
+// How often a transfer waiting on a silent server looks at its stop flag.
+constexpr int kStopCheckMilliseconds = 100;
 
-CURL* newHandle() {
+CURL* newHandle(const HttpLimits& limits) {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     CURL* curl = curl_easy_init();
@@ -20,10 +19,18 @@ CURL* newHandle() {
         throw std::runtime_error("cannot start an HTTP session");
     }
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, limits.stallSeconds);
     return curl;
+}
+
+CURLM* newMulti() {
+    CURLM* multi = curl_multi_init();
+    if (multi == nullptr) {
+        throw std::runtime_error("cannot start an HTTP session");
+    }
+    return multi;
 }
 
 struct Headers {
@@ -31,6 +38,10 @@ struct Headers {
     ~Headers() { curl_slist_free_all(list); }
     void add(const char* line) { list = curl_slist_append(list, line); }
 };
+
+bool isSuccess(long status) {
+    return status >= 200 && status < 300;
+}
 
 size_t collectBody(char* data, size_t size, size_t count, void* target) {
     static_cast<std::string*>(target)->append(data, size * count);
@@ -41,19 +52,53 @@ size_t refuseBody(char*, size_t, size_t, void*) {
     return 0;
 }
 
-int checkStop(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    const auto* stop = static_cast<const std::atomic<bool>*>(flag);
-    return stop != nullptr && stop->load() ? 1 : 0;
+// Ends a size query at the end of a successful answer's headers: the length is known by then,
+// and a server that holds its body back must not keep us waiting for it.
+size_t stopAfterSuccessHeaders(char* data, size_t size, size_t count, void* handle) {
+    std::string_view line(data, size * count);
+    long status = 0;
+    if (line == "\r\n" || line == "\n") {
+        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    }
+    return isSuccess(status) ? 0 : size * count;
 }
 
-bool isSuccess(long status) {
-    return status >= 200 && status < 300;
+// Runs one transfer to its end on `multi`, which keeps the connection for the next one. The
+// transfer is driven here rather than by curl_easy_perform so that a stop is seen within
+// kStopCheckMilliseconds even while the server sends nothing at all.
+CURLcode performUnlessStopped(CURLM* multi, CURL* easy, const std::atomic<bool>* stop) {
+    curl_multi_add_handle(multi, easy);
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        if (running == 0) {
+            int left = 0;
+            while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+                if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
+                    result = message->data.result;
+                }
+            }
+            break;
+        }
+        if (stop != nullptr && stop->load()) {
+            break;
+        }
+        curl_multi_poll(multi, nullptr, 0, kStopCheckMilliseconds, nullptr);
+    }
+    curl_multi_remove_handle(multi, easy);
+    return result;
 }
 
 }  // namespace
 
-std::string fetchListPage(const std::string& address, const std::atomic<bool>* stop) {
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(newHandle(), curl_easy_cleanup);
+std::string fetchListPage(const std::string& address, const std::atomic<bool>* stop,
+                          const HttpLimits& limits) {
+    std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(newMulti(), curl_multi_cleanup);
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(newHandle(limits), curl_easy_cleanup);
     Headers headers;
     headers.add("Accept: text/html, */*");
     headers.add("User-Agent: Mozilla/3.0 (compatible; Indy Library)");
@@ -62,10 +107,7 @@ std::string fetchListPage(const std::string& address, const std::atomic<bool>* s
     curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers.list);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, collectBody);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(curl.get(), CURLOPT_XFERINFOFUNCTION, checkStop);
-    curl_easy_setopt(curl.get(), CURLOPT_XFERINFODATA, stop);
-    curl_easy_setopt(curl.get(), CURLOPT_NOPROGRESS, 0L);
-    CURLcode rc = curl_easy_perform(curl.get());
+    CURLcode rc = performUnlessStopped(multi.get(), curl.get(), stop);
     if (rc != CURLE_OK) {
         throw HttpError(address, curl_easy_strerror(rc));
     }
@@ -77,34 +119,44 @@ std::string fetchListPage(const std::string& address, const std::atomic<bool>* s
     return body;
 }
 
-SizeQuery::SizeQuery() : curl_(newHandle()) {
+SizeQuery::SizeQuery(const std::atomic<bool>* stop, const HttpLimits& limits)
+    : multi_(newMulti()), curl_(newHandle(limits)), stop_(stop) {
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, refuseBody);
+    curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, stopAfterSuccessHeaders);
+    curl_easy_setopt(curl_, CURLOPT_HEADERDATA, curl_);
     curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, 5L);
+    // The stall limit alone does not bound a server that sends its headers a byte at a time.
+    curl_easy_setopt(curl_, CURLOPT_TIMEOUT, limits.sizeQuerySeconds);
 }
 
 SizeQuery::~SizeQuery() {
     curl_easy_cleanup(curl_);
+    curl_multi_cleanup(multi_);
 }
 
-std::int64_t SizeQuery::contentLength(const std::string& address) {
+SizeAnswer SizeQuery::contentLength(const std::string& address) {
     // Straight from the server, never from a cache on the way.
     Headers headers;
     headers.add("Cache-Control: no-cache");
     headers.add("Pragma: no-cache");
     curl_easy_setopt(curl_, CURLOPT_URL, address.c_str());
     curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, headers.list);
-    CURLcode rc = curl_easy_perform(curl_);
+    CURLcode rc = performUnlessStopped(multi_, curl_, stop_);
     curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, nullptr);
-    // Refusing the first body byte ends the transfer with a write error: the headers are in.
+    SizeAnswer answer;
+    // Refusing the first body byte, or the end of the headers, ends the transfer with a write
+    // error: the headers are in.
     if (rc != CURLE_OK && rc != CURLE_WRITE_ERROR) {
-        return 0;
+        answer.timedOut = rc == CURLE_OPERATION_TIMEDOUT;
+        return answer;
     }
     long status = 0;
     curl_off_t length = -1;
     curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
     curl_easy_getinfo(curl_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-    return isSuccess(status) && length > 0 ? static_cast<std::int64_t>(length) : 0;
+    answer.bytes = isSuccess(status) && length > 0 ? static_cast<std::int64_t>(length) : 0;
+    return answer;
 }
 
 }  // namespace kelvarn

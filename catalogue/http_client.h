@@ -8,6 +8,7 @@
 #include <string>
 
 typedef void CURL;
+typedef void CURLM;
 
 namespace kelvarn {
 
@@ -22,25 +23,43 @@ private:
     std::string address_;
 };
 
+// How long a request may take. Every transfer also ends within a tenth of a second of its stop
+// flag being set, whatever the server does.
+struct HttpLimits {
+    long connectSeconds = 20;
+    long stallSeconds = 60;      // no byte for this long: the transfer has stalled
+    long sizeQuerySeconds = 30;  // the whole of one size query, however slowly headers trickle in
+};
+
 // One GET of the list page, with the request headers the site expects; the body of a 2xx answer.
 // Any other answer (a redirect included), no connection, a stall or a stop is an HttpError.
-std::string fetchListPage(const std::string& address, const std::atomic<bool>* stop = nullptr);
+std::string fetchListPage(const std::string& address, const std::atomic<bool>* stop = nullptr,
+                          const HttpLimits& limits = {});
+
+// What a size query found.
+struct SizeAnswer {
+    std::int64_t bytes = 0;  // 0 when there is none
+    bool timedOut = false;   // the server did not answer in time
+};
 
 // Asks for file sizes: a GET whose body is not read, only the Content-Length of its answer. One
 // object keeps its connection for the next query where the server allows it.
 class SizeQuery {
 public:
-    SizeQuery();
+    explicit SizeQuery(const std::atomic<bool>* stop = nullptr, const HttpLimits& limits = {});
     ~SizeQuery();
     SizeQuery(const SizeQuery&) = delete;
     SizeQuery& operator=(const SizeQuery&) = delete;
 
     // The size the server announces for the address, in bytes; 0 when there is none: no
-    // answer, an answer that is not 2xx (after up to five redirects), or no Content-Length.
-    std::int64_t contentLength(const std::string& address);
+    // answer, an answer that is not 2xx (after up to five redirects), no Content-Length, or a
+    // stop.
+    SizeAnswer contentLength(const std::string& address);
 
 private:
+    CURLM* multi_;
     CURL* curl_;
+    const std::atomic<bool>* stop_;
 };
 
 }  // namespace kelvarn

@@ -55,6 +55,10 @@ std::vector<QueueEntry> QueueFile::readAll() const {
     return entries;
 }
 
+void QueueFile::checkWritable() const {
+    LockedFile(path_, O_RDWR, LockedFile::Lock::Shared);
+}
+
 std::uint32_t QueueFile::append(const QueueEntry& entry) {
     LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
     auto count = static_cast<std::uint32_t>(file.size() / kQueueEntrySize);

@@ -40,6 +40,9 @@ public:
     // Every entry, taken off or not, in file order. The file is never created here.
     std::vector<QueueEntry> readAll() const;
 
+    // Throws IoError when the file cannot be opened for writing; creates nothing.
+    void checkWritable() const;
+
     // Writes the entry after the last whole one; returns its 1-based position.
     std::uint32_t append(const QueueEntry& entry);
 

@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <limits>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -25,6 +27,15 @@ namespace {
 
 // Rows reach the window in batches, not one report per row of a long list.
 constexpr std::size_t kRowBatch = 256;
+
+// After this many size queries in a row that the site let run out, the rest are not asked: a
+// site that has stopped answering would otherwise cost the full limit for every new mix.
+constexpr int kTimeoutsBeforeGivingUp = 2;
+
+// Kilobytes as the record's 32-bit field can hold them; a larger size is stored as the largest.
+std::int64_t storableKilobytes(std::int64_t bytes) {
+    return std::min<std::int64_t>(bytes / 1024, std::numeric_limits<std::int32_t>::max());
+}
 
 int toInt(std::string_view text) {
     int value = 0;
@@ -134,6 +145,14 @@ ImportResult ImportRun::run() {
     // One run at a time per program folder, whoever starts it: the working files are shared,
     // and a second run must see the IDs the first one added.
     LockedFile oneRunAtATime(settings_.folder, O_RDONLY | O_DIRECTORY, LockedFile::Lock::Exclusive);
+    ImportResult result = runStages();
+    if (settings_.forgetPage) {
+        ::unlink((settings_.folder + "Loops.dat").c_str());
+    }
+    return result;
+}
+
+ImportResult ImportRun::runStages() {
     ImportResult result;
     rows_.clear();
     observer_.rowsCleared();
@@ -192,11 +211,17 @@ ImportResult ImportRun::run() {
 void ImportRun::stepOne() {
     observer_.progress(0, 100);
     const std::string pagePath = settings_.folder + "Loops.dat";
+    // A run killed while writing a working file leaves its temporary behind; no other run can be
+    // writing one now.
+    for (const char* name : {"Loops.dat", "out", "out2"}) {
+        removeAbandonedReplacements(settings_.folder + name);
+    }
     if (!fileExists(pagePath)) {
         // Fetched once per program start; the main window deletes the file when it closes.
         show("Получаем лист..."_cp);
-        replaceFileContents(pagePath, fetchListPage(listPageAddress(settings_.site), &stop_),
-                            Durability::WorkingFile);
+        replaceFileContents(
+            pagePath, fetchListPage(listPageAddress(settings_.site), &stop_, settings_.limits),
+            Durability::WorkingFile);
         show("Получение закончено"_cp);
     }
     MappedFile page(pagePath);
@@ -238,6 +263,9 @@ void ImportRun::stepThree() {
                 break;
             }
             progress.at(++position);
+            if (!c.isMix()) {
+                continue;
+            }
             std::uint8_t code = categoryCode(c.category);
             if (!passesSelection(*selection_.get(), code, c.author, c.title)) {
                 continue;
@@ -274,11 +302,21 @@ void ImportRun::sizeNewRows() {
         return;
     }
     Progress progress(observer_, static_cast<int>(rows_.size()));
-    SizeQuery query;
+    SizeQuery query(&stop_, settings_.limits);
+    int timeoutsInARow = 0;
     for (std::size_t i = 0; i < rows_.size() && !stopped(); ++i) {
         if (rows_[i].isNew()) {
-            std::int64_t bytes = query.contentLength(downloadAddress(settings_.site, rows_[i].id));
-            rows_[i].size = std::to_string(bytes / 1024);
+            std::int64_t bytes = 0;
+            if (timeoutsInARow < kTimeoutsBeforeGivingUp) {
+                SizeAnswer answer =
+                    query.contentLength(downloadAddress(settings_.site, rows_[i].id));
+                bytes = answer.bytes;
+                timeoutsInARow = answer.timedOut ? timeoutsInARow + 1 : 0;
+                if (timeoutsInARow == kTimeoutsBeforeGivingUp) {
+                    show("Сайт не отвечает: размер остальных миксов 0"_cp);
+                }
+            }
+            rows_[i].size = std::to_string(storableKilobytes(bytes));
             observer_.rowChanged(static_cast<int>(i), rows_[i]);
         }
         progress.at(static_cast<int>(i) + 1);
@@ -294,6 +332,11 @@ int ImportRun::saveAll() {
     CatalogueAppender catalogue(settings_.folder + "Base.vlt");
     IdListAppender ids(IdList::inFolder(settings_.folder).path());
     QueueFile queue(settings_.folder + "List.dnl");
+    // Every file the stage writes opens before the first write, so a missing one stops the run
+    // before any mix is half saved.
+    if (selection_.get()->addToQueue) {
+        queue.checkWritable();
+    }
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         // A stop comes between records, never inside one.
         if (stopped()) {

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/http_client.h"
 #include "catalogue/mix_record.h"
 #include "import/selection.h"
 
@@ -56,6 +57,10 @@ struct ImportSettings {
     bool pauses = true;  // the status pauses of the window; the command line runs without
     std::function<double()> today;
     std::function<double()> timeNow;
+    HttpLimits limits;
+    // Deletes Loops.dat at the end of the run, before another run may start: the command line
+    // fetches the page anew each time, as the window does once per program start.
+    bool forgetPage = false;
 };
 
 struct ImportResult {
@@ -74,6 +79,7 @@ public:
     const std::vector<ImportRow>& rows() const { return rows_; }
 
 private:
+    ImportResult runStages();
     void stepOne();
     bool stepTwo();
     void stepThree();

@@ -1,6 +1,8 @@
 // Import runs against the stand-in site on loopback: what lands in Base.vlt, index and List.dnl.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <set>
 #include <thread>
 
@@ -55,9 +57,18 @@ protected:
         selection.set(all);
     }
 
-    ImportResult run() {
-        ImportSettings settings{folder.path(), site.baseAddress(), false, [] { return kToday; },
-                                [] { return kTime; }};
+    ImportSettings settings() const {
+        ImportSettings settings;
+        settings.folder = folder.path();
+        settings.site = site.baseAddress();
+        settings.pauses = false;
+        settings.today = [] { return kToday; };
+        settings.timeNow = [] { return kTime; };
+        return settings;
+    }
+
+    ImportResult run() { return run(settings()); }
+    ImportResult run(const ImportSettings& settings) {
         ImportRun importRun(settings, selection, recorder, stop);
         ImportResult result = importRun.run();
         rows = importRun.rows();
@@ -101,8 +112,23 @@ TEST_F(ImportRunTest, NewMixesLandInTheCatalogueTheIdListAndTheQueue) {
     }
     ASSERT_GT(fresh.size(), 30u);
     EXPECT_EQ(result.newRecords, static_cast<int>(fresh.size()));
-    EXPECT_EQ(recorder.statuses.back(),
-              "Количество новых записей: " + std::to_string(fresh.size()));
+    EXPECT_EQ(
+        recorder.statuses,
+        (std::vector<std::string>{"Этап 1", "Получаем лист...", "Получение закончено", "Этап 2",
+                                  "Этап 3", "Отброс уже существующих миксов", "Получение размера",
+                                  "Сохранение...", "Записи добавлены в базу",
+                                  "Количество новых записей: " + std::to_string(fresh.size())}));
+    // Exactly the site's mixes that a ticked style takes: the lines that are no mix bring none.
+    std::vector<std::string> expected, listed;
+    for (const DemoMix& m : site.mixes()) {
+        if (categoryCode(std::to_string(m.category)) != 14) {
+            expected.push_back(m.id);
+        }
+    }
+    for (const ImportRow& r : rows) {
+        listed.push_back(r.id);
+    }
+    EXPECT_EQ(listed, expected);
     EXPECT_EQ(readBytes(folder.file("Loops.dat")), site.listPage());
     EXPECT_FALSE(fileExists(folder.file("out")));
     EXPECT_FALSE(fileExists(folder.file("out2")));
@@ -139,9 +165,7 @@ TEST_F(ImportRunTest, TwoRunsOnOneFolderAtOnceAddEachMixOnce) {
     Recorder other;
     std::vector<ImportResult> results(2);
     auto runWith = [&](Recorder& observer, ImportResult& result) {
-        ImportSettings settings{folder.path(), site.baseAddress(), false, [] { return kToday; },
-                                [] { return kTime; }};
-        result = ImportRun(settings, selection, observer, stop).run();
+        result = ImportRun(settings(), selection, observer, stop).run();
     };
     std::thread first(runWith, std::ref(recorder), std::ref(results[0]));
     std::thread second(runWith, std::ref(other), std::ref(results[1]));
@@ -196,18 +220,102 @@ TEST_F(ImportRunTest, ASecondRunReusesThePageAndAppendsNothing) {
     EXPECT_EQ(readBytes(folder.file("List.dnl")), queue);
 }
 
-TEST_F(ImportRunTest, StoredPageIsUsedWithoutARequest) {
+TEST_F(ImportRunTest, StoredPageIsUsedWithoutARequestAndIdsNoLineCanHoldAreSkipped) {
     std::string marker = fileLinkMarker(site.baseAddress());
-    writeBytes(folder.file("Loops.dat"),
-               marker +
-                   "777777\">Stored</a>\r\n<a href=\"mailto:s@s\">Keeper</a> "
-                   "category&id=3\"\r\n");
+    std::string mail = "\r\n<a href=\"mailto:s@s\">Keeper</a> category&id=3\"\r\n";
+    writeBytes(folder.file("Loops.dat"), marker +
+                                             "12\0"
+                                             "34\">Nul</a>" +
+                                             mail + marker + "\">No ID</a>" + mail + marker +
+                                             "654321>Unclosed" + mail + marker +
+                                             "777777\">Stored</a>" + mail);
+    // Temporaries of a run killed while writing its working files.
+    for (const char* left : {"out.Ab12Cd", "out2.zzzzzz", "Loops.dat.x1Y2z3"}) {
+        writeBytes(folder.file(left), std::string(1000, 'x'));
+    }
     ImportResult result = run();
     EXPECT_EQ(site.listRequests(), 0);
     EXPECT_EQ(result.newRecords, 1);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].author, "Keeper");
     EXPECT_EQ(rows[0].size, "0");  // the site does not know the ID
+    EXPECT_EQ(readBytes(folder.file("index")), "777777\r\n");
+    EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll().size(), 1u);
+    for (const char* left : {"out.Ab12Cd", "out2.zzzzzz", "Loops.dat.x1Y2z3"}) {
+        EXPECT_FALSE(fileExists(folder.file(left))) << left;
+    }
+}
+
+TEST_F(ImportRunTest, IdsAfterNulsAndOddLineEndsOfTheIdListStillCount) {
+    const auto& m = site.mixes();
+    // A NUL line, a lone CR, an overlong line, NULs before and after an ID, no last line end.
+    std::string index = m[0].id + "\r\n" + std::string("\0\r\n", 3) + m[1].id + "\r" + m[2].id +
+                        "999\r\n" + std::string("\0\0", 2) + m[3].id + std::string("\0", 1) +
+                        "\r\n" + m[4].id;
+    writeBytes(folder.file("index"), index);
+    ASSERT_EQ(run().outcome, ImportResult::Outcome::Done);
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_NE(row(m[i].id), nullptr);
+        EXPECT_EQ(row(m[i].id)->idx, "1") << m[i].id;
+    }
+    std::string base = readBytes(folder.file("Base.vlt"));
+    ASSERT_FALSE(base.empty());
+    EXPECT_EQ(run().newRecords, 0);
+    EXPECT_EQ(readBytes(folder.file("Base.vlt")), base);
+    std::vector<std::string> ids = IdList::inFolder(folder.path()).readIds();
+    EXPECT_EQ(std::set<std::string>(ids.begin(), ids.end()).size(), ids.size());
+}
+
+TEST_F(ImportRunTest, ASiteThatStopsAnsweringCostsTwoQueriesAndAStopEndsTheWaitAtOnce) {
+    test::CannedServer silent("");
+    std::string marker = fileLinkMarker(silent.baseAddress());
+    std::string page;
+    for (int i = 0; i < 5; ++i) {
+        page += marker + std::to_string(100001 + i) +
+                "\">T</a>\r\n<a href=\"mailto:e\">A</a> category&id=3\"\r\n";
+    }
+    writeBytes(folder.file("Loops.dat"), page);
+    ImportSettings quick = settings();
+    quick.site = silent.baseAddress();
+    quick.limits.sizeQuerySeconds = 1;
+    ImportResult result = run(quick);
+    EXPECT_EQ(result.newRecords, 5);
+    EXPECT_EQ(silent.connections(), 2);
+    EXPECT_NE(std::find(recorder.statuses.begin(), recorder.statuses.end(),
+                        "Сайт не отвечает: размер остальных миксов 0"),
+              recorder.statuses.end());
+    for (const ImportRow& r : rows) {
+        EXPECT_EQ(r.size, "0");
+    }
+
+    // With the full limit, a stop during a query ends the run long before the limit would.
+    writeBytes(folder.file("index"), "");
+    ImportSettings patient = settings();
+    patient.site = silent.baseAddress();
+    std::thread stopper([&] {
+        while (silent.connections() < 3) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        stop = true;
+    });
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(run(patient).outcome, ImportResult::Outcome::Stopped);
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+}
+
+TEST_F(ImportRunTest, ASizeBeyondTheRecordsFieldIsStoredAsItsLargestValueEverywhere) {
+    test::CannedServer huge("HTTP/1.1 200 OK\r\nContent-Length: 2251799813685248\r\n\r\n");
+    writeBytes(folder.file("Loops.dat"),
+               fileLinkMarker(huge.baseAddress()) +
+                   "424242\">Big</a>\r\n<a href=\"mailto:e\">A</a> category&id=3\"\r\n");
+    ImportSettings settingsForHuge = settings();
+    settingsForHuge.site = huge.baseAddress();
+    ASSERT_EQ(run(settingsForHuge).outcome, ImportResult::Outcome::Done);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].size, "2147483647");
+    EXPECT_EQ(CatalogueFile(folder.file("Base.vlt")).read(1).Size, 2147483647);
+    EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll().at(0).Size, 2147483647);
 }
 
 TEST_F(ImportRunTest, WithoutTheQueueBoxTheQueueIsLeftAlone) {
@@ -233,9 +341,7 @@ TEST_F(ImportRunTest, AFailedFetchTakesTheFailurePathOnce) {
     for (int status : {500, 404, 302}) {
         site.setListStatus(status);
         Recorder fresh;
-        ImportSettings settings{folder.path(), site.baseAddress(), false, [] { return kToday; },
-                                [] { return kTime; }};
-        ImportResult result = ImportRun(settings, selection, fresh, stop).run();
+        ImportResult result = ImportRun(settings(), selection, fresh, stop).run();
         EXPECT_EQ(result.outcome, ImportResult::Outcome::FetchFailed) << status;
         EXPECT_NE(result.error.find(site.baseAddress() + "/fruityloops/loops.php"),
                   std::string::npos);
@@ -252,12 +358,20 @@ TEST_F(ImportRunTest, AFailedFetchTakesTheFailurePathOnce) {
     EXPECT_EQ(readBytes(folder.file("Base.vlt")), "");
 }
 
-TEST_F(ImportRunTest, AMissingIdListEndsTheRunWithItsName) {
+TEST_F(ImportRunTest, AMissingFileEndsTheRunWithItsNameBeforeAnyWrite) {
     std::remove(folder.file("index").c_str());
     ImportResult result = run();
     EXPECT_EQ(result.outcome, ImportResult::Outcome::Failed);
     EXPECT_EQ(result.error, "File not found: " + folder.file("index"));
     EXPECT_EQ(readBytes(folder.file("Base.vlt")), "");
+
+    writeBytes(folder.file("index"), "");
+    std::remove(folder.file("List.dnl").c_str());
+    result = run();
+    EXPECT_EQ(result.outcome, ImportResult::Outcome::Failed);
+    EXPECT_EQ(result.error, "File not found: " + folder.file("List.dnl"));
+    EXPECT_EQ(readBytes(folder.file("Base.vlt")), "");
+    EXPECT_EQ(readBytes(folder.file("index")), "");
 }
 
 TEST_F(ImportRunTest, AStopDuringTheSaveLeavesWholeRecordsOnly) {

@@ -1,6 +1,10 @@
 #include "tests/test_support.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -114,6 +118,58 @@ int runUnprivileged(const std::function<int()>& body) {
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+CannedServer::CannedServer(std::string answer) : answer_(std::move(answer)) {
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(listener_, 16) != 0 ||
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("the canned server cannot listen");
+    }
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { serve(); });
+}
+
+CannedServer::~CannedServer() {
+    stopping_ = true;
+    thread_.join();
+    ::close(listener_);
+}
+
+void CannedServer::serve() {
+    std::vector<pollfd> watched{{listener_, POLLIN, 0}};
+    while (!stopping_) {
+        if (::poll(watched.data(), watched.size(), 20) <= 0) {
+            continue;
+        }
+        for (std::size_t i = watched.size(); i-- > 0;) {
+            if ((watched[i].revents & POLLIN) == 0) {
+                continue;
+            }
+            if (i == 0) {
+                watched.push_back({::accept(listener_, nullptr, nullptr), POLLIN, 0});
+                ++connections_;
+                continue;
+            }
+            // Whatever arrived is taken as one request; a closed connection is dropped.
+            char request[4096];
+            ssize_t got = ::read(watched[i].fd, request, sizeof request);
+            if (got <= 0) {
+                ::close(watched[i].fd);
+                watched.erase(watched.begin() + static_cast<std::ptrdiff_t>(i));
+            } else if (!answer_.empty()) {
+                ::send(watched[i].fd, answer_.data(), answer_.size(), MSG_NOSIGNAL);
+            }
+        }
+    }
+    for (std::size_t i = 1; i < watched.size(); ++i) {
+        ::close(watched[i].fd);
+    }
 }
 
 }  // namespace kelvarn::test

@@ -1,8 +1,10 @@
 // Shared pieces of the tests: a temporary program folder, file bytes, records, the CLI.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "catalogue/mix_record.h"
@@ -48,5 +50,28 @@ CommandResult runCli(const std::vector<std::string>& args, const std::string& st
 // unprivileged user), and returns the child's exit status. Lets tests see refused writes even
 // when the suite runs as root.
 int runUnprivileged(const std::function<int()>& body);
+
+// A server on 127.0.0.1 that misbehaves as told: it answers every request on every connection with
+// the same bytes, or, when they are empty, accepts the connection and never says a word.
+class CannedServer {
+public:
+    explicit CannedServer(std::string answer);
+    ~CannedServer();
+    CannedServer(const CannedServer&) = delete;
+    CannedServer& operator=(const CannedServer&) = delete;
+
+    std::string baseAddress() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    int connections() const { return connections_.load(); }
+
+private:
+    void serve();
+
+    std::string answer_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<int> connections_{0};
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+};
 
 }  // namespace kelvarn::test
