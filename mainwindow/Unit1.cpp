@@ -200,10 +200,11 @@ QTableView* TForm1::makeGrid(const RecordGrid& grid, const QList<int>& widths) {
     for (int c = 0; c < widths.size(); ++c) {
         view->setColumnWidth(c, widths[c]);
     }
-    view->viewport()->setMouseTracking(true);
-    view->viewport()->installEventFilter(this);
-    view->horizontalHeader()->setMouseTracking(true);
-    view->horizontalHeader()->installEventFilter(this);
+    // The pointer's moves reach the viewports, the header's included, not the views themselves.
+    for (QWidget* area : {view->viewport(), view->horizontalHeader()->viewport()}) {
+        area->setMouseTracking(true);
+        area->installEventFilter(this);
+    }
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     return view;
 }
@@ -545,7 +546,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove) {
         for (QTableView* grid : {Table, Favorit, Recucled}) {
             int gridRow = -2;
-            if (watched == grid->horizontalHeader()) {
+            if (watched == grid->horizontalHeader()->viewport()) {
                 gridRow = 0;
             } else if (watched == grid->viewport()) {
                 QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();

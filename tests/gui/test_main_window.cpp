@@ -63,12 +63,13 @@ void click(TForm1& form, const QString& text) {
     form.TreeStylesClick();
 }
 
-// The pointer moved onto a grid row (model row), or onto the header.
+// The pointer moved onto a grid row (model row), or onto the header; the move reaches the
+// viewport under the pointer, as a real one does.
 void pointAt(QTableView* grid, int modelRow) {
     QWidget* target = grid->viewport();
     QPoint at(40, 0);
     if (modelRow < 0) {
-        target = grid->horizontalHeader();
+        target = grid->horizontalHeader()->viewport();
         at = QPoint(40, 5);
     } else {
         at.setY(grid->rowViewportPosition(modelRow) + 4);
