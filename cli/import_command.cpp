@@ -80,6 +80,8 @@ int runImport(const Context& context, const std::vector<std::string>& args, Tabl
     settings.pauses = false;
     settings.today = [] { return oleToday(); };
     settings.timeNow = [] { return oleTimeNow(); };
+    // The page is fetched once per run of the program, as the main window's close ends it.
+    settings.forgetPage = true;
     std::atomic<bool> stop{false};
     ImportResult result;
     std::vector<ImportRow> rows;
@@ -89,9 +91,6 @@ int runImport(const Context& context, const std::vector<std::string>& args, Tabl
         result = run.run();
         rows = run.rows();
     }
-    // The page is fetched once per run of the program, as the main window's close ends it.
-    std::remove((context.folder + "Loops.dat").c_str());
-
     if (result.outcome == ImportResult::Outcome::FetchFailed) {
         printError(cp1251ToUtf8("Возникли проблемы с получением миксов!"_cp));
         printError(cp1251ToUtf8("Проверьте подключение к интернету!"_cp));
