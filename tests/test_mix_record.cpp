@@ -4,6 +4,7 @@
 
 #include "catalogue/cp1251.h"
 #include "catalogue/mix_record.h"
+#include "downloader/queue_file.h"
 
 namespace kelvarn {
 namespace {
@@ -57,6 +58,25 @@ TEST(MixRecord, EncodesByteForByteAsTheFileStoresIt) {
 TEST(MixRecord, DecodesTheHandWrittenRecord) {
     RecordBytes bytes = goldenBytes();
     EXPECT_EQ(decodeRecord(bytes.data()), goldenRecord());
+}
+
+TEST(QueueEntry, EncodesByteForByteAsListDnlStoresItAndDecodesBack) {
+    // Laid out by hand: number, ID, track, size, the taken-off byte, zero padding.
+    QueueEntryBytes golden{};
+    const unsigned char number[4] = {0x2A, 0x01, 0x00, 0x00};  // 298
+    std::memcpy(&golden[0], number, 4);
+    golden[4] = 6;
+    std::memcpy(&golden[5], "123456", 6);
+    const std::string track = "DJ \xC2\xE0\xF1\xFF - Night Drive";
+    golden[11] = static_cast<unsigned char>(track.size());
+    std::memcpy(&golden[12], track.data(), track.size());
+    const unsigned char size[4] = {0xFF, 0xFF, 0xFF, 0x7F};  // the largest size
+    std::memcpy(&golden[112], size, 4);
+    golden[116] = 1;
+
+    QueueEntry entry{298, "123456", trackText("DJ Вася"_cp, "Night Drive"), 2147483647, 1};
+    EXPECT_EQ(encodeQueueEntry(entry), golden);
+    EXPECT_EQ(decodeQueueEntry(golden.data()), entry);
 }
 
 TEST(MixRecord, NegativeSizeAndExtremeValuesSurviveARoundTrip) {
