@@ -35,6 +35,10 @@ constexpr int kTreeIconAll = 1;
 constexpr int kTreeIconRecycle = 2;
 constexpr int kTreeIconFavourites = 3;
 
+// The window's designed room below the menu bar, and the grids' part of it.
+constexpr QSize kCentralSize(936, 617);
+constexpr QSize kGridSize(733, 593);
+
 // The splash progress bar of the catalogue load, repainted as it moves and paced by the
 // "LoadDelay" setting.
 class SplashLoad final : public LoadObserver {
@@ -100,9 +104,7 @@ TForm1::TForm1(const AppContext& context, Windows& windows, QWidget* parent)
     palette.setColor(QPalette::Window, Qt::black);
     setPalette(palette);
 
-    auto* central = new QWidget(this);
-    central->setFixedSize(936, 617);
-    setCentralWidget(central);
+    setCentralWidget(new QWidget(this));
 
     buildTree();
     buildHeaderImages();
@@ -121,17 +123,36 @@ TForm1::TForm1(const AppContext& context, Windows& windows, QWidget* parent)
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
 
     FormCreate();
-    adjustSize();
-    setFixedSize(sizeHint());
-    if (QScreen* desktop = screen()) {
-        move(desktop->availableGeometry().center() - rect().center());
-    }
+    fitToScreen();
     Timer1->start();
 }
 
 TForm1::~TForm1() {
     // The grids' models read views_, which dies before the base class deletes the children.
     delete takeCentralWidget();
+}
+
+void TForm1::fitToScreen() {
+    QScreen* desktop = screen();
+    // On a screen smaller than the window (a netbook's 1024 x 600) the tree and the grids give
+    // up the room that is missing, so that the menu bar and the status bar stay in view.
+    QSize missing;
+    centralWidget()->setFixedSize(kCentralSize);
+    if (desktop != nullptr) {
+        missing = sizeHint() + frameExtra(this) - desktop->availableGeometry().size();
+        missing = missing.expandedTo(QSize(0, 0))
+                      .boundedTo(QSize(kGridSize.width() / 2, kGridSize.height() / 2));
+    }
+    centralWidget()->setFixedSize(kCentralSize - missing);
+    TreeStyles->resize(TreeStyles->width(), centralWidget()->height());
+    for (QTableView* grid : {Table, Favorit, Recucled}) {
+        grid->resize(kGridSize - missing);
+    }
+    adjustSize();
+    setFixedSize(sizeHint());
+    if (desktop != nullptr) {
+        moveOnScreen(this, desktop->availableGeometry().center(), desktop);
+    }
 }
 
 void TForm1::FormCreate() {
@@ -141,7 +162,7 @@ void TForm1::FormCreate() {
 
 void TForm1::buildTree() {
     TreeStyles = new QTreeWidget(centralWidget());
-    TreeStyles->setGeometry(0, 0, 193, 617);
+    TreeStyles->setGeometry(0, 0, 193, kCentralSize.height());
     TreeStyles->setHeaderHidden(true);
     TreeStyles->setIndentation(28);
     TreeStyles->setIconSize(QSize(20, 20));
@@ -182,7 +203,7 @@ void TForm1::buildHeaderImages() {
 
 QTableView* TForm1::makeGrid(const RecordGrid& grid, const QList<int>& widths) {
     auto* view = new QTableView(centralWidget());
-    view->setGeometry(200, 24, 733, 593);
+    view->setGeometry(QRect(QPoint(200, 24), kGridSize));
     view->setModel(new RecordGridModel(grid, view));
     view->verticalHeader()->hide();
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

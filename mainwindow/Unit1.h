@@ -101,6 +101,7 @@ private:
     void buildContextMenus();
     void buildStatusBar();
     void buildPanels();
+    void fitToScreen();
     QTableView* makeGrid(const RecordGrid& grid, const QList<int>& widths);
     void gridMouseMove(QTableView* grid, int gridRow);
     void showOnly(QTableView* grid);

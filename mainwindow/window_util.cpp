@@ -2,6 +2,7 @@
 
 #include <QPalette>
 #include <QScreen>
+#include <QStyle>
 #include <QWidget>
 #include <algorithm>
 #include <array>
@@ -10,20 +11,31 @@
 
 namespace kelvarn {
 
+QSize frameExtra(const QWidget* window) {
+    QSize extra = window->frameGeometry().size() - window->size();
+    if (extra.height() <= 0) {
+        extra.setHeight(window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window));
+    }
+    return extra;
+}
+
+void moveOnScreen(QWidget* window, QPoint centre, const QScreen* screen) {
+    QSize frame = window->size() + frameExtra(window);
+    QPoint at = centre - QPoint(frame.width() / 2, frame.height() / 2);
+    if (screen != nullptr) {
+        QRect room = screen->availableGeometry();
+        at.setX(std::clamp(at.x(), room.left(),
+                           std::max(room.left(), room.x() + room.width() - frame.width())));
+        at.setY(std::clamp(at.y(), room.top(),
+                           std::max(room.top(), room.y() + room.height() - frame.height())));
+    }
+    window->move(at);
+}
+
 void showCentredOver(QWidget* window, const QWidget* owner) {
     if (!window->isVisible() && owner != nullptr) {
         window->adjustSize();
-        QRect frame = owner->frameGeometry();
-        QPoint at = frame.center() - window->rect().center();
-        // Never past the screen's edges, whatever the owner's place.
-        if (QScreen* screen = owner->screen()) {
-            QRect room = screen->availableGeometry();
-            at.setX(std::clamp(at.x(), room.left(),
-                               std::max(room.left(), room.right() - window->width())));
-            at.setY(std::clamp(at.y(), room.top(),
-                               std::max(room.top(), room.bottom() - window->height())));
-        }
-        window->move(at);
+        moveOnScreen(window, owner->frameGeometry().center(), owner->screen());
     }
     window->show();
     window->raise();

@@ -1,9 +1,12 @@
 // Small things the windows share: showing a secondary window, texts from the data files.
 #pragma once
 
+#include <QPoint>
+#include <QSize>
 #include <QString>
 #include <string_view>
 
+class QScreen;
 class QWidget;
 
 namespace kelvarn {
@@ -11,6 +14,14 @@ namespace kelvarn {
 // Shows a modeless secondary window centred over `owner` the first time, and brings it forward
 // when it is already shown.
 void showCentredOver(QWidget* window, const QWidget* owner);
+
+// What a window's frame adds to its size: as framed by the window system once known, before
+// that the height of a title bar.
+QSize frameExtra(const QWidget* window);
+
+// Moves a top-level window so that its frame stands centred on `centre`, but within the
+// available area of `screen` as far as it fits.
+void moveOnScreen(QWidget* window, QPoint centre, const QScreen* screen);
 
 // Windows-1251 bytes as text for the screen.
 QString fromCp1251(std::string_view bytes);

@@ -5,6 +5,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QScreen>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -146,6 +148,12 @@ private slots:
         QVERIFY(form.Image[0]->isVisible());
         QVERIFY(form.Table->isVisible());
         QVERIFY(!form.Panel->isVisible());
+        // The whole window is on the screen, menu bar and status bar included.
+        QRect room = form.screen()->availableGeometry();
+        QCOMPARE(room.size(), QSize(1024, 600));
+        QVERIFY(room.contains(form.frameGeometry()));
+        QVERIFY(form.statusBar()->isVisible());
+        QVERIFY(form.Table->geometry().bottom() < form.centralWidget()->height());
 
         // "Не скаченные" on, "Только новинки" off: the downloaded record stays out.
         QCOMPARE(column(form.Table, 0), (QStringList{"1", "5"}));
@@ -317,5 +325,22 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMainWindow)
+// The window runs on a netbook's 1024 × 600 screen, lower than its designed size.
+int main(int argc, char** argv) {
+    QTemporaryDir config;
+    QFile screens(config.filePath("screens.json"));
+    if (!screens.open(QIODevice::WriteOnly) ||
+        screens.write(R"({"screens": [{"name": "netbook", "x": 0, "y": 0, "width": 1024,)"
+                      R"( "height": 600, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})") <
+            0) {
+        return 1;
+    }
+    screens.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
+    QApplication app(argc, argv);
+    TestMainWindow test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "test_main_window.moc"
