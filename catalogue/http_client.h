@@ -4,8 +4,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 typedef void CURL;
 typedef void CURLM;
@@ -60,6 +62,36 @@ private:
     CURLM* multi_;
     CURL* curl_;
     const std::atomic<bool>* stop_;
+    long stallSeconds_;
+};
+
+// Fetches mix files: a GET whose body is handed over as it arrives, in pieces of at most
+// kTransferPiece bytes. One object keeps its connection for the next file where the server
+// allows it. While `paused` is set the transfer holds still, its connection kept and the stall
+// limit not running; `stop` ends it.
+class FileTransfer {
+public:
+    static constexpr std::size_t kTransferPiece = 5120;
+
+    FileTransfer(const std::atomic<bool>* stop, const std::atomic<bool>* paused,
+                 const HttpLimits& limits = {});
+    ~FileTransfer();
+    FileTransfer(const FileTransfer&) = delete;
+    FileTransfer& operator=(const FileTransfer&) = delete;
+
+    // Fetches the address; `receive` gets each piece. Returns false when stopped. Throws
+    // HttpError when the answer is not 2xx (after up to five redirects), the connection breaks,
+    // no byte comes for the stall limit, or the body ends short of or runs past `expectedBytes`;
+    // an exception from `receive` ends the transfer and comes out as it is.
+    bool fetch(const std::string& address, std::int64_t expectedBytes,
+               const std::function<void(std::string_view piece)>& receive);
+
+private:
+    CURLM* multi_;
+    CURL* curl_;
+    const std::atomic<bool>* stop_;
+    const std::atomic<bool>* paused_;
+    long stallSeconds_;
 };
 
 }  // namespace kelvarn

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "catalogue/file_lock.h"
+#include "catalogue/io_error.h"
 #include "catalogue/mix_record.h"
 
 namespace kelvarn {
@@ -45,13 +46,38 @@ std::string trackText(std::string_view author, std::string_view title) {
     return std::string(cutToCapacity(text, kTrackCapacity));
 }
 
-std::vector<QueueEntry> QueueFile::readAll() const {
-    std::string bytes = LockedFile(path_, O_RDONLY, LockedFile::Lock::Shared).readAll();
-    std::vector<QueueEntry> entries;
+namespace {
+
+// The whole entries of the file's bytes; a trailing fragment is no entry.
+template <typename Visit>
+void forEachEntry(const std::string& bytes, Visit visit) {
     for (std::size_t at = 0; at + kQueueEntrySize <= bytes.size(); at += kQueueEntrySize) {
-        entries.push_back(
-            decodeQueueEntry(reinterpret_cast<const unsigned char*>(bytes.data() + at)));
+        visit(reinterpret_cast<const unsigned char*>(bytes.data() + at));
     }
+}
+
+std::string readWhole(const std::string& path) {
+    return LockedFile(path, O_RDONLY, LockedFile::Lock::Shared).readAll();
+}
+
+}  // namespace
+
+std::vector<QueueEntry> QueueFile::readAll() const {
+    std::vector<QueueEntry> entries;
+    forEachEntry(readWhole(path_),
+                 [&](const unsigned char* bytes) { entries.push_back(decodeQueueEntry(bytes)); });
+    return entries;
+}
+
+std::vector<PendingEntry> QueueFile::pending() const {
+    std::vector<PendingEntry> entries;
+    std::uint32_t position = 0;
+    forEachEntry(readWhole(path_), [&](const unsigned char* bytes) {
+        ++position;
+        if (bytes[kRemovedAt] == 0) {
+            entries.push_back({position, decodeQueueEntry(bytes)});
+        }
+    });
     return entries;
 }
 
@@ -59,12 +85,57 @@ void QueueFile::checkWritable() const {
     LockedFile(path_, O_RDWR, LockedFile::Lock::Shared);
 }
 
-std::uint32_t QueueFile::append(const QueueEntry& entry) {
-    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
+namespace {
+
+std::uint32_t appendTo(LockedFile& file, const QueueEntry& entry) {
     auto count = static_cast<std::uint32_t>(file.size() / kQueueEntrySize);
     QueueEntryBytes bytes = encodeQueueEntry(entry);
     file.writeAt(bytes.data(), bytes.size(), static_cast<std::uint64_t>(count) * kQueueEntrySize);
     return count + 1;
+}
+
+}  // namespace
+
+std::uint32_t QueueFile::append(const QueueEntry& entry) {
+    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
+    return appendTo(file, entry);
+}
+
+bool QueueFile::appendUnlessQueued(const QueueEntry& entry) {
+    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
+    bool queued = false;
+    forEachEntry(file.readAll(), [&](const unsigned char* bytes) {
+        queued |= readShortString(bytes + kIdAt, kIdCapacity) == entry.Id;
+    });
+    if (!queued) {
+        appendTo(file, entry);
+    }
+    return !queued;
+}
+
+void QueueFile::markRemoved(std::uint32_t position) {
+    if (position == 0) {
+        throw IoError(path_, kReadBeyondEnd);
+    }
+    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
+    QueueEntryBytes bytes{};
+    const std::uint64_t at = static_cast<std::uint64_t>(position - 1) * kQueueEntrySize;
+    file.readAt(bytes.data(), bytes.size(), at);
+    bytes[kRemovedAt] = 1;
+    file.writeAt(bytes.data(), bytes.size(), at);
+}
+
+void QueueFile::compact() {
+    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
+    std::string bytes = file.readAll();
+    std::string kept;
+    kept.reserve(bytes.size());
+    forEachEntry(bytes, [&](const unsigned char* entry) {
+        if (entry[kRemovedAt] != 1) {
+            kept.append(reinterpret_cast<const char*>(entry), kQueueEntrySize);
+        }
+    });
+    replaceFileContents(path_, kept);
 }
 
 }  // namespace kelvarn

@@ -31,6 +31,15 @@ QueueEntryBytes encodeQueueEntry(const QueueEntry& entry);
 // "Author - Title", the track text of a queued record.
 std::string trackText(std::string_view author, std::string_view title);
 
+// A queue entry still waiting (`Removed` 0) and its 1-based position in the file, which a row keeps
+// so that marking it is right even when the file held taken-off entries at load.
+struct PendingEntry {
+    std::uint32_t position = 0;
+    QueueEntry entry;
+
+    bool operator==(const PendingEntry&) const = default;
+};
+
 class QueueFile {
 public:
     explicit QueueFile(std::string path) : path_(std::move(path)) {}
@@ -43,8 +52,23 @@ public:
     // Throws IoError when the file cannot be opened for writing; creates nothing.
     void checkWritable() const;
 
+    // The entries the download window shows: those whose `Removed` is 0, in file order.
+    std::vector<PendingEntry> pending() const;
+
     // Writes the entry after the last whole one; returns its 1-based position.
     std::uint32_t append(const QueueEntry& entry);
+
+    // The main window's queuing: appends the entry unless an entry with the same ID, taken off or
+    // not, is already in the file. Returns whether it was appended.
+    bool appendUnlessQueued(const QueueEntry& entry);
+
+    // Sets `Removed` of the entry at `position` to 1; an entry past the end is "Read beyond end
+    // of file".
+    void markRemoved(std::uint32_t position);
+
+    // Drops the entries whose `Removed` is exactly 1 (2 and other values stay), replacing the file
+    // as one step.
+    void compact();
 
 private:
     std::string path_;

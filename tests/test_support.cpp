@@ -120,7 +120,8 @@ int runUnprivileged(const std::function<int()>& body) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-CannedServer::CannedServer(std::string answer) : answer_(std::move(answer)) {
+CannedServer::CannedServer(std::string answer, After after)
+    : answer_(std::move(answer)), after_(after) {
     listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -159,11 +160,12 @@ void CannedServer::serve() {
             // Whatever arrived is taken as one request; a closed connection is dropped.
             char request[4096];
             ssize_t got = ::read(watched[i].fd, request, sizeof request);
-            if (got <= 0) {
+            if (got > 0 && !answer_.empty()) {
+                ::send(watched[i].fd, answer_.data(), answer_.size(), MSG_NOSIGNAL);
+            }
+            if (got <= 0 || (!answer_.empty() && after_ == After::Close)) {
                 ::close(watched[i].fd);
                 watched.erase(watched.begin() + static_cast<std::ptrdiff_t>(i));
-            } else if (!answer_.empty()) {
-                ::send(watched[i].fd, answer_.data(), answer_.size(), MSG_NOSIGNAL);
             }
         }
     }

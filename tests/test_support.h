@@ -52,10 +52,12 @@ CommandResult runCli(const std::vector<std::string>& args, const std::string& st
 int runUnprivileged(const std::function<int()>& body);
 
 // A server on 127.0.0.1 that misbehaves as told: it answers every request on every connection with
-// the same bytes, or, when they are empty, accepts the connection and never says a word.
+// the same bytes, or, when they are empty, accepts the connection and never says a word. After
+// answering it keeps the connection open, or closes it.
 class CannedServer {
 public:
-    explicit CannedServer(std::string answer);
+    enum class After { KeepOpen, Close };
+    explicit CannedServer(std::string answer, After after = After::KeepOpen);
     ~CannedServer();
     CannedServer(const CannedServer&) = delete;
     CannedServer& operator=(const CannedServer&) = delete;
@@ -67,6 +69,7 @@ private:
     void serve();
 
     std::string answer_;
+    After after_;
     int listener_ = -1;
     int port_ = 0;
     std::atomic<int> connections_{0};
