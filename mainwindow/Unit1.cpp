@@ -622,6 +622,9 @@ bool TForm1::FormCloseQuery() {
     pause(1000);
     for (int step = 1; step <= 25; ++step) {
         setWindowOpacity((250 - 10 * step) / 255.0);
+        // Painting hands the new opacity to the window system now; otherwise it would see only
+        // the last step, and the window would vanish at once.
+        repaint();
         pause(10);
     }
     return true;

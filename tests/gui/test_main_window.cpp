@@ -81,6 +81,18 @@ void pointAt(QTableView* grid, int modelRow) {
     QApplication::sendEvent(target, &move);
 }
 
+// The opacities, out of 255, that a window was painted at.
+class PaintedOpacities : public QObject {
+public:
+    QList<int> seen;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            seen << qRound(static_cast<QWidget*>(watched)->windowOpacity() * 255);
+        }
+        return false;
+    }
+};
+
 }  // namespace
 
 class TestMainWindow : public QObject {
@@ -297,7 +309,13 @@ private slots:
         form.News->trigger();
         windows_.GetInetList->CheckListBox1->item(5)->setCheckState(Qt::Checked);
         pauses_.clear();
+        PaintedOpacities painted;
+        form.installEventFilter(&painted);
         QVERIFY(form.close());
+        // Every step of the fade-out reaches the screen, not only the last.
+        for (int opacity = 240; opacity >= 0; opacity -= 10) {
+            QVERIFY2(painted.seen.contains(opacity), qPrintable(QString::number(opacity)));
+        }
         QVERIFY(!QFile::exists(file("Loops.dat")));
         QCOMPARE(QString::fromStdString(test::readBytes(path("Setting.ini"))),
                  QStringLiteral("[Main]\r\nnews=1\r\nZip=1\r\nLoadDelay=0\r\nday=0\r\n"
