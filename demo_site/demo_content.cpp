@@ -1,4 +1,6 @@
 // The made-up mixes of the demo site and the list page that carries them.
+#include <zip.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -14,6 +16,8 @@ namespace kelvarn {
 namespace {
 
 constexpr int kMaxMixes = 800000;
+// Every entry of every archive carries this time: 2005-03-18, the same bytes on every run.
+constexpr time_t kArchiveTime = 1111111111;
 constexpr std::size_t kMaxTitle = 70;
 
 using Random = SplitMix64;
@@ -325,8 +329,11 @@ std::string makeListPage(const std::string& baseAddress, int mixes, unsigned see
     return renderListPage(baseAddress, makeDemoContent(mixes, seed, trickyLines));
 }
 
-std::string makeArchive(const DemoMix& mix, unsigned seed) {
-    std::string body(static_cast<std::size_t>(std::max<std::int64_t>(mix.bytes, 0)), '\0');
+namespace {
+
+// Bytes drawn from the seed and the ID: the same mix always gives the same file.
+std::string patternBytes(const DemoMix& mix, unsigned seed, std::size_t length) {
+    std::string body(length, '\0');
     std::uint64_t hash = 0xCBF29CE484222325ull ^ seed;
     for (char ch : mix.id) {
         hash = (hash ^ static_cast<unsigned char>(ch)) * 0x100000001B3ull;
@@ -338,9 +345,54 @@ std::string makeArchive(const DemoMix& mix, unsigned seed) {
             body[at + k] = static_cast<char>(bits >> (8 * k));
         }
     }
-    constexpr std::string_view kMagic("PK\x03\x04", 4);
-    std::copy_n(kMagic.begin(), std::min(kMagic.size(), body.size()), body.begin());
     return body;
+}
+
+struct ZipSource {
+    zip_source_t* source;
+    ~ZipSource() { zip_source_free(source); }
+};
+
+// A ZIP archive of the given files, stored uncompressed so that its size follows from theirs.
+std::string zipOf(const std::vector<std::pair<std::string, std::string>>& files) {
+    zip_error_t error;
+    zip_error_init(&error);
+    ZipSource memory{zip_source_buffer_create(nullptr, 0, 0, &error)};
+    zip_source_keep(memory.source);
+    zip_t* archive = zip_open_from_source(memory.source, ZIP_TRUNCATE, &error);
+    if (archive == nullptr) {
+        throw std::runtime_error("cannot make an archive");
+    }
+    for (const auto& [name, bytes] : files) {
+        zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+        zip_int64_t index = zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8);
+        zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
+        zip_file_set_mtime(archive, static_cast<zip_uint64_t>(index), kArchiveTime, 0);
+    }
+    if (zip_close(archive) != 0) {
+        zip_discard(archive);
+        throw std::runtime_error("cannot make an archive");
+    }
+    zip_source_open(memory.source);
+    zip_source_seek(memory.source, 0, SEEK_END);
+    std::string out(static_cast<std::size_t>(zip_source_tell(memory.source)), '\0');
+    zip_source_seek(memory.source, 0, SEEK_SET);
+    zip_source_read(memory.source, out.data(), out.size());
+    zip_source_close(memory.source);
+    return out;
+}
+
+}  // namespace
+
+std::string makeArchive(const DemoMix& mix, unsigned seed) {
+    const auto size = static_cast<std::size_t>(std::max<std::int64_t>(mix.bytes, 0));
+    std::string readme = "Kelvarn demo mix " + mix.id + "\r\n";
+    // What the archive adds to its files: headers and directory of the two entries.
+    const std::size_t overhead = zipOf({{"mix.flp", ""}, {"readme.txt", readme}}).size();
+    if (size < overhead) {
+        return patternBytes(mix, seed, size);  // too small to be an archive at all
+    }
+    return zipOf({{"mix.flp", patternBytes(mix, seed, size - overhead)}, {"readme.txt", readme}});
 }
 
 }  // namespace kelvarn

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   g++ cmake make pkg-config
-  qt6-base-dev libcurl4-openssl-dev libcpp-httplib-dev libsdl2-dev
+  qt6-base-dev libcurl4-openssl-dev libcpp-httplib-dev libsdl2-dev libzip-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang-format
   xvfb xauth fonts-dejavu-core imagemagick sqlite3
 )
