@@ -65,6 +65,26 @@ void DownloadRows::setStatus(std::size_t row, std::string text) {
     statuses_.at(row) = std::move(text);
 }
 
+int DownloadRows::beginRun() {
+    std::lock_guard lock(mutex_);
+    currentRun_ = ++runs_;
+    return currentRun_;
+}
+
+void DownloadRows::endRun() {
+    std::lock_guard lock(mutex_);
+    currentRun_ = 0;
+}
+
+bool DownloadRows::setRunStatus(int run, std::size_t row, std::string text) {
+    std::lock_guard lock(mutex_);
+    if (run != currentRun_) {
+        return false;
+    }
+    statuses_.at(row) = std::move(text);
+    return true;
+}
+
 std::string safeFileChars(std::string_view text) {
     std::string safe(text);
     for (char& ch : safe) {
@@ -175,6 +195,7 @@ DownloadRun::DownloadRun(DownloadSettings settings, DownloadRows& rows, Download
                          const std::atomic<bool>& paused)
     : settings_(std::move(settings)),
       rows_(rows),
+      run_(rows.beginRun()),
       observer_(observer),
       sound_(sound),
       stop_(stop),
@@ -182,6 +203,12 @@ DownloadRun::DownloadRun(DownloadSettings settings, DownloadRows& rows, Download
       transfer_(&stop, &paused, settings_.limits),
       queue_(settings_.folder + "List.dnl"),
       paused_(paused) {}
+
+void DownloadRun::setStatus(std::size_t row, const std::string& text) {
+    if (rows_.setRunStatus(run_, row, text)) {
+        observer_.rowStatus(row, text);
+    }
+}
 
 void DownloadRun::holdWhilePaused() const {
     while (paused_.load() && !stopped()) {
@@ -228,18 +255,14 @@ DownloadResult DownloadRun::process(std::size_t row) {
 
 bool DownloadRun::transferFile(std::size_t row, const PendingEntry& pending,
                                std::int64_t& kilobytes) {
-    auto setStatus = [&](const std::string& text) {
-        rows_.setStatus(row, text);
-        observer_.rowStatus(row, text);
-    };
     const std::string address = downloadAddress(settings_.site, pending.entry.Id);
-    setStatus(download_status::preparing());
+    setStatus(row, download_status::preparing());
     const std::int64_t bytes = sizes_.contentLength(address).bytes;
     if (stopped()) {
         return false;
     }
     if (bytes == 0) {
-        setStatus(download_status::removed());
+        setStatus(row, download_status::removed());
         queue_.markRemoved(pending.position);
         sound_.PlaySoundFile("STOP.wav");
         return false;
@@ -260,7 +283,7 @@ bool DownloadRun::transferFile(std::size_t row, const PendingEntry& pending,
             observer_.transferProgress(position, maximum);
             if (percent != shown) {
                 shown = percent;
-                setStatus(percent);
+                setStatus(row, percent);
             }
         }
     };
@@ -275,7 +298,7 @@ bool DownloadRun::transferFile(std::size_t row, const PendingEntry& pending,
     } catch (const HttpError& e) {
         file.discard();
         observer_.transferCleared();
-        setStatus(download_status::failed());
+        setStatus(row, download_status::failed());
         observer_.rowFailed(row, e.what());
         sound_.PlaySoundFile("STOP.wav");
         return false;
@@ -289,7 +312,7 @@ bool DownloadRun::transferFile(std::size_t row, const PendingEntry& pending,
     }
     report(true);
     observer_.transferCleared();
-    setStatus(download_status::done());
+    setStatus(row, download_status::done());
     kilobytes = maximum;
     return true;
 }

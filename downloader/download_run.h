@@ -27,19 +27,29 @@ const std::string& failed();     // "Ошибка"
 }  // namespace download_status
 
 // The download window's rows: the queue's waiting entries as loaded, each with the status it
-// shows. The GUI thread and the worker share it, so every member locks.
+// shows. The GUI thread and the worker share it, so every member locks. A run writes statuses
+// only while it is the current one: once the window has let a run go (an abort), nothing that run
+// still reports can overwrite what the window shows.
 class DownloadRows {
 public:
     void load(std::vector<PendingEntry> entries);
     std::size_t size() const;
     PendingEntry entry(std::size_t row) const;
     std::string status(std::size_t row) const;
+    // The window's own writes (delete commands, abort).
     void setStatus(std::size_t row, std::string text);
+
+    // A run's writes: `run` from beginRun(), ignored after endRun(). Returns whether it counted.
+    int beginRun();
+    void endRun();
+    bool setRunStatus(int run, std::size_t row, std::string text);
 
 private:
     mutable std::mutex mutex_;
     std::vector<PendingEntry> entries_;
     std::vector<std::string> statuses_;
+    int runs_ = 0;
+    int currentRun_ = 0;
 };
 
 class DownloadObserver {
@@ -102,9 +112,11 @@ private:
     // Pause freezes the run between any two of its steps, and inside a transfer.
     void holdWhilePaused() const;
     bool stopped() const { return stop_.load(); }
+    void setStatus(std::size_t row, const std::string& text);
 
     DownloadSettings settings_;
     DownloadRows& rows_;
+    int run_;
     DownloadObserver& observer_;
     SoundPlayer& sound_;
     const std::atomic<bool>& stop_;

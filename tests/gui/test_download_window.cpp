@@ -1,0 +1,177 @@
+// The download window and the folder chooser driven as a user would, against the stand-in site.
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "catalogue/catalogue_file.h"
+#include "demo_site/demo_site.h"
+#include "downloader/Change_menu.h"
+#include "downloader/Download.h"
+#include "mainwindow/Unit1.h"
+#include "mainwindow/message_box.h"
+#include "mainwindow/windows.h"
+#include "tests/test_support.h"
+
+using namespace kelvarn;
+
+namespace {
+
+struct Sounds final : SoundPlayer {
+    QStringList played;
+    void PlaySoundFile(const std::string& name) override { played << QString::fromStdString(name); }
+};
+
+std::string entryBytes(std::int32_t number, const std::string& id, std::uint8_t removed) {
+    QueueEntryBytes bytes = encodeQueueEntry({number, id, "Author - " + id, 3, removed});
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+}  // namespace
+
+class TestDownloadWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    AppContext context_;
+    Windows windows_;
+    Sounds sounds_;
+    DemoSite site_{DemoSiteOptions{.mixes = 40, .seed = 4}};
+
+    std::string path(const QString& name) const { return dir_.filePath(name).toStdString(); }
+    QString status(int row) const {
+        return windows_.Downloader->List->model()->index(row, 4).data().toString();
+    }
+
+    // Three queued mixes with records of their own; the middle entry was taken off earlier.
+    void queueThree() {
+        std::vector<MixRecord> records;
+        std::string queue;
+        for (int i = 0; i < 3; ++i) {
+            const std::string& id = site_.mixes()[static_cast<std::size_t>(8 + i)].id;
+            records.push_back(test::sampleRecord(id));
+            queue += entryBytes(i + 1, id, i == 1 ? 1 : 0);
+        }
+        test::writeCatalogue(path("Base.vlt"), records);
+        test::writeBytes(path("List.dnl"), queue);
+    }
+
+private slots:
+    void initTestCase() {
+        MessageBox::setScripted(true);
+        site_.start();
+    }
+
+    void init() {
+        for (const char* name : {"Base.vlt", "index", "List.dnl", "AvtLst.lst"}) {
+            test::writeBytes(path(name), "");
+        }
+        test::writeBytes(path("About"), "a\r\n");
+        test::writeBytes(path("Help"), "h\r\n");
+        test::writeBytes(path("Setting.ini"), "[Main]\r\nLoadDelay=0\r\n");
+        QDir(dir_.path()).mkpath(QStringLiteral("ZIP"));
+        queueThree();
+        context_.folder = dir_.path().toStdString() + "/";
+        context_.site = site_.baseAddress();
+        context_.sound = &sounds_;
+        context_.today = [] { return 46000.0; };
+        context_.sleep = [](int) {};
+        createWindows(context_, windows_);
+        windows_.Form1->show();
+        QTRY_VERIFY(!windows_.Form1->Timer1->isActive());
+        MessageBox::takeShown();
+        sounds_.played.clear();
+    }
+
+    void cleanup() { destroyWindows(windows_); }
+
+    void aBatchFetchesTheWaitingRowsAndClosingCompactsTheQueue() {
+        windows_.Form1->Downloader1->trigger();
+        TDownloader& window = *windows_.Downloader;
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.savePath(), QString::fromStdString(path("ZIP/")));
+        QCOMPARE(window.List->model()->rowCount(), 2);  // the taken-off entry is not shown
+        QCOMPARE(status(0), QStringLiteral("Нет"));
+        QCOMPARE(window.List->model()->index(1, 1).data().toString(),
+                 QString::fromStdString(site_.mixes()[10].id));
+
+        QSignalSpy finished(&window, &TDownloader::runFinished);
+        QTest::mouseClick(window.Button1, Qt::LeftButton);
+        QVERIFY(!window.Button1->isEnabled());
+        QVERIFY(window.Button2->isEnabled());
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(status(0), QStringLiteral("ОК"));
+        QCOMPARE(status(1), QStringLiteral("ОК"));
+        QVERIFY(window.Button1->isEnabled());
+        QVERIFY(!window.Pause_but->isEnabled());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Downloader v1.0"));
+        QCOMPARE(window.recive->text(), QString());
+        QCOMPARE(sounds_.played, (QStringList{"done.wav", "done.wav", "alldone.wav"}));
+        const DemoMix& last = site_.mixes()[10];
+        QCOMPARE(test::readBytes(path(QString::fromStdString("ZIP/" + last.id + ".zip"))),
+                 site_.archive(last));
+        QCOMPARE(CatalogueFile(path("Base.vlt")).read(3).HasFile, 1);
+
+        // Closing compacts: every entry was taken off.
+        window.close();
+        QCOMPARE(test::readBytes(path("List.dnl")), std::string());
+        QVERIFY(!window.ListLoaded);
+    }
+
+    void deleteMarksTheFileAtOnceAndAbortPutsTheRowBack() {
+        TDownloader& window = *windows_.Downloader;
+        windows_.Form1->Downloader1->trigger();
+        window.selectRow(1);
+        QTest::mouseClick(window.DelBut, Qt::LeftButton);
+        QCOMPARE(status(1), QStringLiteral("DEL"));
+        QCOMPARE(test::readBytes(path("List.dnl"))[2 * 120 + 116], '\1');
+
+        // A site that sends a little of the file and then nothing.
+        test::CannedServer slow("HTTP/1.1 200 OK\r\nContent-Length: 900000\r\n\r\n" +
+                                std::string(30000, 'p'));
+        context_.site = slow.baseAddress();
+        window.startBatch();
+        QTRY_VERIFY(status(0).endsWith(QLatin1Char('%')));
+        QTRY_COMPARE(window.windowTitle(), status(0));
+        QTest::mouseClick(window.Button2, Qt::LeftButton);
+        QCOMPARE(status(0), QStringLiteral("Нет"));
+        QCOMPARE(status(1), QStringLiteral("DEL"));  // the batch never took it
+        QVERIFY(window.Button1->isEnabled());
+        QVERIFY(!window.Button2->isEnabled());
+        QCOMPARE(window.Status_Down->value(), 0);
+        QCOMPARE(window.recive->text(), QString());
+        QCOMPARE(sounds_.played.last(), QStringLiteral("STOP.wav"));
+        QCOMPARE(test::readBytes(path("List.dnl"))[116], '\0');
+
+        // Delete on the empty row of an empty queue does nothing.
+        test::writeBytes(path("List.dnl"), "");
+        window.Refresh_List();
+        QTest::mouseClick(window.Dell_All, Qt::LeftButton);
+        QCOMPARE(window.List->model()->rowCount(), 1);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    void closingTheProgramCompactsTheQueueWithoutTheWindowEverShown() {
+        windows_.Form1->close();
+        QCOMPARE(test::readBytes(path("List.dnl")),
+                 entryBytes(1, site_.mixes()[8].id, 0) + entryBytes(3, site_.mixes()[10].id, 0));
+    }
+
+    void theFolderChooserSetsTheSaveFolderOnlyOnOk() {
+        TDownloader& window = *windows_.Downloader;
+        TChange_Fold& chooser = *windows_.Change_Fold;
+        const QString before = window.savePath();
+        chooser.showFolder(dir_.path());
+        QTest::mouseClick(chooser.Button1, Qt::LeftButton);
+        QCOMPARE(window.savePath(), before);
+        chooser.showFolder(dir_.path());
+        QTest::mouseClick(chooser.Button2, Qt::LeftButton);
+        QCOMPARE(window.savePath(), dir_.path() + QLatin1Char('/'));
+        chooser.showFolder(QStringLiteral("/"));
+        chooser.confirm();
+        QCOMPARE(window.savePath(), QStringLiteral("/"));
+    }
+};
+
+QTEST_MAIN(TestDownloadWindow)
+#include "test_download_window.moc"
