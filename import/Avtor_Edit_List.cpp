@@ -63,13 +63,7 @@ void selectFirstStartingWith(QListWidget* list, const QString& prefix) {
 QListWidget* checkList(QWidget* parent) {
     auto* list = new QListWidget(parent);
     list->setFixedSize(220, 320);
-    // Disabled names keep the palette's grey text.
-    QPalette palette = list->palette();
-    palette.setColor(QPalette::Base, Qt::black);
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        palette.setColor(group, QPalette::Text, Qt::white);
-    }
-    list->setPalette(palette);
+    setUpDarkCheckList(list);
     return list;
 }
 

@@ -152,8 +152,7 @@ TGetInetList::TGetInetList(const AppContext& context, Windows& windows, QWidget*
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
     }
-    CheckListBox1->setStyleSheet(
-        QStringLiteral("QListWidget { background: black; color: white; }"));
+    setUpDarkCheckList(CheckListBox1);
     CheckListBox1->setFixedHeight(14 * 17);
     Check_Avtor = new QCheckBox(QStringLiteral("Отбор по автору"), GroupBox1);
     Edit1 = new QLineEdit(GroupBox1);
@@ -161,9 +160,12 @@ TGetInetList::TGetInetList(const AppContext& context, Windows& windows, QWidget*
     Edit1->setStyleSheet(QStringLiteral("background: black; color: white;"));
     List_Avtors_Edit = new QPushButton(QStringLiteral("Список"), GroupBox1);
     Add_down = new QCheckBox(QStringLiteral("Добавить на закачку"), GroupBox1);
-    Add_down->setStyleSheet(QStringLiteral("color: lime;"));
-    for (QCheckBox* box : {Check_Styles, Check_Avtor}) {
-        box->setStyleSheet(QStringLiteral("color: white;"));
+    // The labels take their colours from the palette, not a style sheet: a sheet's text colour
+    // would also draw the tick, pale on the white box.
+    for (QCheckBox* box : {Check_Styles, Check_Avtor, Add_down}) {
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::WindowText, box == Add_down ? Qt::green : Qt::white);
+        box->setPalette(palette);
     }
     auto* group = new QVBoxLayout(GroupBox1);
     for (QWidget* w : std::initializer_list<QWidget*>{Check_Styles, CheckListBox1, Check_Avtor,

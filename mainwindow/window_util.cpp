@@ -1,5 +1,6 @@
 #include "mainwindow/window_util.h"
 
+#include <QListWidget>
 #include <QPalette>
 #include <QScreen>
 #include <QStyle>
@@ -60,6 +61,17 @@ QString fromCp1251(std::string_view bytes) {
 
 std::string toCp1251(const QString& text) {
     return utf8ToCp1251(text.toStdString()).value_or(std::string());
+}
+
+void setUpDarkCheckList(QListWidget* list) {
+    QPalette palette = list->palette();
+    palette.setColor(QPalette::Base, Qt::black);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Text, Qt::white);
+    }
+    // The style draws a tick box's frame in a darker shade of the window colour.
+    palette.setColor(QPalette::Window, Qt::lightGray);
+    list->setPalette(palette);
 }
 
 void setUpSecondaryWindow(QWidget* window, const QString& caption, bool stayOnTop, int opacity,

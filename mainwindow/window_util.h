@@ -6,6 +6,7 @@
 #include <QString>
 #include <string_view>
 
+class QListWidget;
 class QScreen;
 class QWidget;
 
@@ -28,6 +29,10 @@ QString fromCp1251(std::string_view bytes);
 
 // Screen text as Windows-1251 bytes; a character without a byte becomes "?".
 std::string toCp1251(const QString& text);
+
+// A list of tick boxes, white on black: the tick boxes are framed in grey, which an empty one
+// needs to show on black. Disabled items keep the palette's grey text.
+void setUpDarkCheckList(QListWidget* list);
 
 // The look shared by the secondary windows: a black top-level window with only the buttons
 // named, optionally above the others and drawn at `opacity` of 255.

@@ -1,4 +1,5 @@
 // The author list window among all the others, driven through its controls.
+#include <QCheckBox>
 #include <QFile>
 #include <QSignalSpy>
 #include <QStyleOptionViewItem>
@@ -61,6 +62,44 @@ int brightestText(QListWidget* list, QListWidgetItem* item) {
     return brightest;
 }
 
+// The grey spread inside `box`: how much stands out there at all.
+int spread(const QImage& shot, const QRect& box) {
+    int low = 255;
+    int high = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        for (int x = box.left(); x <= box.right(); ++x) {
+            low = std::min(low, qGray(shot.pixel(x, y)));
+            high = std::max(high, qGray(shot.pixel(x, y)));
+        }
+    }
+    return high - low;
+}
+
+// The greatest grey change inside `box` from one shot to the other.
+int change(const QImage& before, const QImage& after, const QRect& box) {
+    int most = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        for (int x = box.left(); x <= box.right(); ++x) {
+            most = std::max(most, std::abs(qGray(before.pixel(x, y)) - qGray(after.pixel(x, y))));
+        }
+    }
+    return most;
+}
+
+// An empty tick box stands out from its background, and a tick stands out in its box; `box` is
+// in the coordinates of `area`, seen as part of its window.
+void verifyTickBoxShowsBothStates(QWidget* area, QRect box, const std::function<void(bool)>& tick,
+                                  const QString& what) {
+    QWidget* window = area->window();
+    box.translate(area->mapTo(window, QPoint(0, 0)));
+    tick(false);
+    QImage empty = window->grab().toImage();
+    tick(true);
+    QImage ticked = window->grab().toImage();
+    QVERIFY2(spread(empty, box) >= 96, qPrintable(what + ": the empty box does not show"));
+    QVERIFY2(change(empty, ticked, box) >= 96, qPrintable(what + ": the tick does not show"));
+}
+
 }  // namespace
 
 class TestAuthorWindow : public QObject {
@@ -118,6 +157,7 @@ private slots:
         write("Help", "help\r\n");
         write("Setting.ini", "[Main]\r\nLoadDelay=0\r\n");
         write("index", "");
+        write("List.dnl", "");
         MessageBox::takeShown();
     }
 
@@ -177,6 +217,37 @@ private slots:
         QVERIFY(w.List_Name_Base->geometry().bottom() < w.Edit1->y());
         QVERIFY(w.List_Check_Name->geometry().bottom() < w.Name_Avt->y());
         QVERIFY(w.Label3->geometry().right() < w.Edit1->x());
+    }
+
+    void everyTickBoxShowsBothStatesOnItsBackground() {
+        writeAuthors({"Bob"});
+        write("AvtLst.lst", "Amy\r\n");
+        start();
+        showWindow();
+        window().Refr_ButClick();
+        TGetInetList& import = *windows_.GetInetList;
+        import.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&import));
+        for (QCheckBox* box : {import.Check_Styles, import.Check_Avtor, import.Add_down}) {
+            QStyleOptionButton option;
+            option.initFrom(box);
+            verifyTickBoxShowsBothStates(
+                box, box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box),
+                [box](bool on) { box->setChecked(on); }, box->text());
+        }
+        for (QListWidget* list :
+             {import.CheckListBox1, window().List_Name_Base, window().List_Check_Name}) {
+            QListWidgetItem* item = list->item(0);
+            QStyleOptionViewItem option;
+            option.initFrom(list);
+            option.rect = list->visualItemRect(item);
+            option.features |= QStyleOptionViewItem::HasCheckIndicator;
+            verifyTickBoxShowsBothStates(
+                list->viewport(),
+                list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list),
+                [item](bool on) { item->setCheckState(on ? Qt::Checked : Qt::Unchecked); },
+                item->text());
+        }
     }
 
     void withoutTheSavedFileTheErrorIsShownAndTheImportFieldStaysEmpty() {

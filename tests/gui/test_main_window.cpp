@@ -133,6 +133,7 @@ private slots:
                               fetched, record("500005", 4)});
         test::writeBytes(path("Setting.ini"), "[Main]\r\nnews=0\r\nZip=1\r\nLoadDelay=1\r\n");
         test::writeBytes(path("index"), "");
+        test::writeBytes(path("List.dnl"), "");
         test::writeBytes(path("About"), "about\r\n");
         test::writeBytes(path("Help"), "help\r\n");
         test::writeBytes(path("AvtLst.lst"), "");
