@@ -242,7 +242,7 @@ FileTransfer::FileTransfer(const std::atomic<bool>* stop, const std::atomic<bool
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, receivePiece);
     curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, static_cast<long>(kTransferPiece));
+    curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, static_cast<long>(kLargestPiece));
 }
 
 FileTransfer::~FileTransfer() {

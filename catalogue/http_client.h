@@ -65,13 +65,13 @@ private:
     long stallSeconds_;
 };
 
-// Fetches mix files: a GET whose body is handed over as it arrives, in pieces of at most
-// kTransferPiece bytes. One object keeps its connection for the next file where the server
-// allows it. While `paused` is set the transfer holds still, its connection kept and the stall
-// limit not running; `stop` ends it.
+// Fetches mix files: a GET whose body is handed over as it arrives, in pieces of up to
+// kLargestPiece bytes. One object keeps its connection for the next file where the server allows
+// it. While `paused` is set the transfer holds still, its connection kept and the stall limit not
+// running; `stop` ends it.
 class FileTransfer {
 public:
-    static constexpr std::size_t kTransferPiece = 5120;
+    static constexpr std::size_t kLargestPiece = 512 * 1024;
 
     FileTransfer(const std::atomic<bool>* stop, const std::atomic<bool>* paused,
                  const HttpLimits& limits = {});

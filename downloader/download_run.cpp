@@ -128,6 +128,11 @@ std::string downloadFileName(const std::string& savePath, std::string_view id,
     return savePath + cp1251ToUtf8(name) + ".zip";
 }
 
+std::int64_t kilobytesOfPiece(std::size_t bytes) {
+    constexpr std::size_t kRead = 5120;
+    return static_cast<std::int64_t>(bytes / kRead * (kRead / 1024) + bytes % kRead / 1024);
+}
+
 std::string percentText(std::int64_t kilobytes, std::int64_t maximum, bool complete) {
     std::int64_t percent = maximum > 0 ? kilobytes * 100 / maximum : (complete ? 100 : 0);
     return std::to_string(percent) + "%";
@@ -292,7 +297,7 @@ bool DownloadRun::transferFile(std::size_t row, const PendingEntry& pending,
     try {
         whole = transfer_.fetch(address, bytes, [&](std::string_view piece) {
             file.write(piece);
-            position = std::min(position + static_cast<std::int64_t>(piece.size() / 1024), maximum);
+            position = std::min(position + kilobytesOfPiece(piece.size()), maximum);
             report(false);
         });
     } catch (const HttpError& e) {

@@ -88,6 +88,10 @@ std::string safeFileChars(std::string_view text);
 std::string downloadFileName(const std::string& savePath, std::string_view id,
                              std::string_view track, bool fullNames);
 
+// The whole kilobytes a piece of a transfer adds to the position, counted as reads of 5120 bytes
+// each add theirs: a piece of 12,000 bytes reads as 5120 + 5120 + 1760 and adds 5 + 5 + 1.
+std::int64_t kilobytesOfPiece(std::size_t bytes);
+
 // "N%" of a transfer at `kilobytes` of `maximum`; a file under a kilobyte is 0 % until complete.
 std::string percentText(std::int64_t kilobytes, std::int64_t maximum, bool complete);
 // "NKB из MKB"

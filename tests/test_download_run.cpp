@@ -77,6 +77,9 @@ TEST(DownloadNames, PercentAndLabel) {
     EXPECT_EQ(percentText(0, 0, false), "0%");
     EXPECT_EQ(percentText(0, 0, true), "100%");  // a file under a kilobyte, complete
     EXPECT_EQ(cp1251ToUtf8(transferLabel(5, 12)), "5KB из 12KB");
+    EXPECT_EQ(kilobytesOfPiece(12000), 11);
+    EXPECT_EQ(kilobytesOfPiece(5120), 5);
+    EXPECT_EQ(kilobytesOfPiece(2047), 1);
     EXPECT_EQ(cp1251ToUtf8(download_status::done()), "\u041E\u041A");
 }
 

@@ -1,0 +1,134 @@
+// Download throughput on loopback: one large file against the curl command line on the same
+// file, and a batch of many small files. Prints figures; passes or fails on nothing but errors.
+#include <httplib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "catalogue/mix_record.h"
+#include "catalogue/sound.h"
+#include "downloader/download_run.h"
+#include "downloader/queue_file.h"
+
+namespace {
+
+constexpr std::size_t kLargeBytes = 256u << 20;
+constexpr std::size_t kSmallBytes = 2048;
+constexpr int kSmallFiles = 1000;
+
+double secondsOf(const std::function<void()>& work) {
+    auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A program folder whose catalogue and queue hold one record per ID.
+void layOutQueue(const std::filesystem::path& root, const std::vector<std::string>& ids) {
+    std::string base, queue;
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        kelvarn::MixRecord record;
+        record.Id = ids[i];
+        kelvarn::RecordBytes r = kelvarn::encodeRecord(record);
+        base.append(reinterpret_cast<const char*>(r.data()), r.size());
+        kelvarn::QueueEntryBytes q = kelvarn::encodeQueueEntry(
+            {static_cast<std::int32_t>(i + 1), ids[i], "bench - " + ids[i], 0, 0});
+        queue.append(reinterpret_cast<const char*>(q.data()), q.size());
+    }
+    writeFile(root / "Base.vlt", base);
+    writeFile(root / "List.dnl", queue);
+    std::filesystem::create_directories(root / "ZIP");
+}
+
+double runBatch(const std::filesystem::path& root, const std::string& site) {
+    kelvarn::DownloadRows rows;
+    rows.load(kelvarn::QueueFile((root / "List.dnl").string()).pending());
+    kelvarn::DownloadObserver observer;
+    kelvarn::SilentSoundPlayer silence;
+    std::atomic<bool> stop{false}, paused{false};
+    kelvarn::DownloadSettings settings;
+    settings.folder = root.string() + "/";
+    settings.site = site;
+    settings.savePath = settings.folder + "ZIP/";
+    kelvarn::DownloadRun run(settings, rows, observer, silence, stop, paused);
+    kelvarn::DownloadResult result;
+    double seconds = secondsOf([&] { result = run.batch(); });
+    if (result.outcome != kelvarn::DownloadResult::Outcome::Done) {
+        std::fprintf(stderr, "the batch failed: %s\n", result.error.c_str());
+        std::exit(1);
+    }
+    return seconds;
+}
+
+}  // namespace
+
+int main() {
+    const std::string large(kLargeBytes, 'L');
+    const std::string small(kSmallBytes, 's');
+    httplib::Server server;
+    server.set_tcp_nodelay(true);
+    server.set_keep_alive_max_count(100000);
+    server.Get("/fruityloops/loops_list/pafiledb.php",
+               [&](const httplib::Request& req, httplib::Response& res) {
+                   const std::string& body = req.get_param_value("id") == "999999" ? large : small;
+                   res.set_content_provider(
+                       body.size(), "application/zip",
+                       [&body](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                           sink.write(body.data() + offset, std::min<std::size_t>(length, 1 << 20));
+                           return true;
+                       });
+               });
+    int port = server.bind_to_any_port("127.0.0.1");
+    std::thread serving([&] { server.listen_after_bind(); });
+    while (!server.is_running()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const std::string site = "http://127.0.0.1:" + std::to_string(port);
+    const auto root = std::filesystem::temp_directory_path() / "kelvarn-bench-download";
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root);
+
+    const std::string address = site + "/fruityloops/loops_list/pafiledb.php?action=download&id=";
+    const std::string curlCommand =
+        "curl -s -o " + (root / "curl.zip").string() + " '" + address + "999999'";
+    layOutQueue(root, {"999999"});
+    // Taken in turns, the best of five each, so that both see the same machine.
+    double curlSeconds = 1e9, ourSeconds = 1e9;
+    for (int round = 0; round < 5; ++round) {
+        curlSeconds = std::min(curlSeconds, secondsOf([&] {
+                                   if (std::system(curlCommand.c_str()) != 0) {
+                                       std::fprintf(stderr, "curl failed\n");
+                                   }
+                               }));
+        layOutQueue(root, {"999999"});
+        ourSeconds = std::min(ourSeconds, runBatch(root, site));
+    }
+    const double megabytes = static_cast<double>(kLargeBytes) / (1 << 20);
+    std::printf("256 MB file: curl -o %.0f MB/s, kelvarn %.0f MB/s (%.0f %% of curl)\n",
+                megabytes / curlSeconds, megabytes / ourSeconds, 100.0 * curlSeconds / ourSeconds);
+
+    std::vector<std::string> ids;
+    for (int i = 0; i < kSmallFiles; ++i) {
+        ids.push_back(std::to_string(100000 + i));
+    }
+    std::filesystem::remove_all(root / "ZIP");
+    layOutQueue(root, ids);
+    double batchSeconds = runBatch(root, site);
+    std::printf("%d files of %zu bytes in one batch: %.2f s, %.0f files per second\n", kSmallFiles,
+                kSmallBytes, batchSeconds, kSmallFiles / batchSeconds);
+
+    server.stop();
+    serving.join();
+    std::filesystem::remove_all(root);
+    return 0;
+}
