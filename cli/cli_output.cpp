@@ -1,5 +1,8 @@
 #include "cli/cli_output.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
 #include <cerrno>
 
@@ -30,6 +33,26 @@ const Utf8Table& utf8Table() {
 }
 
 }  // namespace
+
+TerminalBar::TerminalBar() : shown_(isatty(STDERR_FILENO) != 0) {}
+
+TerminalBar::~TerminalBar() {
+    if (shown_ && drawn_) {
+        std::fputs("\r\033[K", stderr);
+    }
+}
+
+void TerminalBar::show(int percent, const std::string& text) {
+    if (!shown_) {
+        return;
+    }
+    constexpr int kWidth = 30;
+    int filled = std::clamp(percent, 0, 100) * kWidth / 100;
+    std::fprintf(stderr, "\r\033[K[%s%s] %3d%% %s", std::string(filled, '#').c_str(),
+                 std::string(kWidth - filled, ' ').c_str(), percent, text.c_str());
+    std::fflush(stderr);
+    drawn_ = true;
+}
 
 void TableWriter::appendCell(std::string_view cp1251) {
     const Utf8Table& table = utf8Table();

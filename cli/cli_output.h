@@ -44,6 +44,22 @@ private:
     std::string buffer_;
 };
 
+// A progress bar with a text on one line of stderr, drawn only when stderr is a terminal and
+// wiped again at the end.
+class TerminalBar {
+public:
+    TerminalBar();
+    ~TerminalBar();
+    TerminalBar(const TerminalBar&) = delete;
+    TerminalBar& operator=(const TerminalBar&) = delete;
+
+    void show(int percent, const std::string& text);
+
+private:
+    bool shown_;
+    bool drawn_ = false;
+};
+
 // "kelvarn-cli: " + message on stderr.
 void printError(std::string_view message);
 

@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "catalogue/cp1251.h"
@@ -14,40 +12,20 @@
 namespace kelvarn::cli {
 namespace {
 
-// The run's status and the stage's progress on one line of a terminal's stderr.
-class TerminalProgress final : public ImportObserver {
+// The run's status and the stage's progress on the terminal's progress line.
+class ImportProgress final : public ImportObserver {
 public:
-    TerminalProgress() : shown_(isatty(STDERR_FILENO) != 0) {}
-    ~TerminalProgress() override {
-        if (shown_ && drawn_) {
-            std::fputs("\r\033[K", stderr);
-        }
-    }
-
     void status(const std::string& text) override {
         status_ = cp1251ToUtf8Printable(text);
-        draw();
+        bar_.show(percent_, status_);
     }
     void progress(int position, int maximum) override {
         percent_ = maximum > 0 ? static_cast<int>(100LL * position / maximum) : 0;
-        draw();
+        bar_.show(percent_, status_);
     }
 
 private:
-    void draw() {
-        if (!shown_) {
-            return;
-        }
-        constexpr int kWidth = 30;
-        int filled = percent_ * kWidth / 100;
-        std::fprintf(stderr, "\r\033[K[%s%s] %3d%% %s", std::string(filled, '#').c_str(),
-                     std::string(kWidth - filled, ' ').c_str(), percent_, status_.c_str());
-        std::fflush(stderr);
-        drawn_ = true;
-    }
-
-    bool shown_;
-    bool drawn_ = false;
+    TerminalBar bar_;
     std::string status_;
     int percent_ = 0;
 };
@@ -86,7 +64,7 @@ int runImport(const Context& context, const std::vector<std::string>& args, Tabl
     ImportResult result;
     std::vector<ImportRow> rows;
     {
-        TerminalProgress progress;
+        ImportProgress progress;
         ImportRun run(settings, selection, progress, stop);
         result = run.run();
         rows = run.rows();

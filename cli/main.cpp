@@ -20,7 +20,9 @@ constexpr const char* kUsage =
     "  list [catalogue|favourites|recycle] [--style NAME]\n"
     "  stats\n"
     "  authors\n"
-    "  import\n";
+    "  import\n"
+    "  queue-list\n"
+    "  download [ROW]\n";
 
 int usage(const std::string& message) {
     if (!message.empty()) {
@@ -43,6 +45,12 @@ int dispatch(const Context& context, const std::string& command,
     }
     if (command == "authors") {
         return runAuthors(context, args, out);
+    }
+    if (command == "queue-list") {
+        return runQueueList(context, args, out);
+    }
+    if (command == "download") {
+        return runDownload(context, args, out);
     }
     throw UsageError{"unknown command: " + command};
 }

@@ -5,4 +5,5 @@ list(APPEND KELVARN_CLI_SOURCES
   cli/stats_command.cpp
   cli/authors_command.cpp
   cli/import_command.cpp
+  cli/download_command.cpp
 )

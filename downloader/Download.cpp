@@ -58,13 +58,11 @@ public:
         }
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        static const QStringList headers = {QStringLiteral("№"), QStringLiteral("ID микса"),
-                                            QStringLiteral("Трек"), QStringLiteral("Размер Kb"),
-                                            QStringLiteral("Закачен")};
-        if (role != Qt::DisplayRole || orientation != Qt::Horizontal) {
+        if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 ||
+            section >= 5) {
             return {};
         }
-        return headers.value(section);
+        return fromCp1251(QueueGridHeaders()[static_cast<std::size_t>(section)]);
     }
 
     void reset() {

@@ -39,6 +39,12 @@ const std::string& failed() {
 }
 }  // namespace download_status
 
+const std::array<std::string_view, 5>& QueueGridHeaders() {
+    static const std::array<std::string_view, 5> headers = {"№"_cp, "ID микса"_cp, "Трек"_cp,
+                                                            "Размер Kb"_cp, "Закачен"_cp};
+    return headers;
+}
+
 void DownloadRows::load(std::vector<PendingEntry> entries) {
     std::lock_guard lock(mutex_);
     entries_ = std::move(entries);

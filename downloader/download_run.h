@@ -4,6 +4,7 @@
 // through an observer, in order; it touches no widget.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -25,6 +26,9 @@ const std::string& done();       // "ОК", in Cyrillic letters
 const std::string& removed();    // "DEL"
 const std::string& failed();     // "Ошибка"
 }  // namespace download_status
+
+// The queue grid's column headers: "№", "ID микса", "Трек", "Размер Kb", "Закачен".
+const std::array<std::string_view, 5>& QueueGridHeaders();
 
 // The download window's rows: the queue's waiting entries as loaded, each with the status it
 // shows. The GUI thread and the worker share it, so every member locks. A run writes statuses

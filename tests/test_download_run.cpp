@@ -284,5 +284,39 @@ TEST_F(DownloadRunTest, AMissingSaveFolderEndsTheRunWithItsName) {
     EXPECT_EQ(site.downloadRequests(), 1);  // the size query only
 }
 
+TEST_F(DownloadRunTest, CommandLineListsTheQueueDownloadsItAndCompactsIt) {
+    std::size_t whole = mixWhere([](const DemoMix& m) { return m.status == 200 && m.hasLength; });
+    std::size_t missing = mixWhere([](const DemoMix& m) { return m.status == 404; });
+    queueMixes({whole, missing});
+    writeBytes(folder.file("Setting.ini"), "[Downloader]\r\nPath=" + folder.file("ZIP/") + "\r\n");
+    const std::vector<std::string> global = {"--data-dir", folder.path(), "--site",
+                                             site.baseAddress()};
+    auto cli = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), global.begin(), global.end());
+        return test::runCli(args);
+    };
+    const DemoMix& fetched = site.mixes()[whole];
+    test::CommandResult list = cli({"queue-list"});
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.out.substr(0, list.out.find('\n')), "№\tID микса\tТрек\tРазмер Kb");
+    EXPECT_NE(list.out.find("\n1\t" + fetched.id + "\t"), std::string::npos);
+
+    EXPECT_EQ(cli({"download", "3"}).status, 1);
+    EXPECT_EQ(cli({"download", "x"}).status, 2);
+    test::CommandResult one = cli({"download", "1"});
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.out, "1\t" + fetched.id + "\tОК\n");
+    EXPECT_EQ(readBytes(folder.file("ZIP/" + fetched.id + ".zip")), site.archive(fetched));
+    // Compacted as the window's close does: the fetched entry is gone, the other stays.
+    std::vector<QueueEntry> left = QueueFile(folder.file("List.dnl")).readAll();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].Id, site.mixes()[missing].id);
+
+    test::CommandResult batch = cli({"download"});
+    EXPECT_EQ(batch.status, 0) << batch.err;  // no size: the entry is dropped ("DEL")
+    EXPECT_EQ(batch.out, "1\t" + site.mixes()[missing].id + "\tDEL\n");
+    EXPECT_EQ(readBytes(folder.file("List.dnl")), "");
+}
+
 }  // namespace
 }  // namespace kelvarn

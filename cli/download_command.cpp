@@ -1,0 +1,139 @@
+#include <csignal>
+#include <map>
+
+#include "catalogue/cp1251.h"
+#include "catalogue/settings.h"
+#include "cli/cli_output.h"
+#include "cli/commands.h"
+#include "downloader/download_run.h"
+
+namespace kelvarn::cli {
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+void interrupt(int) {
+    interrupted = true;
+}
+
+// The running transfer on the terminal's progress line, and each row's last status.
+class DownloadProgress final : public DownloadObserver {
+public:
+    explicit DownloadProgress(const DownloadRows& rows) : rows_(rows) {}
+
+    void rowStatus(std::size_t row, const std::string& text) override {
+        outcome_[row] = text;
+        row_ = row;
+        bar_.show(percent_, label());
+    }
+    void transferProgress(std::int64_t kilobytes, std::int64_t maximum) override {
+        percent_ = maximum > 0 ? static_cast<int>(100 * kilobytes / maximum) : 0;
+        transfer_ = cp1251ToUtf8(transferLabel(kilobytes, maximum));
+        bar_.show(percent_, label());
+    }
+    void transferCleared() override {
+        percent_ = 0;
+        transfer_.clear();
+    }
+    void rowFailed(std::size_t row, const std::string& message) override {
+        failures_[row] = message;
+    }
+
+    // Every row the run came to, with its final status: the error of a failed transfer.
+    void print(TableWriter& out) const {
+        for (const auto& [row, status] : outcome_) {
+            auto failure = failures_.find(row);
+            out.row(std::array<std::string, 3>{
+                std::to_string(row + 1), rows_.entry(row).entry.Id,
+                failure != failures_.end() ? utf8ToCp1251(failure->second).value_or("?") : status});
+        }
+    }
+    bool allDone() const {
+        for (const auto& [row, status] : outcome_) {
+            if (status != download_status::done() && status != download_status::removed()) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    std::string label() const { return rows_.entry(row_).entry.Id + " " + transfer_; }
+
+    const DownloadRows& rows_;
+    TerminalBar bar_;
+    std::map<std::size_t, std::string> outcome_;
+    std::map<std::size_t, std::string> failures_;
+    std::size_t row_ = 0;
+    int percent_ = 0;
+    std::string transfer_;
+};
+
+DownloadSettings downloadSettings(const Context& context) {
+    Settings settings(context.folder);
+    DownloadSettings s;
+    s.folder = context.folder;
+    s.site = context.site.empty() ? settings.siteAddress() : context.site;
+    s.savePath = settings.downloadPath();
+    s.fullNames = settings.read(keys::FullNames);
+    return s;
+}
+
+}  // namespace
+
+int runQueueList(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
+    requireNoArguments(args);
+    const auto& headers = QueueGridHeaders();
+    out.row(std::array<std::string_view, 4>{headers[0], headers[1], headers[2], headers[3]});
+    for (const PendingEntry& pending : QueueFile(context.folder + "List.dnl").pending()) {
+        const QueueEntry& e = pending.entry;
+        out.row(std::array<std::string, 4>{std::to_string(e.RecordNumber), e.Id, e.Track,
+                                           std::to_string(e.Size)});
+    }
+    return kExitDone;
+}
+
+int runDownload(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
+    if (args.size() > 1) {
+        throw UsageError{"unexpected argument: " + args[1]};
+    }
+    DownloadRows rows;
+    QueueFile queue(context.folder + "List.dnl");
+    rows.load(queue.pending());
+    std::size_t row = 0;
+    if (!args.empty()) {
+        if (args[0].empty() || args[0].find_first_not_of("0123456789") != std::string::npos ||
+            args[0].size() > 9) {
+            throw UsageError{"ROW is a row number of the queue: " + args[0]};
+        }
+        row = std::stoul(args[0]);
+        if (row < 1 || row > rows.size()) {
+            printError("the queue has no row " + args[0]);
+            return kExitRefused;
+        }
+    }
+    std::signal(SIGINT, interrupt);
+    std::signal(SIGTERM, interrupt);
+    std::atomic<bool> paused{false};
+    SilentSoundPlayer silence;
+    DownloadProgress progress(rows);
+    DownloadResult result;
+    {
+        DownloadRun run(downloadSettings(context), rows, progress, silence, interrupted, paused);
+        result = row == 0 ? run.batch() : run.single(row - 1);
+    }
+    // As closing the download window: what was taken off the queue goes.
+    queue.compact();
+    progress.print(out);
+    if (result.outcome == DownloadResult::Outcome::Failed) {
+        printError(result.error);
+        return kExitIo;
+    }
+    if (result.outcome == DownloadResult::Outcome::Stopped) {
+        printError("stopped");
+        return kExitIo;
+    }
+    return progress.allDone() ? kExitDone : kExitIo;
+}
+
+}  // namespace kelvarn::cli
