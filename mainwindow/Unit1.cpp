@@ -10,6 +10,7 @@
 #include <QStatusBar>
 #include <QThread>
 #include <cstdio>
+#include <utility>
 
 #include "catalogue/Set_days_ch.h"
 #include "catalogue/io_error.h"
@@ -46,7 +47,10 @@ public:
     SplashLoad(TForm1& form, int delay, std::function<void(int)> pause)
         : form_(form), delay_(delay), pause_(std::move(pause)) {}
 
+    std::uint32_t count() const { return count_; }
+
     void loadStarted(std::uint32_t count) override {
+        count_ = count;
         form_.LoadBar->setMaximum(static_cast<int>(count));
         form_.LoadBar->setValue(0);
         step_ =
@@ -77,6 +81,7 @@ private:
     int delay_;
     std::function<void(int)> pause_;
     std::uint32_t step_ = 1;
+    std::uint32_t count_ = 0;
 };
 
 QLabel* pictureLabel(QWidget* parent, const QString& resource, const QRect& geometry) {
@@ -420,11 +425,16 @@ void TForm1::loadCatalogue(bool reload) {
     CatalogueFile file(context_.file("Base.vlt"));
     ViewFilter filter = viewFilterFor(News->isChecked(), File_OK->isChecked(), settings_,
                                       context_.today ? context_.today() : oleToday());
-    SplashLoad splash(*this, std::max(0, settings_.read(keys::LoadDelay)),
-                      [this](int ms) { pause(ms); });
+    // Once a close is asked for, the rest loads at full speed.
+    SplashLoad splash(*this, std::max(0, settings_.read(keys::LoadDelay)), [this](int ms) {
+        if (!closeAfterLoad_) {
+            pause(ms);
+        }
+    });
     Panel->show();
     Panel->raise();
     Panel->repaint();
+    QString failure;
     try {
         if (reload) {
             reloadViews(file, filter, views_, &splash);
@@ -433,15 +443,28 @@ void TForm1::loadCatalogue(bool reload) {
             CopyTable(views_);
         }
     } catch (const IoError& e) {
-        Panel->hide();
-        LoadBar->setValue(0);
-        gridsChanged();
-        MessageBox::error(this, QString::fromStdString(e.what()));
-        return;
+        failure = QString::fromStdString(e.what());
     }
+    loadedRecords_ = splash.count();
     Panel->hide();
     LoadBar->setValue(0);
     gridsChanged();
+    if (!failure.isEmpty()) {
+        MessageBox::error(this, failure);
+    }
+}
+
+void TForm1::runLoad(bool reload) {
+    loading_ = true;
+    loadCatalogue(reload);
+    loading_ = false;
+    // Records the import saved while the load ran; the load may have read some of them.
+    for (const auto& [number, record] : std::exchange(savedDuringLoad_, {})) {
+        appendToSwap(number, record);
+    }
+    if (closeAfterLoad_) {
+        close();
+    }
 }
 
 void TForm1::Timer1Timer() {
@@ -451,18 +474,14 @@ void TForm1::Timer1Timer() {
         return;
     }
     loadTried_ = true;
-    loading_ = true;
-    loadCatalogue(false);
-    loading_ = false;
+    runLoad(false);
 }
 
 void TForm1::Reload_baseClick() {
     for (QTableView* grid : {Table, Recucled, Favorit}) {
         grid->setEnabled(false);
     }
-    loading_ = true;
-    loadCatalogue(true);
-    loading_ = false;
+    runLoad(true);
     for (QTableView* grid : {Table, Recucled, Favorit}) {
         grid->setEnabled(true);
     }
@@ -475,7 +494,12 @@ void TForm1::gridsChanged() {
 }
 
 void TForm1::appendToSwap(std::uint32_t number, const MixRecord& record) {
-    views_.Swap.appendRow(RecordToRow(number, record));
+    if (loading_) {
+        // The load rebuilds Swap whole when it ends: the record waits until then.
+        savedDuringLoad_.emplace_back(number, record);
+    } else if (number > loadedRecords_) {
+        views_.Swap.appendRow(RecordToRow(number, record));
+    }
 }
 
 void TForm1::open_close_image(int key) {
@@ -632,7 +656,9 @@ bool TForm1::FormCloseQuery() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
     if (loading_) {
-        event->ignore();  // the load owns the views until it ends
+        // The load owns the views until it ends; the close follows it.
+        closeAfterLoad_ = true;
+        event->ignore();
         return;
     }
     if (!closing_) {

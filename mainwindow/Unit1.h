@@ -11,6 +11,8 @@
 #include <QTreeWidget>
 #include <array>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "catalogue/catalogue_views.h"
 #include "catalogue/settings.h"
@@ -106,6 +108,8 @@ private:
     void gridMouseMove(QTableView* grid, int gridRow);
     void showOnly(QTableView* grid);
     void loadCatalogue(bool reload);
+    // A load with what has to wait for its end: reports of saved records, a close.
+    void runLoad(bool reload);
     void writeClosingSettings();
     void pause(int milliseconds);
 
@@ -113,8 +117,12 @@ private:
     Windows& windows_;
     Settings settings_;
     CatalogueViews views_;
+    // The records the last load read from the file, numbers 1 to this.
+    std::uint32_t loadedRecords_ = 0;
+    std::vector<std::pair<std::uint32_t, MixRecord>> savedDuringLoad_;
     bool loadTried_ = false;
     bool loading_ = false;
+    bool closeAfterLoad_ = false;
     bool closing_ = false;
 };
 

@@ -22,7 +22,8 @@ QString optionValue(const QStringList& args, const QString& option) {
 }
 
 // A termination signal (the session ending, `kill`) closes the main window as its close box
-// does, so settings are written and a running import stops cleanly. The handler only writes to
+// does, so settings are written and a running import stops cleanly; during the catalogue load
+// the close comes as soon as the load ends. The handler only writes to
 // a socket; the window closes on the GUI thread when the socket is read.
 int signalSocket[2] = {-1, -1};
 
@@ -36,10 +37,9 @@ void closeOnTerminate(QWidget* mainWindow) {
         return;
     }
     auto* notifier = new QSocketNotifier(signalSocket[1], QSocketNotifier::Read, mainWindow);
-    QObject::connect(notifier, &QSocketNotifier::activated, mainWindow, [mainWindow, notifier] {
+    QObject::connect(notifier, &QSocketNotifier::activated, mainWindow, [mainWindow] {
         char byte = 0;
         [[maybe_unused]] ssize_t ignored = ::read(signalSocket[1], &byte, 1);
-        notifier->setEnabled(false);
         mainWindow->close();
     });
     std::signal(SIGTERM, onTerminate);

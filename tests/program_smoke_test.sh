@@ -1,33 +1,43 @@
 #!/usr/bin/env bash
 # The real program, started offscreen on a small catalogue: it stays up, and a termination
-# signal closes it the way its close box does (settings written, the page file deleted).
+# signal closes it the way its close box does (settings written, the page file deleted), also
+# when the signal comes while the catalogue is still loading.
 set -euo pipefail
 program_dir=$1
 folder=$(mktemp -d)
-trap 'kill "${pid:-}" 2>/dev/null || true; rm -rf "$folder"' EXIT
+trap 'kill -KILL "${pid:-}" 2>/dev/null || true; rm -rf "$folder"' EXIT
+
+# Starts the program on $folder, sends SIGTERM after $1 seconds and checks that it closed cleanly.
+start_and_terminate() {
+  printf 'page' > "$folder/Loops.dat"
+  QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy "$program_dir/kelvarn" --data-dir "$folder" &
+  pid=$!
+  sleep "$1"
+  kill -0 "$pid" || { echo "the program did not stay up"; exit 1; }
+  kill -TERM "$pid"
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    echo "the program did not close on SIGTERM ($2)"
+    exit 1
+  fi
+  wait "$pid" || { echo "the program ended with an error ($2)"; exit 1; }
+  [ ! -e "$folder/Loops.dat" ] || { echo "Loops.dat was not deleted ($2)"; exit 1; }
+  grep -q "^news=0" "$folder/Setting.ini" || { echo "news was not written back ($2)"; exit 1; }
+  grep -q "^CheckListStyle=" "$folder/Setting.ini" || { echo "the import settings were not written ($2)"; exit 1; }
+  grep -q "^day=0" "$folder/Setting.ini" || { echo "the new-days setting was not written ($2)"; exit 1; }
+}
 
 for f in Base.vlt index List.dnl AvtLst.lst About Help; do
   cp "$program_dir/$f" "$folder/"
 done
-printf 'page' > "$folder/Loops.dat"
 printf '[Main]\r\nnews=0\r\nLoadDelay=0\r\n' > "$folder/Setting.ini"
+start_and_terminate 2 "after the load"
 
-QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy "$program_dir/kelvarn" --data-dir "$folder" &
-pid=$!
-sleep 2
-kill -0 "$pid" || { echo "the program did not stay up"; exit 1; }
-kill -TERM "$pid"
-for _ in $(seq 100); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$pid" 2>/dev/null; then
-  echo "the program did not close on SIGTERM"
-  exit 1
-fi
-wait "$pid" || { echo "the program ended with an error"; exit 1; }
-[ ! -e "$folder/Loops.dat" ] || { echo "Loops.dat was not deleted"; exit 1; }
-grep -q "^news=0" "$folder/Setting.ini" || { echo "news was not written back"; exit 1; }
-grep -q "^CheckListStyle=" "$folder/Setting.ini" || { echo "the import settings were not written"; exit 1; }
-grep -q "^day=0" "$folder/Setting.ini" || { echo "the new-days setting was not written"; exit 1; }
+# Fifty records at a second each: the signal comes early in the load.
+head -c $((176 * 50)) /dev/zero > "$folder/Base.vlt"
+printf '[Main]\r\nnews=0\r\nLoadDelay=1000\r\n' > "$folder/Setting.ini"
+start_and_terminate 2 "during the load"
 echo "program started and closed cleanly"

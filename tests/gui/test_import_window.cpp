@@ -17,7 +17,26 @@
 
 using namespace kelvarn;
 
-namespace {}  // namespace
+namespace {
+
+// The record numbers listed in Swap, the master copy of the catalogue view.
+QStringList swapNumbers(TForm1& form) {
+    QStringList numbers;
+    for (int r = 1; r < form.views().Swap.rowCount(); ++r) {
+        numbers << QString::fromStdString(std::string(form.views().Swap.cell(kColNumber, r)));
+    }
+    return numbers;
+}
+
+QStringList oneTo(std::uint32_t last) {
+    QStringList numbers;
+    for (std::uint32_t n = 1; n <= last; ++n) {
+        numbers << QString::number(n);
+    }
+    return numbers;
+}
+
+}  // namespace
 
 class TestImportWindow : public QObject {
     Q_OBJECT
@@ -118,6 +137,47 @@ private slots:
         // A maximum equal to the minimum would draw a moving busy bar.
         QVERIFY(import.LoadBar->maximum() > import.LoadBar->minimum());
         QCOMPARE(import.LoadBar->value(), import.LoadBar->minimum());
+    }
+
+    void aReloadDuringAnImportListsEveryRecordOnce() {
+        TForm1& form = *windows_.Form1;
+        TGetInetList& import = *windows_.GetInetList;
+        CatalogueFile base(context_.file("Base.vlt"));
+        QSignalSpy finished(&import, &TGetInetList::runFinished);
+        for (int style = 7; style < 14; ++style) {
+            import.CheckListBox1->item(style)->setCheckState(Qt::Unchecked);
+        }
+
+        // The reload reads the records saved so far while their reports still wait for the
+        // window (reading waits for the save to let go of the file).
+        import.Button1Click();
+        QElapsedTimer clock;
+        clock.start();
+        while (base.count() == 0 && clock.elapsed() < 10000) {
+            QThread::msleep(1);
+        }
+        form.Reload_base->trigger();
+        QVERIFY(finished.wait(10000));
+        std::uint32_t first = base.count();
+        QVERIFY(first > 0);
+        QCOMPARE(swapNumbers(form), oneTo(first));
+
+        // A paced reload lets the window handle reports as it goes: a whole run, saved after the
+        // reload counted the file, comes in while it loads.
+        for (int style = 7; style < 14; ++style) {
+            import.CheckListBox1->item(style)->setCheckState(Qt::Checked);
+        }
+        test::writeBytes(path("Setting.ini"), "[Main]\r\nLoadDelay=1\r\nnews=0\r\nZip=0\r\n");
+        context_.sleep = [&](int) {
+            if (finished.count() == 1) {
+                import.Button1Click();
+                QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 10000);
+            }
+        };
+        form.Reload_base->trigger();
+        QCOMPARE(finished.count(), 2);
+        QVERIFY(base.count() > first);
+        QCOMPARE(swapNumbers(form), oneTo(base.count()));
     }
 
     void theWorkerSeesTheControlsAndTheChosenNamesAsTheyChange() {
