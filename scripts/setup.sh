@@ -8,7 +8,7 @@ packages=(
   g++ cmake make pkg-config
   qt6-base-dev libcurl4-openssl-dev libcpp-httplib-dev libsdl2-dev libzip-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang-format
-  xvfb xauth fonts-dejavu-core imagemagick sqlite3
+  xvfb xauth fonts-dejavu-core fonts-liberation imagemagick sqlite3
 )
 
 sudo=()
@@ -26,5 +26,6 @@ if [ "${#missing[@]}" -gt 0 ]; then
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
 fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Further arguments go to the configure step (the test command turns warnings into errors).
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
 cmake --build build -j"$(nproc)"

@@ -5,9 +5,7 @@
 # errors, and a Release build (-O3 warns where the others do not) has to pass as well.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
-cmake -S . -B build -DKELVARN_WERROR=ON > /dev/null
-cmake --build build -j"$(nproc)"
+bash scripts/setup.sh -DKELVARN_WERROR=ON
 ctest --test-dir build --output-on-failure -j"$(nproc)"
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKELVARN_SANITIZE=ON -DKELVARN_WERROR=ON \
