@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyleOptionViewItem>
 #include <QThread>
 #include <cstdio>
 #include <utility>
@@ -35,6 +36,27 @@ constexpr int kTreeIconStyle = 0;
 constexpr int kTreeIconAll = 1;
 constexpr int kTreeIconRecycle = 2;
 constexpr int kTreeIconFavourites = 3;
+
+// The grids' header sections: text padding and border on either side, and the room they take.
+constexpr int kHeaderPadding = 2;
+constexpr int kHeaderBorder = 1;
+constexpr int kHeaderTextMargin = kHeaderPadding + kHeaderBorder;
+// The grid line right of every cell.
+constexpr int kGridLine = 1;
+
+// The widest text of each record grid column, where there is one: numbers and IDs of six
+// digits, sizes of up to 999,999 KB, a date and a time.
+const std::array<QString, kGridColumns> kWidestCells = {QStringLiteral("999999"),
+                                                        QStringLiteral("999999"),
+                                                        QString(),
+                                                        QString(),
+                                                        QString(),
+                                                        QString(),
+                                                        QStringLiteral("999999"),
+                                                        QStringLiteral("00.00.0000"),
+                                                        QStringLiteral("00:00:00"),
+                                                        QStringLiteral("10"),
+                                                        QStringLiteral("Есть")};
 
 // The window's designed room below the menu bar, and the grids' part of it.
 constexpr QSize kCentralSize(936, 617);
@@ -102,9 +124,6 @@ TForm1::TForm1(const AppContext& context, Windows& windows, QWidget* parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setWindowOpacity(250 / 255.0);
-    QFont font = this->font();
-    font.setPointSize(8);
-    setFont(font);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Qt::black);
     setPalette(palette);
@@ -221,10 +240,23 @@ QTableView* TForm1::makeGrid(const RecordGrid& grid, const QList<int>& widths) {
     view->setWordWrap(false);
     view->setStyleSheet(
         QStringLiteral("QTableView { background: black; color: white; gridline-color: #404040; }"
-                       "QHeaderView::section { background: #ababab; color: black; padding: 0 2px;"
-                       " border: 1px solid #808080; }"));
+                       "QHeaderView::section { background: #ababab; color: black; padding: 0 %1px;"
+                       " border: %2px solid #808080; }")
+            .arg(kHeaderPadding)
+            .arg(kHeaderBorder));
+    // A column too narrow for its header or its widest number, date or time in this font is
+    // widened rather than the text cut.
     for (int c = 0; c < widths.size(); ++c) {
-        view->setColumnWidth(c, widths[c]);
+        QString header = fromCp1251(grid.cell(c, 0));
+        int headerRoom = view->fontMetrics().horizontalAdvance(header) + 2 * kHeaderTextMargin;
+        QStyleOptionViewItem cell;
+        cell.initFrom(view);
+        cell.text = kWidestCells[static_cast<std::size_t>(c)];
+        cell.features = QStyleOptionViewItem::HasDisplay;
+        int cellRoom =
+            view->style()->sizeFromContents(QStyle::CT_ItemViewItem, &cell, QSize(), view).width() +
+            kGridLine;
+        view->setColumnWidth(c, std::max({widths[c], headerRoom, cellRoom}));
     }
     // The pointer's moves reach the viewports, the header's included, not the views themselves.
     for (QWidget* area : {view->viewport(), view->horizontalHeader()->viewport()}) {
@@ -373,16 +405,21 @@ void TForm1::buildStatusBar() {
     bar->setStyleSheet(QStringLiteral(
         "QStatusBar { background: #ababab; } QStatusBar::item { border: 1px solid #808080; }"
         "QLabel { color: black; }"));
-    QFont narrow(QStringLiteral("Arial Narrow"));
+    QFont narrow = font();
+    narrow.setFamilies({QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Arial Narrow")});
     narrow.setStretch(QFont::Condensed);
     narrow.setBold(true);
     narrow.setItalic(true);
-    narrow.setPointSize(8);
     const std::array<int, 5> widths = {350, 150, 150, 70, 50};
+    // The widest size and date texts; a panel too narrow for them in this font is widened.
+    const std::array<QString, 5> widest = {QString(), QString(), QString(),
+                                           QStringLiteral("999999 Кбайт"),
+                                           QStringLiteral("Создан: 00.00.0000 Время: 00:00:00")};
     for (std::size_t i = 0; i < Info.size(); ++i) {
         Info[i] = new QLabel(bar);
         Info[i]->setFont(narrow);
-        Info[i]->setFixedWidth(widths[i]);
+        Info[i]->setFixedWidth(
+            std::max(widths[i], Info[i]->fontMetrics().horizontalAdvance(widest[i])));
         bar->addWidget(Info[i]);
     }
 }

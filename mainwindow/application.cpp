@@ -1,3 +1,5 @@
+#include <QApplication>
+
 #include "catalogue/Set_days_ch.h"
 #include "downloader/Change_menu.h"
 #include "downloader/Download.h"
@@ -8,6 +10,7 @@
 #include "info/O_mne.h"
 #include "mainwindow/ChangeForm.h"
 #include "mainwindow/Unit1.h"
+#include "mainwindow/window_util.h"
 #include "mainwindow/windows.h"
 #include "tools/Add_man_mix.h"
 #include "tools/Info_base.h"
@@ -16,6 +19,7 @@
 namespace kelvarn {
 
 void createWindows(const AppContext& context, Windows& w) {
+    QApplication::setFont(programFont());
     w.Form1 = new TForm1(context, w);
     w.ChangeFrm = new TChangeFrm(context, w);
     w.Downloader = new TDownloader(context, w);

@@ -12,6 +12,14 @@
 
 namespace kelvarn {
 
+QFont programFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    return font;
+}
+
 QSize frameExtra(const QWidget* window) {
     QSize extra = window->frameGeometry().size() - window->size();
     if (extra.height() <= 0) {

@@ -1,6 +1,7 @@
 // Small things the windows share: showing a secondary window, texts from the data files.
 #pragma once
 
+#include <QFont>
 #include <QPoint>
 #include <QSize>
 #include <QString>
@@ -11,6 +12,10 @@ class QScreen;
 class QWidget;
 
 namespace kelvarn {
+
+// The program's font, 11 pixels high: a sans serif with the metrics of the one the windows'
+// pixel sizes were made for, or another sans serif where that one is missing.
+QFont programFont();
 
 // Shows a modeless secondary window centred over `owner` the first time, and brings it forward
 // when it is already shown.

@@ -81,6 +81,29 @@ void pointAt(QTableView* grid, int modelRow) {
     QApplication::sendEvent(target, &move);
 }
 
+// Whether `text` shows whole in a cell of column `column`: the style's margins and the grid line
+// leave it room enough.
+bool cellFits(QTableView* grid, int column, const QString& text) {
+    QStyleOptionViewItem option;
+    option.initFrom(grid);
+    option.text = text;
+    option.features = QStyleOptionViewItem::HasDisplay;
+    QSize need = grid->style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), grid);
+    return need.width() <= grid->columnWidth(column) - 1;
+}
+
+// Whether a header shows whole: the sections are drawn with 2 pixels of padding and a 1-pixel
+// border on either side.
+bool headerFits(QTableView* grid, int column) {
+    QString text = grid->model()->headerData(column, Qt::Horizontal).toString();
+    return grid->horizontalHeader()->fontMetrics().horizontalAdvance(text) + 6 <=
+           grid->columnWidth(column);
+}
+
+bool panelFits(const QLabel* panel) {
+    return panel->fontMetrics().horizontalAdvance(panel->text()) <= panel->contentsRect().width();
+}
+
 // The opacities, out of 255, that a window was painted at.
 class PaintedOpacities : public QObject {
 public:
@@ -154,7 +177,7 @@ private slots:
         QCOMPARE(qRound(form.windowOpacity() * 255), 250);
         QCOMPARE(form.Table->columnWidth(2), 137);
         QCOMPARE(form.Recucled->columnWidth(1), 59);
-        QCOMPARE(form.Favorit->columnWidth(0), 25);
+        QCOMPARE(form.Favorit->columnWidth(2), 118);
         QCOMPARE(form.TreeStyles->topLevelItemCount(), 3);
         QCOMPARE(form.TreeStyles->topLevelItem(0)->childCount(), 15);
         QVERIFY(!form.TreeStyles->topLevelItem(0)->isExpanded());
@@ -254,6 +277,38 @@ private slots:
         QCOMPARE(form.recordItems(form.Recucled).size(), 5);
         QCOMPARE(form.recordItems(form.Table).last()->text(),
                  QStringLiteral("Добавить в Избранное"));
+    }
+
+    void numbersDatesHeadersAndStatusTextsReadWhole() {
+        MixRecord wide = record("999999", 6);
+        wide.Email = "konstantin.vasilievich@mail.ru";
+        wide.Size = 123456;
+        wide.AddedDate = 46019;
+        wide.AddedTime = 0.99999;
+        test::writeCatalogue(path("Base.vlt"), {wide});
+        start();
+        TForm1& form = *windows_.Form1;
+        const QString date = QString::fromStdString(formatOleDate(46019));
+        // What the grids show of a catalogue of 100,000 records, column by column.
+        const QStringList widest = {
+            "100000", "999999", "",         "",   "",    "Rock & Alternative",
+            "123456", date,     "23:59:59", "10", "Есть"};
+        for (QTableView* grid : {form.Table, form.Favorit, form.Recucled}) {
+            for (int c = 0; c < widest.size(); ++c) {
+                QVERIFY2(headerFits(grid, c), qPrintable(QString("header %1").arg(c)));
+                QVERIFY2(cellFits(grid, c, widest[c]), qPrintable(widest[c]));
+            }
+        }
+        pointAt(form.Table, 0);
+        QCOMPARE(form.Info[4]->text(), "Создан: " + date + " Время: 23:59:59");
+        for (QLabel* panel : {form.Info[1], form.Info[2], form.Info[3], form.Info[4]}) {
+            QVERIFY2(panelFits(panel), qPrintable(panel->text()));
+        }
+        // The panels share the status bar without overlap.
+        for (int i = 1; i < 5; ++i) {
+            QVERIFY(form.Info[i - 1]->geometry().right() < form.Info[i]->x());
+        }
+        QVERIFY(form.Info[4]->geometry().right() < form.statusBar()->width());
     }
 
     void reloadAppliesTheFilterMarksAsTheyStand() {
