@@ -12,10 +12,10 @@
 #include <thread>
 #include <vector>
 
-#include "catalogue/mix_record.h"
-#include "catalogue/sound.h"
-#include "downloader/download_run.h"
-#include "downloader/queue_file.h"
+#include "core/catalogue/mix_record.h"
+#include "core/downloader/download_run.h"
+#include "core/downloader/queue_file.h"
+#include "core/sound/sound.h"
 
 namespace {
 

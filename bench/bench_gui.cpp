@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <string>
 
-#include "mainwindow/Unit1.h"
-#include "mainwindow/message_box.h"
-#include "mainwindow/windows.h"
+#include "gui/common/message_box.h"
+#include "gui/common/window_set.h"
+#include "gui/main_window/main_window.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ double ms(Clock::duration d) {
 }
 
 // Median of `runs` clicks on the node, each with its repaint.
-double clickMs(kelvarn::TForm1& form, const QString& text, int runs) {
+double clickMs(kelvarn::MainWindow& form, const QString& text, int runs) {
     QTreeWidgetItem* item =
         form.TreeStyles->findItems(text, Qt::MatchExactly | Qt::MatchRecursive).first();
     std::vector<double> times;
@@ -81,8 +81,8 @@ int main(int argc, char** argv) {
         kelvarn::Windows windows;
         FirstPaint paint;
         kelvarn::createWindows(context, windows);
-        windows.Form1->installEventFilter(&paint);
-        windows.Form1->show();
+        windows.mainWindow->installEventFilter(&paint);
+        windows.mainWindow->show();
         while (!paint.seen) {
             QApplication::processEvents();
         }
@@ -103,14 +103,14 @@ int main(int argc, char** argv) {
         context.sleep = [](int) {};
         kelvarn::Windows windows;
         kelvarn::createWindows(context, windows);
-        windows.Form1->show();
-        while (windows.Form1->Timer1->isActive()) {
+        windows.mainWindow->show();
+        while (windows.mainWindow->Timer1->isActive()) {
             QApplication::processEvents();
         }
         std::printf("%s records, %d rows in Swap: click \"Все стили\" %.2f ms, \"House\" %.2f ms\n",
-                    count.c_str(), windows.Form1->views().Swap.rowCount() - 1,
-                    clickMs(*windows.Form1, QStringLiteral("Все стили"), 9),
-                    clickMs(*windows.Form1, QStringLiteral("House"), 9));
+                    count.c_str(), windows.mainWindow->views().Swap.rowCount() - 1,
+                    clickMs(*windows.mainWindow, QStringLiteral("Все стили"), 9),
+                    clickMs(*windows.mainWindow, QStringLiteral("House"), 9));
         kelvarn::destroyWindows(windows);
     }
     std::filesystem::remove_all(root);

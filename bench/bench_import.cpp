@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/file_lock.h"
-#include "catalogue/http_client.h"
-#include "catalogue/id_list.h"
-#include "catalogue/site_address.h"
+#include "core/catalogue/id_list.h"
+#include "core/import/import_run.h"
+#include "core/import/site_list_parser.h"
+#include "core/net/http_client.h"
+#include "core/net/site_address.h"
+#include "core/storage/file_lock.h"
 #include "demo_site/demo_site.h"
-#include "import/import_run.h"
-#include "import/site_list_parser.h"
 
 namespace {
 

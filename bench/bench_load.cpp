@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "catalogue/catalogue_views.h"
-#include "catalogue/cp1251.h"
-#include "catalogue/styles.h"
+#include "core/catalogue/catalogue_views.h"
+#include "core/catalogue/styles.h"
+#include "core/storage/cp1251.h"
 
 namespace {
 

@@ -11,12 +11,12 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/cp1251.h"
-#include "catalogue/io_error.h"
-#include "catalogue/mix_record.h"
-#include "catalogue/ole_date.h"
-#include "catalogue/settings.h"
-#include "catalogue/styles.h"
+#include "core/catalogue/mix_record.h"
+#include "core/catalogue/styles.h"
+#include "core/storage/cp1251.h"
+#include "core/storage/io_error.h"
+#include "core/storage/ole_date.h"
+#include "core/storage/settings.h"
 #include "demo_site/splitmix.h"
 
 namespace {

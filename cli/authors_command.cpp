@@ -1,10 +1,10 @@
 #include <array>
 #include <string_view>
 
-#include "catalogue/catalogue_file.h"
 #include "cli/cli_output.h"
 #include "cli/commands.h"
-#include "import/author_list.h"
+#include "core/catalogue/catalogue_file.h"
+#include "core/import/author_list.h"
 
 namespace kelvarn::cli {
 

@@ -6,8 +6,8 @@
 #include <array>
 #include <cerrno>
 
-#include "catalogue/cp1251.h"
-#include "catalogue/io_error.h"
+#include "core/storage/cp1251.h"
+#include "core/storage/io_error.h"
 
 namespace kelvarn::cli {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "catalogue/record_grid.h"
+#include "core/catalogue/record_grid.h"
 
 namespace kelvarn::cli {
 

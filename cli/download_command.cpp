@@ -1,11 +1,11 @@
 #include <csignal>
 #include <map>
 
-#include "catalogue/cp1251.h"
-#include "catalogue/settings.h"
 #include "cli/cli_output.h"
 #include "cli/commands.h"
-#include "downloader/download_run.h"
+#include "core/downloader/download_run.h"
+#include "core/storage/cp1251.h"
+#include "core/storage/settings.h"
 
 namespace kelvarn::cli {
 namespace {

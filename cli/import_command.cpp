@@ -1,13 +1,13 @@
 #include <cstdio>
 
-#include "catalogue/cp1251.h"
-#include "catalogue/io_error.h"
-#include "catalogue/ole_date.h"
-#include "catalogue/settings.h"
 #include "cli/cli_output.h"
 #include "cli/commands.h"
-#include "import/author_list.h"
-#include "import/import_run.h"
+#include "core/import/author_list.h"
+#include "core/import/import_run.h"
+#include "core/storage/cp1251.h"
+#include "core/storage/io_error.h"
+#include "core/storage/ole_date.h"
+#include "core/storage/settings.h"
 
 namespace kelvarn::cli {
 namespace {

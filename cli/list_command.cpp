@@ -1,12 +1,12 @@
 #include <optional>
 
-#include "catalogue/catalogue_views.h"
-#include "catalogue/cp1251.h"
-#include "catalogue/ole_date.h"
-#include "catalogue/settings.h"
-#include "catalogue/styles.h"
 #include "cli/cli_output.h"
 #include "cli/commands.h"
+#include "core/catalogue/catalogue_views.h"
+#include "core/catalogue/styles.h"
+#include "core/storage/cp1251.h"
+#include "core/storage/ole_date.h"
+#include "core/storage/settings.h"
 
 namespace kelvarn::cli {
 namespace {

@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/cp1251.h"
-#include "catalogue/io_error.h"
-#include "catalogue/program_folder.h"
-#include "catalogue/site_address.h"
 #include "cli/cli_output.h"
 #include "cli/commands.h"
+#include "core/net/site_address.h"
+#include "core/storage/cp1251.h"
+#include "core/storage/io_error.h"
+#include "core/storage/program_folder.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "catalogue/catalogue_file.h"
 #include "cli/cli_output.h"
 #include "cli/commands.h"
-#include "tools/statistics.h"
+#include "core/catalogue/catalogue_file.h"
+#include "core/tools/statistics.h"
 
 namespace kelvarn::cli {
 

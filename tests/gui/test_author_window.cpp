@@ -6,12 +6,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "catalogue/cp1251.h"
-#include "catalogue/mix_record.h"
-#include "import/Avtor_Edit_List.h"
-#include "import/Base_Read_Edit.h"
-#include "mainwindow/message_box.h"
-#include "mainwindow/windows.h"
+#include "core/catalogue/mix_record.h"
+#include "core/storage/cp1251.h"
+#include "gui/common/message_box.h"
+#include "gui/common/window_set.h"
+#include "gui/import/author_list_window.h"
+#include "gui/import/import_window.h"
 
 using namespace kelvarn;
 
@@ -138,8 +138,8 @@ class TestAuthorWindow : public QObject {
         createWindows(context_, windows_);
         MessageBox::takeShown();
     }
-    TAvtor_List& window() { return *windows_.Avtor_List; }
-    QLineEdit* importField() { return windows_.GetInetList->Edit1; }
+    AuthorListWindow& window() { return *windows_.authorListWindow; }
+    QLineEdit* importField() { return windows_.importWindow->Edit1; }
     void showWindow() {
         window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
@@ -184,7 +184,7 @@ private slots:
     void itsLookAndControls() {
         write("AvtLst.lst", "");
         start();
-        TAvtor_List& w = window();
+        AuthorListWindow& w = window();
         QCOMPARE(w.windowTitle(), QStringLiteral("Редактирование списка авторов"));
         QVERIFY(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(w.windowFlags().testFlag(Qt::WindowCloseButtonHint));
@@ -225,7 +225,7 @@ private slots:
         start();
         showWindow();
         window().Refr_ButClick();
-        TGetInetList& import = *windows_.GetInetList;
+        ImportWindow& import = *windows_.importWindow;
         import.show();
         QVERIFY(QTest::qWaitForWindowExposed(&import));
         for (QCheckBox* box : {import.Check_Styles, import.Check_Avtor, import.Add_down}) {
@@ -308,7 +308,7 @@ private slots:
         writeAuthors({"Bob", "amy", cp("Вася"), "Zed"});
         write("AvtLst.lst", "bob\r\n");
         start();
-        QSignalSpy changed(&window(), &TAvtor_List::chosenNamesChanged);
+        QSignalSpy changed(&window(), &AuthorListWindow::chosenNamesChanged);
         window().Refr_ButClick();
         QListWidget* base = window().List_Name_Base;
         QCOMPARE(texts(base), QStringList({"amy", "Bob", "Zed", "Вася"}));
@@ -335,7 +335,7 @@ private slots:
     void manualAddRefusesOnlyAnExactDuplicate() {
         write("AvtLst.lst", cp("Bob\r\nВася\r\n"));
         start();
-        QSignalSpy changed(&window(), &TAvtor_List::chosenNamesChanged);
+        QSignalSpy changed(&window(), &AuthorListWindow::chosenNamesChanged);
         window().Name_Avt->setText("Bob");
         window().ManualADD_But->click();
         QCOMPARE(MessageBox::takeShown(),
@@ -368,7 +368,7 @@ private slots:
         write("AvtLst.lst", "a\r\nb\r\nc\r\n");
         start();
         window().Refr_ButClick();
-        QSignalSpy changed(&window(), &TAvtor_List::chosenNamesChanged);
+        QSignalSpy changed(&window(), &AuthorListWindow::chosenNamesChanged);
         window().Del_Name_But->click();
         QCOMPARE(texts(window().List_Check_Name), QStringList({"a", "b", "c"}));
         QCOMPARE(changed.count(), 0);

@@ -4,14 +4,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "catalogue/catalogue_file.h"
+#include "core/catalogue/catalogue_file.h"
 #include "demo_site/demo_site.h"
-#include "downloader/Change_menu.h"
-#include "downloader/Download.h"
-#include "mainwindow/Unit1.h"
-#include "mainwindow/message_box.h"
-#include "mainwindow/windows.h"
-#include "tests/test_support.h"
+#include "gui/common/message_box.h"
+#include "gui/common/window_set.h"
+#include "gui/downloader/download_window.h"
+#include "gui/downloader/folder_chooser.h"
+#include "gui/main_window/main_window.h"
+#include "tests/support/test_support.h"
 
 using namespace kelvarn;
 
@@ -40,7 +40,7 @@ class TestDownloadWindow : public QObject {
 
     std::string path(const QString& name) const { return dir_.filePath(name).toStdString(); }
     QString status(int row) const {
-        return windows_.Downloader->List->model()->index(row, 4).data().toString();
+        return windows_.downloadWindow->List->model()->index(row, 4).data().toString();
     }
 
     // Three queued mixes with records of their own; the middle entry was taken off earlier.
@@ -77,8 +77,8 @@ private slots:
         context_.today = [] { return 46000.0; };
         context_.sleep = [](int) {};
         createWindows(context_, windows_);
-        windows_.Form1->show();
-        QTRY_VERIFY(!windows_.Form1->Timer1->isActive());
+        windows_.mainWindow->show();
+        QTRY_VERIFY(!windows_.mainWindow->Timer1->isActive());
         MessageBox::takeShown();
         sounds_.played.clear();
     }
@@ -86,8 +86,8 @@ private slots:
     void cleanup() { destroyWindows(windows_); }
 
     void aBatchFetchesTheWaitingRowsAndClosingCompactsTheQueue() {
-        windows_.Form1->Downloader1->trigger();
-        TDownloader& window = *windows_.Downloader;
+        windows_.mainWindow->Downloader1->trigger();
+        DownloadWindow& window = *windows_.downloadWindow;
         QVERIFY(window.isVisible());
         QCOMPARE(window.savePath(), QString::fromStdString(path("ZIP/")));
         QCOMPARE(window.List->model()->rowCount(), 2);  // the taken-off entry is not shown
@@ -95,7 +95,7 @@ private slots:
         QCOMPARE(window.List->model()->index(1, 1).data().toString(),
                  QString::fromStdString(site_.mixes()[10].id));
 
-        QSignalSpy finished(&window, &TDownloader::runFinished);
+        QSignalSpy finished(&window, &DownloadWindow::runFinished);
         QTest::mouseClick(window.Button1, Qt::LeftButton);
         QVERIFY(!window.Button1->isEnabled());
         QVERIFY(window.Button2->isEnabled());
@@ -119,8 +119,8 @@ private slots:
     }
 
     void deleteMarksTheFileAtOnceAndAbortPutsTheRowBack() {
-        TDownloader& window = *windows_.Downloader;
-        windows_.Form1->Downloader1->trigger();
+        DownloadWindow& window = *windows_.downloadWindow;
+        windows_.mainWindow->Downloader1->trigger();
         window.selectRow(1);
         QTest::mouseClick(window.DelBut, Qt::LeftButton);
         QCOMPARE(status(1), QStringLiteral("DEL"));
@@ -152,14 +152,14 @@ private slots:
     }
 
     void closingTheProgramCompactsTheQueueWithoutTheWindowEverShown() {
-        windows_.Form1->close();
+        windows_.mainWindow->close();
         QCOMPARE(test::readBytes(path("List.dnl")),
                  entryBytes(1, site_.mixes()[8].id, 0) + entryBytes(3, site_.mixes()[10].id, 0));
     }
 
     void theFolderChooserSetsTheSaveFolderOnlyOnOk() {
-        TDownloader& window = *windows_.Downloader;
-        TChange_Fold& chooser = *windows_.Change_Fold;
+        DownloadWindow& window = *windows_.downloadWindow;
+        FolderChooser& chooser = *windows_.folderChooser;
         const QString before = window.savePath();
         chooser.showFolder(dir_.path());
         QTest::mouseClick(chooser.Button1, Qt::LeftButton);

@@ -5,22 +5,22 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "catalogue/catalogue_file.h"
-#include "catalogue/cp1251.h"
+#include "core/catalogue/catalogue_file.h"
+#include "core/storage/cp1251.h"
 #include "demo_site/demo_site.h"
-#include "import/Avtor_Edit_List.h"
-#include "import/Base_Read_Edit.h"
-#include "mainwindow/Unit1.h"
-#include "mainwindow/message_box.h"
-#include "mainwindow/windows.h"
-#include "tests/test_support.h"
+#include "gui/common/message_box.h"
+#include "gui/common/window_set.h"
+#include "gui/import/author_list_window.h"
+#include "gui/import/import_window.h"
+#include "gui/main_window/main_window.h"
+#include "tests/support/test_support.h"
 
 using namespace kelvarn;
 
 namespace {
 
 // The record numbers listed in Swap, the master copy of the catalogue view.
-QStringList swapNumbers(TForm1& form) {
+QStringList swapNumbers(MainWindow& form) {
     QStringList numbers;
     for (int r = 1; r < form.views().Swap.rowCount(); ++r) {
         numbers << QString::fromStdString(std::string(form.views().Swap.cell(kColNumber, r)));
@@ -71,22 +71,22 @@ private slots:
         context_.today = [] { return 46000.0; };
         context_.sleep = [](int) {};
         createWindows(context_, windows_);
-        windows_.Form1->show();
-        QTRY_VERIFY(!windows_.Form1->Timer1->isActive());
+        windows_.mainWindow->show();
+        QTRY_VERIFY(!windows_.mainWindow->Timer1->isActive());
         MessageBox::takeShown();
     }
 
     void cleanup() { destroyWindows(windows_); }
 
     void startBringsNewMixesIntoTheCatalogueAndTheQueue() {
-        TForm1& form = *windows_.Form1;
+        MainWindow& form = *windows_.mainWindow;
         form.DuzuRedu1->trigger();
-        TGetInetList& import = *windows_.GetInetList;
+        ImportWindow& import = *windows_.importWindow;
         QVERIFY(import.isVisible());
         QCOMPARE(import.minimumSize(), import.maximumSize());
         QVERIFY(import.Check_Styles->isChecked());
         QVERIFY(!import.Check_Avtor->isChecked());
-        QSignalSpy finished(&import, &TGetInetList::runFinished);
+        QSignalSpy finished(&import, &ImportWindow::runFinished);
         QTest::mouseClick(import.Button1, Qt::LeftButton);
         QVERIFY(!import.Button1->isEnabled());
         QVERIFY(finished.wait(10000));
@@ -129,8 +129,8 @@ private slots:
 
     void aPageWithoutMixesLeavesTheBarEmptyNotBusy() {
         test::writeBytes(path("Loops.dat"), "<html>\r\n<body>no mixes</body>\r\n</html>\r\n");
-        TGetInetList& import = *windows_.GetInetList;
-        QSignalSpy finished(&import, &TGetInetList::runFinished);
+        ImportWindow& import = *windows_.importWindow;
+        QSignalSpy finished(&import, &ImportWindow::runFinished);
         import.Button1Click();
         QVERIFY(finished.wait(10000));
         QCOMPARE(import.Load->text(), QStringLiteral("Количество новых записей: 0"));
@@ -140,10 +140,10 @@ private slots:
     }
 
     void aReloadDuringAnImportListsEveryRecordOnce() {
-        TForm1& form = *windows_.Form1;
-        TGetInetList& import = *windows_.GetInetList;
+        MainWindow& form = *windows_.mainWindow;
+        ImportWindow& import = *windows_.importWindow;
         CatalogueFile base(context_.file("Base.vlt"));
-        QSignalSpy finished(&import, &TGetInetList::runFinished);
+        QSignalSpy finished(&import, &ImportWindow::runFinished);
         for (int style = 7; style < 14; ++style) {
             import.CheckListBox1->item(style)->setCheckState(Qt::Unchecked);
         }
@@ -181,10 +181,10 @@ private slots:
     }
 
     void theWorkerSeesTheControlsAndTheChosenNamesAsTheyChange() {
-        TGetInetList& import = *windows_.GetInetList;
+        ImportWindow& import = *windows_.importWindow;
         QVERIFY(import.selection().get()->names.empty());
-        windows_.Avtor_List->Name_Avt->setText(QStringLiteral("Ёжик"));
-        windows_.Avtor_List->ManualADD_ButClick();
+        windows_.authorListWindow->Name_Avt->setText(QStringLiteral("Ёжик"));
+        windows_.authorListWindow->ManualADD_ButClick();
         QCOMPARE(import.selection().get()->names, std::vector<std::string>{std::string("Ёжик"_cp)});
         import.CheckListBox1->item(3)->setCheckState(Qt::Unchecked);
         QVERIFY(!import.selection().get()->styles[3]);
@@ -198,12 +198,12 @@ private slots:
     void closingTheProgramDuringARunStopsTheWorkerFirst() {
         QFile::remove(file("Loops.dat"));
         site_.setListDelayMs(5000);
-        TGetInetList& import = *windows_.GetInetList;
+        ImportWindow& import = *windows_.importWindow;
         import.Button1Click();
         QVERIFY(import.running());
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(windows_.Form1->close());
+        QVERIFY(windows_.mainWindow->close());
         QVERIFY(clock.elapsed() < 3000);
         QVERIFY(!import.running());
         QCOMPARE(test::readBytes(path("Base.vlt")), std::string());

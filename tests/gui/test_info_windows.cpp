@@ -7,14 +7,14 @@
 #include <algorithm>
 #include <random>
 
-#include "catalogue/Set_days_ch.h"
-#include "catalogue/cp1251.h"
-#include "catalogue/mix_record.h"
-#include "info/About_prog.h"
-#include "info/Help_prog.h"
-#include "info/O_mne.h"
-#include "mainwindow/message_box.h"
-#include "tools/Info_base.h"
+#include "core/catalogue/mix_record.h"
+#include "core/storage/cp1251.h"
+#include "gui/common/message_box.h"
+#include "gui/info/about_window.h"
+#include "gui/info/credits_window.h"
+#include "gui/info/help_window.h"
+#include "gui/main_window/new_days_window.h"
+#include "gui/tools/statistics_window.h"
 
 using namespace kelvarn;
 
@@ -72,7 +72,7 @@ QStringList memoLines(const QPlainTextEdit* memo) {
 }
 
 // Row r of the statistics grid as the window shows it.
-QStringList infoRow(const TInfo_form& window, int r) {
+QStringList infoRow(const StatisticsWindow& window, int r) {
     return {window.Info_table->item(r - 1, 0)->text(), window.Info_table->item(r - 1, 1)->text()};
 }
 
@@ -101,7 +101,7 @@ private slots:
     void setDaysShowsTheStoredNumberAndKeepsTheKeysSpelling() {
         Folder f;
         f.write("Setting.ini", "[Main]\r\nDay=3\r\n");
-        TSet_days window(f.context);
+        NewDaysWindow window(f.context);
         QCOMPARE(window.windowTitle(), QStringLiteral("Кол-во дней"));
         QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
         QCOMPARE(window.windowOpacity(), 220 / 255.0);
@@ -127,7 +127,7 @@ private slots:
     void setDaysWithoutAUsableValueChoosesNothingAndStoresZero() {
         Folder f;
         {
-            TSet_days window(f.context);
+            NewDaysWindow window(f.context);
             QCOMPARE(window.Days->currentIndex(), -1);
             QCOMPARE(window.Days->currentText(), QString());
             QVERIFY(window.close());
@@ -136,7 +136,7 @@ private slots:
 
         for (const char* stored : {"[Main]\r\nday=8\r\n", "[Main]\r\nday=-1\r\n"}) {
             f.write("Setting.ini", stored);
-            TSet_days window(f.context);
+            NewDaysWindow window(f.context);
             QCOMPARE(window.Days->currentIndex(), -1);
         }
     }
@@ -144,7 +144,7 @@ private slots:
     void setDaysRefreshReadsTheFileAgain() {
         Folder f;
         f.write("Setting.ini", "[Main]\r\nDay=2\r\n");
-        TSet_days window(f.context);
+        NewDaysWindow window(f.context);
         QCOMPARE(window.Days->currentText(), QStringLiteral("2"));
         f.write("Setting.ini", "[Main]\r\nDay=7\r\n");
         QCOMPARE(window.Days->currentText(), QStringLiteral("2"));
@@ -161,7 +161,7 @@ private slots:
     void setDaysClosesEvenWhenTheSettingsCannotBeWritten() {
         Folder f;
         QVERIFY(QDir(f.dir.path()).mkdir("Setting.ini"));
-        TSet_days window(f.context);
+        NewDaysWindow window(f.context);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.Days->setCurrentIndex(3);
@@ -176,7 +176,7 @@ private slots:
         MixRecord recycled = mix("3", 13, true);
         recycled.InRecycleBin = 1;
         f.writeCatalogue({mix("1", 0, true), mix("2", 0), recycled, mix("4", 99)});
-        TInfo_form window(f.context);
+        StatisticsWindow window(f.context);
         QCOMPARE(window.windowTitle(), QStringLiteral("Информация о базах"));
         QCOMPARE(window.Info_table->horizontalHeaderItem(0)->text(), QStringLiteral("Записи"));
         QCOMPARE(window.Info_table->horizontalHeaderItem(1)->text(), QStringLiteral("Кол-во"));
@@ -220,7 +220,7 @@ private slots:
     void infoNeverMarksACell() {
         Folder f;
         f.writeCatalogue({mix("1", 0)});
-        TInfo_form window(f.context);
+        StatisticsWindow window(f.context);
         QVERIFY(!window.Info_table->selectionModel()->hasSelection());
         window.show();
         window.activateWindow();
@@ -243,7 +243,7 @@ private slots:
     void aboutShowsTheFileLineByLine() {
         Folder f;
         f.writeText("About", "Привет, Ёжик!\r\nвторая строка\nтретья\rчетвёртая\r\n\r\nконец\r\n");
-        TAbout window(f.context);
+        AboutWindow window(f.context);
         QCOMPARE(window.windowTitle(), QStringLiteral("About"));
         QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
         QVERIFY(window.Memo1->isReadOnly());
@@ -252,14 +252,14 @@ private slots:
         QCOMPARE(MessageBox::takeShown(), QStringList());
 
         f.writeText("About", "Новый текст\r\nKelvarn 4.0.5");
-        TAbout second(f.context);
+        AboutWindow second(f.context);
         QCOMPARE(memoLines(second.Memo1), QStringList({"Новый текст", "Kelvarn 4.0.5"}));
         QCOMPARE(memoLines(window.Memo1).first(), QStringLiteral("Привет, Ёжик!"));
     }
 
     void aboutWithoutItsFileKeepsTheLetter() {
         Folder f;
-        TAbout window(f.context);
+        AboutWindow window(f.context);
         QCOMPARE(MessageBox::takeShown(), QStringList("Error: File not found: " + f.path("About")));
         QStringList lines = memoLines(window.Memo1);
         QVERIFY(lines.size() > 10);
@@ -270,7 +270,7 @@ private slots:
     void aboutCentresItsLines() {
         Folder f;
         f.writeText("About", "ШШШ");
-        TAbout window(f.context);
+        AboutWindow window(f.context);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QImage shot = window.Memo1->viewport()->grab().toImage();
@@ -292,13 +292,13 @@ private slots:
     void helpShowsItsFileOrNothing() {
         Folder f;
         {
-            THelp window(f.context);
+            HelpWindow window(f.context);
             QCOMPARE(MessageBox::takeShown(),
                      QStringList("Error: File not found: " + f.path("Help")));
             QCOMPARE(window.Memo1->toPlainText(), QString());
         }
         f.writeText("Help", "Помощь\r\n\r\n1. Каталог\r\n");
-        THelp window(f.context);
+        HelpWindow window(f.context);
         QCOMPARE(window.windowTitle(), QStringLiteral("Помощь"));
         QCOMPARE(memoLines(window.Memo1), QStringList({"Помощь", "", "1. Каталог"}));
         window.show();
@@ -309,7 +309,7 @@ private slots:
 
     void creditsShowBothContributors() {
         Folder f;
-        TO_nas window(f.context);
+        CreditsWindow window(f.context);
         QCOMPARE(window.windowTitle(), QStringLiteral("Разработчики"));
         QCOMPARE(window.Image1->pixmap().toImage(), QPixmap(":/credits/first.jpg").toImage());
         QCOMPARE(window.Image2->pixmap().toImage(), QPixmap(":/credits/second.jpg").toImage());
@@ -335,7 +335,7 @@ private slots:
 
     void creditsStripsFollowTheTickRule() {
         Folder f;
-        TO_nas window(f.context);
+        CreditsWindow window(f.context);
         window.setRandomSeed(20240611);
         StripRule rule(20240611);
         int emptyLeft = 0;
@@ -357,7 +357,7 @@ private slots:
 
     void creditsStripsShowTheLeftOfTheMeterUnscaled() {
         Folder f;
-        TO_nas window(f.context);
+        CreditsWindow window(f.context);
         QImage meter(481, 9, QImage::Format_RGB32);
         for (int x = 0; x < meter.width(); ++x) {
             for (int y = 0; y < meter.height(); ++y) {
@@ -380,7 +380,7 @@ private slots:
 
     void creditsTimerRunsOnlyWhileOpen() {
         Folder f;
-        TO_nas window(f.context);
+        CreditsWindow window(f.context);
         QVERIFY(!window.Time->isActive());
         QCOMPARE(window.Time->interval(), 100);
         QTest::qWait(250);

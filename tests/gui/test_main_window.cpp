@@ -11,23 +11,23 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "catalogue/Set_days_ch.h"
-#include "catalogue/cp1251.h"
-#include "catalogue/mix_record.h"
-#include "catalogue/ole_date.h"
-#include "downloader/Download.h"
-#include "import/Avtor_Edit_List.h"
-#include "import/Base_Read_Edit.h"
-#include "info/About_prog.h"
-#include "info/Help_prog.h"
-#include "info/O_mne.h"
-#include "mainwindow/Unit1.h"
-#include "mainwindow/message_box.h"
-#include "mainwindow/windows.h"
-#include "tests/test_support.h"
-#include "tools/Add_man_mix.h"
-#include "tools/Info_base.h"
-#include "tools/Searcher.h"
+#include "core/catalogue/mix_record.h"
+#include "core/storage/cp1251.h"
+#include "core/storage/ole_date.h"
+#include "gui/common/message_box.h"
+#include "gui/common/window_set.h"
+#include "gui/downloader/download_window.h"
+#include "gui/import/author_list_window.h"
+#include "gui/import/import_window.h"
+#include "gui/info/about_window.h"
+#include "gui/info/credits_window.h"
+#include "gui/info/help_window.h"
+#include "gui/main_window/main_window.h"
+#include "gui/main_window/new_days_window.h"
+#include "gui/tools/manual_entry_window.h"
+#include "gui/tools/search_window.h"
+#include "gui/tools/statistics_window.h"
+#include "tests/support/test_support.h"
 
 using namespace kelvarn;
 
@@ -52,13 +52,13 @@ QStringList column(QTableView* grid, int col) {
     return cells;
 }
 
-QTreeWidgetItem* node(TForm1& form, const QString& text) {
+QTreeWidgetItem* node(MainWindow& form, const QString& text) {
     QList<QTreeWidgetItem*> found =
         form.TreeStyles->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
     return found.isEmpty() ? nullptr : found.first();
 }
 
-void click(TForm1& form, const QString& text) {
+void click(MainWindow& form, const QString& text) {
     QTreeWidgetItem* item = node(form, text);
     QVERIFY(item != nullptr);
     form.TreeStyles->setCurrentItem(item);
@@ -134,9 +134,9 @@ class TestMainWindow : public QObject {
         context_.today = [] { return kToday; };
         context_.sleep = [this](int ms) { pauses_ << ms; };
         createWindows(context_, windows_);
-        windows_.Form1->show();
-        QVERIFY(QTest::qWaitForWindowExposed(windows_.Form1));
-        QTRY_VERIFY(!windows_.Form1->Timer1->isActive());  // the first tick loads
+        windows_.mainWindow->show();
+        QVERIFY(QTest::qWaitForWindowExposed(windows_.mainWindow));
+        QTRY_VERIFY(!windows_.mainWindow->Timer1->isActive());  // the first tick loads
     }
 
 private slots:
@@ -171,7 +171,7 @@ private slots:
 
     void startsWithItsLayoutAndLoadsBehindTheSplash() {
         start();
-        TForm1& form = *windows_.Form1;
+        MainWindow& form = *windows_.mainWindow;
         QCOMPARE(form.windowTitle(), QStringLiteral("Kelvarn v4.0.5 for Zentrova"));
         QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
         QCOMPARE(qRound(form.windowOpacity() * 255), 250);
@@ -206,7 +206,7 @@ private slots:
     void aFailedFirstLoadIsShownOnceAndTheWindowStaysUsable() {
         QFile::remove(file("Base.vlt"));
         start();
-        TForm1& form = *windows_.Form1;
+        MainWindow& form = *windows_.mainWindow;
         QTest::qWait(450);
         QStringList shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
@@ -220,7 +220,7 @@ private slots:
 
     void styleTreeSwitchesViewsAndHeaderPictures() {
         start();
-        TForm1& form = *windows_.Form1;
+        MainWindow& form = *windows_.mainWindow;
         click(form, "House");
         QCOMPARE(column(form.Table, 0), QStringList{"1"});
         QVERIFY(form.Image[2]->isVisible());  // Image_3
@@ -252,7 +252,7 @@ private slots:
 
     void statusBarDescribesTheRowUnderThePointer() {
         start();
-        TForm1& form = *windows_.Form1;
+        MainWindow& form = *windows_.mainWindow;
         pointAt(form.Table, 0);
         QCOMPARE(form.MouseRow, 1);
         QCOMPARE(form.Info[0]->text(), QStringLiteral(" Вася - Ночь"));
@@ -287,7 +287,7 @@ private slots:
         wide.AddedTime = 0.99999;
         test::writeCatalogue(path("Base.vlt"), {wide});
         start();
-        TForm1& form = *windows_.Form1;
+        MainWindow& form = *windows_.mainWindow;
         const QString date = QString::fromStdString(formatOleDate(46019));
         // What the grids show of a catalogue of 100,000 records, column by column.
         const QStringList widest = {
@@ -313,7 +313,7 @@ private slots:
 
     void reloadAppliesTheFilterMarksAsTheyStand() {
         start();
-        TForm1& form = *windows_.Form1;
+        MainWindow& form = *windows_.mainWindow;
         form.File_OK->trigger();  // "Не скаченные" off: nothing changes until the reload
         QVERIFY(!form.File_OK->isChecked());
         QCOMPARE(column(form.Table, 0), (QStringList{"1", "5"}));
@@ -327,27 +327,23 @@ private slots:
 
     void menuItemsOpenTheirWindowsAndClosingLeavesNoneBehind() {
         start();
-        TForm1& form = *windows_.Form1;
+        MainWindow& form = *windows_.mainWindow;
         QCOMPARE(form.menuBar()->actions().size(), 4);
         const QList<QPair<QAction*, QWidget*>> items = {
-            {form.Find1, windows_.Search_Form},
-            {form.ADD_Man, windows_.Add_mix_man},
-            {form.N6, windows_.Set_days},
-            {form.Downloader1, windows_.Downloader},
-            {form.DuzuRedu1, windows_.GetInetList},
-            {form.N17, windows_.Info_form},
-            {form.Help1, windows_.Help},
-            {form.N12, windows_.O_nas},
-            {form.N15, windows_.About},
+            {form.Find1, windows_.searchWindow},     {form.ADD_Man, windows_.manualEntryWindow},
+            {form.N6, windows_.newDaysWindow},       {form.Downloader1, windows_.downloadWindow},
+            {form.DuzuRedu1, windows_.importWindow}, {form.N17, windows_.statisticsWindow},
+            {form.Help1, windows_.helpWindow},       {form.N12, windows_.creditsWindow},
+            {form.N15, windows_.aboutWindow},
         };
         for (const auto& [action, window] : items) {
             action->trigger();
             QVERIFY2(window->isVisible(), qPrintable(action->objectName()));
         }
-        QVERIFY(windows_.Downloader->ListLoaded);
-        QCOMPARE(windows_.GetInetList->windowTitle(), QStringLiteral("Проверить DuzuRedu"));
-        windows_.GetInetList->List_Avtors_Edit->click();
-        QVERIFY(windows_.Avtor_List->isVisible());
+        QVERIFY(windows_.downloadWindow->ListLoaded);
+        QCOMPARE(windows_.importWindow->windowTitle(), QStringLiteral("Проверить DuzuRedu"));
+        windows_.importWindow->List_Avtors_Edit->click();
+        QVERIFY(windows_.authorListWindow->isVisible());
 
         QVERIFY(form.close());
         for (QWidget* window : QApplication::topLevelWidgets()) {
@@ -361,9 +357,9 @@ private slots:
                          "CheckListStyle=0,3,13,\r\nAddCheck=0\r\n");
         test::writeBytes(path("Loops.dat"), "page");
         start();
-        TForm1& form = *windows_.Form1;
+        MainWindow& form = *windows_.mainWindow;
         form.News->trigger();
-        windows_.GetInetList->CheckListBox1->item(5)->setCheckState(Qt::Checked);
+        windows_.importWindow->CheckListBox1->item(5)->setCheckState(Qt::Checked);
         pauses_.clear();
         PaintedOpacities painted;
         form.installEventFilter(&painted);
@@ -389,7 +385,7 @@ private slots:
         test::writeBytes(path("Setting.ini"), "[Main]\r\nLoadDelay=0\r\n");
         start();
         QFile::setPermissions(file("Setting.ini"), QFileDevice::ReadOwner);
-        QVERIFY(windows_.Form1->close());
+        QVERIFY(windows_.mainWindow->close());
         QFile::setPermissions(file("Setting.ini"),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         QStringList shown = MessageBox::takeShown();

@@ -1,0 +1,88 @@
+#include "core/catalogue/catalogue_file.h"
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "core/storage/io_error.h"
+
+namespace kelvarn {
+namespace {
+
+constexpr std::uint32_t kBlockRecords = 4096;
+
+std::uint32_t recordsIn(const LockedFile& file) {
+    return static_cast<std::uint32_t>(file.size() / kRecordSize);
+}
+
+std::uint64_t offsetOf(std::uint32_t n) {
+    return static_cast<std::uint64_t>(n - 1) * kRecordSize;
+}
+
+}  // namespace
+
+std::uint32_t CatalogueFile::count() const {
+    LockedFile file(path_, O_RDONLY, LockedFile::Lock::Shared);
+    return recordsIn(file);
+}
+
+MixRecord CatalogueFile::read(std::uint32_t n) const {
+    LockedFile file(path_, O_RDONLY, LockedFile::Lock::Shared);
+    if (n == 0) {
+        throw IoError(path_, kReadBeyondEnd);
+    }
+    RecordBytes bytes;
+    file.readAt(bytes.data(), bytes.size(), offsetOf(n));
+    return decodeRecord(bytes.data());
+}
+
+void CatalogueFile::update(std::uint32_t n, const std::function<void(MixRecord&)>& change) {
+    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
+    if (n == 0) {
+        throw IoError(path_, kReadBeyondEnd);
+    }
+    RecordBytes bytes;
+    file.readAt(bytes.data(), bytes.size(), offsetOf(n));
+    MixRecord record = decodeRecord(bytes.data());
+    change(record);
+    encodeRecordInto(record, bytes.data());
+    file.writeAt(bytes.data(), bytes.size(), offsetOf(n));
+}
+
+std::uint32_t CatalogueFile::append(const MixRecord& record) {
+    return CatalogueAppender(path_).append(record);
+}
+
+CatalogueAppender::CatalogueAppender(const std::string& path)
+    : file_(path, O_RDWR, LockedFile::Lock::Exclusive), count_(recordsIn(file_)) {}
+
+std::uint32_t CatalogueAppender::append(const MixRecord& record) {
+    RecordBytes bytes = encodeRecord(record);
+    file_.writeAt(bytes.data(), bytes.size(), offsetOf(count_ + 1));
+    return ++count_;
+}
+
+void CatalogueFile::forEach(
+    const std::function<void(std::uint32_t count)>& started,
+    const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const {
+    std::uint32_t total = count();
+    if (started) {
+        started(total);
+    }
+    std::vector<unsigned char> block;
+    for (std::uint32_t first = 1; first <= total; first += kBlockRecords) {
+        std::uint32_t wanted = std::min(kBlockRecords, total - first + 1);
+        block.resize(static_cast<std::size_t>(wanted) * kRecordSize);
+        {
+            LockedFile file(path_, O_RDONLY, LockedFile::Lock::Shared);
+            file.readAt(block.data(), block.size(), offsetOf(first));
+        }
+        for (std::uint32_t i = 0; i < wanted; ++i) {
+            visit(first + i,
+                  decodeRecordView(block.data() + static_cast<std::size_t>(i) * kRecordSize));
+        }
+    }
+}
+
+}  // namespace kelvarn

@@ -1,0 +1,60 @@
+// Base.vlt: the catalogue, a flat file of 176-byte records numbered from 1 in file order. Records
+// are read, updated in place and appended; nothing ever truncates, rewrites or reorders the file.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "core/catalogue/mix_record.h"
+#include "core/storage/file_lock.h"
+
+namespace kelvarn {
+
+class CatalogueFile {
+public:
+    explicit CatalogueFile(std::string path) : path_(std::move(path)) {}
+
+    const std::string& path() const { return path_; }
+
+    // File size divided by 176: a trailing fragment is not a record.
+    std::uint32_t count() const;
+
+    // Record n (1-based); "Read beyond end of file" past the last record.
+    MixRecord read(std::uint32_t n) const;
+
+    // Reads record n, lets `change` edit it, writes the whole record back. Bytes the record does
+    // not use (leftovers after a text, padding) keep their values.
+    void update(std::uint32_t n, const std::function<void(MixRecord&)>& change);
+
+    // Writes the record at the record count (over a trailing fragment, if any) and returns its
+    // number, the old count + 1.
+    std::uint32_t append(const MixRecord& record);
+
+    // Calls `visit` for every record in file order with its number; the view is valid during
+    // the call only. Reads in blocks, each under
+    // the file's lock, so a long pass never keeps other writers waiting. `started` gets the count
+    // before the first record.
+    void forEach(
+        const std::function<void(std::uint32_t count)>& started,
+        const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const;
+
+private:
+    std::string path_;
+};
+
+// Appends records one after another as one operation: the file stays locked from the first to
+// the last, so nothing else writes in between.
+class CatalogueAppender {
+public:
+    explicit CatalogueAppender(const std::string& path);
+
+    // Writes the record at the record count and returns its number.
+    std::uint32_t append(const MixRecord& record);
+
+private:
+    LockedFile file_;
+    std::uint32_t count_;
+};
+
+}  // namespace kelvarn

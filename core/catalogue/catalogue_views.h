@@ -1,0 +1,76 @@
+// Loading the catalogue into its views: the catalogue view `Table` (filtered by the two view
+// filters), favourites `Favorit`, the recycle bin `Recucled`, and the hidden master copy `Swap`
+// from which a style selection rebuilds `Table`.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "core/catalogue/catalogue_file.h"
+#include "core/catalogue/mix_record.h"
+#include "core/catalogue/record_grid.h"
+
+namespace kelvarn {
+
+class Settings;
+
+struct CatalogueViews {
+    CatalogueViews();
+
+    RecordGrid Table;
+    RecordGrid Favorit;
+    RecordGrid Recucled;
+    RecordGrid Swap;
+};
+
+// The two switches of the "Показать" menu and the new-days value, as of the start of a load.
+struct ViewFilter {
+    bool onlyNew = true;        // "Только новинки"
+    bool notDownloaded = true;  // "Не скаченные"
+    int days = 0;               // "Main"/"Day"
+    double today = 0;           // today's date, whole days
+};
+
+// The filter a load uses: the two check marks, and "Day" read anew from the settings.
+ViewFilter viewFilterFor(bool onlyNew, bool notDownloaded, const Settings& settings, double today);
+
+// Whether a record of the catalogue view goes into `Table`.
+bool SortBase(const MixRecordView& record, const ViewFilter& filter);
+
+// What a load reports as it goes; the window shows its splash progress bar and paces the load.
+class LoadObserver {
+public:
+    virtual ~LoadObserver() = default;
+    virtual void loadStarted(std::uint32_t /*count*/) {}
+    virtual void recordLoaded(std::uint32_t /*number*/) {}
+    virtual void loadFinished() {}
+};
+
+// Fills Table, Favorit and Recucled from the file, which hold their two rows as created or
+// cleared. A record in the recycle bin goes there even when it is a favourite; favourites and
+// recycled records are never filtered. On a file error the grids stay as far as they were filled.
+void ReadBase(const CatalogueFile& file, const ViewFilter& filter, CatalogueViews& views,
+              LoadObserver* observer = nullptr);
+
+// Swap becomes a copy of Table.
+void CopyTable(CatalogueViews& views);
+
+// "Перезагрузка базы": clears the four grids, loads and copies again.
+void reloadViews(const CatalogueFile& file, const ViewFilter& filter, CatalogueViews& views,
+                 LoadObserver* observer = nullptr);
+
+// The view keys of the style tree's nodes.
+inline constexpr int kKeyAllStyles = -1;
+inline constexpr int kKeyRecycleBin = 15;
+inline constexpr int kKeyFavourites = 16;
+inline constexpr int kKeySearch = 17;
+
+enum class VisibleGrid { Table, Favorit, Recucled };
+
+// A click on a style tree node with view key `key` and text `nodeText` (Windows-1251): rebuilds
+// Table from Swap and says which grid to show. The style nodes keep Swap's rows whose style cell
+// equals the node's text; "Все стили" copies Swap whole; "Корзина" and "Избранное" leave Table
+// cleared behind their own grids.
+VisibleGrid selectStyleNode(CatalogueViews& views, int key, std::string_view nodeText);
+
+}  // namespace kelvarn

@@ -1,0 +1,58 @@
+#include "core/catalogue/id_list.h"
+
+#include <fcntl.h>
+
+#include <algorithm>
+
+#include "core/catalogue/mix_record.h"
+
+namespace kelvarn {
+
+IdList IdList::inFolder(const std::string& folder) {
+    std::string lower = folder + "index";
+    std::string upper = folder + "Index";
+    return IdList(!fileExists(lower) && fileExists(upper) ? upper : lower);
+}
+
+std::vector<std::string> IdList::readIds() const {
+    // The list is only ever appended to, and a crash or another program may have left NUL bytes
+    // in it: they end a line like CR and LF do, so the IDs after them still count.
+    MappedFile file(path_);
+    std::string_view text = file.bytes();
+    std::vector<std::string> ids;
+    ids.reserve(text.size() / 8);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end =
+            std::min(text.find_first_of(std::string_view("\r\n\0", 3), start), text.size());
+        if (end > start) {
+            ids.emplace_back(cutToCapacity(text.substr(start, end - start), kIdCapacity));
+        }
+        start = end + 1;
+    }
+    return ids;
+}
+
+void IdList::append(std::string_view id) {
+    IdListAppender(path_).append(id);
+}
+
+IdListAppender::IdListAppender(const std::string& path)
+    : file_(path, O_RDWR, LockedFile::Lock::Exclusive), end_(file_.size()) {}
+
+void IdListAppender::append(std::string_view id) {
+    std::string line;
+    if (end_ > 0) {
+        char last = 0;
+        file_.readAt(&last, 1, end_ - 1);
+        if (last != '\n') {
+            line = "\r\n";
+        }
+    }
+    line.append(id);
+    line.append("\r\n");
+    file_.writeAt(line.data(), line.size(), end_);
+    end_ += line.size();
+}
+
+}  // namespace kelvarn

@@ -1,0 +1,348 @@
+#include "core/downloader/download_run.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+#include <thread>
+#include <utility>
+
+#include "core/catalogue/catalogue_file.h"
+#include "core/net/site_address.h"
+#include "core/storage/cp1251.h"
+#include "core/storage/io_error.h"
+
+namespace kelvarn {
+
+namespace download_status {
+const std::string& waiting() {
+    static const std::string text("Нет"_cp);
+    return text;
+}
+const std::string& preparing() {
+    static const std::string text("Подготовка"_cp);
+    return text;
+}
+const std::string& done() {
+    static const std::string text("ОК"_cp);
+    return text;
+}
+const std::string& removed() {
+    static const std::string text = "DEL";
+    return text;
+}
+const std::string& failed() {
+    static const std::string text("Ошибка"_cp);
+    return text;
+}
+}  // namespace download_status
+
+const std::array<std::string_view, 5>& QueueGridHeaders() {
+    static const std::array<std::string_view, 5> headers = {"№"_cp, "ID микса"_cp, "Трек"_cp,
+                                                            "Размер Kb"_cp, "Закачен"_cp};
+    return headers;
+}
+
+void DownloadRows::load(std::vector<PendingEntry> entries) {
+    std::lock_guard lock(mutex_);
+    entries_ = std::move(entries);
+    statuses_.assign(entries_.size(), download_status::waiting());
+}
+
+std::size_t DownloadRows::size() const {
+    std::lock_guard lock(mutex_);
+    return entries_.size();
+}
+
+PendingEntry DownloadRows::entry(std::size_t row) const {
+    std::lock_guard lock(mutex_);
+    return entries_.at(row);
+}
+
+std::string DownloadRows::status(std::size_t row) const {
+    std::lock_guard lock(mutex_);
+    return statuses_.at(row);
+}
+
+void DownloadRows::setStatus(std::size_t row, std::string text) {
+    std::lock_guard lock(mutex_);
+    statuses_.at(row) = std::move(text);
+}
+
+int DownloadRows::beginRun() {
+    std::lock_guard lock(mutex_);
+    currentRun_ = ++runs_;
+    return currentRun_;
+}
+
+void DownloadRows::endRun() {
+    std::lock_guard lock(mutex_);
+    currentRun_ = 0;
+}
+
+bool DownloadRows::setRunStatus(int run, std::size_t row, std::string text) {
+    std::lock_guard lock(mutex_);
+    if (run != currentRun_) {
+        return false;
+    }
+    statuses_.at(row) = std::move(text);
+    return true;
+}
+
+std::string safeFileChars(std::string_view text) {
+    std::string safe(text);
+    for (char& ch : safe) {
+        switch (ch) {
+            case '"':
+                ch = '\'';
+                break;
+            case '*':
+                ch = '#';
+                break;
+            case '/':
+            case ':':
+            case '\\':
+                ch = '-';
+                break;
+            case '<':
+                ch = '(';
+                break;
+            case '>':
+                ch = ')';
+                break;
+            case '?':
+                ch = '%';
+                break;
+            case '|':
+                ch = '!';
+                break;
+            default:
+                break;
+        }
+    }
+    return safe;
+}
+
+std::string downloadFileName(const std::string& savePath, std::string_view id,
+                             std::string_view track, bool fullNames) {
+    std::string name = safeFileChars(id);
+    if (fullNames) {
+        name.append("-").append(safeFileChars(track));
+    }
+    return savePath + cp1251ToUtf8(name) + ".zip";
+}
+
+std::int64_t kilobytesOfPiece(std::size_t bytes) {
+    constexpr std::size_t kRead = 5120;
+    return static_cast<std::int64_t>(bytes / kRead * (kRead / 1024) + bytes % kRead / 1024);
+}
+
+std::string percentText(std::int64_t kilobytes, std::int64_t maximum, bool complete) {
+    std::int64_t percent = maximum > 0 ? kilobytes * 100 / maximum : (complete ? 100 : 0);
+    return std::to_string(percent) + "%";
+}
+
+std::string transferLabel(std::int64_t kilobytes, std::int64_t maximum) {
+    return std::to_string(kilobytes) + std::string("KB из "_cp) + std::to_string(maximum) + "KB";
+}
+
+namespace {
+
+// How often the position of a running transfer reaches the window, at most: often enough to
+// look smooth, rarely enough never to slow the transfer down.
+constexpr auto kProgressInterval = std::chrono::milliseconds(50);
+
+// The output file, open while a transfer writes it.
+class OutputFile {
+public:
+    explicit OutputFile(std::string path) : path_(std::move(path)) {
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd_ < 0) {
+            throw IoError::fromErrno(path_, errno);
+        }
+    }
+    ~OutputFile() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    void write(std::string_view bytes) {
+        while (!bytes.empty()) {
+            ssize_t put = ::write(fd_, bytes.data(), bytes.size());
+            if (put < 0 && errno != EINTR) {
+                throw IoError::fromErrno(path_, errno);
+            }
+            bytes.remove_prefix(put > 0 ? static_cast<std::size_t>(put) : 0);
+        }
+    }
+    void close() {
+        int fd = std::exchange(fd_, -1);
+        if (::close(fd) != 0) {
+            throw IoError::fromErrno(path_, errno);
+        }
+    }
+    // Closes the file and removes what it holds.
+    void discard() {
+        if (fd_ >= 0) {
+            ::close(std::exchange(fd_, -1));
+        }
+        ::unlink(path_.c_str());
+    }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+};
+
+}  // namespace
+
+DownloadRun::DownloadRun(DownloadSettings settings, DownloadRows& rows, DownloadObserver& observer,
+                         SoundPlayer& sound, const std::atomic<bool>& stop,
+                         const std::atomic<bool>& paused)
+    : settings_(std::move(settings)),
+      rows_(rows),
+      run_(rows.beginRun()),
+      observer_(observer),
+      sound_(sound),
+      stop_(stop),
+      sizes_(&stop, settings_.limits),
+      transfer_(&stop, &paused, settings_.limits),
+      queue_(settings_.folder + "List.dnl"),
+      paused_(paused) {}
+
+void DownloadRun::setStatus(std::size_t row, const std::string& text) {
+    if (rows_.setRunStatus(run_, row, text)) {
+        observer_.rowStatus(row, text);
+    }
+}
+
+void DownloadRun::holdWhilePaused() const {
+    while (paused_.load() && !stopped()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+DownloadResult DownloadRun::batch() {
+    for (std::size_t row = 0; row < rows_.size() && !stopped(); ++row) {
+        holdWhilePaused();
+        std::string status = rows_.status(row);
+        if (status != download_status::waiting() && status != download_status::failed()) {
+            continue;
+        }
+        DownloadResult result = process(row);
+        if (result.outcome != DownloadResult::Outcome::Done) {
+            return result;
+        }
+    }
+    if (stopped()) {
+        return {DownloadResult::Outcome::Stopped, {}};
+    }
+    sound_.PlaySoundFile("alldone.wav");
+    return {};
+}
+
+DownloadResult DownloadRun::single(std::size_t row) {
+    return process(row);
+}
+
+DownloadResult DownloadRun::process(std::size_t row) {
+    try {
+        const PendingEntry pending = rows_.entry(row);
+        std::int64_t kilobytes = 0;
+        if (transferFile(row, pending, kilobytes)) {
+            markDownloaded(pending, kilobytes);
+        }
+    } catch (const IoError& e) {
+        observer_.transferCleared();
+        return {DownloadResult::Outcome::Failed, e.what()};
+    }
+    return {stopped() ? DownloadResult::Outcome::Stopped : DownloadResult::Outcome::Done, {}};
+}
+
+bool DownloadRun::transferFile(std::size_t row, const PendingEntry& pending,
+                               std::int64_t& kilobytes) {
+    const std::string address = downloadAddress(settings_.site, pending.entry.Id);
+    setStatus(row, download_status::preparing());
+    const std::int64_t bytes = sizes_.contentLength(address).bytes;
+    if (stopped()) {
+        return false;
+    }
+    if (bytes == 0) {
+        setStatus(row, download_status::removed());
+        queue_.markRemoved(pending.position);
+        sound_.PlaySoundFile("STOP.wav");
+        return false;
+    }
+    const std::int64_t maximum = bytes / 1024;
+    std::int64_t position = 0;
+    observer_.transferProgress(0, maximum);
+
+    OutputFile file(downloadFileName(settings_.savePath, pending.entry.Id, pending.entry.Track,
+                                     settings_.fullNames));
+    std::string shown;
+    auto lastReport = std::chrono::steady_clock::now();
+    auto report = [&](bool complete) {
+        std::string percent = percentText(position, maximum, complete);
+        auto now = std::chrono::steady_clock::now();
+        if (percent != shown || now - lastReport >= kProgressInterval || complete) {
+            lastReport = now;
+            observer_.transferProgress(position, maximum);
+            if (percent != shown) {
+                shown = percent;
+                setStatus(row, percent);
+            }
+        }
+    };
+    holdWhilePaused();
+    bool whole = false;
+    try {
+        whole = transfer_.fetch(address, bytes, [&](std::string_view piece) {
+            file.write(piece);
+            position = std::min(position + kilobytesOfPiece(piece.size()), maximum);
+            report(false);
+        });
+    } catch (const HttpError& e) {
+        file.discard();
+        observer_.transferCleared();
+        setStatus(row, download_status::failed());
+        observer_.rowFailed(row, e.what());
+        sound_.PlaySoundFile("STOP.wav");
+        return false;
+    } catch (const IoError&) {
+        file.discard();
+        throw;
+    }
+    file.close();
+    if (!whole) {
+        return false;  // stopped: what arrived stays in the save folder
+    }
+    report(true);
+    observer_.transferCleared();
+    setStatus(row, download_status::done());
+    kilobytes = maximum;
+    return true;
+}
+
+void DownloadRun::markDownloaded(const PendingEntry& pending, std::int64_t kilobytes) {
+    holdWhilePaused();
+    if (stopped()) {
+        return;
+    }
+    // The record first: should the program die between the two writes, the entry is still
+    // queued and is fetched again, rather than a fetched file the catalogue never learns of.
+    CatalogueFile(settings_.folder + "Base.vlt")
+        .update(static_cast<std::uint32_t>(pending.entry.RecordNumber), [&](MixRecord& record) {
+            record.HasFile = 1;
+            record.Size = static_cast<std::int32_t>(
+                std::min<std::int64_t>(kilobytes, std::numeric_limits<std::int32_t>::max()));
+        });
+    queue_.markRemoved(pending.position);
+    sound_.PlaySoundFile("done.wav");
+}
+
+}  // namespace kelvarn

@@ -1,0 +1,137 @@
+// One run of the downloader: every waiting row of the queue (a batch) or one chosen row. For each
+// it asks the site for the file's size, fetches the file into the save folder, takes the entry
+// off the queue and marks the record downloaded. It runs on the download worker and reports
+// through an observer, in order; it touches no widget.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/downloader/queue_file.h"
+#include "core/net/http_client.h"
+#include "core/sound/sound.h"
+
+namespace kelvarn {
+
+// Status texts of the queue grid, Windows-1251.
+namespace download_status {
+const std::string& waiting();    // "Нет"
+const std::string& preparing();  // "Подготовка"
+const std::string& done();       // "ОК", in Cyrillic letters
+const std::string& removed();    // "DEL"
+const std::string& failed();     // "Ошибка"
+}  // namespace download_status
+
+// The queue grid's column headers: "№", "ID микса", "Трек", "Размер Kb", "Закачен".
+const std::array<std::string_view, 5>& QueueGridHeaders();
+
+// The download window's rows: the queue's waiting entries as loaded, each with the status it
+// shows. The GUI thread and the worker share it, so every member locks. A run writes statuses
+// only while it is the current one: once the window has let a run go (an abort), nothing that run
+// still reports can overwrite what the window shows.
+class DownloadRows {
+public:
+    void load(std::vector<PendingEntry> entries);
+    std::size_t size() const;
+    PendingEntry entry(std::size_t row) const;
+    std::string status(std::size_t row) const;
+    // The window's own writes (delete commands, abort).
+    void setStatus(std::size_t row, std::string text);
+
+    // A run's writes: `run` from beginRun(), ignored after endRun(). Returns whether it counted.
+    int beginRun();
+    void endRun();
+    bool setRunStatus(int run, std::size_t row, std::string text);
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<PendingEntry> entries_;
+    std::vector<std::string> statuses_;
+    int runs_ = 0;
+    int currentRun_ = 0;
+};
+
+class DownloadObserver {
+public:
+    virtual ~DownloadObserver() = default;
+    // A row's new status text.
+    virtual void rowStatus(std::size_t /*row*/, const std::string& /*text*/) {}
+    // The running transfer's position and size in whole kilobytes.
+    virtual void transferProgress(std::int64_t /*kilobytes*/, std::int64_t /*maximum*/) {}
+    // The transfer has ended: the bar back to 0, the label empty.
+    virtual void transferCleared() {}
+    // Why a row's transfer failed; the row shows "Ошибка" and stays queued.
+    virtual void rowFailed(std::size_t /*row*/, const std::string& /*message*/) {}
+};
+
+struct DownloadSettings {
+    std::string folder;    // the program folder, with its trailing "/"
+    std::string site;      // the site base address
+    std::string savePath;  // the save folder as the window shows it, ending in "/"
+    bool fullNames = false;
+    HttpLimits limits;
+};
+
+struct DownloadResult {
+    enum class Outcome { Done, Stopped, Failed };
+    Outcome outcome = Outcome::Done;
+    std::string error;  // for Failed: the file and what went wrong
+};
+
+// Characters a file name may not hold, replaced one by one ('"' -> '\'', '*' -> '#', '/' and ':'
+// and '\\' -> '-', '<' -> '(', '>' -> ')', '?' -> '%', '|' -> '!').
+std::string safeFileChars(std::string_view text);
+
+// The save folder + the ID (+ "-" + the track with fullNames) + ".zip", as a UTF-8 path. The ID
+// goes through safeFileChars like the track, so no name leaves the save folder.
+std::string downloadFileName(const std::string& savePath, std::string_view id,
+                             std::string_view track, bool fullNames);
+
+// The whole kilobytes a piece of a transfer adds to the position, counted as reads of 5120 bytes
+// each add theirs: a piece of 12,000 bytes reads as 5120 + 5120 + 1760 and adds 5 + 5 + 1.
+std::int64_t kilobytesOfPiece(std::size_t bytes);
+
+// "N%" of a transfer at `kilobytes` of `maximum`; a file under a kilobyte is 0 % until complete.
+std::string percentText(std::int64_t kilobytes, std::int64_t maximum, bool complete);
+// "NKB из MKB"
+std::string transferLabel(std::int64_t kilobytes, std::int64_t maximum);
+
+class DownloadRun {
+public:
+    DownloadRun(DownloadSettings settings, DownloadRows& rows, DownloadObserver& observer,
+                SoundPlayer& sound, const std::atomic<bool>& stop, const std::atomic<bool>& paused);
+
+    // Every row that waits ("Нет", or "Ошибка" from an earlier run) when the batch reaches it;
+    // "alldone.wav" at the end.
+    DownloadResult batch();
+    // The one row, whatever its status.
+    DownloadResult single(std::size_t row);
+
+private:
+    // Whether the file arrived whole; false for no size, a failed transfer or a stop.
+    bool transferFile(std::size_t row, const PendingEntry& pending, std::int64_t& kilobytes);
+    void markDownloaded(const PendingEntry& pending, std::int64_t kilobytes);
+    DownloadResult process(std::size_t row);
+    // Pause freezes the run between any two of its steps, and inside a transfer.
+    void holdWhilePaused() const;
+    bool stopped() const { return stop_.load(); }
+    void setStatus(std::size_t row, const std::string& text);
+
+    DownloadSettings settings_;
+    DownloadRows& rows_;
+    int run_;
+    DownloadObserver& observer_;
+    SoundPlayer& sound_;
+    const std::atomic<bool>& stop_;
+    SizeQuery sizes_;
+    FileTransfer transfer_;
+    QueueFile queue_;
+    const std::atomic<bool>& paused_;
+};
+
+}  // namespace kelvarn

@@ -1,0 +1,141 @@
+#include "core/downloader/queue_file.h"
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/catalogue/mix_record.h"
+#include "core/storage/file_lock.h"
+#include "core/storage/io_error.h"
+
+namespace kelvarn {
+namespace {
+
+constexpr std::size_t kNumberAt = 0;
+constexpr std::size_t kIdAt = 4;
+constexpr std::size_t kTrackAt = 11;
+constexpr std::size_t kSizeAt = 112;
+constexpr std::size_t kRemovedAt = 116;
+
+}  // namespace
+
+QueueEntry decodeQueueEntry(const unsigned char* bytes) {
+    QueueEntry e;
+    std::memcpy(&e.RecordNumber, bytes + kNumberAt, 4);
+    e.Id = readShortString(bytes + kIdAt, kIdCapacity);
+    e.Track = readShortString(bytes + kTrackAt, kTrackCapacity);
+    std::memcpy(&e.Size, bytes + kSizeAt, 4);
+    e.Removed = bytes[kRemovedAt];
+    return e;
+}
+
+QueueEntryBytes encodeQueueEntry(const QueueEntry& e) {
+    QueueEntryBytes bytes{};
+    std::memcpy(bytes.data() + kNumberAt, &e.RecordNumber, 4);
+    writeShortString(bytes.data() + kIdAt, kIdCapacity, e.Id);
+    writeShortString(bytes.data() + kTrackAt, kTrackCapacity, e.Track);
+    std::memcpy(bytes.data() + kSizeAt, &e.Size, 4);
+    bytes[kRemovedAt] = e.Removed;
+    return bytes;
+}
+
+std::string trackText(std::string_view author, std::string_view title) {
+    std::string text(author);
+    text.append(" - ").append(title);
+    return std::string(cutToCapacity(text, kTrackCapacity));
+}
+
+namespace {
+
+// The whole entries of the file's bytes; a trailing fragment is no entry.
+template <typename Visit>
+void forEachEntry(const std::string& bytes, Visit visit) {
+    for (std::size_t at = 0; at + kQueueEntrySize <= bytes.size(); at += kQueueEntrySize) {
+        visit(reinterpret_cast<const unsigned char*>(bytes.data() + at));
+    }
+}
+
+std::string readWhole(const std::string& path) {
+    return LockedFile(path, O_RDONLY, LockedFile::Lock::Shared).readAll();
+}
+
+}  // namespace
+
+std::vector<QueueEntry> QueueFile::readAll() const {
+    std::vector<QueueEntry> entries;
+    forEachEntry(readWhole(path_),
+                 [&](const unsigned char* bytes) { entries.push_back(decodeQueueEntry(bytes)); });
+    return entries;
+}
+
+std::vector<PendingEntry> QueueFile::pending() const {
+    std::vector<PendingEntry> entries;
+    std::uint32_t position = 0;
+    forEachEntry(readWhole(path_), [&](const unsigned char* bytes) {
+        ++position;
+        if (bytes[kRemovedAt] == 0) {
+            entries.push_back({position, decodeQueueEntry(bytes)});
+        }
+    });
+    return entries;
+}
+
+void QueueFile::checkWritable() const {
+    LockedFile(path_, O_RDWR, LockedFile::Lock::Shared);
+}
+
+namespace {
+
+std::uint32_t appendTo(LockedFile& file, const QueueEntry& entry) {
+    auto count = static_cast<std::uint32_t>(file.size() / kQueueEntrySize);
+    QueueEntryBytes bytes = encodeQueueEntry(entry);
+    file.writeAt(bytes.data(), bytes.size(), static_cast<std::uint64_t>(count) * kQueueEntrySize);
+    return count + 1;
+}
+
+}  // namespace
+
+std::uint32_t QueueFile::append(const QueueEntry& entry) {
+    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
+    return appendTo(file, entry);
+}
+
+bool QueueFile::appendUnlessQueued(const QueueEntry& entry) {
+    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
+    bool queued = false;
+    forEachEntry(file.readAll(), [&](const unsigned char* bytes) {
+        queued |= readShortString(bytes + kIdAt, kIdCapacity) == entry.Id;
+    });
+    if (!queued) {
+        appendTo(file, entry);
+    }
+    return !queued;
+}
+
+void QueueFile::markRemoved(std::uint32_t position) {
+    if (position == 0) {
+        throw IoError(path_, kReadBeyondEnd);
+    }
+    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
+    QueueEntryBytes bytes{};
+    const std::uint64_t at = static_cast<std::uint64_t>(position - 1) * kQueueEntrySize;
+    file.readAt(bytes.data(), bytes.size(), at);
+    bytes[kRemovedAt] = 1;
+    file.writeAt(bytes.data(), bytes.size(), at);
+}
+
+void QueueFile::compact() {
+    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
+    std::string bytes = file.readAll();
+    std::string kept;
+    kept.reserve(bytes.size());
+    forEachEntry(bytes, [&](const unsigned char* entry) {
+        if (entry[kRemovedAt] != 1) {
+            kept.append(reinterpret_cast<const char*>(entry), kQueueEntrySize);
+        }
+    });
+    replaceFileContents(path_, kept);
+}
+
+}  // namespace kelvarn

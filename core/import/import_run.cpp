@@ -1,0 +1,371 @@
+#include "core/import/import_run.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <limits>
+#include <thread>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "core/catalogue/catalogue_file.h"
+#include "core/catalogue/id_list.h"
+#include "core/catalogue/styles.h"
+#include "core/downloader/queue_file.h"
+#include "core/import/site_list_parser.h"
+#include "core/net/http_client.h"
+#include "core/net/site_address.h"
+#include "core/storage/cp1251.h"
+#include "core/storage/file_lock.h"
+#include "core/storage/io_error.h"
+
+namespace kelvarn {
+namespace {
+
+// Rows reach the window in batches, not one report per row of a long list.
+constexpr std::size_t kRowBatch = 256;
+
+// After this many size queries in a row that the site let run out, the rest are not asked: a
+// site that has stopped answering would otherwise cost the full limit for every new mix.
+constexpr int kTimeoutsBeforeGivingUp = 2;
+
+// Kilobytes as the record's 32-bit field can hold them; a larger size is stored as the largest.
+std::int64_t storableKilobytes(std::int64_t bytes) {
+    return std::min<std::int64_t>(bytes / 1024, std::numeric_limits<std::int32_t>::max());
+}
+
+int toInt(std::string_view text) {
+    int value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+// Reports the position only when the bar can have moved, at most some 200 times a stage.
+class Progress {
+public:
+    Progress(ImportObserver& observer, int maximum) : observer_(observer), maximum_(maximum) {
+        observer_.progress(0, maximum_);
+    }
+    void at(int position) {
+        int step = maximum_ > 0 ? static_cast<int>(200LL * position / maximum_) : 0;
+        if (step != lastStep_ || position == maximum_) {
+            lastStep_ = step;
+            observer_.progress(position, maximum_);
+        }
+    }
+
+private:
+    ImportObserver& observer_;
+    int maximum_;
+    int lastStep_ = 0;
+};
+
+}  // namespace
+
+std::string ImportRow::cell(int column) const {
+    switch (column) {
+        case 0:
+            return id;
+        case 1:
+            return author;
+        case 2:
+            return title;
+        case 3:
+            return style;
+        case 4:
+            return size;
+        case 5:
+            return email;
+        case 6:
+            return std::to_string(code);
+        default:
+            return idx;
+    }
+}
+
+const std::array<std::string_view, 8>& ImportGridHeaders() {
+    static const std::array<std::string_view, 8> headers = {
+        "ID микса"_cp,  "Автор"_cp,  "Название"_cp, "Стиль"_cp,
+        "Размер Kb"_cp, "E-mail"_cp, "Код"_cp,      "IdX"_cp,
+    };
+    return headers;
+}
+
+void markKnownRows(std::vector<ImportRow>& rows, const std::vector<std::string>& knownIds) {
+    // IDs compare as the catalogue stores them, cut to six characters: an ID the page spells
+    // longer would otherwise come back as new at every run.
+    auto stored = [](const ImportRow& row) { return cutToCapacity(row.id, kIdCapacity); };
+    // The candidates are few next to the ID list: index them, and pass over the list once.
+    std::unordered_map<std::string_view, std::size_t> lastRow;
+    lastRow.reserve(rows.size());
+    // IdX is set from a char: g++ 12 at -O3 warns falsely (-Wrestrict) on a one-letter literal.
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rows[i].idx = '0';
+        lastRow[stored(rows[i])] = i;
+    }
+    std::unordered_set<std::string_view> knownHere;
+    for (const std::string& id : knownIds) {
+        if (lastRow.count(id) != 0) {
+            knownHere.insert(id);
+        }
+    }
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (knownHere.count(stored(rows[i])) != 0 || lastRow[stored(rows[i])] != i) {
+            rows[i].idx = '1';
+        }
+    }
+}
+
+ImportRun::ImportRun(ImportSettings settings, const LiveSelection& selection,
+                     ImportObserver& observer, const std::atomic<bool>& stop)
+    : settings_(std::move(settings)),
+      selection_(selection),
+      observer_(observer),
+      stop_(stop),
+      marker_(fileLinkMarker(settings_.site)) {}
+
+void ImportRun::show(std::string_view text) {
+    observer_.status(std::string(text));
+}
+
+void ImportRun::pause(int milliseconds) {
+    if (!settings_.pauses) {
+        return;
+    }
+    // In short slices, so a stop never waits out a pause.
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!stopped() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+ImportResult ImportRun::run() {
+    // One run at a time per program folder, whoever starts it: the working files are shared,
+    // and a second run must see the IDs the first one added.
+    LockedFile oneRunAtATime(settings_.folder, O_RDONLY | O_DIRECTORY, LockedFile::Lock::Exclusive);
+    ImportResult result = runStages();
+    if (settings_.forgetPage) {
+        ::unlink((settings_.folder + "Loops.dat").c_str());
+    }
+    return result;
+}
+
+ImportResult ImportRun::runStages() {
+    ImportResult result;
+    rows_.clear();
+    observer_.rowsCleared();
+    show("Этап 1"_cp);
+    try {
+        stepOne();
+        pause(250);
+        show("Этап 2"_cp);
+        if (!stepTwo()) {
+            throw IoError(settings_.folder + "out", kFileNotFound);
+        }
+    } catch (const std::exception& e) {
+        if (stopped()) {
+            result.outcome = ImportResult::Outcome::Stopped;
+            return result;
+        }
+        result.outcome = ImportResult::Outcome::FetchFailed;
+        result.error = e.what();
+        observer_.beep();
+        show("Возникли проблемы с получением миксов!"_cp);
+        pause(3000);
+        show("Проверьте подключение к интернету!"_cp);
+        pause(3000);
+        return result;
+    }
+    try {
+        pause(250);
+        show("Этап 3"_cp);
+        stepThree();
+        pause(250);
+        show("Отброс уже существующих миксов"_cp);
+        discardKnown();
+        pause(250);
+        show("Получение размера"_cp);
+        sizeNewRows();
+        pause(250);
+        show("Сохранение..."_cp);
+        result.newRecords = saveAll();
+    } catch (const IoError& e) {
+        result.outcome = ImportResult::Outcome::Failed;
+        result.error = e.what();
+        return result;
+    }
+    if (stopped()) {
+        result.outcome = ImportResult::Outcome::Stopped;
+        return result;
+    }
+    pause(250);
+    show("Записи добавлены в базу"_cp);
+    pause(1000);
+    show(std::string("Количество новых записей: "_cp) + std::to_string(result.newRecords));
+    pause(1000);
+    return result;
+}
+
+void ImportRun::stepOne() {
+    observer_.progress(0, 100);
+    const std::string pagePath = settings_.folder + "Loops.dat";
+    // A run killed while writing a working file leaves its temporary behind; no other run can be
+    // writing one now.
+    for (const char* name : {"Loops.dat", "out", "out2"}) {
+        removeAbandonedReplacements(settings_.folder + name);
+    }
+    if (!fileExists(pagePath)) {
+        // Fetched once per program start; the main window deletes the file when it closes.
+        show("Получаем лист..."_cp);
+        replaceFileContents(
+            pagePath, fetchListPage(listPageAddress(settings_.site), &stop_, settings_.limits),
+            Durability::WorkingFile);
+        show("Получение закончено"_cp);
+    }
+    MappedFile page(pagePath);
+    std::string storage;
+    replaceFileContents(settings_.folder + "out", pageLines(page.bytes(), storage),
+                        Durability::WorkingFile);
+    observer_.progress(100, 100);
+}
+
+bool ImportRun::stepTwo() {
+    observer_.progress(0, 100);
+    const std::string linesPath = settings_.folder + "out";
+    try {
+        MappedFile lines(linesPath);
+        MarkerPairs pairs = findMarkerPairs(lines.bytes(), marker_);
+        pairCount_ = pairs.pairs;
+        replaceFileContents(settings_.folder + "out2", pairs.fileText(), Durability::WorkingFile);
+    } catch (const IoError& e) {
+        if (e.path() == linesPath) {
+            return false;
+        }
+        throw;
+    }
+    ::unlink(linesPath.c_str());
+    observer_.progress(100, 100);
+    return true;
+}
+
+void ImportRun::stepThree() {
+    Progress progress(observer_, pairCount_);
+    const std::string pairsPath = settings_.folder + "out2";
+    std::vector<ImportRow> batch;
+    {
+        MappedFile pairs(pairsPath);
+        std::vector<SiteCandidate> candidates = parsePairs(pairs.bytes(), marker_.size());
+        int position = 0;
+        for (const SiteCandidate& c : candidates) {
+            if (stopped()) {
+                break;
+            }
+            progress.at(++position);
+            if (!c.isMix()) {
+                continue;
+            }
+            std::uint8_t code = categoryCode(c.category);
+            if (!passesSelection(*selection_.get(), code, c.author, c.title)) {
+                continue;
+            }
+            ImportRow row{std::string(c.id),
+                          std::string(c.author),
+                          std::string(c.title),
+                          std::string(StyleName(code)),
+                          {},
+                          std::string(c.email),
+                          code,
+                          {}};
+            batch.push_back(row);
+            rows_.push_back(std::move(row));
+            if (batch.size() == kRowBatch) {
+                observer_.rowsAdded(batch);
+                batch.clear();
+            }
+        }
+    }
+    ::unlink(pairsPath.c_str());
+    if (!batch.empty()) {
+        observer_.rowsAdded(batch);
+    }
+}
+
+void ImportRun::discardKnown() {
+    markKnownRows(rows_, IdList::inFolder(settings_.folder).readIds());
+    observer_.rowsMarked(rows_);
+}
+
+void ImportRun::sizeNewRows() {
+    if (rows_.empty()) {
+        return;
+    }
+    Progress progress(observer_, static_cast<int>(rows_.size()));
+    SizeQuery query(&stop_, settings_.limits);
+    int timeoutsInARow = 0;
+    for (std::size_t i = 0; i < rows_.size() && !stopped(); ++i) {
+        if (rows_[i].isNew()) {
+            std::int64_t bytes = 0;
+            if (timeoutsInARow < kTimeoutsBeforeGivingUp) {
+                SizeAnswer answer =
+                    query.contentLength(downloadAddress(settings_.site, rows_[i].id));
+                bytes = answer.bytes;
+                timeoutsInARow = answer.timedOut ? timeoutsInARow + 1 : 0;
+                if (timeoutsInARow == kTimeoutsBeforeGivingUp) {
+                    show("Сайт не отвечает: размер остальных миксов 0"_cp);
+                }
+            }
+            rows_[i].size = std::to_string(storableKilobytes(bytes));
+            observer_.rowChanged(static_cast<int>(i), rows_[i]);
+        }
+        progress.at(static_cast<int>(i) + 1);
+    }
+}
+
+int ImportRun::saveAll() {
+    if (rows_.empty()) {
+        return 0;
+    }
+    Progress progress(observer_, static_cast<int>(rows_.size()));
+    int added = 0;
+    CatalogueAppender catalogue(settings_.folder + "Base.vlt");
+    IdListAppender ids(IdList::inFolder(settings_.folder).path());
+    QueueFile queue(settings_.folder + "List.dnl");
+    // Every file the stage writes opens before the first write, so a missing one stops the run
+    // before any mix is half saved.
+    if (selection_.get()->addToQueue) {
+        queue.checkWritable();
+    }
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        // A stop comes between records, never inside one.
+        if (stopped()) {
+            break;
+        }
+        const ImportRow& row = rows_[i];
+        if (row.isNew()) {
+            MixRecord record;
+            record.Id = cutToCapacity(row.id, kIdCapacity);
+            record.Author = cutToCapacity(row.author, kAuthorCapacity);
+            record.Title = cutToCapacity(row.title, kTitleCapacity);
+            record.Email = cutToCapacity(row.email, kEmailCapacity);
+            record.Style = row.code;
+            record.Size = toInt(row.size);
+            record.AddedDate = settings_.today();
+            record.AddedTime = settings_.timeNow();
+            ids.append(record.Id);
+            ++added;
+            std::uint32_t number = catalogue.append(record);
+            observer_.recordSaved(number, record);
+            if (selection_.get()->addToQueue) {
+                queue.append(QueueEntry{static_cast<std::int32_t>(number), record.Id,
+                                        trackText(record.Author, record.Title), record.Size, 0});
+            }
+        }
+        progress.at(static_cast<int>(i) + 1);
+    }
+    return added;
+}
+
+}  // namespace kelvarn

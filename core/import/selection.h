@@ -1,0 +1,50 @@
+// Which mixes of the site's list the import takes: by style, or by author through the chosen
+// names of the author list.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/storage/settings.h"
+
+namespace kelvarn {
+
+// The import window's selection controls as they stand. Texts are Windows-1251.
+struct SelectionControls {
+    bool byStyle = true;             // "Отбор по стилю"
+    StyleChecks styles{};            // the ticked items, style codes 0..13
+    bool byAuthor = true;            // "Отбор по автору"
+    std::vector<std::string> names;  // the chosen-name list
+    bool addToQueue = true;          // "Добавить на закачку"
+};
+
+// Whether `part` stands in `text`, both case-folded; an empty part is never found.
+bool containsFolded(std::string_view text, std::string_view part);
+
+// The first chosen name that equals the author or stands in the title or the author, folded.
+bool authorMatch(std::string_view author, std::string_view title,
+                 const std::vector<std::string>& names);
+
+// The style test first (a ticked style passes at once), then the author test.
+bool passesSelection(const SelectionControls& controls, std::uint8_t styleCode,
+                     std::string_view author, std::string_view title);
+
+// The controls as the window shows them, handed to the import worker: the window sets them
+// whenever the user changes one, and the worker reads them for each candidate, so a change made
+// during a run applies to the candidates tested after it.
+class LiveSelection {
+public:
+    void set(SelectionControls controls);
+    // The controls as last set; cheap to take for every candidate.
+    std::shared_ptr<const SelectionControls> get() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::shared_ptr<const SelectionControls> controls_ = std::make_shared<SelectionControls>();
+};
+
+}  // namespace kelvarn

@@ -1,0 +1,280 @@
+#include "core/net/http_client.h"
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+
+namespace kelvarn {
+namespace {
+
+// How often a transfer waiting on a silent server looks at its stop flag.
+constexpr int kStopCheckMilliseconds = 100;
+
+CURL* newHandle(const HttpLimits& limits) {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    CURL* curl = curl_easy_init();
+    if (curl == nullptr) {
+        throw std::runtime_error("cannot start an HTTP session");
+    }
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds);
+    return curl;
+}
+
+CURLM* newMulti() {
+    CURLM* multi = curl_multi_init();
+    if (multi == nullptr) {
+        throw std::runtime_error("cannot start an HTTP session");
+    }
+    return multi;
+}
+
+struct Headers {
+    curl_slist* list = nullptr;
+    ~Headers() { curl_slist_free_all(list); }
+    void add(const char* line) { list = curl_slist_append(list, line); }
+};
+
+bool isSuccess(long status) {
+    return status >= 200 && status < 300;
+}
+
+size_t collectBody(char* data, size_t size, size_t count, void* target) {
+    static_cast<std::string*>(target)->append(data, size * count);
+    return size * count;
+}
+
+size_t refuseBody(char*, size_t, size_t, void*) {
+    return 0;
+}
+
+// Ends a size query at the end of a successful answer's headers: the length is known by then,
+// and a server that holds its body back must not keep us waiting for it.
+size_t stopAfterSuccessHeaders(char* data, size_t size, size_t count, void* handle) {
+    std::string_view line(data, size * count);
+    long status = 0;
+    if (line == "\r\n" || line == "\n") {
+        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    }
+    return isSuccess(status) ? 0 : size * count;
+}
+
+// What a transfer in progress watches besides the server.
+struct Watch {
+    const std::atomic<bool>* stop = nullptr;
+    const std::atomic<bool>* paused = nullptr;
+    long stallSeconds = 60;
+};
+
+// Bytes of headers and body received so far.
+curl_off_t bytesIn(CURL* easy) {
+    curl_off_t body = 0;
+    long headers = 0;
+    curl_easy_getinfo(easy, CURLINFO_SIZE_DOWNLOAD_T, &body);
+    curl_easy_getinfo(easy, CURLINFO_HEADER_SIZE, &headers);
+    return body + headers;
+}
+
+// Runs one transfer to its end on `multi`, which keeps the connection for the next one. The
+// transfer is driven here rather than by curl_easy_perform so that a stop or a pause is seen
+// within kStopCheckMilliseconds even while the server sends nothing at all, and so that a stall
+// means exactly what it says: no byte for the stall limit, a pause not counted.
+CURLcode performWatched(CURLM* multi, CURL* easy, const Watch& watch) {
+    using Clock = std::chrono::steady_clock;
+    curl_multi_add_handle(multi, easy);
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    bool holding = false;
+    curl_off_t seen = 0;
+    Clock::time_point lastByte = Clock::now();
+    for (;;) {
+        bool pause = watch.paused != nullptr && watch.paused->load();
+        if (pause != holding) {
+            curl_easy_pause(easy, pause ? CURLPAUSE_ALL : CURLPAUSE_CONT);
+            holding = pause;
+        }
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        if (running == 0) {
+            int left = 0;
+            while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+                if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
+                    result = message->data.result;
+                }
+            }
+            break;
+        }
+        if (watch.stop != nullptr && watch.stop->load()) {
+            break;
+        }
+        curl_off_t now = bytesIn(easy);
+        if (now != seen || holding) {
+            seen = now;
+            lastByte = Clock::now();
+        } else if (Clock::now() - lastByte >= std::chrono::seconds(watch.stallSeconds)) {
+            result = CURLE_OPERATION_TIMEDOUT;
+            break;
+        }
+        curl_multi_poll(multi, nullptr, 0, kStopCheckMilliseconds, nullptr);
+    }
+    curl_multi_remove_handle(multi, easy);
+    return result;
+}
+
+}  // namespace
+
+std::string fetchListPage(const std::string& address, const std::atomic<bool>* stop,
+                          const HttpLimits& limits) {
+    std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(newMulti(), curl_multi_cleanup);
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(newHandle(limits), curl_easy_cleanup);
+    Headers headers;
+    headers.add("Accept: text/html, */*");
+    headers.add("User-Agent: Mozilla/3.0 (compatible; Indy Library)");
+    std::string body;
+    curl_easy_setopt(curl.get(), CURLOPT_URL, address.c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers.list);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, collectBody);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
+    CURLcode rc = performWatched(multi.get(), curl.get(), {stop, nullptr, limits.stallSeconds});
+    if (rc != CURLE_OK) {
+        throw HttpError(address, curl_easy_strerror(rc));
+    }
+    long status = 0;
+    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (!isSuccess(status)) {
+        throw HttpError(address, "the server answered " + std::to_string(status));
+    }
+    return body;
+}
+
+SizeQuery::SizeQuery(const std::atomic<bool>* stop, const HttpLimits& limits)
+    : multi_(newMulti()),
+      curl_(newHandle(limits)),
+      stop_(stop),
+      stallSeconds_(limits.stallSeconds) {
+    curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, refuseBody);
+    curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, stopAfterSuccessHeaders);
+    curl_easy_setopt(curl_, CURLOPT_HEADERDATA, curl_);
+    curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, 5L);
+    // The stall limit alone does not bound a server that sends its headers a byte at a time.
+    curl_easy_setopt(curl_, CURLOPT_TIMEOUT, limits.sizeQuerySeconds);
+}
+
+SizeQuery::~SizeQuery() {
+    curl_easy_cleanup(curl_);
+    curl_multi_cleanup(multi_);
+}
+
+SizeAnswer SizeQuery::contentLength(const std::string& address) {
+    // Straight from the server, never from a cache on the way.
+    Headers headers;
+    headers.add("Cache-Control: no-cache");
+    headers.add("Pragma: no-cache");
+    curl_easy_setopt(curl_, CURLOPT_URL, address.c_str());
+    curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, headers.list);
+    CURLcode rc = performWatched(multi_, curl_, {stop_, nullptr, stallSeconds_});
+    curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, nullptr);
+    SizeAnswer answer;
+    // Refusing the first body byte, or the end of the headers, ends the transfer with a write
+    // error: the headers are in.
+    if (rc != CURLE_OK && rc != CURLE_WRITE_ERROR) {
+        answer.timedOut = rc == CURLE_OPERATION_TIMEDOUT;
+        return answer;
+    }
+    long status = 0;
+    curl_off_t length = -1;
+    curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(curl_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    answer.bytes = isSuccess(status) && length > 0 ? static_cast<std::int64_t>(length) : 0;
+    return answer;
+}
+
+namespace {
+
+// What one fetch has received so far, and what went wrong inside a callback.
+struct Receiving {
+    CURL* curl;
+    const std::string* address;
+    const std::function<void(std::string_view)>* receive;
+    std::int64_t expected = 0;
+    std::int64_t received = 0;
+    std::exception_ptr failure;
+};
+
+size_t receivePiece(char* data, size_t size, size_t count, void* state) {
+    auto& r = *static_cast<Receiving*>(state);
+    const std::int64_t length = static_cast<std::int64_t>(size * count);
+    try {
+        // An error page is no file: nothing of it reaches the receiver.
+        long status = 0;
+        curl_easy_getinfo(r.curl, CURLINFO_RESPONSE_CODE, &status);
+        if (!isSuccess(status)) {
+            throw HttpError(*r.address, "the server answered " + std::to_string(status));
+        }
+        if (r.received + length > r.expected) {
+            throw HttpError(*r.address, "the body runs past the announced " +
+                                            std::to_string(r.expected) + " bytes");
+        }
+        (*r.receive)(std::string_view(data, size * count));
+    } catch (...) {
+        r.failure = std::current_exception();
+        return 0;
+    }
+    r.received += length;
+    return size * count;
+}
+
+}  // namespace
+
+FileTransfer::FileTransfer(const std::atomic<bool>* stop, const std::atomic<bool>* paused,
+                           const HttpLimits& limits)
+    : multi_(newMulti()),
+      curl_(newHandle(limits)),
+      stop_(stop),
+      paused_(paused),
+      stallSeconds_(limits.stallSeconds) {
+    curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, receivePiece);
+    curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, static_cast<long>(kLargestPiece));
+}
+
+FileTransfer::~FileTransfer() {
+    curl_easy_cleanup(curl_);
+    curl_multi_cleanup(multi_);
+}
+
+bool FileTransfer::fetch(const std::string& address, std::int64_t expectedBytes,
+                         const std::function<void(std::string_view)>& receive) {
+    Receiving state{curl_, &address, &receive, expectedBytes, 0, nullptr};
+    curl_easy_setopt(curl_, CURLOPT_URL, address.c_str());
+    curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &state);
+    CURLcode rc = performWatched(multi_, curl_, {stop_, paused_, stallSeconds_});
+    if (state.failure) {
+        std::rethrow_exception(state.failure);
+    }
+    if (rc == CURLE_ABORTED_BY_CALLBACK && stop_ != nullptr && stop_->load()) {
+        return false;
+    }
+    if (rc != CURLE_OK) {
+        throw HttpError(address, curl_easy_strerror(rc));
+    }
+    long status = 0;
+    curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
+    if (!isSuccess(status)) {
+        throw HttpError(address, "the server answered " + std::to_string(status));
+    }
+    if (state.received != expectedBytes) {
+        throw HttpError(address, "the body ended after " + std::to_string(state.received) + " of " +
+                                     std::to_string(expectedBytes) + " bytes");
+    }
+    return true;
+}
+
+}  // namespace kelvarn

@@ -1,0 +1,91 @@
+// Every key of Setting.ini with its section, spelling and default, and typed access to them.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "core/catalogue/styles.h"
+#include "core/storage/profile_file.h"
+
+namespace kelvarn {
+
+struct BoolKey {
+    std::string_view section;
+    std::string_view key;
+    bool defaultValue;
+};
+
+struct IntKey {
+    std::string_view section;
+    std::string_view key;
+    int defaultValue;
+};
+
+struct TextKey {
+    std::string_view section;
+    std::string_view key;
+    std::string_view defaultValue;
+};
+
+namespace keys {
+inline constexpr BoolKey News{"Main", "news", true};
+inline constexpr BoolKey Zip{"Main", "Zip", true};
+// Read as "Day", written as "day": one key, since names ignore case.
+inline constexpr IntKey Day{"Main", "day", 0};
+// Milliseconds the window's catalogue load pauses after each record; 0 loads at full speed.
+inline constexpr IntKey LoadDelay{"Main", "LoadDelay", 10};
+inline constexpr TextKey Site{"Main", "Site", "http://www.zentrova.ru"};
+inline constexpr TextKey CheckListStyle{"GetLoopsList", "CheckListStyle", "text"};
+inline constexpr BoolKey AddCheck{"GetLoopsList", "AddCheck", true};
+inline constexpr BoolKey CheckStyle{"GetLoopsList", "Check_Style", true};
+inline constexpr BoolKey CheckAvtor{"GetLoopsList", "Check_Avtor", true};
+inline constexpr TextKey Path{"Downloader", "Path", ""};
+inline constexpr BoolKey FullNames{"Downloader", "FullNames", false};
+}  // namespace keys
+
+// A window's settings object on the program folder's Setting.ini. Nothing is cached: two of them
+// on one file never disagree.
+class Settings {
+public:
+    explicit Settings(const std::string& programFolder)
+        : folder_(programFolder), file_(programFolder + "Setting.ini") {}
+
+    const std::string& path() const { return file_.path(); }
+
+    bool read(const BoolKey& k) const { return file_.readBool(k.section, k.key, k.defaultValue); }
+    int read(const IntKey& k) const { return file_.readInteger(k.section, k.key, k.defaultValue); }
+    std::string read(const TextKey& k) const {
+        return file_.readString(k.section, k.key, k.defaultValue);
+    }
+
+    void write(const BoolKey& k, bool value) { file_.writeBool(k.section, k.key, value); }
+    void write(const IntKey& k, int value) { file_.writeInteger(k.section, k.key, value); }
+    void write(const TextKey& k, std::string_view value) {
+        file_.writeString(k.section, k.key, value);
+    }
+
+    // The download folder: the stored path, or the program folder's "ZIP/" when it is missing
+    // or empty.
+    std::string downloadPath() const;
+
+    // The site base address without a trailing "/".
+    std::string siteAddress() const;
+
+private:
+    std::string folder_;
+    ProfileFile file_;
+};
+
+// The import's style check list, items 0..13.
+using StyleChecks = std::array<bool, kImportStyleCount>;
+
+// "0,3,13," for items 0, 3 and 13; empty when none is checked.
+std::string encodeCheckListStyle(const StyleChecks& checks);
+
+// Checks the items the text names; items not named keep their state. An entry keeps at most its
+// first two characters, and characters after the last "," are ignored, so "text" checks nothing.
+// An entry that names no item (not a number, or past 13) is passed over.
+void decodeCheckListStyle(std::string_view text, StyleChecks& checks);
+
+}  // namespace kelvarn

@@ -1,0 +1,59 @@
+#include <QApplication>
+
+#include "gui/common/window_set.h"
+#include "gui/common/window_util.h"
+#include "gui/downloader/download_window.h"
+#include "gui/downloader/folder_chooser.h"
+#include "gui/import/author_list_window.h"
+#include "gui/import/import_window.h"
+#include "gui/info/about_window.h"
+#include "gui/info/credits_window.h"
+#include "gui/info/help_window.h"
+#include "gui/main_window/main_window.h"
+#include "gui/main_window/new_days_window.h"
+#include "gui/main_window/record_editor.h"
+#include "gui/tools/manual_entry_window.h"
+#include "gui/tools/search_window.h"
+#include "gui/tools/statistics_window.h"
+
+namespace kelvarn {
+
+void createWindows(const AppContext& context, Windows& w) {
+    QApplication::setFont(programFont());
+    w.mainWindow = new MainWindow(context, w);
+    w.recordEditor = new RecordEditor(context, w);
+    w.downloadWindow = new DownloadWindow(context, w);
+    w.folderChooser = new FolderChooser(context, w);
+    w.importWindow = new ImportWindow(context, w);
+    w.searchWindow = new SearchWindow(context, w);
+    w.newDaysWindow = new NewDaysWindow(context);
+    w.statisticsWindow = new StatisticsWindow(context);
+    w.manualEntryWindow = new ManualEntryWindow(context, w);
+    w.aboutWindow = new AboutWindow(context);
+    w.creditsWindow = new CreditsWindow(context);
+    w.helpWindow = new HelpWindow(context);
+    w.authorListWindow = new AuthorListWindow(context, w);
+    // The import reads the chosen names as they stand, edits made during a run included.
+    QObject::connect(w.authorListWindow, &AuthorListWindow::chosenNamesChanged, w.importWindow,
+                     &ImportWindow::selectionChanged);
+    w.importWindow->selectionChanged();
+}
+
+void destroyWindows(Windows& w) {
+    delete w.authorListWindow;
+    delete w.helpWindow;
+    delete w.creditsWindow;
+    delete w.aboutWindow;
+    delete w.manualEntryWindow;
+    delete w.statisticsWindow;
+    delete w.newDaysWindow;
+    delete w.searchWindow;
+    delete w.importWindow;
+    delete w.folderChooser;
+    delete w.downloadWindow;
+    delete w.recordEditor;
+    delete w.mainWindow;
+    w = Windows{};
+}
+
+}  // namespace kelvarn

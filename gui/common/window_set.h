@@ -1,0 +1,45 @@
+// The program's thirteen windows, one of each, created at start-up and kept to the end. Every
+// window reaches the others through this one set of references.
+#pragma once
+
+namespace kelvarn {
+
+struct AppContext;
+class MainWindow;
+class RecordEditor;
+class DownloadWindow;
+class FolderChooser;
+class ImportWindow;
+class SearchWindow;
+class NewDaysWindow;
+class StatisticsWindow;
+class ManualEntryWindow;
+class AboutWindow;
+class CreditsWindow;
+class HelpWindow;
+class AuthorListWindow;
+
+struct Windows {
+    MainWindow* mainWindow = nullptr;
+    RecordEditor* recordEditor = nullptr;
+    DownloadWindow* downloadWindow = nullptr;
+    FolderChooser* folderChooser = nullptr;
+    ImportWindow* importWindow = nullptr;
+    SearchWindow* searchWindow = nullptr;
+    NewDaysWindow* newDaysWindow = nullptr;
+    StatisticsWindow* statisticsWindow = nullptr;
+    ManualEntryWindow* manualEntryWindow = nullptr;
+    AboutWindow* aboutWindow = nullptr;
+    CreditsWindow* creditsWindow = nullptr;
+    HelpWindow* helpWindow = nullptr;
+    AuthorListWindow* authorListWindow = nullptr;
+};
+
+// Creates the windows in start-up order, the main window first; each runs its creation handler
+// as it is made.
+void createWindows(const AppContext& context, Windows& windows);
+
+// Deletes them, the main window last.
+void destroyWindows(Windows& windows);
+
+}  // namespace kelvarn

@@ -1,0 +1,107 @@
+#include "gui/common/window_util.h"
+
+#include <QListWidget>
+#include <QPalette>
+#include <QScreen>
+#include <QStyle>
+#include <QWidget>
+#include <algorithm>
+#include <array>
+
+#include "core/storage/cp1251.h"
+
+namespace kelvarn {
+
+QFont programFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    return font;
+}
+
+QSize frameExtra(const QWidget* window) {
+    QSize extra = window->frameGeometry().size() - window->size();
+    if (extra.height() <= 0) {
+        extra.setHeight(window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window));
+    }
+    return extra;
+}
+
+void moveOnScreen(QWidget* window, QPoint centre, const QScreen* screen) {
+    QSize frame = window->size() + frameExtra(window);
+    QPoint at = centre - QPoint(frame.width() / 2, frame.height() / 2);
+    if (screen != nullptr) {
+        QRect room = screen->availableGeometry();
+        at.setX(std::clamp(at.x(), room.left(),
+                           std::max(room.left(), room.x() + room.width() - frame.width())));
+        at.setY(std::clamp(at.y(), room.top(),
+                           std::max(room.top(), room.y() + room.height() - frame.height())));
+    }
+    window->move(at);
+}
+
+void showCentredOver(QWidget* window, const QWidget* owner) {
+    if (!window->isVisible() && owner != nullptr) {
+        window->adjustSize();
+        moveOnScreen(window, owner->frameGeometry().center(), owner->screen());
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+QString fromCp1251(std::string_view bytes) {
+    static const std::array<QChar, 256> table = [] {
+        std::array<QChar, 256> t{};
+        for (int b = 0; b < 256; ++b) {
+            t[b] = QChar(static_cast<char16_t>(cp1251ToUnicode(static_cast<unsigned char>(b))));
+        }
+        return t;
+    }();
+    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (char c : bytes) {
+        *out++ = table[static_cast<unsigned char>(c)];
+    }
+    return text;
+}
+
+std::string toCp1251(const QString& text) {
+    return utf8ToCp1251(text.toStdString()).value_or(std::string());
+}
+
+void setUpDarkCheckList(QListWidget* list) {
+    QPalette palette = list->palette();
+    palette.setColor(QPalette::Base, Qt::black);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Text, Qt::white);
+    }
+    // The style draws a tick box's frame in a darker shade of the window colour.
+    palette.setColor(QPalette::Window, Qt::lightGray);
+    list->setPalette(palette);
+}
+
+void setUpSecondaryWindow(QWidget* window, const QString& caption, bool stayOnTop, int opacity,
+                          bool minimizeButton) {
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (minimizeButton) {
+        flags |= Qt::WindowMinimizeButtonHint;
+    }
+    if (stayOnTop) {
+        flags |= Qt::WindowStaysOnTopHint;
+    }
+    window->setWindowFlags(flags);
+    window->setWindowTitle(caption);
+    window->setWindowOpacity(opacity / 255.0);
+    // Closing the main window ends the program; a secondary window's close only hides it.
+    window->setAttribute(Qt::WA_QuitOnClose, false);
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    palette.setColor(QPalette::WindowText, Qt::white);
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
+}
+
+}  // namespace kelvarn

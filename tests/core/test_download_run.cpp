@@ -1,0 +1,322 @@
+// The download queue file and the download run against the stand-in site on loopback: files in
+// the save folder, List.dnl and Base.vlt bytes, the statuses and sounds a user sees and hears.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <thread>
+
+#include "core/catalogue/catalogue_file.h"
+#include "core/downloader/download_run.h"
+#include "core/downloader/queue_file.h"
+#include "core/storage/cp1251.h"
+#include "core/storage/file_lock.h"
+#include "core/storage/io_error.h"
+#include "demo_site/demo_site.h"
+#include "tests/support/test_support.h"
+
+namespace kelvarn {
+namespace {
+
+using test::CannedServer;
+using test::readBytes;
+using test::TempFolder;
+using test::writeBytes;
+
+std::string entryBytes(const QueueEntry& entry) {
+    QueueEntryBytes bytes = encodeQueueEntry(entry);
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+QueueEntry entry(std::int32_t number, const std::string& id, std::uint8_t removed = 0) {
+    return {number, id, "Author - " + id, 7, removed};
+}
+
+TEST(QueueFile, PendingCompactMarkAndTheDuplicateCheckWorkOnTheBytes) {
+    TempFolder folder;
+    QueueFile queue(folder.file("List.dnl"));
+    writeBytes(queue.path(), entryBytes(entry(1, "111111", 0)) + entryBytes(entry(2, "222222", 1)) +
+                                 entryBytes(entry(3, "333333", 0)) +
+                                 entryBytes(entry(4, "444444", 2)) + "tail");
+    // Only Removed 0 shows; each row keeps its place in the file.
+    std::vector<PendingEntry> pending = queue.pending();
+    ASSERT_EQ(pending.size(), 2u);
+    EXPECT_EQ(pending[0], (PendingEntry{1, entry(1, "111111")}));
+    EXPECT_EQ(pending[1], (PendingEntry{3, entry(3, "333333")}));
+
+    // Marking the second row marks the third entry, although a taken-off one stands before it.
+    queue.markRemoved(pending[1].position);
+    EXPECT_EQ(readBytes(queue.path()).substr(2 * kQueueEntrySize, kQueueEntrySize),
+              entryBytes(entry(3, "333333", 1)));
+    EXPECT_THROW(queue.markRemoved(5), IoError);
+    EXPECT_THROW(queue.markRemoved(0), IoError);
+
+    // The main window's queuing skips an ID in the file, taken off or not.
+    EXPECT_FALSE(queue.appendUnlessQueued(entry(9, "222222")));
+    EXPECT_TRUE(queue.appendUnlessQueued(entry(5, "555555")));
+
+    // Compaction drops exactly Removed 1, keeps 2, in order; the fragment goes.
+    queue.compact();
+    EXPECT_EQ(readBytes(queue.path()), entryBytes(entry(1, "111111")) +
+                                           entryBytes(entry(4, "444444", 2)) +
+                                           entryBytes(entry(5, "555555")));
+}
+
+TEST(DownloadNames, ForbiddenCharactersAreReplacedInTheIdAndTheTrack) {
+    EXPECT_EQ(downloadFileName("/z/", "12345", "DJ A/B - Night: Part 2?", true),
+              "/z/12345-DJ A-B - Night- Part 2%.zip");
+    EXPECT_EQ(downloadFileName("/z/", "12345", "DJ A/B", false), "/z/12345.zip");
+    EXPECT_EQ(safeFileChars("\"*/:<>?\\|ok"), "'#--()%-!ok");
+    EXPECT_EQ(downloadFileName("/z/", "../..", "", false), "/z/..-...zip");
+    EXPECT_EQ(downloadFileName("/z/", "1", "Вася"_cp, true), "/z/1-Вася.zip");
+}
+
+TEST(DownloadNames, PercentAndLabel) {
+    EXPECT_EQ(percentText(1, 3, false), "33%");
+    EXPECT_EQ(percentText(0, 0, false), "0%");
+    EXPECT_EQ(percentText(0, 0, true), "100%");  // a file under a kilobyte, complete
+    EXPECT_EQ(cp1251ToUtf8(transferLabel(5, 12)), "5KB из 12KB");
+    EXPECT_EQ(kilobytesOfPiece(12000), 11);
+    EXPECT_EQ(kilobytesOfPiece(5120), 5);
+    EXPECT_EQ(kilobytesOfPiece(2047), 1);
+    EXPECT_EQ(cp1251ToUtf8(download_status::done()), "\u041E\u041A");
+}
+
+struct Sounds final : SoundPlayer {
+    std::vector<std::string> played;
+    std::mutex mutex;
+    void PlaySoundFile(const std::string& name) override {
+        std::lock_guard lock(mutex);
+        played.push_back(name);
+    }
+};
+
+struct Reports final : DownloadObserver {
+    std::vector<std::pair<std::size_t, std::string>> statuses;
+    std::vector<std::string> failures;
+    std::atomic<std::int64_t> lastKilobytes{-1};
+    std::function<void()> onProgress;
+    void rowStatus(std::size_t row, const std::string& text) override {
+        statuses.emplace_back(row, cp1251ToUtf8(text));
+    }
+    void transferProgress(std::int64_t kilobytes, std::int64_t) override {
+        lastKilobytes = kilobytes;
+        if (onProgress) {
+            onProgress();
+        }
+    }
+    void rowFailed(std::size_t, const std::string& message) override {
+        failures.push_back(message);
+    }
+};
+
+class DownloadRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        site.start();
+        ::mkdir(folder.file("ZIP").c_str(), 0755);
+    }
+
+    // Queues the mixes at `indexes` of the site, each with a record of its own.
+    void queueMixes(const std::vector<std::size_t>& indexes) {
+        std::vector<MixRecord> records;
+        std::string queue;
+        for (std::size_t i : indexes) {
+            const DemoMix& mix = site.mixes().at(i);
+            records.push_back(test::sampleRecord(mix.id));
+            queue += entryBytes({static_cast<std::int32_t>(records.size()), mix.id,
+                                 trackText(mix.author, mix.title), 0, 0});
+        }
+        test::writeCatalogue(folder.file("Base.vlt"), records);
+        writeBytes(folder.file("List.dnl"), queue);
+        rows.load(QueueFile(folder.file("List.dnl")).pending());
+    }
+
+    DownloadSettings settings(const std::string& site) const {
+        DownloadSettings s;
+        s.folder = folder.path();
+        s.site = site;
+        s.savePath = folder.file("ZIP/");
+        s.limits.stallSeconds = 1;
+        return s;
+    }
+
+    DownloadResult batch() {
+        DownloadRun run(settings(site.baseAddress()), rows, reports, sounds, stop, paused);
+        return run.batch();
+    }
+
+    // The first mix with the given property among the first hundred.
+    std::size_t mixWhere(const std::function<bool(const DemoMix&)>& wanted) const {
+        for (std::size_t i = 0; i < 100; ++i) {
+            if (wanted(site.mixes()[i])) {
+                return i;
+            }
+        }
+        throw std::logic_error("no such mix");
+    }
+
+    DemoSite site{DemoSiteOptions{.mixes = 100, .seed = 7}};
+    TempFolder folder;
+    DownloadRows rows;
+    Reports reports;
+    Sounds sounds;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> paused{false};
+};
+
+TEST_F(DownloadRunTest, ABatchFetchesTheWaitingRowsMarksThemAndDropsTheOnesWithoutASize) {
+    std::size_t whole = mixWhere([](const DemoMix& m) { return m.status == 200 && m.hasLength; });
+    std::size_t deleted = mixWhere([](const DemoMix& m) { return m.bytes == 2048; });
+    std::size_t chunked = mixWhere([](const DemoMix& m) { return !m.hasLength; });
+    std::size_t missing = mixWhere([](const DemoMix& m) { return m.status == 404; });
+    std::size_t tiny = mixWhere([](const DemoMix& m) { return m.bytes == 1023; });
+    queueMixes({whole, deleted, chunked, missing, tiny});
+    rows.setStatus(1, download_status::removed());  // deleted by the user before the batch
+
+    DownloadResult result = batch();
+    ASSERT_EQ(result.outcome, DownloadResult::Outcome::Done) << result.error;
+
+    const DemoMix& fetched = site.mixes()[whole];
+    EXPECT_EQ(readBytes(folder.file("ZIP/" + fetched.id + ".zip")), site.archive(fetched));
+    EXPECT_EQ(readBytes(folder.file("ZIP/" + site.mixes()[tiny].id + ".zip")),
+              site.archive(site.mixes()[tiny]));
+    EXPECT_FALSE(fileExists(folder.file("ZIP/" + site.mixes()[deleted].id + ".zip")));
+    EXPECT_FALSE(fileExists(folder.file("ZIP/" + site.mixes()[chunked].id + ".zip")));
+
+    CatalogueFile base(folder.file("Base.vlt"));
+    EXPECT_EQ(base.read(1).HasFile, 1);
+    EXPECT_EQ(base.read(1).Size, fetched.bytes / 1024);
+    EXPECT_EQ(base.read(5).HasFile, 1);
+    EXPECT_EQ(base.read(5).Size, 0);  // 1023 bytes are no whole kilobyte
+    for (std::uint32_t n : {2u, 3u, 4u}) {
+        EXPECT_EQ(base.read(n).HasFile, 0) << n;
+        EXPECT_EQ(base.read(n).Size, 1234) << n;
+    }
+    // Fetched and size-less entries are taken off; the one the user deleted is the window's.
+    std::vector<QueueEntry> queue = QueueFile(folder.file("List.dnl")).readAll();
+    std::vector<int> removed;
+    for (const QueueEntry& e : queue) {
+        removed.push_back(e.Removed);
+    }
+    EXPECT_EQ(removed, (std::vector<int>{1, 0, 1, 1, 1}));
+
+    EXPECT_EQ(rows.status(0), download_status::done());
+    EXPECT_EQ(rows.status(1), download_status::removed());
+    EXPECT_EQ(rows.status(2), download_status::removed());
+    EXPECT_EQ(rows.status(3), download_status::removed());
+    EXPECT_EQ(rows.status(4), download_status::done());
+    EXPECT_EQ(reports.statuses.front(), (std::pair<std::size_t, std::string>{0, "Подготовка"}));
+    EXPECT_EQ(reports.statuses[reports.statuses.size() - 2],
+              (std::pair<std::size_t, std::string>{4, "100%"}));
+    EXPECT_EQ(sounds.played, (std::vector<std::string>{"done.wav", "STOP.wav", "STOP.wav",
+                                                       "done.wav", "alldone.wav"}));
+}
+
+TEST_F(DownloadRunTest, AFailedTransferLeavesTheEntryQueuedAndTheBatchGoesOn) {
+    const std::string body(3000, 'x');
+    CannedServer shortBody("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + body,
+                           CannedServer::After::Close);
+    CannedServer stalled("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + body);
+    CannedServer exact("HTTP/1.1 200 OK\r\nContent-Length: 2047\r\n\r\n" + std::string(2047, 'z'));
+    for (CannedServer* server : {&shortBody, &stalled, &exact}) {
+        queueMixes({0, 1});
+        DownloadRun run(settings(server->baseAddress()), rows, reports, sounds, stop, paused);
+        ASSERT_EQ(run.batch().outcome, DownloadResult::Outcome::Done);
+        std::vector<QueueEntry> queue = QueueFile(folder.file("List.dnl")).readAll();
+        MixRecord record = CatalogueFile(folder.file("Base.vlt")).read(1);
+        const std::string file = folder.file("ZIP/" + site.mixes()[0].id + ".zip");
+        if (server == &exact) {
+            EXPECT_EQ(record.Size, 1);  // 2047 bytes: one whole kilobyte
+            EXPECT_EQ(queue[0].Removed, 1);
+            EXPECT_EQ(readBytes(file), std::string(2047, 'z'));
+            continue;
+        }
+        EXPECT_EQ(rows.status(0), download_status::failed());
+        EXPECT_EQ(rows.status(1), download_status::failed());  // the batch went on
+        EXPECT_EQ(queue[0].Removed, 0);
+        EXPECT_EQ(record.HasFile, 0);
+        EXPECT_FALSE(fileExists(file));
+        ASSERT_FALSE(reports.failures.empty());
+        EXPECT_NE(reports.failures.back().find(server->baseAddress()), std::string::npos);
+    }
+}
+
+TEST_F(DownloadRunTest, PauseHoldsTheRunAndAStopEndsATransferAtOnce) {
+    queueMixes({0});
+    paused = true;
+    std::thread run([&] { batch(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(site.downloadRequests(), 0);
+    paused = false;
+    run.join();
+    EXPECT_EQ(rows.status(0), download_status::done());
+
+    // A server that sends part of the body and then nothing: stopped mid-transfer.
+    CannedServer stalled("HTTP/1.1 200 OK\r\nContent-Length: 900000\r\n\r\n" +
+                         std::string(20000, 'p'));
+    queueMixes({1});
+    reports.onProgress = [&] {
+        if (reports.lastKilobytes > 0) {
+            stop = true;
+        }
+    };
+    DownloadSettings patient = settings(stalled.baseAddress());
+    patient.limits.stallSeconds = 60;
+    DownloadRun stopped(patient, rows, reports, sounds, stop, paused);
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(stopped.batch().outcome, DownloadResult::Outcome::Stopped);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll()[0].Removed, 0);
+    EXPECT_EQ(CatalogueFile(folder.file("Base.vlt")).read(1).HasFile, 0);
+    // What arrived stays, closed, in the save folder.
+    EXPECT_GT(readBytes(folder.file("ZIP/" + site.mixes()[1].id + ".zip")).size(), 0u);
+}
+
+TEST_F(DownloadRunTest, AMissingSaveFolderEndsTheRunWithItsName) {
+    queueMixes({0, 1});
+    ::rmdir(folder.file("ZIP").c_str());
+    DownloadResult result = batch();
+    EXPECT_EQ(result.outcome, DownloadResult::Outcome::Failed);
+    EXPECT_NE(result.error.find(folder.file("ZIP/")), std::string::npos);
+    EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll()[0].Removed, 0);
+    EXPECT_EQ(site.downloadRequests(), 1);  // the size query only
+}
+
+TEST_F(DownloadRunTest, CommandLineListsTheQueueDownloadsItAndCompactsIt) {
+    std::size_t whole = mixWhere([](const DemoMix& m) { return m.status == 200 && m.hasLength; });
+    std::size_t missing = mixWhere([](const DemoMix& m) { return m.status == 404; });
+    queueMixes({whole, missing});
+    writeBytes(folder.file("Setting.ini"), "[Downloader]\r\nPath=" + folder.file("ZIP/") + "\r\n");
+    const std::vector<std::string> global = {"--data-dir", folder.path(), "--site",
+                                             site.baseAddress()};
+    auto cli = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), global.begin(), global.end());
+        return test::runCli(args);
+    };
+    const DemoMix& fetched = site.mixes()[whole];
+    test::CommandResult list = cli({"queue-list"});
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.out.substr(0, list.out.find('\n')), "№\tID микса\tТрек\tРазмер Kb");
+    EXPECT_NE(list.out.find("\n1\t" + fetched.id + "\t"), std::string::npos);
+
+    EXPECT_EQ(cli({"download", "3"}).status, 1);
+    EXPECT_EQ(cli({"download", "x"}).status, 2);
+    test::CommandResult one = cli({"download", "1"});
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.out, "1\t" + fetched.id + "\tОК\n");
+    EXPECT_EQ(readBytes(folder.file("ZIP/" + fetched.id + ".zip")), site.archive(fetched));
+    // Compacted as the window's close does: the fetched entry is gone, the other stays.
+    std::vector<QueueEntry> left = QueueFile(folder.file("List.dnl")).readAll();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].Id, site.mixes()[missing].id);
+
+    test::CommandResult batch = cli({"download"});
+    EXPECT_EQ(batch.status, 0) << batch.err;  // no size: the entry is dropped ("DEL")
+    EXPECT_EQ(batch.out, "1\t" + site.mixes()[missing].id + "\tDEL\n");
+    EXPECT_EQ(readBytes(folder.file("List.dnl")), "");
+}
+
+}  // namespace
+}  // namespace kelvarn

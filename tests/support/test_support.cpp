@@ -1,0 +1,177 @@
+#include "tests/support/test_support.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace kelvarn::test {
+
+TempFolder::TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kelvarn-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot make a temporary folder");
+    }
+    path_ = pattern + "/";
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ec;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+MixRecord sampleRecord(const std::string& id, std::uint8_t style, double addedDate) {
+    MixRecord r;
+    r.Id = id;
+    r.Author = "Author " + id;
+    r.Title = "Title " + id;
+    r.Email = id + "@mail.ru";
+    r.Style = style;
+    r.Size = 1234;
+    r.AddedDate = addedDate;
+    r.AddedTime = 0.5;
+    return r;
+}
+
+void writeCatalogue(const std::string& path, const std::vector<MixRecord>& records) {
+    std::string bytes;
+    for (const MixRecord& r : records) {
+        RecordBytes b = encodeRecord(r);
+        bytes.append(reinterpret_cast<const char*>(b.data()), b.size());
+    }
+    writeBytes(path, bytes);
+}
+
+namespace {
+
+std::string drain(int fd) {
+    std::string text;
+    char buffer[65536];
+    ssize_t got;
+    while ((got = read(fd, buffer, sizeof buffer)) > 0) {
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(fd);
+    return text;
+}
+
+}  // namespace
+
+CommandResult runCli(const std::vector<std::string>& args, const std::string& stdoutPath) {
+    TempFolder scratch;
+    std::string outPath = stdoutPath.empty() ? scratch.file("out") : stdoutPath;
+    std::string errPath = scratch.file("err");
+    pid_t pid = fork();
+    if (pid == 0) {
+        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char*> argv;
+        std::string program = KELVARN_CLI;
+        argv.push_back(program.data());
+        std::vector<std::string> copies = args;
+        for (std::string& a : copies) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+            stdoutPath.empty() ? drain(open(outPath.c_str(), O_RDONLY)) : "",
+            drain(open(errPath.c_str(), O_RDONLY))};
+}
+
+int runUnprivileged(const std::function<int()>& body) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(125);
+        }
+        _exit(body());
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+CannedServer::CannedServer(std::string answer, After after)
+    : answer_(std::move(answer)), after_(after) {
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(listener_, 16) != 0 ||
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("the canned server cannot listen");
+    }
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { serve(); });
+}
+
+CannedServer::~CannedServer() {
+    stopping_ = true;
+    thread_.join();
+    ::close(listener_);
+}
+
+void CannedServer::serve() {
+    std::vector<pollfd> watched{{listener_, POLLIN, 0}};
+    while (!stopping_) {
+        if (::poll(watched.data(), watched.size(), 20) <= 0) {
+            continue;
+        }
+        for (std::size_t i = watched.size(); i-- > 0;) {
+            if ((watched[i].revents & POLLIN) == 0) {
+                continue;
+            }
+            if (i == 0) {
+                watched.push_back({::accept(listener_, nullptr, nullptr), POLLIN, 0});
+                ++connections_;
+                continue;
+            }
+            // Whatever arrived is taken as one request; a closed connection is dropped.
+            char request[4096];
+            ssize_t got = ::read(watched[i].fd, request, sizeof request);
+            if (got > 0 && !answer_.empty()) {
+                ::send(watched[i].fd, answer_.data(), answer_.size(), MSG_NOSIGNAL);
+            }
+            if (got <= 0 || (!answer_.empty() && after_ == After::Close)) {
+                ::close(watched[i].fd);
+                watched.erase(watched.begin() + static_cast<std::ptrdiff_t>(i));
+            }
+        }
+    }
+    for (std::size_t i = 1; i < watched.size(); ++i) {
+        ::close(watched[i].fd);
+    }
+}
+
+}  // namespace kelvarn::test

@@ -1,0 +1,80 @@
+// Shared pieces of the tests: a temporary program folder, file bytes, records, the CLI.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/catalogue/mix_record.h"
+
+namespace kelvarn::test {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    // The folder with its trailing "/".
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + name; }
+
+private:
+    std::string path_;
+};
+
+std::string readBytes(const std::string& path);
+void writeBytes(const std::string& path, const std::string& bytes);
+
+// A record with every field set, text fields in Windows-1251.
+MixRecord sampleRecord(const std::string& id, std::uint8_t style = 0, double addedDate = 45000);
+
+// Writes records as a Base.vlt.
+void writeCatalogue(const std::string& path, const std::vector<MixRecord>& records);
+
+struct CommandResult {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// Runs kelvarn-cli with the arguments and collects its output; with `stdoutPath` its standard
+// output goes to that file instead (say /dev/full), and `out` stays empty.
+CommandResult runCli(const std::vector<std::string>& args, const std::string& stdoutPath = "");
+
+// Runs `body` in a child process that cannot override file permissions (as root it drops to an
+// unprivileged user), and returns the child's exit status. Lets tests see refused writes even
+// when the suite runs as root.
+int runUnprivileged(const std::function<int()>& body);
+
+// A server on 127.0.0.1 that misbehaves as told: it answers every request on every connection with
+// the same bytes, or, when they are empty, accepts the connection and never says a word. After
+// answering it keeps the connection open, or closes it.
+class CannedServer {
+public:
+    enum class After { KeepOpen, Close };
+    explicit CannedServer(std::string answer, After after = After::KeepOpen);
+    ~CannedServer();
+    CannedServer(const CannedServer&) = delete;
+    CannedServer& operator=(const CannedServer&) = delete;
+
+    std::string baseAddress() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    int connections() const { return connections_.load(); }
+
+private:
+    void serve();
+
+    std::string answer_;
+    After after_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<int> connections_{0};
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+};
+
+}  // namespace kelvarn::test
