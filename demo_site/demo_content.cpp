@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "catalogue/cp1251.h"
-#include "catalogue/site_address.h"
+#include "core/net/site_address.h"
+#include "core/storage/cp1251.h"
 #include "demo_site/demo_site.h"
 #include "demo_site/splitmix.h"
 

@@ -5,8 +5,8 @@
 #include <chrono>
 #include <stdexcept>
 
-#include "catalogue/cp1251.h"
-#include "catalogue/site_address.h"
+#include "core/net/site_address.h"
+#include "core/storage/cp1251.h"
 
 namespace kelvarn {
 namespace {
