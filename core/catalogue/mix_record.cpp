@@ -68,28 +68,8 @@ MixRecordView decodeRecordView(const unsigned char* bytes) {
     return r;
 }
 
-MixRecord toRecord(const MixRecordView& v) {
-    return MixRecord{std::string(v.Id),
-                     std::string(v.Author),
-                     std::string(v.Title),
-                     std::string(v.Email),
-                     v.Style,
-                     v.HasFile,
-                     v.Size,
-                     v.AddedDate,
-                     v.AddedTime,
-                     v.Rating,
-                     v.InRecycleBin,
-                     v.IsFavourite};
-}
-
-MixRecordView viewOf(const MixRecord& r) {
-    return MixRecordView{r.Id,   r.Author,    r.Title,     r.Email,  r.Style,        r.HasFile,
-                         r.Size, r.AddedDate, r.AddedTime, r.Rating, r.InRecycleBin, r.IsFavourite};
-}
-
 MixRecord decodeRecord(const unsigned char* bytes) {
-    return toRecord(decodeRecordView(bytes));
+    return decodeRecordView(bytes).as<std::string>();
 }
 
 void encodeRecordInto(const MixRecord& r, unsigned char* bytes) {

@@ -18,12 +18,14 @@ inline constexpr std::size_t kAuthorCapacity = 50;
 inline constexpr std::size_t kTitleCapacity = 50;
 inline constexpr std::size_t kEmailCapacity = 30;
 
-// Text fields hold Windows-1251 bytes, never more than their capacity.
-struct MixRecord {
-    std::string Id;
-    std::string Author;
-    std::string Title;
-    std::string Email;
+// The record's fields, with texts held as `Text`. Text fields are Windows-1251 bytes, never more
+// than their capacity.
+template <typename Text>
+struct BasicMixRecord {
+    Text Id;
+    Text Author;
+    Text Title;
+    Text Email;
     std::uint8_t Style = 0;
     std::uint8_t HasFile = 0;
     std::int32_t Size = 0;
@@ -33,29 +35,23 @@ struct MixRecord {
     std::uint8_t InRecycleBin = 0;
     std::uint8_t IsFavourite = 0;
 
-    bool operator==(const MixRecord&) const = default;
+    bool operator==(const BasicMixRecord&) const = default;
+
+    // The same record with its texts held the other way.
+    template <typename Other>
+    BasicMixRecord<Other> as() const {
+        return {Other(Id), Other(Author), Other(Title), Other(Email), Style,        HasFile,
+                Size,      AddedDate,     AddedTime,    Rating,       InRecycleBin, IsFavourite};
+    }
 };
 
+// A record that owns its texts.
+using MixRecord = BasicMixRecord<std::string>;
 // A record read in place: the texts point into the bytes it was decoded from, so a pass over
 // the whole file allocates nothing per record.
-struct MixRecordView {
-    std::string_view Id;
-    std::string_view Author;
-    std::string_view Title;
-    std::string_view Email;
-    std::uint8_t Style = 0;
-    std::uint8_t HasFile = 0;
-    std::int32_t Size = 0;
-    double AddedDate = 0;
-    double AddedTime = 0;
-    std::uint8_t Rating = 0;
-    std::uint8_t InRecycleBin = 0;
-    std::uint8_t IsFavourite = 0;
-};
+using MixRecordView = BasicMixRecord<std::string_view>;
 
 MixRecordView decodeRecordView(const unsigned char* bytes);
-MixRecord toRecord(const MixRecordView& view);
-MixRecordView viewOf(const MixRecord& record);
 
 // Reads every field within its capacity: a length byte above the capacity reads as the capacity,
 // and the bytes after the text are ignored.

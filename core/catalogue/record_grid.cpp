@@ -1,5 +1,6 @@
 #include "core/catalogue/record_grid.h"
 
+#include <atomic>
 #include <charconv>
 #include <cstdlib>
 #include <new>
@@ -11,7 +12,7 @@
 namespace kelvarn {
 
 struct GridRow::Block {
-    std::uint32_t refs;
+    std::atomic<std::uint32_t> refs{1};
     std::uint16_t ends[kGridColumns];  // end offset of each cell in text()
     char* text() { return reinterpret_cast<char*>(this + 1); }
 };
@@ -31,8 +32,8 @@ GridRow::Block* GridRow::makeBlock(const std::array<std::string_view, kGridColum
     if (total == 0) {
         return nullptr;
     }
-    auto* block = static_cast<Block*>(::operator new(sizeof(Block) + total));
-    block->refs = 1;
+    // The texts follow the block in the same allocation.
+    auto* block = new (::operator new(sizeof(Block) + total)) Block;
     char* out = block->text();
     std::size_t at = 0;
     for (int c = 0; c < kGridColumns; ++c) {
@@ -49,7 +50,7 @@ GridRow::GridRow(const std::array<std::string_view, kGridColumns>& cells)
 
 GridRow::GridRow(const GridRow& other) noexcept : block_(other.block_) {
     if (block_ != nullptr) {
-        ++block_->refs;
+        block_->refs.fetch_add(1, std::memory_order_relaxed);
     }
 }
 
@@ -59,7 +60,8 @@ GridRow& GridRow::operator=(GridRow other) noexcept {
 }
 
 GridRow::~GridRow() {
-    if (block_ != nullptr && --block_->refs == 0) {
+    if (block_ != nullptr && block_->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        block_->~Block();
         ::operator delete(block_);
     }
 }
@@ -118,7 +120,7 @@ GridRow RecordToRow(std::uint32_t number, const MixRecordView& record) {
 }
 
 GridRow RecordToRow(std::uint32_t number, const MixRecord& r) {
-    return RecordToRow(number, viewOf(r));
+    return RecordToRow(number, r.as<std::string_view>());
 }
 
 void RecordToRow(RecordGrid& grid, int row, std::uint32_t number, const MixRecord& record) {

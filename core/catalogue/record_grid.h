@@ -28,8 +28,10 @@ enum GridColumn : int {
 };
 
 // The eleven texts of a row in one shared block: copying a row between grids copies a pointer,
-// and changing a cell copies the block first. An empty row holds no block at all. Rows belong to
-// one thread at a time (the window's), so the count needs no atomics.
+// and changing a cell makes a new block. An empty row holds no block at all. A block's texts
+// never change once made and its count is atomic, so copies of one row may be made, read and
+// dropped on any threads at once; a GridRow object itself, like a RecordGrid, is used by one
+// thread at a time.
 class GridRow {
 public:
     GridRow() = default;

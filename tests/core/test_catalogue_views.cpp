@@ -118,9 +118,9 @@ TEST(CatalogueLoad, NewDaysBoundaries) {
     // The comparison is made on the stored doubles: late on the eighth day is still too old.
     MixRecord edge = added("edge", 7);
     edge.AddedDate = kToday - 7.999;
-    EXPECT_TRUE(SortBase(viewOf(edge), ViewFilter{true, false, 7, kToday}));
+    EXPECT_TRUE(SortBase(edge.as<std::string_view>(), ViewFilter{true, false, 7, kToday}));
     edge.AddedDate = kToday - 8;
-    EXPECT_FALSE(SortBase(viewOf(edge), ViewFilter{true, false, 7, kToday}));
+    EXPECT_FALSE(SortBase(edge.as<std::string_view>(), ViewFilter{true, false, 7, kToday}));
 }
 
 TEST(CatalogueLoad, FilterReadsDayFromTheSettingsAtEveryLoad) {

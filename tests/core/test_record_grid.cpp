@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <thread>
 
 #include "core/catalogue/record_grid.h"
 #include "core/catalogue/styles.h"
@@ -105,6 +106,21 @@ TEST(RecordGrid, ChangingACellLeavesCopiesOfTheRowAlone) {
     empty.setCell(kColNumber, "9");
     EXPECT_EQ(empty.cell(kColNumber), "9");
     EXPECT_EQ(empty.cell(kColId), "");
+}
+
+TEST(RecordGrid, CopiesOfOneRowMadeAndDroppedOnTwoThreadsLeaveItWhole) {
+    RecordGrid grid;
+    grid.setRow(1, RecordToRow(5, test::sampleRecord("5")));
+    auto copyMany = [&grid] {
+        for (int round = 0; round < 200; ++round) {
+            std::vector<GridRow> copies(500, grid.row(1));
+            EXPECT_EQ(copies.back().cell(kColId), "5");
+        }
+    };
+    std::thread first(copyMany), second(copyMany);
+    first.join();
+    second.join();
+    EXPECT_EQ(grid.cell(kColAuthor, 1), "Author 5");
 }
 
 }  // namespace
