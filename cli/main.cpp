@@ -18,6 +18,7 @@ constexpr const char* kUsage =
     "usage: kelvarn-cli [--data-dir DIR] [--site URL] COMMAND [ARGS...]\n"
     "commands:\n"
     "  list [catalogue|favourites|recycle] [--style NAME]\n"
+    "  search id|name|email TEXT\n"
     "  stats\n"
     "  authors\n"
     "  import\n"
@@ -36,6 +37,9 @@ int dispatch(const Context& context, const std::string& command,
              const std::vector<std::string>& args, TableWriter& out) {
     if (command == "list") {
         return runList(context, args, out);
+    }
+    if (command == "search") {
+        return runSearch(context, args, out);
     }
     if (command == "stats") {
         return runStats(context, args, out);
