@@ -1,14 +1,31 @@
 #include "core/tools/search.h"
 
 #include <algorithm>
+#include <array>
 
 #include "core/storage/cp1251.h"
+#include "core/storage/file_lock.h"
 
 namespace kelvarn {
 namespace {
 
+// caseFold as a table: a search folds every byte of every author and title it passes.
+struct FoldTable {
+    std::array<unsigned char, 256> folded{};
+    FoldTable() {
+        for (int b = 0; b < 256; ++b) {
+            folded[static_cast<std::size_t>(b)] = caseFold(static_cast<unsigned char>(b));
+        }
+    }
+};
+
+const FoldTable kFold;
+
+// How often a search reports how far it has read.
+constexpr std::uint32_t kProgressEvery = 1024;
+
 bool sameFolded(char stored, char folded) {
-    return caseFold(static_cast<unsigned char>(stored)) == static_cast<unsigned char>(folded);
+    return kFold.folded[static_cast<unsigned char>(stored)] == static_cast<unsigned char>(folded);
 }
 
 // Whether the folded part stands in the field, compared without allocating.
@@ -45,16 +62,20 @@ RecordGrid searchCatalogue(
     RecordGrid grid;
     SetGridHeaders(grid);
     grid.setRowCount(1);
-    std::uint32_t count = 0;
-    catalogue.forEach([&](std::uint32_t total) { count = total; },
-                      [&](std::uint32_t number, const MixRecordView& record) {
-                          if (search.matches(record)) {
-                              grid.appendRow(RecordToRow(number, record));
-                          }
-                          if (progress) {
-                              progress(number, count);
-                          }
-                      });
+    // Read in place: a search passes every record once and keeps only the few that match.
+    MappedFile file(catalogue.path());
+    const auto* bytes = reinterpret_cast<const unsigned char*>(file.bytes().data());
+    const auto count = static_cast<std::uint32_t>(file.bytes().size() / kRecordSize);
+    for (std::uint32_t number = 1; number <= count; ++number) {
+        MixRecordView record =
+            decodeRecordView(bytes + static_cast<std::size_t>(number - 1) * kRecordSize);
+        if (search.matches(record)) {
+            grid.appendRow(RecordToRow(number, record));
+        }
+        if (progress && (number % kProgressEvery == 0 || number == count)) {
+            progress(number, count);
+        }
+    }
     if (grid.rowCount() == 1) {
         grid.appendRow(GridRow());
     }

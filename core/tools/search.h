@@ -31,7 +31,8 @@ private:
 };
 
 // Every matching record in file order, as rows numbered by their record number, under the
-// headers; one empty row when nothing matches. `progress` hears of each record read.
+// headers; one empty row when nothing matches. `progress` hears now and then how many records
+// have been read, and of the last one.
 RecordGrid searchCatalogue(
     const CatalogueFile& catalogue, const RecordSearch& search,
     const std::function<void(std::uint32_t read, std::uint32_t count)>& progress = {});
