@@ -3,6 +3,7 @@
 #include "cli/cli_output.h"
 #include "cli/commands.h"
 #include "core/catalogue/catalogue_views.h"
+#include "core/catalogue/html_export.h"
 #include "core/catalogue/styles.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/ole_date.h"
@@ -54,9 +55,8 @@ int styleKey(const std::string& name) {
     throw UsageError{"unknown style: " + name};
 }
 
-}  // namespace
-
-int runList(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
+// The grid the window shows for the view and style asked for, after its load.
+RecordGrid shownGrid(const Context& context, const std::vector<std::string>& args) {
     ListRequest request = parseList(args);
     std::optional<int> key;
     if (request.style) {
@@ -77,11 +77,26 @@ int runList(const Context& context, const std::vector<std::string>& args, TableW
         CopyTable(views);
         selectStyleNode(views, *key, StyleName(static_cast<std::uint8_t>(*key)));
     }
+    return request.view == View::Catalogue    ? views.Table
+           : request.view == View::Favourites ? views.Favorit
+                                              : views.Recucled;
+}
 
-    const RecordGrid& shown = request.view == View::Catalogue    ? views.Table
-                              : request.view == View::Favourites ? views.Favorit
-                                                                 : views.Recucled;
-    out.recordGrid(shown);
+}  // namespace
+
+int runList(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
+    out.recordGrid(shownGrid(context, args));
+    return kExitDone;
+}
+
+int runExportHtml(const Context& context, const std::vector<std::string>& args, TableWriter&) {
+    if (args.empty()) {
+        throw UsageError{"export-html needs the file to write"};
+    }
+    RecordGrid grid = shownGrid(context, {args.begin() + 1, args.end()});
+    const std::string site =
+        context.site.empty() ? Settings(context.folder).siteAddress() : context.site;
+    exportHtml(grid, site, args[0], context.folder);
     return kExitDone;
 }
 

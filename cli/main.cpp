@@ -23,7 +23,8 @@ constexpr const char* kUsage =
     "  authors\n"
     "  import\n"
     "  queue-list\n"
-    "  download [ROW]\n";
+    "  download [ROW]\n"
+    "  export-html FILE [catalogue|favourites|recycle] [--style NAME]\n";
 
 int usage(const std::string& message) {
     if (!message.empty()) {
@@ -37,6 +38,9 @@ int dispatch(const Context& context, const std::string& command,
              const std::vector<std::string>& args, TableWriter& out) {
     if (command == "list") {
         return runList(context, args, out);
+    }
+    if (command == "export-html") {
+        return runExportHtml(context, args, out);
     }
     if (command == "search") {
         return runSearch(context, args, out);
