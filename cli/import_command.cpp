@@ -55,7 +55,6 @@ int runImport(const Context& context, const std::vector<std::string>& args, Tabl
     ImportSettings settings;
     settings.folder = context.folder;
     settings.site = context.site.empty() ? Settings(context.folder).siteAddress() : context.site;
-    settings.pauses = false;
     settings.today = [] { return oleToday(); };
     settings.timeNow = [] { return oleTimeNow(); };
     // The page is fetched once per run of the program, as the main window's close ends it.

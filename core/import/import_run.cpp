@@ -5,9 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
-#include <chrono>
 #include <limits>
-#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -31,6 +29,8 @@ constexpr std::size_t kRowBatch = 256;
 // After this many size queries in a row that the site let run out, the rest are not asked: a
 // site that has stopped answering would otherwise cost the full limit for every new mix.
 constexpr int kTimeoutsBeforeGivingUp = 2;
+
+constexpr int kPauseSlice = 10;
 
 // Kilobytes as the record's 32-bit field can hold them; a larger size is stored as the largest.
 std::int64_t storableKilobytes(std::int64_t bytes) {
@@ -132,13 +132,12 @@ void ImportRun::show(std::string_view text) {
 }
 
 void ImportRun::pause(int milliseconds) {
-    if (!settings_.pauses) {
+    if (!settings_.sleep) {
         return;
     }
     // In short slices, so a stop never waits out a pause.
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (!stopped() && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int left = milliseconds; left > 0 && !stopped(); left -= kPauseSlice) {
+        settings_.sleep(std::min(left, kPauseSlice));
     }
 }
 

@@ -54,7 +54,9 @@ public:
 struct ImportSettings {
     std::string folder;  // the program folder, with its trailing "/"
     std::string site;    // the site base address
-    bool pauses = true;  // the status pauses of the window; the command line runs without
+    // Waits out the status pauses, in slices of at most 10 ms; without it the run does not
+    // pause (the command line).
+    std::function<void(int milliseconds)> sleep;
     std::function<double()> today;
     std::function<double()> timeNow;
     HttpLimits limits;

@@ -14,7 +14,8 @@ struct AppContext {
     std::string site;    // --site, when given; otherwise "[Main] Site" is read where needed
     SoundPlayer* sound = nullptr;
     std::function<double()> today;
-    // The window's fixed pauses (load pacing, good-bye picture, fade-out); empty for real ones.
+    // The windows' fixed pauses (load pacing, good-bye picture, fade-out, and the import's
+    // status pauses on its worker thread); empty for real ones.
     std::function<void(int milliseconds)> sleep;
 
     std::string file(const std::string& name) const { return folder + name; }

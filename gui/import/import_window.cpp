@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QVBoxLayout>
+#include <chrono>
 
 #include "core/catalogue/styles.h"
 #include "core/storage/ole_date.h"
@@ -291,7 +292,9 @@ void ImportWindow::Button1Click() {
     ImportSettings settings;
     settings.folder = context_.folder;
     settings.site = context_.site.empty() ? settings_.siteAddress() : context_.site;
-    settings.pauses = !context_.sleep;
+    settings.sleep = context_.sleep ? context_.sleep : [](int milliseconds) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    };
     settings.today = context_.today ? context_.today : [] { return oleToday(); };
     settings.timeNow = [] { return oleTimeNow(); };
     worker_ = std::thread([this, settings] {

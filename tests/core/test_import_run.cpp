@@ -61,7 +61,6 @@ protected:
         ImportSettings settings;
         settings.folder = folder.path();
         settings.site = site.baseAddress();
-        settings.pauses = false;
         settings.today = [] { return kToday; };
         settings.timeNow = [] { return kTime; };
         return settings;
