@@ -36,6 +36,7 @@ int runList(const Context& context, const std::vector<std::string>& args, TableW
 int runStats(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runAuthors(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runImport(const Context& context, const std::vector<std::string>& args, TableWriter& out);
+int runAdd(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runExportHtml(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runSearch(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runQueueList(const Context& context, const std::vector<std::string>& args, TableWriter& out);

@@ -19,6 +19,7 @@ constexpr const char* kUsage =
     "commands:\n"
     "  list [catalogue|favourites|recycle] [--style NAME]\n"
     "  search id|name|email TEXT\n"
+    "  add --id ID [--author A] [--title T] [--email E] [--style CODE] [--file] [--no-queue]\n"
     "  stats\n"
     "  authors\n"
     "  import\n"
@@ -38,6 +39,9 @@ int dispatch(const Context& context, const std::string& command,
              const std::vector<std::string>& args, TableWriter& out) {
     if (command == "list") {
         return runList(context, args, out);
+    }
+    if (command == "add") {
+        return runAdd(context, args, out);
     }
     if (command == "export-html") {
         return runExportHtml(context, args, out);

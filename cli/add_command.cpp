@@ -1,0 +1,71 @@
+#include <cstdio>
+
+#include "cli/cli_output.h"
+#include "cli/commands.h"
+#include "core/storage/cp1251.h"
+#include "core/storage/ole_date.h"
+#include "core/tools/manual_entry.h"
+
+namespace kelvarn::cli {
+namespace {
+
+bool isDigits(const std::string& text) {
+    return text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+ManualEntry parseEntry(const std::vector<std::string>& args) {
+    ManualEntry entry;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& option = args[i];
+        if (option == "--file") {
+            entry.hasFile = true;
+            entry.queue = false;  // ticking "Файл" unticks "Добавить на закачку"
+            continue;
+        }
+        if (option == "--no-queue") {
+            entry.queue = false;
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            throw UsageError{"unexpected argument: " + option};
+        }
+        const std::string& value = args[++i];
+        std::string text = utf8ToCp1251(value).value_or("");
+        if (option == "--id") {
+            // The ID box takes digits only, and six of them at most.
+            if (!isDigits(value) || value.size() > kIdCapacity) {
+                throw UsageError{"an ID is at most six digits: " + value};
+            }
+            entry.id = text;
+        } else if (option == "--author") {
+            entry.author = text;
+        } else if (option == "--title") {
+            entry.title = text;
+        } else if (option == "--email") {
+            entry.email = text;
+        } else if (option == "--style") {
+            if (value.empty() || !isDigits(value) || value.size() > 2 || std::stoi(value) > 14) {
+                throw UsageError{"a style code is 0 to 14: " + value};
+            }
+            entry.style = static_cast<std::uint8_t>(std::stoi(value));
+        } else {
+            throw UsageError{"unexpected argument: " + option};
+        }
+    }
+    return entry;
+}
+
+}  // namespace
+
+int runAdd(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
+    ManualEntryResult result =
+        addManualEntry(context.folder, parseEntry(args), oleToday(), oleTimeNow());
+    if (result.outcome != ManualEntryResult::Outcome::Added) {
+        printError(cp1251ToUtf8(result.message));
+        return kExitRefused;
+    }
+    out.row(std::array<std::string, 1>{std::to_string(result.number)});
+    return kExitDone;
+}
+
+}  // namespace kelvarn::cli

@@ -1,0 +1,59 @@
+#include "core/tools/manual_entry.h"
+
+#include <algorithm>
+
+#include "core/catalogue/catalogue_file.h"
+#include "core/catalogue/id_list.h"
+#include "core/downloader/queue_file.h"
+#include "core/storage/cp1251.h"
+
+namespace kelvarn {
+
+ManualEntryResult addManualEntry(const std::string& folder, const ManualEntry& entry, double today,
+                                 double timeNow) {
+    ManualEntryResult result;
+    if (entry.author.empty() && entry.title.empty()) {
+        result.outcome = ManualEntryResult::Outcome::NoName;
+        result.message = "Одно из полей названия должно быть заполнено!"_cp;
+        return result;
+    }
+    if (entry.id.empty()) {
+        result.outcome = ManualEntryResult::Outcome::NoId;
+        result.message = "Поле ID-номера должно обязательно быть заполнено!"_cp;
+        return result;
+    }
+    IdList ids = IdList::inFolder(folder);
+    std::vector<std::string> known = ids.readIds();
+    if (std::find(known.begin(), known.end(), entry.id) != known.end()) {
+        result.outcome = ManualEntryResult::Outcome::Exists;
+        result.message = std::string("Запись с номером "_cp) + entry.id;
+        result.message += " уже существует!"_cp;
+        return result;
+    }
+
+    QueueFile queue(folder + "List.dnl");
+    if (entry.queue) {
+        queue.checkWritable();
+    }
+    MixRecord& record = result.record;
+    record.Id = cutToCapacity(entry.id, kIdCapacity);
+    record.Author = cutToCapacity(entry.author, kAuthorCapacity);
+    record.Title = cutToCapacity(entry.title, kTitleCapacity);
+    record.Email = cutToCapacity(entry.email, kEmailCapacity);
+    record.Style = entry.style;
+    record.HasFile = entry.hasFile ? 1 : 0;
+    record.AddedDate = today;
+    record.AddedTime = timeNow;
+    {
+        IdListAppender idLine(ids.path());
+        result.number = CatalogueAppender(folder + "Base.vlt").append(record);
+        idLine.append(entry.id);
+    }
+    if (entry.queue) {
+        queue.append({static_cast<std::int32_t>(result.number), record.Id,
+                      trackText(entry.author, entry.title), 0, 0});
+    }
+    return result;
+}
+
+}  // namespace kelvarn
