@@ -37,6 +37,7 @@ int runStats(const Context& context, const std::vector<std::string>& args, Table
 int runAuthors(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runImport(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runAdd(const Context& context, const std::vector<std::string>& args, TableWriter& out);
+int runEdit(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runExportHtml(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runSearch(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runQueueList(const Context& context, const std::vector<std::string>& args, TableWriter& out);

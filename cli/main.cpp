@@ -25,6 +25,7 @@ constexpr const char* kUsage =
     "  import\n"
     "  queue-list\n"
     "  download [ROW]\n"
+    "  edit N [--author A] [--title T] [--email E] [--style CODE] [--rating R] [--file 0|1]\n"
     "  export-html FILE [catalogue|favourites|recycle] [--style NAME]\n";
 
 int usage(const std::string& message) {
@@ -42,6 +43,9 @@ int dispatch(const Context& context, const std::string& command,
     }
     if (command == "add") {
         return runAdd(context, args, out);
+    }
+    if (command == "edit") {
+        return runEdit(context, args, out);
     }
     if (command == "export-html") {
         return runExportHtml(context, args, out);
