@@ -24,6 +24,11 @@ struct UsageError {
     std::string message;
 };
 
+// Thrown for a command the window would refuse; main prints the message and exits 1.
+struct Refusal {
+    std::string message;
+};
+
 // For the commands that take no arguments.
 inline void requireNoArguments(const std::vector<std::string>& args) {
     if (!args.empty()) {
@@ -37,6 +42,10 @@ int runStats(const Context& context, const std::vector<std::string>& args, Table
 int runAuthors(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runImport(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runAdd(const Context& context, const std::vector<std::string>& args, TableWriter& out);
+// "recycle", "favourite", "unfavourite" and "restore" on one record.
+int runMove(const Context& context, const std::string& command,
+            const std::vector<std::string>& args);
+int runQueue(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runEdit(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runExportHtml(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runSearch(const Context& context, const std::vector<std::string>& args, TableWriter& out);

@@ -55,8 +55,7 @@ int runEdit(const Context& context, const std::vector<std::string>& args, TableW
     RecordEdit edit = parseEdit(args);
     CatalogueFile catalogue(context.folder + "Base.vlt");
     if (number < 1 || number > catalogue.count()) {
-        printError("no record " + args[0] + " in the catalogue");
-        return kExitRefused;
+        throw Refusal{"no record " + args[0] + " in the catalogue"};
     }
     saveRecordEdit(catalogue, number, edit);
     return kExitDone;

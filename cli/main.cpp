@@ -25,6 +25,8 @@ constexpr const char* kUsage =
     "  import\n"
     "  queue-list\n"
     "  download [ROW]\n"
+    "  recycle N | favourite N | unfavourite N | restore N\n"
+    "  queue N...\n"
     "  edit N [--author A] [--title T] [--email E] [--style CODE] [--rating R] [--file 0|1]\n"
     "  export-html FILE [catalogue|favourites|recycle] [--style NAME]\n";
 
@@ -43,6 +45,13 @@ int dispatch(const Context& context, const std::string& command,
     }
     if (command == "add") {
         return runAdd(context, args, out);
+    }
+    if (command == "recycle" || command == "favourite" || command == "unfavourite" ||
+        command == "restore") {
+        return runMove(context, command, args);
+    }
+    if (command == "queue") {
+        return runQueue(context, args, out);
     }
     if (command == "edit") {
         return runEdit(context, args, out);
@@ -107,6 +116,9 @@ int main(int argc, char** argv) {
         int status = dispatch(context, words.front(), {words.begin() + 1, words.end()}, out);
         out.flush();
         return status;
+    } catch (const Refusal& e) {
+        printError(e.message);
+        return kExitRefused;
     } catch (const UsageError& e) {
         return usage(e.message);
     } catch (const kelvarn::IoError& e) {

@@ -64,6 +64,8 @@ public:
     const GridRow& row(int r) const { return rows_[static_cast<std::size_t>(r)]; }
     void setRow(int r, GridRow row) { rows_[static_cast<std::size_t>(r)] = std::move(row); }
     void appendRow(GridRow row) { rows_.push_back(std::move(row)); }
+    // The rows below move up by one.
+    void removeRow(int r) { rows_.erase(rows_.begin() + r); }
 
     std::string_view cell(int column, int r) const { return row(r).cell(column); }
     void setCell(int column, int r, std::string_view text) {

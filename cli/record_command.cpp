@@ -1,0 +1,82 @@
+#include "cli/cli_output.h"
+#include "cli/commands.h"
+#include "core/catalogue/record_commands.h"
+
+namespace kelvarn::cli {
+namespace {
+
+// Record numbers as typed, each checked against the catalogue before anything is written.
+std::vector<std::uint32_t> recordNumbers(const std::vector<std::string>& args,
+                                         const CatalogueFile& catalogue) {
+    if (args.empty()) {
+        throw UsageError{"a record number is needed"};
+    }
+    const std::uint32_t count = catalogue.count();
+    std::vector<std::uint32_t> numbers;
+    for (const std::string& arg : args) {
+        if (arg.empty() || arg.size() > 10 || arg.find_first_not_of("0123456789") != arg.npos) {
+            throw UsageError{"not a record number: " + arg};
+        }
+        const unsigned long long number = std::stoull(arg);
+        if (number < 1 || number > count) {
+            throw Refusal{"no record " + arg + " in the catalogue"};
+        }
+        numbers.push_back(static_cast<std::uint32_t>(number));
+    }
+    return numbers;
+}
+
+// The view a record is in, for the messages: its flags decide, never the view filters.
+std::string viewName(const MixRecord& record) {
+    return record.InRecycleBin != 0  ? "the recycle bin"
+           : record.IsFavourite != 0 ? "the favourites"
+                                     : "the catalogue";
+}
+
+}  // namespace
+
+int runMove(const Context& context, const std::string& command,
+            const std::vector<std::string>& args) {
+    CatalogueFile catalogue(context.folder + "Base.vlt");
+    if (args.size() != 1) {
+        throw UsageError{command + " takes one record number"};
+    }
+    const std::uint32_t number = recordNumbers(args, catalogue).front();
+    const MixRecord record = catalogue.read(number);
+    // "Удалить" exists in the catalogue view and in the favourites, each with its own flags.
+    std::vector<RecordMove> moves =
+        command == "recycle"       ? std::vector{RecordMove::Recycle, RecordMove::RecycleFavourite}
+        : command == "favourite"   ? std::vector{RecordMove::Favourite}
+        : command == "unfavourite" ? std::vector{RecordMove::Unfavourite}
+                                   : std::vector{RecordMove::Restore};
+    for (RecordMove move : moves) {
+        if (isInMoveSource(move, record.as<std::string_view>())) {
+            catalogue.update(number, [move](MixRecord& r) { applyMoveFlags(move, r); });
+            return kExitDone;
+        }
+    }
+    throw Refusal{"record " + args[0] + " is in " + viewName(record) + ": " + command +
+                  " does not apply there"};
+}
+
+int runQueue(const Context& context, const std::vector<std::string>& args, TableWriter&) {
+    CatalogueFile catalogue(context.folder + "Base.vlt");
+    RecordGrid rows;
+    SetGridHeaders(rows);
+    rows.setRowCount(1);
+    for (std::uint32_t number : recordNumbers(args, catalogue)) {
+        MixRecord record = catalogue.read(number);
+        if (record.InRecycleBin != 0) {
+            throw Refusal{"record " + std::to_string(number) +
+                          " is in the recycle bin, which queues nothing"};
+        }
+        rows.appendRow(RecordToRow(number, record));
+    }
+    QueueFile queue(context.folder + "List.dnl");
+    for (int r = 1; r < rows.rowCount(); ++r) {
+        queueRow(queue, rows, r);
+    }
+    return kExitDone;
+}
+
+}  // namespace kelvarn::cli
