@@ -1,5 +1,6 @@
 #include "gui/common/window_util.h"
 
+#include <QHBoxLayout>
 #include <QListWidget>
 #include <QPalette>
 #include <QScreen>
@@ -102,6 +103,29 @@ void setUpSecondaryWindow(QWidget* window, const QString& caption, bool stayOnTo
     palette.setColor(QPalette::WindowText, Qt::white);
     window->setPalette(palette);
     window->setAutoFillBackground(true);
+}
+
+void useSmallFont(QWidget* window) {
+    QFont small = window->font();
+    small.setPointSize(8);
+    window->setFont(small);
+}
+
+void setTextColours(QWidget* view, const QColor& base, const QColor& text) {
+    QPalette palette = view->palette();
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::Text, text);
+    view->setPalette(palette);
+}
+
+void setUpSingleViewWindow(QWidget* window, const QString& caption, bool minimizeButton,
+                           QWidget* view) {
+    setUpSecondaryWindow(window, caption, true, 255, minimizeButton);
+    useSmallFont(window);
+    auto* layout = new QHBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 }  // namespace kelvarn

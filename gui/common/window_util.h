@@ -1,6 +1,7 @@
 // Small things the windows share: showing a secondary window, texts from the data files.
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QPoint>
 #include <QSize>
@@ -43,5 +44,16 @@ void setUpDarkCheckList(QListWidget* list);
 // named, optionally above the others and drawn at `opacity` of 255.
 void setUpSecondaryWindow(QWidget* window, const QString& caption, bool stayOnTop, int opacity,
                           bool minimizeButton = false);
+
+// The smaller font of the secondary windows' texts.
+void useSmallFont(QWidget* window);
+
+// A view's text colour on its background.
+void setTextColours(QWidget* view, const QColor& base, const QColor& text);
+
+// The about, help and statistics windows: one view of a fixed size, made as the window's child,
+// fills a secondary window (opaque, above the others) edge to edge, in the small font.
+void setUpSingleViewWindow(QWidget* window, const QString& caption, bool minimizeButton,
+                           QWidget* view);
 
 }  // namespace kelvarn

@@ -1,6 +1,6 @@
 #include "gui/info/about_window.h"
 
-#include <QHBoxLayout>
+#include <QPlainTextEdit>
 
 #include "gui/common/memo_file.h"
 #include "gui/common/window_util.h"
@@ -36,34 +36,17 @@ const char* const kLetter =
 
 }  // namespace
 
-AboutWindow::AboutWindow(const AppContext& context, QWidget* parent)
-    : QWidget(parent), context_(context) {
-    setUpSecondaryWindow(this, QStringLiteral("About"), true, 255, true);
-    QFont small = font();
-    small.setPointSize(8);
-    setFont(small);
-
-    Memo1 = new QPlainTextEdit(QString::fromUtf8(kLetter), this);
-    Memo1->setReadOnly(true);
-    Memo1->setFixedSize(500, 440);
-    QPalette memo = Memo1->palette();
-    memo.setColor(QPalette::Base, Qt::black);
-    memo.setColor(QPalette::Text, Qt::white);
-    Memo1->setPalette(memo);
-    QTextOption centred = Memo1->document()->defaultTextOption();
+AboutWindow::AboutWindow(const AppContext& context, QWidget* parent) : SecondaryWindow(parent) {
+    auto* letter = new QPlainTextEdit(QString::fromUtf8(kLetter), this);
+    letter->setObjectName(QStringLiteral("letter"));
+    letter->setReadOnly(true);
+    letter->setFixedSize(500, 440);
+    setTextColours(letter, Qt::black, Qt::white);
+    QTextOption centred = letter->document()->defaultTextOption();
     centred.setAlignment(Qt::AlignHCenter);
-    Memo1->document()->setDefaultTextOption(centred);
-
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Memo1);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-
-    FormCreate();
-}
-
-void AboutWindow::FormCreate() {
-    LoadMemoFile(Memo1, context_.file("About"));
+    letter->document()->setDefaultTextOption(centred);
+    setUpSingleViewWindow(this, QStringLiteral("About"), true, letter);
+    LoadMemoFile(letter, context.file("About"));
 }
 
 }  // namespace kelvarn

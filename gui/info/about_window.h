@@ -2,24 +2,15 @@
 // the built-in text.
 #pragma once
 
-#include <QPlainTextEdit>
-#include <QWidget>
-
 #include "gui/common/app_context.h"
+#include "gui/common/secondary_window.h"
 
 namespace kelvarn {
 
-class AboutWindow : public QWidget {
+class AboutWindow : public SecondaryWindow {
     Q_OBJECT
 public:
     explicit AboutWindow(const AppContext& context, QWidget* parent = nullptr);
-
-    QPlainTextEdit* Memo1;
-
-private:
-    void FormCreate();
-
-    AppContext context_;
 };
 
 }  // namespace kelvarn

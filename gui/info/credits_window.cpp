@@ -1,6 +1,8 @@
 #include "gui/info/credits_window.h"
 
 #include <QCloseEvent>
+#include <QFrame>
+#include <QPlainTextEdit>
 #include <algorithm>
 #include <chrono>
 
@@ -37,25 +39,25 @@ const char* const kSecondCredits =
     "\n"
     "e-mail: daria.zimina@example.org";
 
-QPlainTextEdit* creditsMemo(const char* text, QWidget* parent) {
+QPlainTextEdit* creditsMemo(const char* text, const QString& name, QWidget* parent) {
     auto* memo = new QPlainTextEdit(QString::fromUtf8(text), parent);
+    memo->setObjectName(name);
     memo->setReadOnly(true);
-    QPalette colours = memo->palette();
-    colours.setColor(QPalette::Base, Qt::black);
-    colours.setColor(QPalette::Text, QColor(192, 192, 192));
-    memo->setPalette(colours);
+    setTextColours(memo, Qt::black, QColor(192, 192, 192));
     return memo;
 }
 
-QLabel* picture(const QString& resource, QWidget* parent) {
+QLabel* picture(const QString& resource, const QString& name, QWidget* parent) {
     auto* label = new QLabel(parent);
+    label->setObjectName(name);
     label->setPixmap(QPixmap(resource));
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
 }
 
-QFrame* stripPanel(QWidget* parent) {
+QFrame* stripPanel(const QString& name, QWidget* parent) {
     auto* panel = new QFrame(parent);
+    panel->setObjectName(name);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setAutoFillBackground(true);
     return panel;
@@ -63,71 +65,68 @@ QFrame* stripPanel(QWidget* parent) {
 
 }  // namespace
 
-CreditsWindow::CreditsWindow(const AppContext&, QWidget* parent) : QWidget(parent) {
+CreditsWindow::CreditsWindow(const AppContext&, QWidget* parent) : SecondaryWindow(parent) {
     setUpSecondaryWindow(this, QStringLiteral("Разработчики"), true, 255);
-    QFont small = font();
-    small.setPointSize(8);
-    setFont(small);
+    useSmallFont(this);
 
-    Image1 = picture(QStringLiteral(":/credits/first.jpg"), this);
-    Image1->setGeometry(0, 0, kPicture, kPicture);
-    Memo1 = creditsMemo(kFirstCredits, this);
-    Memo1->setGeometry(kPicture, 0, kMemoWidth, kPicture);
+    QLabel* firstPicture =
+        picture(QStringLiteral(":/credits/first.jpg"), QStringLiteral("firstPicture"), this);
+    firstPicture->setGeometry(0, 0, kPicture, kPicture);
+    QPlainTextEdit* firstCredits = creditsMemo(kFirstCredits, QStringLiteral("firstCredits"), this);
+    firstCredits->setGeometry(kPicture, 0, kMemoWidth, kPicture);
 
-    Panel1 = stripPanel(this);
-    Panel1->setGeometry(0, kPicture, kStripWidth, kPanelHeight);
-    Left = picture(QStringLiteral(":/credits/strip.jpg"), Panel1);
-    Left->setGeometry(0, (kPanelHeight - kStripHeight) / 2, kStripWidth, kStripHeight);
-    Panel2 = stripPanel(this);
-    Panel2->setGeometry(0, kPicture + kPanelHeight, kStripWidth, kPanelHeight);
-    Rigth = picture(QStringLiteral(":/credits/strip.jpg"), Panel2);
-    Rigth->setGeometry(0, (kPanelHeight - kStripHeight) / 2, kStripWidth, kStripHeight);
+    QFrame* upperStrip = stripPanel(QStringLiteral("upperStrip"), this);
+    upperStrip->setGeometry(0, kPicture, kStripWidth, kPanelHeight);
+    upperMeter_ =
+        picture(QStringLiteral(":/credits/strip.jpg"), QStringLiteral("upperMeter"), upperStrip);
+    upperMeter_->setGeometry(0, (kPanelHeight - kStripHeight) / 2, kStripWidth, kStripHeight);
+    QFrame* lowerStrip = stripPanel(QStringLiteral("lowerStrip"), this);
+    lowerStrip->setGeometry(0, kPicture + kPanelHeight, kStripWidth, kPanelHeight);
+    lowerMeter_ =
+        picture(QStringLiteral(":/credits/strip.jpg"), QStringLiteral("lowerMeter"), lowerStrip);
+    lowerMeter_->setGeometry(0, (kPanelHeight - kStripHeight) / 2, kStripWidth, kStripHeight);
 
     const int lower = kPicture + 2 * kPanelHeight;
-    Image2 = picture(QStringLiteral(":/credits/second.jpg"), this);
-    Image2->setGeometry(0, lower, kPicture, kPicture);
-    Memo2 = creditsMemo(kSecondCredits, this);
-    Memo2->setFrameShape(QFrame::NoFrame);
-    Memo2->setGeometry(kPicture, lower, kMemoWidth, kPicture);
+    QLabel* secondPicture =
+        picture(QStringLiteral(":/credits/second.jpg"), QStringLiteral("secondPicture"), this);
+    secondPicture->setGeometry(0, lower, kPicture, kPicture);
+    QPlainTextEdit* secondCredits =
+        creditsMemo(kSecondCredits, QStringLiteral("secondCredits"), this);
+    secondCredits->setFrameShape(QFrame::NoFrame);
+    secondCredits->setGeometry(kPicture, lower, kMemoWidth, kPicture);
     setFixedSize(kStripWidth, lower + kPicture);
 
-    Time = new QTimer(this);
-    Time->setInterval(100);
-    connect(Time, &QTimer::timeout, this, &CreditsWindow::TimeTimer);
+    meterTimer_ = new QTimer(this);
+    meterTimer_->setObjectName(QStringLiteral("meterTimer"));
+    meterTimer_->setInterval(100);
+    connect(meterTimer_, &QTimer::timeout, this, &CreditsWindow::moveMeters);
 
-    FormCreate();
-}
-
-void CreditsWindow::FormCreate() {
     random_.seed(
         static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count()));
 }
 
-int CreditsWindow::Random(int range) {
+int CreditsWindow::random(int range) {
     return std::uniform_int_distribution<int>(0, range - 1)(random_);
 }
 
-void CreditsWindow::startAnimation() {
-    Time->start();
+void CreditsWindow::open(QWidget* owner) {
+    meterTimer_->start();
+    SecondaryWindow::open(owner);
 }
 
-void CreditsWindow::TimeTimer() {
-    int a = Random(kStripWidth);
-    int b = Random(20);
+void CreditsWindow::moveMeters() {
+    int a = random(kStripWidth);
+    int b = random(20);
     int left = a - b;
-    int c = Random(10);
+    int c = random(10);
     int right = left - c;
-    Left->resize(std::max(left, 0), kStripHeight);
-    Rigth->resize(std::max(right, 0), kStripHeight);
-}
-
-bool CreditsWindow::FormCloseQuery() {
-    Time->stop();
-    return true;
+    upperMeter_->resize(std::max(left, 0), kStripHeight);
+    lowerMeter_->resize(std::max(right, 0), kStripHeight);
 }
 
 void CreditsWindow::closeEvent(QCloseEvent* event) {
-    event->setAccepted(FormCloseQuery());
+    meterTimer_->stop();
+    event->accept();
 }
 
 }  // namespace kelvarn

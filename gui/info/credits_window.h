@@ -2,51 +2,40 @@
 // while the window is open.
 #pragma once
 
-#include <QFrame>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QTimer>
-#include <QWidget>
 #include <random>
 
 #include "gui/common/app_context.h"
+#include "gui/common/secondary_window.h"
 
 namespace kelvarn {
 
-class CreditsWindow : public QWidget {
+class CreditsWindow : public SecondaryWindow {
     Q_OBJECT
 public:
     explicit CreditsWindow(const AppContext& context, QWidget* parent = nullptr);
 
-    QLabel* Image1;
-    QPlainTextEdit* Memo1;
-    QFrame* Panel1;
-    QLabel* Left;
-    QFrame* Panel2;
-    QLabel* Rigth;
-    QLabel* Image2;
-    QPlainTextEdit* Memo2;
-    QTimer* Time;
-
-    // The main menu starts the strips just before it shows the window.
-    void startAnimation();
-    // Stops the strips; closing is always allowed.
-    bool FormCloseQuery();
+    // Starts the strips, then shows the window.
+    void open(QWidget* owner) override;
     // Replaces the clock seed, so a run of ticks can be repeated.
     void setRandomSeed(unsigned seed) { random_.seed(seed); }
 
 public slots:
-    // Each strip shows as much of the meter as its new width: the lower one never more than the
-    // upper one.
-    void TimeTimer();
+    // A tick of the strips: each shows as much of the meter as its new width, the lower one
+    // never more than the upper one.
+    void moveMeters();
 
 protected:
+    // Stops the strips; closing is always allowed.
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void FormCreate();
-    int Random(int range);
+    int random(int range);
 
+    QLabel* upperMeter_;
+    QLabel* lowerMeter_;
+    QTimer* meterTimer_;
     std::mt19937 random_;
 };
 

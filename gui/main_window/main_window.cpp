@@ -373,10 +373,7 @@ void MainWindow::buildMenu() {
             [this] { showCentredOver(windows_.searchWindow, this); });
     connect(ADD_Man, &QAction::triggered, this,
             [this] { showCentredOver(windows_.manualEntryWindow, this); });
-    connect(N6, &QAction::triggered, this, [this] {
-        windows_.newDaysWindow->Refresh_Date();
-        showCentredOver(windows_.newDaysWindow, this);
-    });
+    connect(N6, &QAction::triggered, this, [this] { windows_.newDaysWindow->open(this); });
     connect(Downloader1, &QAction::triggered, this, [this] {
         showCentredOver(windows_.downloadWindow, this);
         if (!windows_.downloadWindow->ListLoaded) {
@@ -386,16 +383,10 @@ void MainWindow::buildMenu() {
     });
     connect(DuzuRedu1, &QAction::triggered, this,
             [this] { showCentredOver(windows_.importWindow, this); });
-    connect(N17, &QAction::triggered, this, [this] {
-        showCentredOver(windows_.statisticsWindow, this);
-        windows_.statisticsWindow->ReadInfo();
-    });
+    connect(N17, &QAction::triggered, this, [this] { windows_.statisticsWindow->open(this); });
     connect(Help1, &QAction::triggered, this,
             [this] { showCentredOver(windows_.helpWindow, this); });
-    connect(N12, &QAction::triggered, this, [this] {
-        windows_.creditsWindow->startAnimation();
-        showCentredOver(windows_.creditsWindow, this);
-    });
+    connect(N12, &QAction::triggered, this, [this] { windows_.creditsWindow->open(this); });
     connect(N15, &QAction::triggered, this,
             [this] { showCentredOver(windows_.aboutWindow, this); });
 }

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QLabel>
 
 #include "core/storage/io_error.h"
 #include "gui/common/message_box.h"
@@ -10,57 +11,54 @@
 namespace kelvarn {
 
 NewDaysWindow::NewDaysWindow(const AppContext& context, QWidget* parent)
-    : QWidget(parent), context_(context) {
+    : SecondaryWindow(parent), settings_(context.folder) {
     setUpSecondaryWindow(this, QStringLiteral("Кол-во дней"), true, 220);
-    QFont small = font();
-    small.setPointSize(8);
-    setFont(small);
+    useSmallFont(this);
     QPalette colours = palette();
     colours.setColor(QPalette::WindowText, QColor(192, 192, 192));
     setPalette(colours);
 
-    Label1 = new QLabel(QStringLiteral("Отображать "), this);
-    Days = new QComboBox(this);
-    Days->setStyleSheet(
+    auto* before = new QLabel(QStringLiteral("Отображать "), this);
+    before->setObjectName(QStringLiteral("showLabel"));
+    daysBox_ = new QComboBox(this);
+    daysBox_->setObjectName(QStringLiteral("daysBox"));
+    daysBox_->setStyleSheet(
         QStringLiteral("QComboBox, QComboBox QAbstractItemView { color: white; background: black; "
                        "font-weight: bold; }"));
     for (int n = 1; n <= 7; ++n) {
-        Days->addItem(QString::number(n));
+        daysBox_->addItem(QString::number(n));
     }
-    Label2 = new QLabel(QStringLiteral("дней"), this);
+    auto* after = new QLabel(QStringLiteral("дней"), this);
+    after->setObjectName(QStringLiteral("daysLabel"));
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(6, 6, 6, 6);
     row->setSpacing(2);
-    row->addWidget(Label1);
-    row->addWidget(Days);
-    row->addWidget(Label2);
+    row->addWidget(before);
+    row->addWidget(daysBox_);
+    row->addWidget(after);
     row->setSizeConstraint(QLayout::SetFixedSize);
 
-    FormCreate();
+    showStoredDays();
 }
 
-void NewDaysWindow::FormCreate() {
-    settings_.emplace(context_.folder);
-    Refresh_Date();
+void NewDaysWindow::open(QWidget* owner) {
+    showStoredDays();
+    SecondaryWindow::open(owner);
 }
 
-void NewDaysWindow::Refresh_Date() {
-    int days = settings_->read(keys::Day);
-    Days->setCurrentIndex(days >= 1 && days <= Days->count() ? days - 1 : -1);
-}
-
-bool NewDaysWindow::FormCloseQuery() {
-    try {
-        settings_->write(keys::Day, Days->currentIndex() + 1);
-    } catch (const IoError& e) {
-        MessageBox::error(this, QString::fromStdString(e.what()));
-    }
-    return true;
+void NewDaysWindow::showStoredDays() {
+    int days = settings_.read(keys::Day);
+    daysBox_->setCurrentIndex(days >= 1 && days <= daysBox_->count() ? days - 1 : -1);
 }
 
 void NewDaysWindow::closeEvent(QCloseEvent* event) {
-    event->setAccepted(FormCloseQuery());
+    try {
+        settings_.write(keys::Day, daysBox_->currentIndex() + 1);
+    } catch (const IoError& e) {
+        MessageBox::error(this, QString::fromStdString(e.what()));
+    }
+    event->accept();
 }
 
 }  // namespace kelvarn

@@ -2,37 +2,31 @@
 #pragma once
 
 #include <QComboBox>
-#include <QLabel>
-#include <QWidget>
-#include <optional>
 
 #include "core/storage/settings.h"
 #include "gui/common/app_context.h"
+#include "gui/common/secondary_window.h"
 
 namespace kelvarn {
 
-class NewDaysWindow : public QWidget {
+class NewDaysWindow : public SecondaryWindow {
     Q_OBJECT
 public:
     explicit NewDaysWindow(const AppContext& context, QWidget* parent = nullptr);
 
-    QLabel* Label1;
-    QComboBox* Days;
-    QLabel* Label2;
-
-    // Shows the stored number of days; a value outside 1..7 leaves the list without a choice.
-    void Refresh_Date();
-    // Stores the chosen number (0 when none is chosen); the window closes even if that fails.
-    bool FormCloseQuery();
+    // Shows the stored number of days anew, then the window.
+    void open(QWidget* owner) override;
 
 protected:
+    // Stores the chosen number (0 when none is chosen); the window closes even if that fails.
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void FormCreate();
+    // A value outside 1..7 leaves the list without a choice.
+    void showStoredDays();
 
-    AppContext context_;
-    std::optional<Settings> settings_;
+    Settings settings_;
+    QComboBox* daysBox_;
 };
 
 }  // namespace kelvarn

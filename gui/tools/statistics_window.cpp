@@ -1,6 +1,5 @@
 #include "gui/tools/statistics_window.h"
 
-#include <QHBoxLayout>
 #include <QHeaderView>
 
 #include "core/storage/io_error.h"
@@ -16,54 +15,44 @@ constexpr int kRowHeight = 16;
 }  // namespace
 
 StatisticsWindow::StatisticsWindow(const AppContext& context, QWidget* parent)
-    : QWidget(parent), context_(context) {
-    setUpSecondaryWindow(this, QStringLiteral("Информация о базах"), true, 255);
-    QFont small = font();
-    small.setPointSize(8);
-    setFont(small);
-
-    Info_table = new QTableWidget(kStatisticsRows - 1, 2, this);
-    Info_table->setFixedSize(249, 345);
-    Info_table->setLayoutDirection(Qt::RightToLeft);
-    Info_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Info_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    : SecondaryWindow(parent), context_(context) {
+    countsGrid_ = new QTableWidget(kStatisticsRows - 1, 2, this);
+    countsGrid_->setObjectName(QStringLiteral("countsGrid"));
+    countsGrid_->setFixedSize(249, 345);
+    countsGrid_->setLayoutDirection(Qt::RightToLeft);
+    countsGrid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    countsGrid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Without focus the grid never takes a current cell, so no cell shows a focus frame.
-    Info_table->setFocusPolicy(Qt::NoFocus);
-    QPalette grid = Info_table->palette();
-    grid.setColor(QPalette::Base, Qt::black);
-    grid.setColor(QPalette::Text, QColor(192, 220, 192));
-    Info_table->setPalette(grid);
-    Info_table->verticalHeader()->hide();
-    Info_table->verticalHeader()->setMinimumSectionSize(kRowHeight);
-    Info_table->verticalHeader()->setDefaultSectionSize(kRowHeight);
-    Info_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    Info_table->horizontalHeader()->setFixedHeight(kRowHeight);
-    Info_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    Info_table->horizontalHeader()->setHighlightSections(false);
-    Info_table->setColumnWidth(0, 191);
-    Info_table->setColumnWidth(1, 50);
-    for (int r = 0; r < Info_table->rowCount(); ++r) {
+    countsGrid_->setFocusPolicy(Qt::NoFocus);
+    setTextColours(countsGrid_, Qt::black, QColor(192, 220, 192));
+    countsGrid_->verticalHeader()->hide();
+    countsGrid_->verticalHeader()->setMinimumSectionSize(kRowHeight);
+    countsGrid_->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    countsGrid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    countsGrid_->horizontalHeader()->setFixedHeight(kRowHeight);
+    countsGrid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    countsGrid_->horizontalHeader()->setHighlightSections(false);
+    countsGrid_->setColumnWidth(0, 191);
+    countsGrid_->setColumnWidth(1, 50);
+    for (int r = 0; r < countsGrid_->rowCount(); ++r) {
         for (int c = 0; c < 2; ++c) {
-            Info_table->setItem(r, c, new QTableWidgetItem);
+            countsGrid_->setItem(r, c, new QTableWidgetItem);
         }
     }
-    connect(Info_table, &QTableWidget::cellClicked, this, &StatisticsWindow::Info_tableClick);
+    connect(countsGrid_, &QTableWidget::cellClicked, this, &StatisticsWindow::unmark);
+    setUpSingleViewWindow(this, QStringLiteral("Информация о базах"), false, countsGrid_);
 
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Info_table);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-
-    FormCreate();
-}
-
-void StatisticsWindow::FormCreate() {
-    Info_table->setHorizontalHeaderLabels(
+    countsGrid_->setHorizontalHeaderLabels(
         {fromCp1251(StatisticsHeaders()[0]), fromCp1251(StatisticsHeaders()[1])});
-    GridClean();
+    unmark();
 }
 
-void StatisticsWindow::ReadInfo() {
+void StatisticsWindow::open(QWidget* owner) {
+    SecondaryWindow::open(owner);
+    showCounts();
+}
+
+void StatisticsWindow::showCounts() {
     StatisticsGrid rows;
     try {
         rows = statisticsGrid(countStatistics(CatalogueFile(context_.file("Base.vlt"))));
@@ -76,17 +65,13 @@ void StatisticsWindow::ReadInfo() {
             continue;
         }
         for (int c = 0; c < 2; ++c) {
-            Info_table->item(r - 1, c)->setText(fromCp1251(rows[r][c]));
+            countsGrid_->item(r - 1, c)->setText(fromCp1251(rows[r][c]));
         }
     }
 }
 
-void StatisticsWindow::GridClean() {
-    Info_table->selectionModel()->clear();
-}
-
-void StatisticsWindow::Info_tableClick() {
-    GridClean();
+void StatisticsWindow::unmark() {
+    countsGrid_->selectionModel()->clear();
 }
 
 }  // namespace kelvarn

@@ -1,8 +1,14 @@
+#include <QComboBox>
 #include <QFile>
+#include <QFrame>
 #include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QTimer>
 #include <QtTest>
 #include <algorithm>
 #include <random>
@@ -15,6 +21,7 @@
 #include "gui/info/help_window.h"
 #include "gui/main_window/new_days_window.h"
 #include "gui/tools/statistics_window.h"
+#include "tests/support/gui_test_support.h"
 
 using namespace kelvarn;
 
@@ -71,9 +78,37 @@ QStringList memoLines(const QPlainTextEdit* memo) {
     return lines;
 }
 
+QTableWidget* countsGrid(const StatisticsWindow& window) {
+    return test::child<QTableWidget>(window, "countsGrid");
+}
+
 // Row r of the statistics grid as the window shows it.
 QStringList infoRow(const StatisticsWindow& window, int r) {
-    return {window.Info_table->item(r - 1, 0)->text(), window.Info_table->item(r - 1, 1)->text()};
+    return {countsGrid(window)->item(r - 1, 0)->text(), countsGrid(window)->item(r - 1, 1)->text()};
+}
+
+QPlainTextEdit* letter(const AboutWindow& window) {
+    return test::child<QPlainTextEdit>(window, "letter");
+}
+
+QPlainTextEdit* helpText(const HelpWindow& window) {
+    return test::child<QPlainTextEdit>(window, "helpText");
+}
+
+QLabel* upperMeter(const CreditsWindow& window) {
+    return test::child<QLabel>(window, "upperMeter");
+}
+
+QLabel* lowerMeter(const CreditsWindow& window) {
+    return test::child<QLabel>(window, "lowerMeter");
+}
+
+QTimer* meterTimer(const CreditsWindow& window) {
+    return test::child<QTimer>(window, "meterTimer");
+}
+
+QComboBox* daysBox(const NewDaysWindow& window) {
+    return test::child<QComboBox>(window, "daysBox");
 }
 
 // The strips' next widths from the same generator the window was seeded with.
@@ -105,20 +140,20 @@ private slots:
         QCOMPARE(window.windowTitle(), QStringLiteral("Кол-во дней"));
         QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
         QCOMPARE(window.windowOpacity(), 220 / 255.0);
-        QCOMPARE(window.Label1->text(), QStringLiteral("Отображать "));
-        QCOMPARE(window.Label2->text(), QStringLiteral("дней"));
+        QCOMPARE(test::child<QLabel>(window, "showLabel")->text(), QStringLiteral("Отображать "));
+        QCOMPARE(test::child<QLabel>(window, "daysLabel")->text(), QStringLiteral("дней"));
         QStringList items;
-        for (int i = 0; i < window.Days->count(); ++i) {
-            items << window.Days->itemText(i);
+        for (int i = 0; i < daysBox(window)->count(); ++i) {
+            items << daysBox(window)->itemText(i);
         }
         QCOMPARE(items, QStringList({"1", "2", "3", "4", "5", "6", "7"}));
-        QCOMPARE(window.Days->currentText(), QStringLiteral("3"));
+        QCOMPARE(daysBox(window)->currentText(), QStringLiteral("3"));
 
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QVERIFY(window.Label1->x() < window.Days->x());
-        QVERIFY(window.Days->x() < window.Label2->x());
-        window.Days->setCurrentIndex(window.Days->findText("5"));
+        QVERIFY(test::child<QLabel>(window, "showLabel")->x() < daysBox(window)->x());
+        QVERIFY(daysBox(window)->x() < test::child<QLabel>(window, "daysLabel")->x());
+        daysBox(window)->setCurrentIndex(daysBox(window)->findText("5"));
         QVERIFY(window.close());
         QCOMPARE(f.read("Setting.ini"), QByteArray("[Main]\r\nDay=5\r\n"));
         QCOMPARE(MessageBox::takeShown(), QStringList());
@@ -128,8 +163,8 @@ private slots:
         Folder f;
         {
             NewDaysWindow window(f.context);
-            QCOMPARE(window.Days->currentIndex(), -1);
-            QCOMPARE(window.Days->currentText(), QString());
+            QCOMPARE(daysBox(window)->currentIndex(), -1);
+            QCOMPARE(daysBox(window)->currentText(), QString());
             QVERIFY(window.close());
         }
         QCOMPARE(f.read("Setting.ini"), QByteArray("[Main]\r\nday=0\r\n"));
@@ -137,7 +172,7 @@ private slots:
         for (const char* stored : {"[Main]\r\nday=8\r\n", "[Main]\r\nday=-1\r\n"}) {
             f.write("Setting.ini", stored);
             NewDaysWindow window(f.context);
-            QCOMPARE(window.Days->currentIndex(), -1);
+            QCOMPARE(daysBox(window)->currentIndex(), -1);
         }
     }
 
@@ -145,17 +180,17 @@ private slots:
         Folder f;
         f.write("Setting.ini", "[Main]\r\nDay=2\r\n");
         NewDaysWindow window(f.context);
-        QCOMPARE(window.Days->currentText(), QStringLiteral("2"));
+        QCOMPARE(daysBox(window)->currentText(), QStringLiteral("2"));
         f.write("Setting.ini", "[Main]\r\nDay=7\r\n");
-        QCOMPARE(window.Days->currentText(), QStringLiteral("2"));
-        window.Refresh_Date();
-        QCOMPARE(window.Days->currentText(), QStringLiteral("7"));
+        QCOMPARE(daysBox(window)->currentText(), QStringLiteral("2"));
+        window.open(nullptr);
+        QCOMPARE(daysBox(window)->currentText(), QStringLiteral("7"));
         f.write("Setting.ini", "[Main]\r\nDay=1\r\n");
-        window.Refresh_Date();
-        QCOMPARE(window.Days->currentText(), QStringLiteral("1"));
+        window.open(nullptr);
+        QCOMPARE(daysBox(window)->currentText(), QStringLiteral("1"));
         f.write("Setting.ini", "[Main]\r\nDay=0\r\n");
-        window.Refresh_Date();
-        QCOMPARE(window.Days->currentIndex(), -1);
+        window.open(nullptr);
+        QCOMPARE(daysBox(window)->currentIndex(), -1);
     }
 
     void setDaysClosesEvenWhenTheSettingsCannotBeWritten() {
@@ -164,7 +199,7 @@ private slots:
         NewDaysWindow window(f.context);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.Days->setCurrentIndex(3);
+        daysBox(window)->setCurrentIndex(3);
         QVERIFY(window.close());
         QVERIFY(!window.isVisible());
         QCOMPARE(MessageBox::takeShown(),
@@ -178,19 +213,19 @@ private slots:
         f.writeCatalogue({mix("1", 0, true), mix("2", 0), recycled, mix("4", 99)});
         StatisticsWindow window(f.context);
         QCOMPARE(window.windowTitle(), QStringLiteral("Информация о базах"));
-        QCOMPARE(window.Info_table->horizontalHeaderItem(0)->text(), QStringLiteral("Записи"));
-        QCOMPARE(window.Info_table->horizontalHeaderItem(1)->text(), QStringLiteral("Кол-во"));
+        QCOMPARE(countsGrid(window)->horizontalHeaderItem(0)->text(), QStringLiteral("Записи"));
+        QCOMPARE(countsGrid(window)->horizontalHeaderItem(1)->text(), QStringLiteral("Кол-во"));
         QCOMPARE(infoRow(window, 19), QStringList({"", ""}));
 
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.size(), QSize(249, 345));
-        QVERIFY(window.Info_table->horizontalHeader()->isVisible());
-        QCOMPARE(window.Info_table->columnWidth(0), 191);
-        QCOMPARE(window.Info_table->columnWidth(1), 50);
-        QCOMPARE(window.Info_table->rowHeight(0), 16);
-        QCOMPARE(window.Info_table->horizontalHeader()->height(), 16);
-        window.ReadInfo();
+        QVERIFY(countsGrid(window)->horizontalHeader()->isVisible());
+        QCOMPARE(countsGrid(window)->columnWidth(0), 191);
+        QCOMPARE(countsGrid(window)->columnWidth(1), 50);
+        QCOMPARE(countsGrid(window)->rowHeight(0), 16);
+        QCOMPARE(countsGrid(window)->horizontalHeader()->height(), 16);
+        window.open(nullptr);
         QCOMPARE(infoRow(window, 1), QStringList({"Trance", "2"}));
         QCOMPARE(infoRow(window, 2), QStringList({"House", "0"}));
         QCOMPARE(infoRow(window, 14), QStringList({"Другое", "1"}));
@@ -203,14 +238,14 @@ private slots:
         f.writeCatalogue({mix("1", 0, true), mix("2", 0), recycled, mix("4", 99), mix("5", 1)});
         QCOMPARE(infoRow(window, 19), QStringList({"Всего", "4"}));
         QCOMPARE(infoRow(window, 2), QStringList({"House", "0"}));
-        window.ReadInfo();
+        window.open(nullptr);
         QCOMPARE(infoRow(window, 19), QStringList({"Всего", "5"}));
         QCOMPARE(infoRow(window, 2), QStringList({"House", "1"}));
         QCOMPARE(infoRow(window, 18), QStringList({"Нескаченных", "3"}));
         QCOMPARE(MessageBox::takeShown(), QStringList());
 
         QVERIFY(QFile::remove(f.path("Base.vlt")));
-        window.ReadInfo();
+        window.open(nullptr);
         QCOMPARE(MessageBox::takeShown(),
                  QStringList("Error: File not found: " + f.path("Base.vlt")));
         QCOMPARE(infoRow(window, 19), QStringList({"Всего", "5"}));
@@ -221,23 +256,23 @@ private slots:
         Folder f;
         f.writeCatalogue({mix("1", 0)});
         StatisticsWindow window(f.context);
-        QVERIFY(!window.Info_table->selectionModel()->hasSelection());
+        QVERIFY(!countsGrid(window)->selectionModel()->hasSelection());
         window.show();
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         // No focus frame and no current cell, before a click or after it.
-        QVERIFY(!window.Info_table->hasFocus());
-        QVERIFY(!window.Info_table->currentIndex().isValid());
-        window.ReadInfo();
-        QTableWidgetItem* target = window.Info_table->item(4, 0);
-        QPoint where = window.Info_table->visualItemRect(target).center();
-        QTest::mousePress(window.Info_table->viewport(), Qt::LeftButton, {}, where);
-        QVERIFY(window.Info_table->selectionModel()->isRowSelected(4));
-        QTest::mouseRelease(window.Info_table->viewport(), Qt::LeftButton, {}, where);
-        QVERIFY(!window.Info_table->selectionModel()->hasSelection());
-        QVERIFY(window.Info_table->selectedItems().isEmpty());
-        QVERIFY(!window.Info_table->hasFocus());
-        QVERIFY(!window.Info_table->currentIndex().isValid());
+        QVERIFY(!countsGrid(window)->hasFocus());
+        QVERIFY(!countsGrid(window)->currentIndex().isValid());
+        window.open(nullptr);
+        QTableWidgetItem* target = countsGrid(window)->item(4, 0);
+        QPoint where = countsGrid(window)->visualItemRect(target).center();
+        QTest::mousePress(countsGrid(window)->viewport(), Qt::LeftButton, {}, where);
+        QVERIFY(countsGrid(window)->selectionModel()->isRowSelected(4));
+        QTest::mouseRelease(countsGrid(window)->viewport(), Qt::LeftButton, {}, where);
+        QVERIFY(!countsGrid(window)->selectionModel()->hasSelection());
+        QVERIFY(countsGrid(window)->selectedItems().isEmpty());
+        QVERIFY(!countsGrid(window)->hasFocus());
+        QVERIFY(!countsGrid(window)->currentIndex().isValid());
     }
 
     void aboutShowsTheFileLineByLine() {
@@ -246,22 +281,23 @@ private slots:
         AboutWindow window(f.context);
         QCOMPARE(window.windowTitle(), QStringLiteral("About"));
         QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
-        QVERIFY(window.Memo1->isReadOnly());
-        QCOMPARE(memoLines(window.Memo1), QStringList({"Привет, Ёжик!", "вторая строка", "третья",
-                                                       "четвёртая", "", "конец"}));
+        QVERIFY(letter(window)->isReadOnly());
+        QCOMPARE(memoLines(letter(window)), QStringList({"Привет, Ёжик!", "вторая строка", "третья",
+                                                         "четвёртая", "", "конец"}));
         QCOMPARE(MessageBox::takeShown(), QStringList());
 
         f.writeText("About", "Новый текст\r\nKelvarn 4.0.5");
         AboutWindow second(f.context);
-        QCOMPARE(memoLines(second.Memo1), QStringList({"Новый текст", "Kelvarn 4.0.5"}));
-        QCOMPARE(memoLines(window.Memo1).first(), QStringLiteral("Привет, Ёжик!"));
+        QCOMPARE(memoLines(test::child<QPlainTextEdit>(second, "letter")),
+                 QStringList({"Новый текст", "Kelvarn 4.0.5"}));
+        QCOMPARE(memoLines(letter(window)).first(), QStringLiteral("Привет, Ёжик!"));
     }
 
     void aboutWithoutItsFileKeepsTheLetter() {
         Folder f;
         AboutWindow window(f.context);
         QCOMPARE(MessageBox::takeShown(), QStringList("Error: File not found: " + f.path("About")));
-        QStringList lines = memoLines(window.Memo1);
+        QStringList lines = memoLines(letter(window));
         QVERIFY(lines.size() > 10);
         QCOMPARE(lines.first(), QStringLiteral("Здравствуйте, дорогой пользователь!"));
         QCOMPARE(lines.last(), QStringLiteral("Kelvarn 4.0"));
@@ -273,7 +309,7 @@ private slots:
         AboutWindow window(f.context);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QImage shot = window.Memo1->viewport()->grab().toImage();
+        QImage shot = letter(window)->viewport()->grab().toImage();
         int first = shot.width();
         int last = -1;
         for (int y = 0; y < shot.height() / 4; ++y) {
@@ -295,42 +331,48 @@ private slots:
             HelpWindow window(f.context);
             QCOMPARE(MessageBox::takeShown(),
                      QStringList("Error: File not found: " + f.path("Help")));
-            QCOMPARE(window.Memo1->toPlainText(), QString());
+            QCOMPARE(helpText(window)->toPlainText(), QString());
         }
         f.writeText("Help", "Помощь\r\n\r\n1. Каталог\r\n");
         HelpWindow window(f.context);
         QCOMPARE(window.windowTitle(), QStringLiteral("Помощь"));
-        QCOMPARE(memoLines(window.Memo1), QStringList({"Помощь", "", "1. Каталог"}));
+        QCOMPARE(memoLines(helpText(window)), QStringList({"Помощь", "", "1. Каталог"}));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QVERIFY(window.Memo1->verticalScrollBar()->isVisible());
+        QVERIFY(helpText(window)->verticalScrollBar()->isVisible());
         QCOMPARE(MessageBox::takeShown(), QStringList());
     }
 
     void creditsShowBothContributors() {
         Folder f;
         CreditsWindow window(f.context);
+        auto* firstPicture = test::child<QLabel>(window, "firstPicture");
+        auto* secondPicture = test::child<QLabel>(window, "secondPicture");
+        auto* firstCredits = test::child<QPlainTextEdit>(window, "firstCredits");
+        auto* secondCredits = test::child<QPlainTextEdit>(window, "secondCredits");
+        auto* upperStrip = test::child<QFrame>(window, "upperStrip");
+        auto* lowerStrip = test::child<QFrame>(window, "lowerStrip");
         QCOMPARE(window.windowTitle(), QStringLiteral("Разработчики"));
-        QCOMPARE(window.Image1->pixmap().toImage(), QPixmap(":/credits/first.jpg").toImage());
-        QCOMPARE(window.Image2->pixmap().toImage(), QPixmap(":/credits/second.jpg").toImage());
-        QVERIFY(window.Memo1->toPlainText().contains("Kelvarn team"));
-        QVERIFY(window.Memo2->toPlainText().contains("@example.org"));
-        QVERIFY(window.Memo1->isReadOnly());
-        QVERIFY(window.Memo2->isReadOnly());
+        QCOMPARE(firstPicture->pixmap().toImage(), QPixmap(":/credits/first.jpg").toImage());
+        QCOMPARE(secondPicture->pixmap().toImage(), QPixmap(":/credits/second.jpg").toImage());
+        QVERIFY(firstCredits->toPlainText().contains("Kelvarn team"));
+        QVERIFY(secondCredits->toPlainText().contains("@example.org"));
+        QVERIFY(firstCredits->isReadOnly());
+        QVERIFY(secondCredits->isReadOnly());
 
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.Image1->geometry(), QRect(0, 0, 250, 250));
-        QVERIFY(window.Memo1->x() >= window.Image1->geometry().right());
-        QCOMPARE(window.Panel1->size(), QSize(481, 18));
-        QCOMPARE(window.Panel2->size(), QSize(481, 18));
-        QVERIFY(window.Panel1->y() >= window.Image1->geometry().bottom());
-        QVERIFY(window.Panel2->y() > window.Panel1->y());
-        QVERIFY(window.Image2->y() >= window.Panel2->geometry().bottom());
-        QCOMPARE(window.Image2->x(), 0);
-        QCOMPARE(window.Memo2->y(), window.Image2->y());
-        QVERIFY(window.Memo2->x() >= window.Image2->geometry().right());
-        QVERIFY(window.rect().contains(window.Memo2->geometry()));
+        QCOMPARE(firstPicture->geometry(), QRect(0, 0, 250, 250));
+        QVERIFY(firstCredits->x() >= firstPicture->geometry().right());
+        QCOMPARE(upperStrip->size(), QSize(481, 18));
+        QCOMPARE(lowerStrip->size(), QSize(481, 18));
+        QVERIFY(upperStrip->y() >= firstPicture->geometry().bottom());
+        QVERIFY(lowerStrip->y() > upperStrip->y());
+        QVERIFY(secondPicture->y() >= lowerStrip->geometry().bottom());
+        QCOMPARE(secondPicture->x(), 0);
+        QCOMPARE(secondCredits->y(), secondPicture->y());
+        QVERIFY(secondCredits->x() >= secondPicture->geometry().right());
+        QVERIFY(window.rect().contains(secondCredits->geometry()));
     }
 
     void creditsStripsFollowTheTickRule() {
@@ -341,12 +383,12 @@ private slots:
         int emptyLeft = 0;
         int emptyRight = 0;
         for (int tick = 0; tick < 2000; ++tick) {
-            window.TimeTimer();
+            window.moveMeters();
             auto [left, right] = rule.tick();
-            QCOMPARE(window.Left->width(), std::max(left, 0));
-            QCOMPARE(window.Rigth->width(), std::max(right, 0));
-            QVERIFY(window.Left->width() <= 480);
-            QVERIFY(window.Rigth->width() <= window.Left->width());
+            QCOMPARE(upperMeter(window)->width(), std::max(left, 0));
+            QCOMPARE(lowerMeter(window)->width(), std::max(right, 0));
+            QVERIFY(upperMeter(window)->width() <= 480);
+            QVERIFY(lowerMeter(window)->width() <= upperMeter(window)->width());
             emptyLeft += left <= 0 ? 1 : 0;
             emptyRight += right <= 0 ? 1 : 0;
         }
@@ -364,15 +406,15 @@ private slots:
                 meter.setPixel(x, y, qRgb(x % 256, (x * 7) % 256, x / 2));
             }
         }
-        window.Left->setPixmap(QPixmap::fromImage(meter));
+        upperMeter(window)->setPixmap(QPixmap::fromImage(meter));
         window.setRandomSeed(5);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         do {
-            window.TimeTimer();
-        } while (window.Left->width() < 100);
-        QImage shown = window.Left->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        QCOMPARE(shown.width(), window.Left->width());
+            window.moveMeters();
+        } while (upperMeter(window)->width() < 100);
+        QImage shown = upperMeter(window)->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown.width(), upperMeter(window)->width());
         for (int x = 0; x < shown.width(); ++x) {
             QCOMPARE(shown.pixel(x, 4), meter.pixel(x, 4));
         }
@@ -381,24 +423,23 @@ private slots:
     void creditsTimerRunsOnlyWhileOpen() {
         Folder f;
         CreditsWindow window(f.context);
-        QVERIFY(!window.Time->isActive());
-        QCOMPARE(window.Time->interval(), 100);
+        QVERIFY(!meterTimer(window)->isActive());
+        QCOMPARE(meterTimer(window)->interval(), 100);
         QTest::qWait(250);
-        QCOMPARE(window.Left->width(), 481);
+        QCOMPARE(upperMeter(window)->width(), 481);
 
-        window.startAnimation();
-        window.show();
+        window.open(nullptr);
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QVERIFY(window.Time->isActive());
-        QTRY_VERIFY(window.Left->width() <= 480);
+        QVERIFY(meterTimer(window)->isActive());
+        QTRY_VERIFY(upperMeter(window)->width() <= 480);
 
         QVERIFY(window.close());
-        QVERIFY(!window.Time->isActive());
-        QSize left = window.Left->size();
-        QSize right = window.Rigth->size();
+        QVERIFY(!meterTimer(window)->isActive());
+        QSize left = upperMeter(window)->size();
+        QSize right = lowerMeter(window)->size();
         QTest::qWait(350);
-        QCOMPARE(window.Left->size(), left);
-        QCOMPARE(window.Rigth->size(), right);
+        QCOMPARE(upperMeter(window)->size(), left);
+        QCOMPARE(lowerMeter(window)->size(), right);
     }
 };
 
