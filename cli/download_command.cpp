@@ -76,6 +76,7 @@ DownloadSettings downloadSettings(const Context& context) {
     s.site = context.site.empty() ? settings.siteAddress() : context.site;
     s.savePath = settings.downloadPath();
     s.fullNames = settings.read(keys::FullNames);
+    readDownloadOptions(settings, s);
     return s;
 }
 

@@ -1,6 +1,7 @@
 #include "core/downloader/download_run.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <utility>
 
 #include "core/catalogue/catalogue_file.h"
+#include "core/downloader/archive_check.h"
 #include "core/net/site_address.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/io_error.h"
@@ -31,6 +33,10 @@ const std::string& done() {
 }
 const std::string& removed() {
     static const std::string text = "DEL";
+    return text;
+}
+const std::string& broken() {
+    static const std::string text("Битый архив"_cp);
     return text;
 }
 const std::string& failed() {
@@ -157,8 +163,10 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 // The output file, open while a transfer writes it.
 class OutputFile {
 public:
-    explicit OutputFile(std::string path) : path_(std::move(path)) {
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Opens the file to write it anew, or to add to what it holds.
+    OutputFile(std::string path, bool append) : path_(std::move(path)) {
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC),
+                     0644);
         if (fd_ < 0) {
             throw IoError::fromErrno(path_, errno);
         }
@@ -186,6 +194,12 @@ public:
             throw IoError::fromErrno(path_, errno);
         }
     }
+    // Drops what the file holds: the server sends the whole file after all.
+    void empty() {
+        if (::ftruncate(fd_, 0) != 0) {
+            throw IoError::fromErrno(path_, errno);
+        }
+    }
     // Closes the file and removes what it holds.
     void discard() {
         if (fd_ >= 0) {
@@ -199,7 +213,19 @@ private:
     int fd_ = -1;
 };
 
+// The size of the file at `path`, 0 when there is none.
+std::int64_t sizeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
+}
+
 }  // namespace
+
+void readDownloadOptions(const Settings& settings, DownloadSettings& download) {
+    download.resume = settings.read(keys::Resume);
+    download.retries = std::max(0, settings.read(keys::Retries));
+    download.checkArchives = settings.read(keys::CheckArchives);
+}
 
 DownloadRun::DownloadRun(DownloadSettings settings, DownloadRows& rows, DownloadObserver& observer,
                          SoundPlayer& sound, const std::atomic<bool>& stop,
@@ -231,7 +257,8 @@ DownloadResult DownloadRun::batch() {
     for (std::size_t row = 0; row < rows_.size() && !stopped(); ++row) {
         holdWhilePaused();
         std::string status = rows_.status(row);
-        if (status != download_status::waiting() && status != download_status::failed()) {
+        if (status != download_status::waiting() && status != download_status::failed() &&
+            status != download_status::broken()) {
             continue;
         }
         DownloadResult result = process(row);
@@ -264,14 +291,50 @@ DownloadResult DownloadRun::process(std::size_t row) {
     return {stopped() ? DownloadResult::Outcome::Stopped : DownloadResult::Outcome::Done, {}};
 }
 
+bool DownloadRun::waitBeforeRetry(std::size_t row, int attempt, int retryAfterSeconds) {
+    constexpr int kLongestRetryAfter = 60;
+    const std::vector<int>& delays = settings_.retryDelaysMs;
+    int waitMs =
+        delays.empty()
+            ? 0
+            : delays[std::min<std::size_t>(static_cast<std::size_t>(attempt), delays.size() - 1)];
+    if (retryAfterSeconds >= 0 && retryAfterSeconds <= kLongestRetryAfter) {
+        waitMs = retryAfterSeconds * 1000;
+    }
+    setStatus(row, std::string("Повтор "_cp) + std::to_string(attempt + 1));
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (!stopped() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return !stopped();
+}
+
+void DownloadRun::giveUp(std::size_t row, const std::string& why, const std::string& status) {
+    observer_.transferCleared();
+    setStatus(row, status);
+    observer_.rowFailed(row, why);
+    sound_.PlaySoundFile("STOP.wav");
+}
+
 bool DownloadRun::transferFile(std::size_t row, const PendingEntry& pending,
                                std::int64_t& kilobytes) {
     const std::string address = downloadAddress(settings_.site, pending.entry.Id);
     setStatus(row, download_status::preparing());
-    const std::int64_t bytes = sizes_.contentLength(address).bytes;
-    if (stopped()) {
-        return false;
+    SizeAnswer size;
+    for (int attempt = 0;; ++attempt) {
+        size = sizes_.contentLength(address);
+        if (stopped()) {
+            return false;
+        }
+        if (size.bytes > 0 || !size.failure.retryable() || attempt >= settings_.retries) {
+            break;
+        }
+        if (!waitBeforeRetry(row, attempt, size.failure.retryAfter)) {
+            return false;
+        }
+        setStatus(row, download_status::preparing());
     }
+    const std::int64_t bytes = size.bytes;
     if (bytes == 0) {
         setStatus(row, download_status::removed());
         queue_.markRemoved(pending.position);
@@ -280,10 +343,10 @@ bool DownloadRun::transferFile(std::size_t row, const PendingEntry& pending,
     }
     const std::int64_t maximum = bytes / 1024;
     std::int64_t position = 0;
-    observer_.transferProgress(0, maximum);
+    const std::string finalPath = downloadFileName(settings_.savePath, pending.entry.Id,
+                                                   pending.entry.Track, settings_.fullNames);
+    const std::string path = settings_.resume ? finalPath + ".part" : finalPath;
 
-    OutputFile file(downloadFileName(settings_.savePath, pending.entry.Id, pending.entry.Track,
-                                     settings_.fullNames));
     std::string shown;
     auto lastReport = std::chrono::steady_clock::now();
     auto report = [&](bool complete) {
@@ -298,28 +361,68 @@ bool DownloadRun::transferFile(std::size_t row, const PendingEntry& pending,
             }
         }
     };
-    holdWhilePaused();
-    bool whole = false;
-    try {
-        whole = transfer_.fetch(address, bytes, [&](std::string_view piece) {
-            file.write(piece);
-            position = std::min(position + kilobytesOfPiece(piece.size()), maximum);
-            report(false);
-        });
-    } catch (const HttpError& e) {
-        file.discard();
-        observer_.transferCleared();
-        setStatus(row, download_status::failed());
-        observer_.rowFailed(row, e.what());
-        sound_.PlaySoundFile("STOP.wav");
-        return false;
-    } catch (const IoError&) {
-        file.discard();
-        throw;
+    for (int attempt = 0;;) {
+        // What an earlier try left is asked for no more; a file as long as the whole is suspect.
+        std::int64_t have = settings_.resume ? sizeOf(path) : 0;
+        if (have >= bytes) {
+            have = 0;
+        }
+        OutputFile file(path, have > 0);
+        holdWhilePaused();
+        FileTransfer::Outcome outcome;
+        try {
+            outcome = transfer_.fetch(
+                address, bytes, have,
+                [&](std::int64_t start) {
+                    if (start == 0 && have > 0) {
+                        file.empty();
+                    }
+                    position = std::min(start / 1024, maximum);
+                    report(false);
+                },
+                [&](std::string_view piece) {
+                    file.write(piece);
+                    position = std::min(position + kilobytesOfPiece(piece.size()), maximum);
+                    report(false);
+                });
+        } catch (const HttpError& e) {
+            const HttpFailure& failure = e.failure();
+            if (failure.retryable() && settings_.resume) {
+                file.close();  // kept: the next try, or a later run, goes on from there
+            } else {
+                file.discard();
+            }
+            if (failure.retryable() && attempt < settings_.retries) {
+                if (!waitBeforeRetry(row, attempt++, failure.retryAfter)) {
+                    return false;
+                }
+                continue;
+            }
+            giveUp(row, e.what(), download_status::failed());
+            return false;
+        } catch (const IoError&) {
+            file.discard();
+            throw;
+        }
+        file.close();
+        if (outcome == FileTransfer::Outcome::Restart) {
+            ::unlink(path.c_str());  // the server will not go on from there: from the start
+            continue;
+        }
+        if (outcome == FileTransfer::Outcome::Stopped) {
+            return false;  // what arrived stays in the save folder
+        }
+        break;
     }
-    file.close();
-    if (!whole) {
-        return false;  // stopped: what arrived stays in the save folder
+    if (path != finalPath && ::rename(path.c_str(), finalPath.c_str()) != 0) {
+        throw IoError::fromErrno(finalPath, errno);
+    }
+    if (settings_.checkArchives) {
+        if (std::optional<std::string> defect = archiveDefect(finalPath)) {
+            ::unlink(finalPath.c_str());
+            giveUp(row, finalPath + ": " + *defect, download_status::broken());
+            return false;
+        }
     }
     report(true);
     observer_.transferCleared();

@@ -15,6 +15,7 @@
 #include "core/downloader/queue_file.h"
 #include "core/net/http_client.h"
 #include "core/sound/sound.h"
+#include "core/storage/settings.h"
 
 namespace kelvarn {
 
@@ -25,6 +26,7 @@ const std::string& preparing();  // "Подготовка"
 const std::string& done();       // "ОК", in Cyrillic letters
 const std::string& removed();    // "DEL"
 const std::string& failed();     // "Ошибка"
+const std::string& broken();     // "Битый архив"
 }  // namespace download_status
 
 // The queue grid's column headers: "№", "ID микса", "Трек", "Размер Kb", "Закачен".
@@ -74,8 +76,16 @@ struct DownloadSettings {
     std::string site;      // the site base address
     std::string savePath;  // the save folder as the window shows it, ending in "/"
     bool fullNames = false;
+    bool resume = true;
+    int retries = 3;
+    bool checkArchives = true;
+    // The waits before the first, second, third... try again; the last one repeats.
+    std::vector<int> retryDelaysMs = {1000, 2000, 4000};
     HttpLimits limits;
 };
+
+// The settings of Setting.ini's [Downloader] that shape a run: resuming, retries, the check.
+void readDownloadOptions(const Settings& settings, DownloadSettings& download);
 
 struct DownloadResult {
     enum class Outcome { Done, Stopped, Failed };
@@ -106,7 +116,8 @@ public:
     DownloadRun(DownloadSettings settings, DownloadRows& rows, DownloadObserver& observer,
                 SoundPlayer& sound, const std::atomic<bool>& stop, const std::atomic<bool>& paused);
 
-    // Every row that waits ("Нет", or "Ошибка" from an earlier run) when the batch reaches it;
+    // Every row that waits ("Нет", or "Ошибка" or "Битый архив" from an earlier try) when the
+    // batch reaches it;
     // "alldone.wav" at the end.
     DownloadResult batch();
     // The one row, whatever its status.
@@ -121,6 +132,10 @@ private:
     void holdWhilePaused() const;
     bool stopped() const { return stop_.load(); }
     void setStatus(std::size_t row, const std::string& text);
+    // "Повтор N" while the wait before try N lasts; false when a stop ended it.
+    bool waitBeforeRetry(std::size_t row, int attempt, int retryAfterSeconds);
+    // The row's transfer has failed for good.
+    void giveUp(std::size_t row, const std::string& why, const std::string& status);
 
     DownloadSettings settings_;
     DownloadRows& rows_;

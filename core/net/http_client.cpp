@@ -2,9 +2,13 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace kelvarn {
 namespace {
@@ -51,13 +55,59 @@ size_t refuseBody(char*, size_t, size_t, void*) {
     return 0;
 }
 
+// The value of a header line named `name` (without case), trimmed; nothing for another line.
+std::optional<std::string_view> headerValue(std::string_view line, std::string_view name) {
+    if (line.size() <= name.size() || line[name.size()] != ':' ||
+        !std::equal(name.begin(), name.end(), line.begin(), [](char lower, char given) {
+            return std::tolower(static_cast<unsigned char>(given)) == lower;
+        })) {
+        return std::nullopt;
+    }
+    std::string_view value = line.substr(name.size() + 1);
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
+        value.remove_prefix(1);
+    }
+    while (!value.empty() &&
+           (value.back() == '\r' || value.back() == '\n' || value.back() == ' ')) {
+        value.remove_suffix(1);
+    }
+    return value;
+}
+
+// What the headers of the last answer said. A redirect's answer is forgotten at the next one.
+struct AnswerHeaders {
+    int retryAfter = -1;
+    std::string contentRange;
+
+    // Reads one header line; true at the blank line that ends the headers.
+    bool read(std::string_view line) {
+        if (line.starts_with("HTTP/")) {
+            *this = {};
+        } else if (auto value = headerValue(line, "retry-after")) {
+            int seconds = -1;
+            auto [end, error] =
+                std::from_chars(value->data(), value->data() + value->size(), seconds);
+            retryAfter =
+                error == std::errc() && end == value->data() + value->size() ? seconds : -1;
+        } else if (auto range = headerValue(line, "content-range")) {
+            contentRange = *range;
+        }
+        return line == "\r\n" || line == "\n";
+    }
+};
+
+struct SizeQueryState {
+    CURL* curl;
+    AnswerHeaders headers;
+};
+
 // Ends a size query at the end of a successful answer's headers: the length is known by then,
 // and a server that holds its body back must not keep us waiting for it.
-size_t stopAfterSuccessHeaders(char* data, size_t size, size_t count, void* handle) {
-    std::string_view line(data, size * count);
+size_t stopAfterSuccessHeaders(char* data, size_t size, size_t count, void* state) {
+    auto& query = *static_cast<SizeQueryState*>(state);
     long status = 0;
-    if (line == "\r\n" || line == "\n") {
-        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    if (query.headers.read(std::string_view(data, size * count))) {
+        curl_easy_getinfo(query.curl, CURLINFO_RESPONSE_CODE, &status);
     }
     return isSuccess(status) ? 0 : size * count;
 }
@@ -159,7 +209,6 @@ SizeQuery::SizeQuery(const std::atomic<bool>* stop, const HttpLimits& limits)
       stallSeconds_(limits.stallSeconds) {
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, refuseBody);
     curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, stopAfterSuccessHeaders);
-    curl_easy_setopt(curl_, CURLOPT_HEADERDATA, curl_);
     curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, 5L);
     // The stall limit alone does not bound a server that sends its headers a byte at a time.
@@ -176,8 +225,10 @@ SizeAnswer SizeQuery::contentLength(const std::string& address) {
     Headers headers;
     headers.add("Cache-Control: no-cache");
     headers.add("Pragma: no-cache");
+    SizeQueryState state{curl_, {}};
     curl_easy_setopt(curl_, CURLOPT_URL, address.c_str());
     curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, headers.list);
+    curl_easy_setopt(curl_, CURLOPT_HEADERDATA, &state);
     CURLcode rc = performWatched(multi_, curl_, {stop_, nullptr, stallSeconds_});
     curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, nullptr);
     SizeAnswer answer;
@@ -185,6 +236,7 @@ SizeAnswer SizeQuery::contentLength(const std::string& address) {
     // error: the headers are in.
     if (rc != CURLE_OK && rc != CURLE_WRITE_ERROR) {
         answer.timedOut = rc == CURLE_OPERATION_TIMEDOUT;
+        answer.failure.network = !(stop_ != nullptr && stop_->load());
         return answer;
     }
     long status = 0;
@@ -192,6 +244,9 @@ SizeAnswer SizeQuery::contentLength(const std::string& address) {
     curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
     curl_easy_getinfo(curl_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     answer.bytes = isSuccess(status) && length > 0 ? static_cast<std::int64_t>(length) : 0;
+    if (!isSuccess(status)) {
+        answer.failure = {static_cast<int>(status), false, state.headers.retryAfter};
+    }
     return answer;
 }
 
@@ -199,25 +254,71 @@ namespace {
 
 // What one fetch has received so far, and what went wrong inside a callback.
 struct Receiving {
-    CURL* curl;
-    const std::string* address;
-    const std::function<void(std::string_view)>* receive;
+    CURL* curl = nullptr;
+    const std::string* address = nullptr;
+    const std::function<void(std::int64_t)>* started = nullptr;
+    const std::function<void(std::string_view)>* receive = nullptr;
     std::int64_t expected = 0;
+    std::int64_t from = 0;
+    AnswerHeaders headers;
+    std::int64_t start = -1;  // where the body begins, once the headers have said
     std::int64_t received = 0;
+    bool restart = false;
     std::exception_ptr failure;
+
+    long status() const {
+        long code = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
+        return code;
+    }
+    HttpFailure failureOf(long code) const {
+        return {static_cast<int>(code), false, headers.retryAfter};
+    }
 };
+
+// At the end of the final answer's headers, decides where its body begins: from the range
+// asked for when the server resumes exactly there, from 0 when it sends the whole file.
+size_t readTransferHeader(char* data, size_t size, size_t count, void* state) {
+    auto& r = *static_cast<Receiving*>(state);
+    if (!r.headers.read(std::string_view(data, size * count))) {
+        return size * count;
+    }
+    const long code = r.status();
+    if (code < 200 || (code >= 300 && code < 400)) {
+        return size * count;  // an interim answer, or a redirect being followed
+    }
+    const std::string resumed = "bytes " + std::to_string(r.from) + "-" +
+                                std::to_string(r.expected - 1) + "/" + std::to_string(r.expected);
+    if (r.from > 0 && code == 206 && r.headers.contentRange == resumed) {
+        r.start = r.from;
+    } else if (code == 200 || (r.from == 0 && isSuccess(code))) {
+        r.start = 0;
+    } else if (r.from > 0 && (code == 206 || code == 416)) {
+        r.restart = true;  // another range, or none the server will give: start again
+        return 0;
+    } else {
+        return size * count;  // an error answer: its body is refused below
+    }
+    try {
+        (*r.started)(r.start);
+    } catch (...) {
+        r.failure = std::current_exception();
+        return 0;
+    }
+    return size * count;
+}
 
 size_t receivePiece(char* data, size_t size, size_t count, void* state) {
     auto& r = *static_cast<Receiving*>(state);
     const std::int64_t length = static_cast<std::int64_t>(size * count);
     try {
         // An error page is no file: nothing of it reaches the receiver.
-        long status = 0;
-        curl_easy_getinfo(r.curl, CURLINFO_RESPONSE_CODE, &status);
-        if (!isSuccess(status)) {
-            throw HttpError(*r.address, "the server answered " + std::to_string(status));
+        const long code = r.status();
+        if (!isSuccess(code) || r.start < 0) {
+            throw HttpError(*r.address, "the server answered " + std::to_string(code),
+                            r.failureOf(code));
         }
-        if (r.received + length > r.expected) {
+        if (r.start + r.received + length > r.expected) {
             throw HttpError(*r.address, "the body runs past the announced " +
                                             std::to_string(r.expected) + " bytes");
         }
@@ -240,6 +341,7 @@ FileTransfer::FileTransfer(const std::atomic<bool>* stop, const std::atomic<bool
       paused_(paused),
       stallSeconds_(limits.stallSeconds) {
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, receivePiece);
+    curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, readTransferHeader);
     curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, static_cast<long>(kLargestPiece));
@@ -250,31 +352,48 @@ FileTransfer::~FileTransfer() {
     curl_multi_cleanup(multi_);
 }
 
-bool FileTransfer::fetch(const std::string& address, std::int64_t expectedBytes,
-                         const std::function<void(std::string_view)>& receive) {
-    Receiving state{curl_, &address, &receive, expectedBytes, 0, nullptr};
+FileTransfer::Outcome FileTransfer::fetch(const std::string& address, std::int64_t expectedBytes,
+                                          std::int64_t from,
+                                          const std::function<void(std::int64_t)>& started,
+                                          const std::function<void(std::string_view)>& receive) {
+    Receiving state;
+    state.curl = curl_;
+    state.address = &address;
+    state.started = &started;
+    state.receive = &receive;
+    state.expected = expectedBytes;
+    state.from = from;
+    const std::string range = std::to_string(from) + "-";
     curl_easy_setopt(curl_, CURLOPT_URL, address.c_str());
+    curl_easy_setopt(curl_, CURLOPT_RANGE, from > 0 ? range.c_str() : nullptr);
+    curl_easy_setopt(curl_, CURLOPT_HEADERDATA, &state);
     curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &state);
     CURLcode rc = performWatched(multi_, curl_, {stop_, paused_, stallSeconds_});
     if (state.failure) {
         std::rethrow_exception(state.failure);
     }
+    if (state.restart) {
+        return Outcome::Restart;
+    }
     if (rc == CURLE_ABORTED_BY_CALLBACK && stop_ != nullptr && stop_->load()) {
-        return false;
+        return Outcome::Stopped;
     }
+    const long code = state.status();
     if (rc != CURLE_OK) {
-        throw HttpError(address, curl_easy_strerror(rc));
+        HttpFailure failure = state.failureOf(code);
+        failure.network = true;
+        throw HttpError(address, curl_easy_strerror(rc), failure);
     }
-    long status = 0;
-    curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
-    if (!isSuccess(status)) {
-        throw HttpError(address, "the server answered " + std::to_string(status));
+    if (!isSuccess(code)) {
+        throw HttpError(address, "the server answered " + std::to_string(code),
+                        state.failureOf(code));
     }
-    if (state.received != expectedBytes) {
-        throw HttpError(address, "the body ended after " + std::to_string(state.received) + " of " +
+    const std::int64_t total = std::max<std::int64_t>(state.start, 0) + state.received;
+    if (total != expectedBytes) {
+        throw HttpError(address, "the body ended after " + std::to_string(total) + " of " +
                                      std::to_string(expectedBytes) + " bytes");
     }
-    return true;
+    return Outcome::Complete;
 }
 
 }  // namespace kelvarn

@@ -14,15 +14,29 @@ typedef void CURLM;
 
 namespace kelvarn {
 
+// Why a request failed, as far as trying it again is concerned.
+struct HttpFailure {
+    int status = 0;        // the HTTP status of the answer; 0 when none came whole
+    bool network = false;  // no connection, a broken one, a stall: the server may do better
+    int retryAfter = -1;   // the answer's Retry-After in seconds, -1 when it gave none
+
+    // Worth another try: the network failed, the server was overloaded or asked to wait.
+    bool retryable() const { return network || status >= 500 || status == 429; }
+};
+
 // A request that failed: the address and what went wrong.
 class HttpError : public std::runtime_error {
 public:
-    HttpError(std::string address, const std::string& message)
-        : std::runtime_error(address + ": " + message), address_(std::move(address)) {}
+    HttpError(std::string address, const std::string& message, HttpFailure failure = {})
+        : std::runtime_error(address + ": " + message),
+          address_(std::move(address)),
+          failure_(failure) {}
     const std::string& address() const { return address_; }
+    const HttpFailure& failure() const { return failure_; }
 
 private:
     std::string address_;
+    HttpFailure failure_;
 };
 
 // How long a request may take. Every transfer also ends within a tenth of a second of its stop
@@ -42,6 +56,7 @@ std::string fetchListPage(const std::string& address, const std::atomic<bool>* s
 struct SizeAnswer {
     std::int64_t bytes = 0;  // 0 when there is none
     bool timedOut = false;   // the server did not answer in time
+    HttpFailure failure;     // why there is no size, when the query failed
 };
 
 // Asks for file sizes: a GET whose body is not read, only the Content-Length of its answer. One
@@ -79,12 +94,22 @@ public:
     FileTransfer(const FileTransfer&) = delete;
     FileTransfer& operator=(const FileTransfer&) = delete;
 
-    // Fetches the address; `receive` gets each piece. Returns false when stopped. Throws
-    // HttpError when the answer is not 2xx (after up to five redirects), the connection breaks,
-    // no byte comes for the stall limit, or the body ends short of or runs past `expectedBytes`;
-    // an exception from `receive` ends the transfer and comes out as it is.
-    bool fetch(const std::string& address, std::int64_t expectedBytes,
-               const std::function<void(std::string_view piece)>& receive);
+    enum class Outcome {
+        Complete,  // every byte up to `expectedBytes` has been received
+        Stopped,
+        Restart,  // the server would not resume from `from`: ask again from the start
+    };
+
+    // Fetches the address, from byte `from` on when it is above 0 (a range request). Before the
+    // first piece `started` learns where the body begins: `from` when the server resumes there
+    // (a 206 for exactly that range of a file of `expectedBytes`), 0 when it sends the whole
+    // file instead (a 200). `receive` then gets each piece. Throws HttpError when the answer is
+    // not 2xx (after up to five redirects), the connection breaks, no byte comes for the stall
+    // limit, or the body ends short of or runs past `expectedBytes`; an exception from `started`
+    // or `receive` ends the transfer and comes out as it is.
+    Outcome fetch(const std::string& address, std::int64_t expectedBytes, std::int64_t from,
+                  const std::function<void(std::int64_t start)>& started,
+                  const std::function<void(std::string_view piece)>& receive);
 
 private:
     CURLM* multi_;

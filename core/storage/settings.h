@@ -42,6 +42,12 @@ inline constexpr BoolKey CheckStyle{"GetLoopsList", "Check_Style", true};
 inline constexpr BoolKey CheckAvtor{"GetLoopsList", "Check_Avtor", true};
 inline constexpr TextKey Path{"Downloader", "Path", ""};
 inline constexpr BoolKey FullNames{"Downloader", "FullNames", false};
+// Transfers write into NAME.zip.part and a later run asks only for the rest.
+inline constexpr BoolKey Resume{"Downloader", "Resume", true};
+// How often a size query or transfer that failed on the network or the server is tried again.
+inline constexpr IntKey Retries{"Downloader", "Retries", 3};
+// A finished file must be a ZIP archive whose entries all read back whole.
+inline constexpr BoolKey CheckArchives{"Downloader", "CheckArchives", true};
 }  // namespace keys
 
 // A window's settings object on the program folder's Setting.ini. Nothing is cached: two of them

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -139,6 +140,7 @@ protected:
         s.site = site;
         s.savePath = folder.file("ZIP/");
         s.limits.stallSeconds = 1;
+        s.retries = 0;
         return s;
     }
 
@@ -222,7 +224,9 @@ TEST_F(DownloadRunTest, AFailedTransferLeavesTheEntryQueuedAndTheBatchGoesOn) {
     CannedServer exact("HTTP/1.1 200 OK\r\nContent-Length: 2047\r\n\r\n" + std::string(2047, 'z'));
     for (CannedServer* server : {&shortBody, &stalled, &exact}) {
         queueMixes({0, 1});
-        DownloadRun run(settings(server->baseAddress()), rows, reports, sounds, stop, paused);
+        DownloadSettings plain = settings(server->baseAddress());
+        plain.checkArchives = false;  // the bodies here are no archives
+        DownloadRun run(plain, rows, reports, sounds, stop, paused);
         ASSERT_EQ(run.batch().outcome, DownloadResult::Outcome::Done);
         std::vector<QueueEntry> queue = QueueFile(folder.file("List.dnl")).readAll();
         MixRecord record = CatalogueFile(folder.file("Base.vlt")).read(1);
@@ -271,7 +275,7 @@ TEST_F(DownloadRunTest, PauseHoldsTheRunAndAStopEndsATransferAtOnce) {
     EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll()[0].Removed, 0);
     EXPECT_EQ(CatalogueFile(folder.file("Base.vlt")).read(1).HasFile, 0);
     // What arrived stays, closed, in the save folder.
-    EXPECT_GT(readBytes(folder.file("ZIP/" + site.mixes()[1].id + ".zip")).size(), 0u);
+    EXPECT_GT(readBytes(folder.file("ZIP/" + site.mixes()[1].id + ".zip.part")).size(), 0u);
 }
 
 TEST_F(DownloadRunTest, AMissingSaveFolderEndsTheRunWithItsName) {
@@ -316,6 +320,129 @@ TEST_F(DownloadRunTest, CommandLineListsTheQueueDownloadsItAndCompactsIt) {
     EXPECT_EQ(batch.status, 0) << batch.err;  // no size: the entry is dropped ("DEL")
     EXPECT_EQ(batch.out, "1\t" + site.mixes()[missing].id + "\tDEL\n");
     EXPECT_EQ(readBytes(folder.file("List.dnl")), "");
+}
+
+// One file at every download address, served by a server that breaks as told.
+class FlakyServer {
+public:
+    enum class Ranges { Honour, WholeFile, Refuse };
+
+    explicit FlakyServer(std::string body)
+        : body_(std::move(body)),
+          server_([this](const std::string& request) { return answer(request); }) {}
+    std::string baseAddress() const { return server_.baseAddress(); }
+
+    std::atomic<int> busyAnswers{0};  // this many 503 answers first, each with Retry-After: 0
+    std::atomic<int> cutAnswers{0};   // this many transfers break after cutAfter bytes of body
+    std::atomic<std::size_t> cutAfter{0};
+    std::atomic<Ranges> ranges{Ranges::Honour};
+    std::atomic<int> rangeRequests{0};
+
+private:
+    test::CannedServer::Reply answer(const std::string& request) {
+        if (busyAnswers > 0) {
+            --busyAnswers;
+            return {"HTTP/1.1 503 Busy\r\nRetry-After: 0\r\nContent-Length: 0\r\n\r\n"};
+        }
+        std::size_t from = 0;
+        std::string head = "HTTP/1.1 200 OK\r\n";
+        std::size_t range = request.find("Range: bytes=");
+        if (range != std::string::npos) {
+            ++rangeRequests;
+            if (ranges == Ranges::Refuse) {
+                return {"HTTP/1.1 416 No\r\nContent-Length: 0\r\n\r\n"};
+            }
+            if (ranges == Ranges::Honour) {
+                from = std::stoul(request.substr(range + 13));
+                head = "HTTP/1.1 206 Partial\r\nContent-Range: bytes " + std::to_string(from) +
+                       "-" + std::to_string(body_.size() - 1) + "/" + std::to_string(body_.size()) +
+                       "\r\n";
+            }
+        }
+        std::string reply = head + "Content-Length: " + std::to_string(body_.size() - from) +
+                            "\r\n\r\n" + body_.substr(from);
+        // A transfer, not a size query, breaks off.
+        if (cutAnswers > 0 && request.find("Cache-Control") == std::string::npos) {
+            --cutAnswers;
+            return {reply.substr(0, reply.size() - (body_.size() - from) + cutAfter), true};
+        }
+        return {reply};
+    }
+
+    std::string body_;
+    test::CannedServer server_;
+};
+
+TEST_F(DownloadRunTest, ACutTransferIsTriedAgainAndResumesWhereItStopped) {
+    DemoMix mix;
+    mix.id = "424242";
+    mix.bytes = 300000;
+    const std::string archive = makeArchive(mix, 3);
+    FlakyServer server(archive);
+    server.busyAnswers = 1;  // the size query waits for its second try
+    server.cutAnswers = 2;
+    server.cutAfter = 100000;
+    queueMixes({0});
+    DownloadSettings patient = settings(server.baseAddress());
+    patient.retries = 3;
+    patient.retryDelaysMs = {0};
+    DownloadRun run(patient, rows, reports, sounds, stop, paused);
+    ASSERT_EQ(run.batch().outcome, DownloadResult::Outcome::Done);
+    const std::string file = folder.file("ZIP/" + site.mixes()[0].id + ".zip");
+    EXPECT_EQ(readBytes(file), archive);
+    EXPECT_FALSE(fileExists(file + ".part"));
+    EXPECT_EQ(server.rangeRequests, 2);  // from 100,000, then from 200,000
+    EXPECT_EQ(rows.status(0), download_status::done());
+    auto retried = std::count_if(reports.statuses.begin(), reports.statuses.end(),
+                                 [](const auto& s) { return s.second.starts_with("Повтор"); });
+    EXPECT_EQ(retried, 3);
+
+    // A server that will not resume: a 200 or a 416 to the range starts from the beginning.
+    for (FlakyServer::Ranges answer :
+         {FlakyServer::Ranges::WholeFile, FlakyServer::Ranges::Refuse}) {
+        server.ranges = answer;
+        queueMixes({0});
+        writeBytes(file + ".part", std::string(5000, 'x'));
+        DownloadRun again(patient, rows, reports, sounds, stop, paused);
+        ASSERT_EQ(again.batch().outcome, DownloadResult::Outcome::Done);
+        EXPECT_EQ(readBytes(file), archive);
+    }
+
+    // Tries stop at the count: the .part stays for a later run, the entry stays queued.
+    server.ranges = FlakyServer::Ranges::Honour;
+    server.cutAnswers = 100;
+    server.cutAfter = 1000;
+    patient.retries = 2;
+    queueMixes({0});
+    ::unlink(file.c_str());
+    DownloadRun giving(patient, rows, reports, sounds, stop, paused);
+    giving.batch();
+    EXPECT_EQ(rows.status(0), download_status::failed());
+    EXPECT_EQ(readBytes(file + ".part").size(), 3000u);
+    EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll()[0].Removed, 0);
+}
+
+TEST_F(DownloadRunTest, AFileThatIsNoWholeArchiveIsRefusedUnlessTheCheckIsOff) {
+    FlakyServer server("<html>Error: the file is on holiday</html>");
+    queueMixes({0});
+    DownloadSettings checked = settings(server.baseAddress());
+    DownloadRun run(checked, rows, reports, sounds, stop, paused);
+    run.batch();
+    const std::string file = folder.file("ZIP/" + site.mixes()[0].id + ".zip");
+    EXPECT_EQ(rows.status(0), download_status::broken());
+    EXPECT_FALSE(fileExists(file));
+    EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll()[0].Removed, 0);
+    EXPECT_EQ(CatalogueFile(folder.file("Base.vlt")).read(1).HasFile, 0);
+    EXPECT_EQ(sounds.played, (std::vector<std::string>{"STOP.wav", "alldone.wav"}));
+    ASSERT_FALSE(reports.failures.empty());
+    EXPECT_NE(reports.failures.back().find(file), std::string::npos);
+
+    checked.checkArchives = false;
+    queueMixes({0});
+    DownloadRun unchecked(checked, rows, reports, sounds, stop, paused);
+    unchecked.batch();
+    EXPECT_EQ(rows.status(0), download_status::done());
+    EXPECT_EQ(readBytes(file), "<html>Error: the file is on holiday</html>");
 }
 
 }  // namespace

@@ -121,7 +121,11 @@ int runUnprivileged(const std::function<int()>& body) {
 }
 
 CannedServer::CannedServer(std::string answer, After after)
-    : answer_(std::move(answer)), after_(after) {
+    : CannedServer([answer = std::move(answer), after](const std::string&) {
+          return Reply{answer, after == After::Close};
+      }) {}
+
+CannedServer::CannedServer(Answer answer) : answer_(std::move(answer)) {
     listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -160,10 +164,12 @@ void CannedServer::serve() {
             // Whatever arrived is taken as one request; a closed connection is dropped.
             char request[4096];
             ssize_t got = ::read(watched[i].fd, request, sizeof request);
-            if (got > 0 && !answer_.empty()) {
-                ::send(watched[i].fd, answer_.data(), answer_.size(), MSG_NOSIGNAL);
+            Reply reply;
+            if (got > 0) {
+                reply = answer_(std::string(request, static_cast<std::size_t>(got)));
+                ::send(watched[i].fd, reply.bytes.data(), reply.bytes.size(), MSG_NOSIGNAL);
             }
-            if (got <= 0 || (!answer_.empty() && after_ == After::Close)) {
+            if (got <= 0 || (!reply.bytes.empty() && reply.close)) {
                 ::close(watched[i].fd);
                 watched.erase(watched.begin() + static_cast<std::ptrdiff_t>(i));
             }

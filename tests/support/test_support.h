@@ -51,12 +51,20 @@ CommandResult runCli(const std::vector<std::string>& args, const std::string& st
 // when the suite runs as root.
 int runUnprivileged(const std::function<int()>& body);
 
-// A server on 127.0.0.1 that misbehaves as told: it answers every request on every connection with
-// the same bytes, or, when they are empty, accepts the connection and never says a word. After
-// answering it keeps the connection open, or closes it.
+// A server on 127.0.0.1 that misbehaves as told: each request gets the bytes its answer function
+// returns (headers, body and all, or only part of them), or, when they are empty, no word at all.
+// After answering it keeps the connection open, or closes it.
 class CannedServer {
 public:
+    struct Reply {
+        std::string bytes;
+        bool close = false;
+    };
+    using Answer = std::function<Reply(const std::string& request)>;
     enum class After { KeepOpen, Close };
+
+    explicit CannedServer(Answer answer);
+    // The same bytes for every request.
     explicit CannedServer(std::string answer, After after = After::KeepOpen);
     ~CannedServer();
     CannedServer(const CannedServer&) = delete;
@@ -68,8 +76,7 @@ public:
 private:
     void serve();
 
-    std::string answer_;
-    After after_;
+    Answer answer_;
     int listener_ = -1;
     int port_ = 0;
     std::atomic<int> connections_{0};
