@@ -21,22 +21,37 @@ namespace kelvarn {
 void createWindows(const AppContext& context, Windows& w) {
     QApplication::setFont(programFont());
     w.mainWindow = new MainWindow(context, w);
-    w.recordEditor = new RecordEditor(context, w);
-    w.downloadWindow = new DownloadWindow(context, w);
-    w.folderChooser = new FolderChooser(context, w);
-    w.importWindow = new ImportWindow(context, w);
-    w.searchWindow = new SearchWindow(context, w);
+    w.recordEditor = new RecordEditor;
+    w.downloadWindow = new DownloadWindow(context);
+    w.folderChooser = new FolderChooser;
+    w.folderChooser->showFolder(w.downloadWindow->savePath());
+    w.importWindow = new ImportWindow(context);
+    w.searchWindow = new SearchWindow;
     w.newDaysWindow = new NewDaysWindow(context);
     w.statisticsWindow = new StatisticsWindow(context);
-    w.manualEntryWindow = new ManualEntryWindow(context, w);
+    w.manualEntryWindow = new ManualEntryWindow;
     w.aboutWindow = new AboutWindow(context);
     w.creditsWindow = new CreditsWindow(context);
     w.helpWindow = new HelpWindow(context);
-    w.authorListWindow = new AuthorListWindow(context, w);
+    w.authorListWindow = new AuthorListWindow(context);
+
+    DownloadWindow* download = w.downloadWindow;
+    FolderChooser* chooser = w.folderChooser;
+    QObject::connect(download, &DownloadWindow::folderChoiceRequested, chooser,
+                     [download, chooser] { chooser->open(download); });
+    QObject::connect(chooser, &FolderChooser::folderChosen, download, &DownloadWindow::setSavePath);
+
+    ImportWindow* import = w.importWindow;
+    AuthorListWindow* authors = w.authorListWindow;
+    QObject::connect(import, &ImportWindow::recordSaved, w.mainWindow, &MainWindow::appendToSwap);
+    QObject::connect(import, &ImportWindow::authorListRequested, authors,
+                     [import, authors] { authors->open(import); });
     // The import reads the chosen names as they stand, edits made during a run included.
-    QObject::connect(w.authorListWindow, &AuthorListWindow::chosenNamesChanged, w.importWindow,
-                     &ImportWindow::selectionChanged);
-    w.importWindow->selectionChanged();
+    QObject::connect(authors, &AuthorListWindow::chosenNamesChanged, import,
+                     &ImportWindow::setChosenNames);
+    QObject::connect(authors, &AuthorListWindow::summaryChanged, import,
+                     &ImportWindow::showChosenNames);
+    authors->loadChosenNames();
 }
 
 void destroyWindows(Windows& w) {

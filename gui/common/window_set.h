@@ -1,5 +1,6 @@
-// The program's thirteen windows, one of each, created at start-up and kept to the end. Every
-// window reaches the others through this one set of references.
+// The program's thirteen windows, one of each, created at start-up and kept to the end. The main
+// window reaches the others through this set; the others are wired to one another with signals
+// as they are created.
 #pragma once
 
 namespace kelvarn {
@@ -35,8 +36,8 @@ struct Windows {
     AuthorListWindow* authorListWindow = nullptr;
 };
 
-// Creates the windows in start-up order, the main window first; each runs its creation handler
-// as it is made.
+// Creates the windows in start-up order, the main window first; each reads what it shows as it
+// is made, but the author list, which loads its names once the import window listens.
 void createWindows(const AppContext& context, Windows& windows);
 
 // Deletes them, the main window last.

@@ -1,10 +1,12 @@
 #include "gui/common/window_util.h"
 
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QListWidget>
 #include <QPalette>
 #include <QScreen>
 #include <QStyle>
+#include <QTableView>
 #include <QWidget>
 #include <algorithm>
 #include <array>
@@ -81,6 +83,13 @@ void setUpDarkCheckList(QListWidget* list) {
     // The style draws a tick box's frame in a darker shade of the window colour.
     palette.setColor(QPalette::Window, Qt::lightGray);
     list->setPalette(palette);
+}
+
+void setUpGridView(QTableView* grid) {
+    grid->verticalHeader()->hide();
+    grid->verticalHeader()->setDefaultSectionSize(16);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 
 void setUpSecondaryWindow(QWidget* window, const QString& caption, bool stayOnTop, int opacity,

@@ -10,6 +10,7 @@
 
 class QListWidget;
 class QScreen;
+class QTableView;
 class QWidget;
 
 namespace kelvarn {
@@ -30,6 +31,13 @@ QSize frameExtra(const QWidget* window);
 // available area of `screen` as far as it fits.
 void moveOnScreen(QWidget* window, QPoint centre, const QScreen* screen);
 
+// Gives a new control the object name by which it is found (tests find controls so).
+template <typename Control>
+Control* named(Control* control, const char* name) {
+    control->setObjectName(QString::fromLatin1(name));
+    return control;
+}
+
 // Windows-1251 bytes as text for the screen.
 QString fromCp1251(std::string_view bytes);
 
@@ -39,6 +47,10 @@ std::string toCp1251(const QString& text);
 // A list of tick boxes, white on black: the tick boxes are framed in grey, which an empty one
 // needs to show on black. Disabled items keep the palette's grey text.
 void setUpDarkCheckList(QListWidget* list);
+
+// The grids' common ground: no row numbers, rows 16 pixels high, whole rows selected, nothing
+// edited in place.
+void setUpGridView(QTableView* grid);
 
 // The look shared by the secondary windows: a black top-level window with only the buttons
 // named, optionally above the others and drawn at `opacity` of 255.

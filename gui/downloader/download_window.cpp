@@ -82,15 +82,12 @@ private:
     QHash<int, QString> failures_;
 };
 
-namespace {
-
 // Carries the worker's reports to the window, in the order they were made; reports of a run the
 // window has let go are dropped there. Each report carries what it needs by value: it runs after
 // the observer has gone.
-class WindowObserver final : public DownloadObserver {
+class DownloadWindow::Observer final : public DownloadObserver {
 public:
-    WindowObserver(DownloadWindow* window, DownloadQueueModel* model, const int& currentRun,
-                   int run)
+    Observer(DownloadWindow* window, DownloadQueueModel* model, const int& currentRun, int run)
         : window_(window), model_(model), currentRun_(currentRun), run_(run) {}
 
     void rowStatus(std::size_t row, const std::string&) override {
@@ -98,16 +95,16 @@ public:
     }
     void transferProgress(std::int64_t kilobytes, std::int64_t maximum) override {
         post([window = window_, kilobytes, maximum] {
-            window->Status_Down->setMaximum(
+            window->transferBar_->setMaximum(
                 static_cast<int>(std::min<std::int64_t>(maximum, std::numeric_limits<int>::max())));
-            window->Status_Down->setValue(static_cast<int>(std::min(kilobytes, maximum)));
-            window->recive->setText(fromCp1251(transferLabel(kilobytes, maximum)));
+            window->transferBar_->setValue(static_cast<int>(std::min(kilobytes, maximum)));
+            window->receivedLabel_->setText(fromCp1251(transferLabel(kilobytes, maximum)));
         });
     }
     void transferCleared() override {
         post([window = window_] {
-            window->Status_Down->setValue(0);
-            window->recive->clear();
+            window->transferBar_->setValue(0);
+            window->receivedLabel_->clear();
         });
     }
     void rowFailed(std::size_t row, const std::string& message) override {
@@ -136,131 +133,144 @@ private:
 };
 
 // A run and the observer it reports to, owned by the worker thread.
-struct DownloadJob {
-    DownloadJob(DownloadWindow* window, DownloadQueueModel* model, const int& currentRun, int run,
-                DownloadSettings settings, DownloadRows& rows, SoundPlayer& sound,
-                const std::atomic<bool>& stop, const std::atomic<bool>& paused)
+struct DownloadWindow::Job {
+    Job(DownloadWindow* window, DownloadQueueModel* model, const int& currentRun, int run,
+        DownloadSettings settings, DownloadRows& rows, SoundPlayer& sound,
+        const std::atomic<bool>& stop, const std::atomic<bool>& paused)
         : observer(window, model, currentRun, run),
           downloadRun(std::move(settings), rows, observer, sound, stop, paused) {}
 
-    WindowObserver observer;
+    Observer observer;
     DownloadRun downloadRun;
 };
 
-}  // namespace
-
-DownloadWindow::DownloadWindow(const AppContext& context, Windows& windows, QWidget* parent)
-    : QWidget(parent), context_(context), windows_(windows), settings_(context.folder) {
+DownloadWindow::DownloadWindow(const AppContext& context, QWidget* parent)
+    : SecondaryWindow(parent), context_(context), settings_(context.folder) {
     setUpSecondaryWindow(this, kCaption, true, 230, true);
+    buildControls();
+    connectControls();
+    folderBox_->setText(QString::fromStdString(settings_.downloadPath()));
+    fullNamesBox_->setChecked(settings_.read(keys::FullNames));
+    loadQueue();
+}
+
+void DownloadWindow::buildControls() {
     model_ = new DownloadQueueModel(rows_, this);
-    List = new QTableView(this);
-    List->setModel(model_);
-    List->verticalHeader()->hide();
-    List->verticalHeader()->setDefaultSectionSize(16);
-    List->setSelectionBehavior(QAbstractItemView::SelectRows);
-    List->setSelectionMode(QAbstractItemView::SingleSelection);
-    List->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    List->setContextMenuPolicy(Qt::CustomContextMenu);
-    List->setStyleSheet(QStringLiteral("QTableView { background: black; color: white; }"));
+    queueGrid_ = named(new QTableView(this), "queueGrid");
+    queueGrid_->setModel(model_);
+    setUpGridView(queueGrid_);
+    queueGrid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    queueGrid_->setContextMenuPolicy(Qt::CustomContextMenu);
+    queueGrid_->setStyleSheet(QStringLiteral("QTableView { background: black; color: white; }"));
     int column = 0;
     for (int width : {27, 53, 241, 88, 72}) {
-        List->setColumnWidth(column++, width);
+        queueGrid_->setColumnWidth(column++, width);
     }
-    List->setMinimumSize(500, 240);
+    queueGrid_->setMinimumSize(500, 240);
 
-    auto* label1 = new QLabel(QStringLiteral("Закачено: "), this);
-    recive = new QLabel(this);
-    for (QLabel* label : {label1, recive}) {
+    auto* receivedCaption = new QLabel(QStringLiteral("Закачено: "), this);
+    receivedLabel_ = named(new QLabel(this), "received");
+    for (QLabel* label : {receivedCaption, receivedLabel_}) {
         label->setStyleSheet(QStringLiteral("color: lime; font-weight: bold; font-style: italic;"));
     }
-    Status_Down = new QProgressBar(this);
-    Status_Down->setTextVisible(false);
-    Status_Down->setStyleSheet(QStringLiteral("QProgressBar::chunk { background: cyan; }"));
-    LoadBar_list = new QProgressBar(this);
-    LoadBar_list->setTextVisible(false);
-    LoadBar_list->setStyleSheet(QStringLiteral("QProgressBar::chunk { background: red; }"));
-    LoadBar_list->hide();
+    transferBar_ = named(new QProgressBar(this), "transferBar");
+    transferBar_->setTextVisible(false);
+    transferBar_->setStyleSheet(QStringLiteral("QProgressBar::chunk { background: cyan; }"));
+    queueLoadBar_ = named(new QProgressBar(this), "queueLoadBar");
+    queueLoadBar_->setTextVisible(false);
+    queueLoadBar_->setStyleSheet(QStringLiteral("QProgressBar::chunk { background: red; }"));
+    queueLoadBar_->hide();
 
-    auto* label2 = new QLabel(QStringLiteral("Путь для сохранения"), this);
-    label2->setStyleSheet(QStringLiteral("color: silver;"));
-    Path = new QLineEdit(this);
-    Path->setReadOnly(true);
-    Path->setStyleSheet(QStringLiteral("background: black; color: white;"));
-    auto* chooseFolder = new QPushButton(this);
-    chooseFolder->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-    ADD_FullName = new QCheckBox(QStringLiteral("Полное название микса"), this);
-    ADD_FullName->setStyleSheet(QStringLiteral("color: red;"));
+    auto* folderCaption = new QLabel(QStringLiteral("Путь для сохранения"), this);
+    folderCaption->setStyleSheet(QStringLiteral("color: silver;"));
+    folderBox_ = named(new QLineEdit(this), "saveFolder");
+    folderBox_->setReadOnly(true);
+    folderBox_->setStyleSheet(QStringLiteral("background: black; color: white;"));
+    folderButton_ = named(new QPushButton(this), "folderButton");
+    folderButton_->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    fullNamesBox_ =
+        named(new QCheckBox(QStringLiteral("Полное название микса"), this), "fullNames");
+    fullNamesBox_->setStyleSheet(QStringLiteral("color: red;"));
 
-    DelBut = new QPushButton(QStringLiteral("Удалить"), this);
-    Dell_All = new QPushButton(QStringLiteral("Удалить все"), this);
-    Button1 = new QPushButton(QStringLiteral("Закачать все"), this);
-    Pause_but = new QPushButton(QStringLiteral("Приостановить"), this);
-    Button2 = new QPushButton(QStringLiteral("Прервать"), this);
-    Pause_but->setEnabled(false);
-    Button2->setEnabled(false);
+    deleteButton_ = named(new QPushButton(QStringLiteral("Удалить"), this), "deleteButton");
+    deleteAllButton_ =
+        named(new QPushButton(QStringLiteral("Удалить все"), this), "deleteAllButton");
+    downloadAllButton_ =
+        named(new QPushButton(QStringLiteral("Закачать все"), this), "downloadAllButton");
+    pauseButton_ = named(new QPushButton(QStringLiteral("Приостановить"), this), "pauseButton");
+    abortButton_ = named(new QPushButton(QStringLiteral("Прервать"), this), "abortButton");
+    pauseButton_->setEnabled(false);
+    abortButton_->setEnabled(false);
 
-    auto* contextMenu = new QMenu(this);
-    Down_Cont = contextMenu->addAction(QStringLiteral("Скачать"));
-    Del_cont = contextMenu->addAction(QStringLiteral("Удалить"));
+    rowMenu_ = new QMenu(this);
+    downloadRowAction_ = named(rowMenu_->addAction(QStringLiteral("Скачать")), "downloadRow");
+    deleteRowAction_ = named(rowMenu_->addAction(QStringLiteral("Удалить")), "deleteRow");
 
-    Timer = new QTimer(this);
-    Timer->setInterval(100);
+    captionTimer_ = new QTimer(this);
+    captionTimer_->setInterval(100);
 
     auto* transfer = new QHBoxLayout;
-    transfer->addWidget(label1);
-    transfer->addWidget(recive, 1);
+    transfer->addWidget(receivedCaption);
+    transfer->addWidget(receivedLabel_, 1);
     auto* folder = new QHBoxLayout;
-    folder->addWidget(Path, 1);
-    folder->addWidget(chooseFolder);
+    folder->addWidget(folderBox_, 1);
+    folder->addWidget(folderButton_);
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* button : {DelBut, Dell_All, Button1, Pause_but, Button2}) {
+    for (QPushButton* button :
+         {deleteButton_, deleteAllButton_, downloadAllButton_, pauseButton_, abortButton_}) {
         buttons->addWidget(button);
     }
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(List);
-    layout->addWidget(LoadBar_list);
+    layout->addWidget(queueGrid_);
+    layout->addWidget(queueLoadBar_);
     layout->addLayout(transfer);
-    layout->addWidget(Status_Down);
-    layout->addWidget(label2);
+    layout->addWidget(transferBar_);
+    layout->addWidget(folderCaption);
     layout->addLayout(folder);
-    layout->addWidget(ADD_FullName);
+    layout->addWidget(fullNamesBox_);
     layout->addLayout(buttons);
+}
 
-    connect(List->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+void DownloadWindow::connectControls() {
+    connect(queueGrid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { selectedRow_ = current.row(); });
-    connect(List, &QWidget::customContextMenuRequested, this, [this, contextMenu](QPoint at) {
+    connect(queueGrid_, &QWidget::customContextMenuRequested, this, [this](QPoint at) {
         // Over a row that names an entry both items act on the selected row; elsewhere neither.
-        QModelIndex index = List->indexAt(at);
+        QModelIndex index = queueGrid_->indexAt(at);
         bool overEntry = index.isValid() && static_cast<std::size_t>(index.row()) < rows_.size();
         bool idle = !running();
-        Down_Cont->setEnabled(overEntry && idle);
-        Del_cont->setEnabled(overEntry && idle);
-        contextMenu->popup(List->viewport()->mapToGlobal(at));
+        downloadRowAction_->setEnabled(overEntry && idle);
+        deleteRowAction_->setEnabled(overEntry && idle);
+        rowMenu_->popup(queueGrid_->viewport()->mapToGlobal(at));
     });
-    connect(chooseFolder, &QPushButton::clicked, this,
-            [this] { showCentredOver(windows_.folderChooser, this); });
-    connect(DelBut, &QPushButton::clicked, this, &DownloadWindow::deleteSelected);
-    connect(Del_cont, &QAction::triggered, this, &DownloadWindow::deleteSelected);
-    connect(Dell_All, &QPushButton::clicked, this, &DownloadWindow::deleteAll);
-    connect(Button1, &QPushButton::clicked, this, &DownloadWindow::startBatch);
-    connect(Down_Cont, &QAction::triggered, this, &DownloadWindow::startSingle);
-    connect(Pause_but, &QPushButton::clicked, this, &DownloadWindow::togglePause);
-    connect(Button2, &QPushButton::clicked, this, &DownloadWindow::abortRun);
-    connect(Timer, &QTimer::timeout, this, &DownloadWindow::refreshCaption);
-    FormCreate();
+    connect(folderButton_, &QPushButton::clicked, this, &DownloadWindow::folderChoiceRequested);
+    connect(deleteButton_, &QPushButton::clicked, this, &DownloadWindow::deleteSelected);
+    connect(deleteRowAction_, &QAction::triggered, this, &DownloadWindow::deleteSelected);
+    connect(deleteAllButton_, &QPushButton::clicked, this, &DownloadWindow::deleteAll);
+    connect(downloadAllButton_, &QPushButton::clicked, this, [this] { start(true); });
+    connect(downloadRowAction_, &QAction::triggered, this, [this] {
+        if (static_cast<std::size_t>(selectedRow_) < rows_.size()) {
+            start(false);
+        }
+    });
+    connect(pauseButton_, &QPushButton::clicked, this, &DownloadWindow::togglePause);
+    connect(abortButton_, &QPushButton::clicked, this, &DownloadWindow::abortRun);
+    connect(captionTimer_, &QTimer::timeout, this, &DownloadWindow::refreshCaption);
 }
 
 DownloadWindow::~DownloadWindow() {
     stopRun();
 }
 
-void DownloadWindow::FormCreate() {
-    Path->setText(QString::fromStdString(settings_.downloadPath()));
-    ADD_FullName->setChecked(settings_.read(keys::FullNames));
-    Refresh_List();
+void DownloadWindow::open(QWidget* owner) {
+    SecondaryWindow::open(owner);
+    if (!queueLoaded_) {
+        queueLoaded_ = true;
+        loadQueue();
+    }
 }
 
-void DownloadWindow::Refresh_List() {
+void DownloadWindow::loadQueue() {
     std::vector<PendingEntry> pending;
     try {
         pending = QueueFile(context_.file("List.dnl")).pending();
@@ -268,23 +278,23 @@ void DownloadWindow::Refresh_List() {
         MessageBox::error(this, QString::fromStdString(e.what()));
     }
     // The whole queue is read in one pass, so the bar shows only its start and its end.
-    LoadBar_list->setMaximum(std::max<int>(1, static_cast<int>(pending.size())));
-    LoadBar_list->setValue(LoadBar_list->maximum());
+    queueLoadBar_->setMaximum(std::max<int>(1, static_cast<int>(pending.size())));
+    queueLoadBar_->setValue(queueLoadBar_->maximum());
     rows_.load(std::move(pending));
     model_->reset();
     selectRow(0);
 }
 
 QString DownloadWindow::savePath() const {
-    return Path->text();
+    return folderBox_->text();
 }
 
 void DownloadWindow::setSavePath(const QString& path) {
-    Path->setText(path);
+    folderBox_->setText(path);
 }
 
 void DownloadWindow::selectRow(int row) {
-    List->selectRow(row);
+    queueGrid_->selectRow(row);
     selectedRow_ = row;
 }
 
@@ -292,8 +302,8 @@ DownloadSettings DownloadWindow::runSettings() const {
     DownloadSettings s;
     s.folder = context_.folder;
     s.site = context_.site.empty() ? settings_.siteAddress() : context_.site;
-    s.savePath = Path->text().toStdString();
-    s.fullNames = ADD_FullName->isChecked();
+    s.savePath = folderBox_->text().toStdString();
+    s.fullNames = fullNamesBox_->isChecked();
     return s;
 }
 
@@ -325,16 +335,6 @@ void DownloadWindow::deleteAll() {
     }
 }
 
-void DownloadWindow::startBatch() {
-    start(true);
-}
-
-void DownloadWindow::startSingle() {
-    if (static_cast<std::size_t>(selectedRow_) < rows_.size()) {
-        start(false);
-    }
-}
-
 void DownloadWindow::start(bool batch) {
     if (running()) {
         return;
@@ -349,9 +349,8 @@ void DownloadWindow::start(bool batch) {
     const auto row = static_cast<std::size_t>(std::max(selectedRow_, 0));
     static SilentSoundPlayer silence;
     // Made here, so the run is the rows' current one before anything can abort it.
-    auto job =
-        std::make_unique<DownloadJob>(this, model_, run_, run, runSettings(), rows_,
-                                      context_.sound ? *context_.sound : silence, stop_, paused_);
+    auto job = std::make_unique<Job>(this, model_, run_, run, runSettings(), rows_,
+                                     context_.sound ? *context_.sound : silence, stop_, paused_);
     worker_ = std::thread([this, job = std::move(job), batch, row, run] {
         DownloadResult result = batch ? job->downloadRun.batch() : job->downloadRun.single(row);
         QMetaObject::invokeMethod(
@@ -360,17 +359,17 @@ void DownloadWindow::start(bool batch) {
 }
 
 void DownloadWindow::setRunning(bool running) {
-    ADD_FullName->setEnabled(!running);
-    Pause_but->setEnabled(running);
-    Button2->setEnabled(running);
-    Button1->setEnabled(!running);
-    Down_Cont->setEnabled(!running);
-    Del_cont->setEnabled(!running);
-    List->setEnabled(!running);
+    fullNamesBox_->setEnabled(!running);
+    pauseButton_->setEnabled(running);
+    abortButton_->setEnabled(running);
+    downloadAllButton_->setEnabled(!running);
+    downloadRowAction_->setEnabled(!running);
+    deleteRowAction_->setEnabled(!running);
+    queueGrid_->setEnabled(!running);
     if (running) {
-        Timer->start();
+        captionTimer_->start();
     } else {
-        Timer->stop();
+        captionTimer_->stop();
         setWindowTitle(kCaption);
     }
 }
@@ -406,7 +405,8 @@ void DownloadWindow::refreshCaption() {
 
 void DownloadWindow::togglePause() {
     paused_ = !paused_;
-    Pause_but->setText(paused_ ? QStringLiteral("Возобновить") : QStringLiteral("Приостановить"));
+    pauseButton_->setText(paused_ ? QStringLiteral("Возобновить")
+                                  : QStringLiteral("Приостановить"));
 }
 
 void DownloadWindow::abortRun() {
@@ -419,9 +419,9 @@ void DownloadWindow::abortRun() {
     ++run_;
     finished_ = true;
     paused_ = false;
-    Pause_but->setText(QStringLiteral("Приостановить"));
-    Status_Down->setValue(0);
-    recive->clear();
+    pauseButton_->setText(QStringLiteral("Приостановить"));
+    transferBar_->setValue(0);
+    receivedLabel_->clear();
     // The row being fetched waits again; one that ended before the abort keeps its end.
     if (currentRow_ >= 0 && static_cast<std::size_t>(currentRow_) < rows_.size()) {
         std::string status = rows_.status(currentRow_);
@@ -446,22 +446,17 @@ void DownloadWindow::stopRun() {
     }
 }
 
-bool DownloadWindow::FormCloseQuery() {
+void DownloadWindow::closeEvent(QCloseEvent* event) {
     // A transfer under way ends first; the queue is compacted only once nothing marks it.
     stopRun();
-    ListLoaded = false;
+    queueLoaded_ = false;
     try {
-        settings_.write(keys::Path, Path->text().toStdString());
-        settings_.write(keys::FullNames, ADD_FullName->isChecked());
+        settings_.write(keys::Path, folderBox_->text().toStdString());
+        settings_.write(keys::FullNames, fullNamesBox_->isChecked());
         QueueFile(context_.file("List.dnl")).compact();
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
     }
-    return true;
-}
-
-void DownloadWindow::closeEvent(QCloseEvent* event) {
-    FormCloseQuery();
     event->accept();
 }
 

@@ -10,89 +10,89 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
-#include <QWidget>
 #include <atomic>
-#include <memory>
 #include <thread>
 
 #include "core/downloader/download_run.h"
 #include "core/storage/settings.h"
 #include "gui/common/app_context.h"
-#include "gui/common/window_set.h"
+#include "gui/common/secondary_window.h"
 
 namespace kelvarn {
 
 class DownloadQueueModel;
 
-class DownloadWindow : public QWidget {
+class DownloadWindow : public SecondaryWindow {
     Q_OBJECT
 public:
-    DownloadWindow(const AppContext& context, Windows& windows, QWidget* parent = nullptr);
+    explicit DownloadWindow(const AppContext& context, QWidget* parent = nullptr);
     ~DownloadWindow() override;
 
-    QTableView* List;
-    QLineEdit* Path;
-    QCheckBox* ADD_FullName;
-    QLabel* recive;
-    QProgressBar* Status_Down;
-    QPushButton* DelBut;
-    QPushButton* Dell_All;
-    QPushButton* Button1;
-    QPushButton* Pause_but;
-    QPushButton* Button2;
-    QAction* Down_Cont;
-    QAction* Del_cont;
+    // Shows the window; the first opening since the last close loads the queue anew.
+    void open(QWidget* owner) override;
 
-    // Whether the grid was loaded since the window was last opened.
-    bool ListLoaded = false;
-    // Empties the grid and loads the queue's waiting entries.
-    void Refresh_List();
-    bool FormCloseQuery();
-
-    // The save folder, ending in "/"; the folder chooser reads and sets it.
+    // The save folder, ending in "/".
     QString savePath() const;
+
+public slots:
     void setSavePath(const QString& path);
-
-    // The rows as the grid shows them.
-    const DownloadRows& rows() const { return rows_; }
-    // Row 0 is the first entry; the placeholder row of an empty queue is no row.
-    void selectRow(int row);
-    bool running() const { return worker_.joinable() && !finished_; }
-    // Stops a run under way and waits for the worker; closing and the program's end call it.
-    void stopRun();
-
-    void deleteSelected();
-    void deleteAll();
-    void startBatch();
-    void startSingle();
-    void togglePause();
-    void abortRun();
-
-    // The worker's report that a row's status has changed: it is the row being processed.
-    void showRowStatus(int row);
 
 signals:
     void runFinished(const kelvarn::DownloadResult& result);
-
-private:
-    void FormCreate();
-    void start(bool batch);
-    void setRunning(bool running);
-    void finishRun(int run, const DownloadResult& result);
-    void refreshCaption();
-    DownloadSettings runSettings() const;
+    // The folder button: the save folder is to be chosen.
+    void folderChoiceRequested();
 
 protected:
+    // Stops a run under way, writes the folder settings and compacts the queue.
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    class Observer;
+    struct Job;
+
+    void buildControls();
+    void connectControls();
+    // Empties the grid and loads the queue's waiting entries.
+    void loadQueue();
+    // Row 0 is the first entry; the placeholder row of an empty queue is no row.
+    void selectRow(int row);
+    bool running() const { return worker_.joinable() && !finished_; }
+    // Stops a run under way and waits for the worker.
+    void stopRun();
+    void deleteSelected();
+    void deleteAll();
+    void start(bool batch);
+    void togglePause();
+    void abortRun();
+    void setRunning(bool running);
+    void finishRun(int run, const DownloadResult& result);
+    // The worker's report that a row's status has changed: it is the row being processed.
+    void showRowStatus(int row);
+    void refreshCaption();
+    DownloadSettings runSettings() const;
+
     const AppContext& context_;
-    Windows& windows_;
     Settings settings_;
     DownloadRows rows_;
     DownloadQueueModel* model_;
-    QProgressBar* LoadBar_list;
-    QTimer* Timer;
+    QTableView* queueGrid_;
+    QProgressBar* queueLoadBar_;
+    QLabel* receivedLabel_;
+    QProgressBar* transferBar_;
+    QLineEdit* folderBox_;
+    QPushButton* folderButton_;
+    QCheckBox* fullNamesBox_;
+    QPushButton* deleteButton_;
+    QPushButton* deleteAllButton_;
+    QPushButton* downloadAllButton_;
+    QPushButton* pauseButton_;
+    QPushButton* abortButton_;
+    QMenu* rowMenu_;
+    QAction* downloadRowAction_;
+    QAction* deleteRowAction_;
+    QTimer* captionTimer_;
+    // Whether the grid was loaded since the window was last opened.
+    bool queueLoaded_ = false;
     int selectedRow_ = 0;
     int currentRow_ = -1;
     // Reports of a run the window has let go are dropped.

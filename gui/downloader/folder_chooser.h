@@ -2,33 +2,30 @@
 #pragma once
 
 #include <QFileSystemModel>
-#include <QPushButton>
 #include <QTreeView>
-#include <QWidget>
 
-#include "gui/common/app_context.h"
-#include "gui/common/window_set.h"
+#include "gui/common/secondary_window.h"
 
 namespace kelvarn {
 
-class FolderChooser : public QWidget {
+class FolderChooser : public SecondaryWindow {
     Q_OBJECT
 public:
-    FolderChooser(const AppContext& context, Windows& windows, QWidget* parent = nullptr);
-
-    QTreeView* TreeFold;
-    QPushButton* Button2;  // "OK"
-    QPushButton* Button1;  // "Cancel"
+    explicit FolderChooser(QWidget* parent = nullptr);
 
     // Selects the folder at `path` in the tree, opening the folders above it.
     void showFolder(const QString& path);
-    // "OK": the selected folder, with a trailing "/", becomes the save folder; with nothing that
-    // names a folder selected the chooser stays open.
-    void confirm();
+
+signals:
+    // "OK" on a folder: its path, with a trailing "/".
+    void folderChosen(const QString& path);
 
 private:
-    Windows& windows_;
+    // With nothing that names a folder selected the chooser stays open.
+    void confirm();
+
     QFileSystemModel* folders_;
+    QTreeView* folderTree_;
 };
 
 }  // namespace kelvarn

@@ -4,6 +4,8 @@
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
 #include <unordered_set>
 
 #include "core/import/author_list.h"
@@ -11,7 +13,6 @@
 #include "core/storage/io_error.h"
 #include "gui/common/message_box.h"
 #include "gui/common/window_util.h"
-#include "gui/import/import_window.h"
 
 namespace kelvarn {
 namespace {
@@ -60,97 +61,99 @@ void selectFirstStartingWith(QListWidget* list, const QString& prefix) {
     }
 }
 
-QListWidget* checkList(QWidget* parent) {
-    auto* list = new QListWidget(parent);
+QListWidget* checkList(const char* name, QWidget* parent) {
+    auto* list = named(new QListWidget(parent), name);
     list->setFixedSize(220, 320);
     setUpDarkCheckList(list);
     return list;
 }
 
-QLabel* limeLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
+QLabel* limeLabel(const QString& text, const char* name, QWidget* parent) {
+    auto* label = named(new QLabel(text, parent), name);
     label->setStyleSheet(QStringLiteral("color: lime; font-weight: bold;"));
     return label;
 }
 
-QPushButton* button(const QString& text, const QString& tip, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
+QPushButton* button(const QString& text, const QString& tip, const char* name, QWidget* parent) {
+    auto* b = named(new QPushButton(text, parent), name);
     b->setToolTip(tip);
     return b;
 }
 
 }  // namespace
 
-AuthorListWindow::AuthorListWindow(const AppContext& context, Windows& windows, QWidget* parent)
-    : QWidget(parent), context_(context), windows_(windows) {
+AuthorListWindow::AuthorListWindow(const AppContext& context, QWidget* parent)
+    : SecondaryWindow(parent), context_(context) {
     setUpSecondaryWindow(this, QStringLiteral("Редактирование списка авторов"), true, 255);
-    Label1 = limeLabel(QStringLiteral("Список имен авторов имеющихся в базе:"), this);
-    List_Name_Base = checkList(this);
-    Label2 = limeLabel(QStringLiteral("Список выбранных имен:"), this);
-    List_Check_Name = checkList(this);
-    Add_But = button(QStringLiteral(">>"), QStringLiteral("Перенести выбранное в список"), this);
-    Refr_But = button(QStringLiteral("Обновить"),
-                      QStringLiteral("Обновить список имен имющихся в базе"), this);
-    Label3 = limeLabel(QStringLiteral("Найти>>>"), this);
-    Edit1 = new QLineEdit(this);
-    Name_Avt = new QLineEdit(this);
-    ManualADD_But =
-        button(QStringLiteral("Добавить"), QStringLiteral("Добавить введеное имя "), this);
-    Del_Name_But =
-        button(QStringLiteral("Удалить"), QStringLiteral("Удалить выбранные имена"), this);
+    QLabel* baseCaption =
+        limeLabel(QStringLiteral("Список имен авторов имеющихся в базе:"), "baseCaption", this);
+    baseNames_ = checkList("baseNames", this);
+    QLabel* chosenCaption =
+        limeLabel(QStringLiteral("Список выбранных имен:"), "chosenCaption", this);
+    chosenList_ = checkList("chosenList", this);
+    QPushButton* addButton = button(
+        QStringLiteral(">>"), QStringLiteral("Перенести выбранное в список"), "addButton", this);
+    QPushButton* refreshButton =
+        button(QStringLiteral("Обновить"), QStringLiteral("Обновить список имен имющихся в базе"),
+               "refreshButton", this);
+    QLabel* findCaption = limeLabel(QStringLiteral("Найти>>>"), "findCaption", this);
+    findBox_ = named(new QLineEdit(this), "findBox");
+    nameBox_ = named(new QLineEdit(this), "nameBox");
+    QPushButton* addNameButton =
+        button(QStringLiteral("Добавить"), QStringLiteral("Добавить введеное имя "),
+               "addNameButton", this);
+    QPushButton* deleteButton = button(
+        QStringLiteral("Удалить"), QStringLiteral("Удалить выбранные имена"), "deleteButton", this);
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(Label1, 0, 0, 1, 2);
-    grid->addWidget(Label2, 0, 3);
-    grid->addWidget(List_Name_Base, 1, 0, 1, 2);
-    grid->addWidget(Add_But, 1, 2, Qt::AlignVCenter);
-    grid->addWidget(List_Check_Name, 1, 3);
-    grid->addWidget(Label3, 2, 0);
-    grid->addWidget(Edit1, 2, 1);
-    grid->addWidget(Name_Avt, 2, 3);
-    grid->addWidget(Refr_But, 3, 0, 1, 2);
+    grid->addWidget(baseCaption, 0, 0, 1, 2);
+    grid->addWidget(chosenCaption, 0, 3);
+    grid->addWidget(baseNames_, 1, 0, 1, 2);
+    grid->addWidget(addButton, 1, 2, Qt::AlignVCenter);
+    grid->addWidget(chosenList_, 1, 3);
+    grid->addWidget(findCaption, 2, 0);
+    grid->addWidget(findBox_, 2, 1);
+    grid->addWidget(nameBox_, 2, 3);
+    grid->addWidget(refreshButton, 3, 0, 1, 2);
     auto* chosenButtons = new QHBoxLayout;
-    chosenButtons->addWidget(ManualADD_But);
-    chosenButtons->addWidget(Del_Name_But);
+    chosenButtons->addWidget(addNameButton);
+    chosenButtons->addWidget(deleteButton);
     grid->addLayout(chosenButtons, 3, 3);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(Refr_But, &QPushButton::clicked, this, &AuthorListWindow::Refr_ButClick);
-    connect(Add_But, &QPushButton::clicked, this, &AuthorListWindow::Add_ButClick);
-    connect(Edit1, &QLineEdit::textChanged, this, &AuthorListWindow::Edit1Change);
-    connect(List_Name_Base, &QListWidget::itemClicked, this,
-            &AuthorListWindow::List_Name_BaseClick);
-    connect(Name_Avt, &QLineEdit::textChanged, this, &AuthorListWindow::Name_AvtChange);
-    connect(ManualADD_But, &QPushButton::clicked, this, &AuthorListWindow::ManualADD_ButClick);
-    connect(Del_Name_But, &QPushButton::clicked, this, &AuthorListWindow::Del_Name_ButClick);
-
-    FormCreate();
+    connect(refreshButton, &QPushButton::clicked, this, &AuthorListWindow::refreshBaseNames);
+    connect(addButton, &QPushButton::clicked, this, &AuthorListWindow::addTickedBaseNames);
+    // Typing in either box selects the first name of its list that begins with the text; a
+    // click on a base name puts it in the search box.
+    connect(findBox_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { selectFirstStartingWith(baseNames_, text); });
+    connect(baseNames_, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { findBox_->setText(item->text()); });
+    connect(nameBox_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { selectFirstStartingWith(chosenList_, text); });
+    connect(addNameButton, &QPushButton::clicked, this, &AuthorListWindow::addTypedName);
+    connect(deleteButton, &QPushButton::clicked, this, &AuthorListWindow::deleteTickedNames);
 }
 
 std::vector<std::string> AuthorListWindow::chosenNames() const {
-    std::lock_guard lock(chosenGuard_);
-    return chosen_;
+    std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(chosenList_->count()));
+    for (int row = 0; row < chosenList_->count(); ++row) {
+        names.push_back(nameOf(chosenList_->item(row)));
+    }
+    return names;
 }
 
 void AuthorListWindow::chosenListChanged() {
-    std::vector<std::string> names;
-    names.reserve(static_cast<std::size_t>(List_Check_Name->count()));
-    for (int row = 0; row < List_Check_Name->count(); ++row) {
-        names.push_back(nameOf(List_Check_Name->item(row)));
-    }
-    {
-        std::lock_guard lock(chosenGuard_);
-        chosen_ = std::move(names);
-    }
-    emit chosenNamesChanged();
+    emit chosenNamesChanged(chosenNames());
 }
 
-void AuthorListWindow::showChosenListInImport() {
-    windows_.importWindow->Edit1->setText(fromCp1251(chosenListText(chosenNames())));
+void AuthorListWindow::showSummary() {
+    emit summaryChanged(fromCp1251(chosenListText(chosenNames())));
 }
 
-void AuthorListWindow::FormCreate() {
-    List_Check_Name->clear();
+void AuthorListWindow::loadChosenNames() {
+    chosenList_->clear();
     std::vector<std::string> names;
     bool read = true;
     try {
@@ -160,36 +163,36 @@ void AuthorListWindow::FormCreate() {
         MessageBox::error(this, QString::fromStdString(e.what()));
     }
     for (const std::string& name : names) {
-        insertSorted(List_Check_Name, name);
+        insertSorted(chosenList_, name);
     }
     chosenListChanged();
     if (read) {
-        showChosenListInImport();
+        showSummary();
     }
 }
 
-bool AuthorListWindow::FormCloseQuery() {
-    windows_.importWindow->Edit1->clear();
+bool AuthorListWindow::saveChosenNames() {
+    emit summaryChanged(QString());
     try {
         writeAuthorList(context_.file("AvtLst.lst"), chosenNames());
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
         return false;
     }
-    showChosenListInImport();
+    showSummary();
     return true;
 }
 
 void AuthorListWindow::closeEvent(QCloseEvent* event) {
-    if (FormCloseQuery()) {
+    if (saveChosenNames()) {
         event->accept();
     } else {
         event->ignore();
     }
 }
 
-void AuthorListWindow::Refr_ButClick() {
-    List_Name_Base->clear();
+void AuthorListWindow::refreshBaseNames() {
+    baseNames_->clear();
     std::vector<std::string> names;
     try {
         names = baseAuthorNames(CatalogueFile(context_.file("Base.vlt")));
@@ -206,16 +209,16 @@ void AuthorListWindow::Refr_ButClick() {
             item->setCheckState(Qt::Checked);
             disable(item);
         }
-        List_Name_Base->addItem(item);
+        baseNames_->addItem(item);
     }
 }
 
-void AuthorListWindow::Add_ButClick() {
+void AuthorListWindow::addTickedBaseNames() {
     bool added = false;
-    for (int row = 0; row < List_Name_Base->count(); ++row) {
-        QListWidgetItem* item = List_Name_Base->item(row);
+    for (int row = 0; row < baseNames_->count(); ++row) {
+        QListWidgetItem* item = baseNames_->item(row);
         if (item->checkState() == Qt::Checked && (item->flags() & Qt::ItemIsEnabled)) {
-            insertSorted(List_Check_Name, nameOf(item));
+            insertSorted(chosenList_, nameOf(item));
             disable(item);
             added = true;
         }
@@ -225,37 +228,25 @@ void AuthorListWindow::Add_ButClick() {
     }
 }
 
-void AuthorListWindow::Edit1Change() {
-    selectFirstStartingWith(List_Name_Base, Edit1->text());
-}
-
-void AuthorListWindow::List_Name_BaseClick(QListWidgetItem* item) {
-    Edit1->setText(item->text());
-}
-
-void AuthorListWindow::Name_AvtChange() {
-    selectFirstStartingWith(List_Check_Name, Name_Avt->text());
-}
-
-void AuthorListWindow::ManualADD_ButClick() {
-    std::string name = toCp1251(Name_Avt->text());
-    for (int row = 0; row < List_Check_Name->count(); ++row) {
-        if (nameOf(List_Check_Name->item(row)) == name) {
+void AuthorListWindow::addTypedName() {
+    std::string name = toCp1251(nameBox_->text());
+    for (int row = 0; row < chosenList_->count(); ++row) {
+        if (nameOf(chosenList_->item(row)) == name) {
             QApplication::beep();
             MessageBox::message(
-                this, QStringLiteral("Автор \"%1\" уже есть в списке!!!").arg(Name_Avt->text()));
+                this, QStringLiteral("Автор \"%1\" уже есть в списке!!!").arg(nameBox_->text()));
             return;
         }
     }
-    insertSorted(List_Check_Name, name);
+    insertSorted(chosenList_, name);
     chosenListChanged();
 }
 
-void AuthorListWindow::Del_Name_ButClick() {
+void AuthorListWindow::deleteTickedNames() {
     bool removed = false;
-    for (int row = List_Check_Name->count() - 1; row >= 0; --row) {
-        if (List_Check_Name->item(row)->checkState() == Qt::Checked) {
-            delete List_Check_Name->takeItem(row);
+    for (int row = chosenList_->count() - 1; row >= 0; --row) {
+        if (chosenList_->item(row)->checkState() == Qt::Checked) {
+            delete chosenList_->takeItem(row);
             removed = true;
         }
     }

@@ -2,68 +2,53 @@
 // left, the names the import filters by on the right, kept in AvtLst.lst.
 #pragma once
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
-#include <QWidget>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "gui/common/app_context.h"
-#include "gui/common/window_set.h"
+#include "gui/common/secondary_window.h"
 
 namespace kelvarn {
 
-class AuthorListWindow : public QWidget {
+class AuthorListWindow : public SecondaryWindow {
     Q_OBJECT
 public:
-    AuthorListWindow(const AppContext& context, Windows& windows, QWidget* parent = nullptr);
+    explicit AuthorListWindow(const AppContext& context, QWidget* parent = nullptr);
 
-    QLabel* Label1;
-    QListWidget* List_Name_Base;
-    QLabel* Label2;
-    QListWidget* List_Check_Name;
-    QPushButton* Add_But;
-    QPushButton* Refr_But;
-    QLabel* Label3;
-    QLineEdit* Edit1;
-    QLineEdit* Name_Avt;
-    QPushButton* ManualADD_But;
-    QPushButton* Del_Name_But;
-
-    // The chosen names in Windows-1251, in the list's order. Safe to call from any thread.
+    // The chosen names in Windows-1251, in the list's order.
     std::vector<std::string> chosenNames() const;
 
-    // Loads AvtLst.lst into the chosen list and shows it in the import window.
-    void FormCreate();
-    // Saves the chosen list; false, with the error shown, when it could not be written.
-    bool FormCloseQuery();
-
-    void Refr_ButClick();
-    void Add_ButClick();
-    void Edit1Change();
-    void List_Name_BaseClick(QListWidgetItem* item);
-    void Name_AvtChange();
-    void ManualADD_ButClick();
-    void Del_Name_ButClick();
+    // Loads AvtLst.lst into the chosen list; made a step of its own so that the start-up load
+    // reaches the windows connected to the signals below.
+    void loadChosenNames();
 
 signals:
     // The chosen names were loaded, added to or removed from.
-    void chosenNamesChanged();
+    void chosenNamesChanged(const std::vector<std::string>& names);
+    // The chosen names as the import window's box shows them ("a;b;", or that the list is
+    // empty); empty while they are being saved.
+    void summaryChanged(const QString& summary);
 
 protected:
+    // Saves the chosen list; on failure the error is shown and the window stays open.
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    bool saveChosenNames();
+    void refreshBaseNames();
+    void addTickedBaseNames();
+    void addTypedName();
+    void deleteTickedNames();
     void chosenListChanged();
-    void showChosenListInImport();
+    void showSummary();
 
     const AppContext& context_;
-    Windows& windows_;
-    mutable std::mutex chosenGuard_;
-    std::vector<std::string> chosen_;
+    QListWidget* baseNames_;
+    QListWidget* chosenList_;
+    QLineEdit* findBox_;
+    QLineEdit* nameBox_;
 };
 
 }  // namespace kelvarn

@@ -13,8 +13,6 @@
 #include "core/storage/ole_date.h"
 #include "gui/common/message_box.h"
 #include "gui/common/window_util.h"
-#include "gui/import/author_list_window.h"
-#include "gui/main_window/main_window.h"
 
 namespace kelvarn {
 
@@ -82,27 +80,24 @@ private:
     std::vector<ImportRow> rows_;
 };
 
-namespace {
-
 // Carries the worker's reports to the window, in the order they were made.
-class WindowObserver final : public ImportObserver {
+class ImportWindow::Observer final : public ImportObserver {
 public:
-    WindowObserver(ImportWindow* window, ImportGridModel* model, MainWindow* main)
-        : window_(window), model_(model), main_(main) {}
+    Observer(ImportWindow* window, ImportGridModel* model) : window_(window), model_(model) {}
 
     // Each report carries what it needs by value: it runs after the observer has gone.
     void status(const std::string& text) override {
         post([window = window_, text = fromCp1251(text)] {
-            window->Load->setText(text);
-            window->Load->repaint();
+            window->stageLabel_->setText(text);
+            window->stageLabel_->repaint();
         });
     }
     void progress(int position, int maximum) override {
         // A stage with nothing to count (an empty page) shows an empty bar: a maximum of 0
         // would draw a moving busy bar instead.
         post([window = window_, position, maximum] {
-            window->LoadBar->setMaximum(std::max(maximum, 1));
-            window->LoadBar->setValue(position);
+            window->progressBar_->setMaximum(std::max(maximum, 1));
+            window->progressBar_->setValue(position);
         });
     }
     void rowsCleared() override {
@@ -118,7 +113,7 @@ public:
         post([model = model_, rows] { model->replace(rows); });
     }
     void recordSaved(std::uint32_t number, const MixRecord& record) override {
-        post([main = main_, number, record] { main->appendToSwap(number, record); });
+        post([window = window_, number, record] { emit window->recordSaved(number, record); });
     }
     void beep() override {
         post([] { QApplication::beep(); });
@@ -132,140 +127,161 @@ private:
 
     ImportWindow* window_;
     ImportGridModel* model_;
-    MainWindow* main_;
 };
 
-}  // namespace
-
-ImportWindow::ImportWindow(const AppContext& context, Windows& windows, QWidget* parent)
-    : QWidget(parent), context_(context), windows_(windows), settings_(context.folder) {
+ImportWindow::ImportWindow(const AppContext& context, QWidget* parent)
+    : SecondaryWindow(parent), context_(context), settings_(context.folder) {
     setUpSecondaryWindow(this, QStringLiteral("Проверить DuzuRedu"), true, 230);
     qRegisterMetaType<kelvarn::ImportResult>("kelvarn::ImportResult");
 
-    Button1 = new QPushButton(QStringLiteral("Начать"), this);
-    auto* GroupBox1 = new QGroupBox(QStringLiteral("Отобрать"), this);
-    GroupBox1->setStyleSheet(QStringLiteral("QGroupBox { color: white; }"));
-    Check_Styles = new QCheckBox(QStringLiteral("Отбор по стилю"), GroupBox1);
-    CheckListBox1 = new QListWidget(GroupBox1);
-    for (int code = 0; code < kImportStyleCount; ++code) {
-        auto* item = new QListWidgetItem(fromCp1251(StyleName(static_cast<std::uint8_t>(code))),
-                                         CheckListBox1);
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(Qt::Unchecked);
-    }
-    setUpDarkCheckList(CheckListBox1);
-    CheckListBox1->setFixedHeight(14 * 17);
-    Check_Avtor = new QCheckBox(QStringLiteral("Отбор по автору"), GroupBox1);
-    Edit1 = new QLineEdit(GroupBox1);
-    Edit1->setReadOnly(true);
-    Edit1->setStyleSheet(QStringLiteral("background: black; color: white;"));
-    List_Avtors_Edit = new QPushButton(QStringLiteral("Список"), GroupBox1);
-    Add_down = new QCheckBox(QStringLiteral("Добавить на закачку"), GroupBox1);
-    // The labels take their colours from the palette, not a style sheet: a sheet's text colour
-    // would also draw the tick, pale on the white box.
-    for (QCheckBox* box : {Check_Styles, Check_Avtor, Add_down}) {
-        QPalette palette = box->palette();
-        palette.setColor(QPalette::WindowText, box == Add_down ? Qt::green : Qt::white);
-        box->setPalette(palette);
-    }
-    auto* group = new QVBoxLayout(GroupBox1);
-    for (QWidget* w : std::initializer_list<QWidget*>{Check_Styles, CheckListBox1, Check_Avtor,
-                                                      Edit1, List_Avtors_Edit, Add_down}) {
-        group->addWidget(w);
-    }
-
-    model_ = new ImportGridModel(this);
-    Table = new QTableView(this);
-    Table->setModel(model_);
-    Table->verticalHeader()->hide();
-    Table->verticalHeader()->setDefaultSectionSize(16);
-    Table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Table->setWordWrap(false);
-    Table->setStyleSheet(
-        QStringLiteral("QTableView { background: black; color: white; gridline-color: #404040; }"
-                       "QHeaderView::section { background: #ababab; color: black; }"));
-    const int widths[] = {60, 217, 236, 155, 79, 156, 33, 33};
-    for (int c = 0; c < 8; ++c) {
-        Table->setColumnWidth(c, widths[c]);
-    }
-    Table->setMinimumSize(640, 420);
-
-    Panel1 = new QWidget(Table);
-    Panel1->setAutoFillBackground(true);
-    Panel1->setStyleSheet(QStringLiteral("background: black;"));
-    Image1 = new QLabel(Panel1);
-    Image1->setPixmap(QPixmap(QStringLiteral(":/icon.png"))
-                          .scaled(33, 33, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    Load = new QLabel(QStringLiteral("Загрузка"), Panel1);
-    Load->setStyleSheet(QStringLiteral("color: red; font-weight: bold; font-style: italic;"));
-    LoadBar = new QProgressBar(Panel1);
-    LoadBar->setTextVisible(false);
-    LoadBar->setRange(0, 100);
-    LoadBar->setStyleSheet(
-        QStringLiteral("QProgressBar { background: black; border: 1px solid #404040; }"
-                       "QProgressBar::chunk { background: rgb(0, 0, 255); }"));
-    auto* panel = new QGridLayout(Panel1);
-    panel->addWidget(Image1, 0, 0, 2, 1);
-    panel->addWidget(Load, 0, 1);
-    panel->addWidget(LoadBar, 1, 1);
-    Panel1->resize(480, 60);
-    Panel1->hide();
-
+    startButton_ = named(new QPushButton(QStringLiteral("Начать"), this), "startButton");
+    QWidget* selection = buildSelection();
+    buildGrid();
+    buildProgressPanel();
     auto* left = new QVBoxLayout;
-    left->addWidget(Button1);
-    left->addWidget(GroupBox1);
+    left->addWidget(startButton_);
+    left->addWidget(selection);
     left->addStretch();
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left);
-    layout->addWidget(Table, 1);
+    layout->addWidget(grid_, 1);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(Button1, &QPushButton::clicked, this, &ImportWindow::Button1Click);
-    connect(List_Avtors_Edit, &QPushButton::clicked, this,
-            [this] { showCentredOver(windows_.authorListWindow, this); });
-    for (QCheckBox* box : {Check_Styles, Check_Avtor, Add_down}) {
+    connect(startButton_, &QPushButton::clicked, this, &ImportWindow::startImport);
+    for (QCheckBox* box : {byStyleBox_, byAuthorBox_, addToQueueBox_}) {
         connect(box, &QCheckBox::toggled, this, &ImportWindow::selectionChanged);
     }
-    connect(CheckListBox1, &QListWidget::itemChanged, this, &ImportWindow::selectionChanged);
-    FormCreate();
+    connect(styleList_, &QListWidget::itemChanged, this, &ImportWindow::selectionChanged);
+    readSettings();
 }
 
 ImportWindow::~ImportWindow() {
     stopRun();
 }
 
-void ImportWindow::FormCreate() {
-    Check_Styles->setChecked(settings_.read(keys::CheckStyle));
-    Check_Avtor->setChecked(settings_.read(keys::CheckAvtor));
-    Add_down->setChecked(settings_.read(keys::AddCheck));
+QWidget* ImportWindow::buildSelection() {
+    auto* group = new QGroupBox(QStringLiteral("Отобрать"), this);
+    group->setStyleSheet(QStringLiteral("QGroupBox { color: white; }"));
+    byStyleBox_ = named(new QCheckBox(QStringLiteral("Отбор по стилю"), group), "byStyle");
+    styleList_ = named(new QListWidget(group), "styleList");
+    for (int code = 0; code < kImportStyleCount; ++code) {
+        auto* item =
+            new QListWidgetItem(fromCp1251(StyleName(static_cast<std::uint8_t>(code))), styleList_);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+    }
+    setUpDarkCheckList(styleList_);
+    styleList_->setFixedHeight(14 * 17);
+    byAuthorBox_ = named(new QCheckBox(QStringLiteral("Отбор по автору"), group), "byAuthor");
+    chosenNamesBox_ = named(new QLineEdit(group), "chosenNames");
+    chosenNamesBox_->setReadOnly(true);
+    chosenNamesBox_->setStyleSheet(QStringLiteral("background: black; color: white;"));
+    auto* authorListButton =
+        named(new QPushButton(QStringLiteral("Список"), group), "authorListButton");
+    addToQueueBox_ =
+        named(new QCheckBox(QStringLiteral("Добавить на закачку"), group), "addToQueue");
+    // The labels take their colours from the palette, not a style sheet: a sheet's text colour
+    // would also draw the tick, pale on the white box.
+    for (QCheckBox* box : {byStyleBox_, byAuthorBox_, addToQueueBox_}) {
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::WindowText, box == addToQueueBox_ ? Qt::green : Qt::white);
+        box->setPalette(palette);
+    }
+    auto* column = new QVBoxLayout(group);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{byStyleBox_, styleList_, byAuthorBox_, chosenNamesBox_,
+                                         authorListButton, addToQueueBox_}) {
+        column->addWidget(w);
+    }
+    connect(authorListButton, &QPushButton::clicked, this, &ImportWindow::authorListRequested);
+    return group;
+}
+
+void ImportWindow::buildGrid() {
+    model_ = new ImportGridModel(this);
+    grid_ = named(new QTableView(this), "importGrid");
+    grid_->setModel(model_);
+    setUpGridView(grid_);
+    grid_->setWordWrap(false);
+    grid_->setStyleSheet(
+        QStringLiteral("QTableView { background: black; color: white; gridline-color: #404040; }"
+                       "QHeaderView::section { background: #ababab; color: black; }"));
+    const int widths[] = {60, 217, 236, 155, 79, 156, 33, 33};
+    for (int c = 0; c < 8; ++c) {
+        grid_->setColumnWidth(c, widths[c]);
+    }
+    grid_->setMinimumSize(640, 420);
+}
+
+// The run's stage and progress, over the grid while a run is under way.
+void ImportWindow::buildProgressPanel() {
+    progressPanel_ = named(new QWidget(grid_), "progressPanel");
+    progressPanel_->setAutoFillBackground(true);
+    progressPanel_->setStyleSheet(QStringLiteral("background: black;"));
+    auto* icon = new QLabel(progressPanel_);
+    icon->setPixmap(QPixmap(QStringLiteral(":/icon.png"))
+                        .scaled(33, 33, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    stageLabel_ = named(new QLabel(QStringLiteral("Загрузка"), progressPanel_), "stageLabel");
+    stageLabel_->setStyleSheet(
+        QStringLiteral("color: red; font-weight: bold; font-style: italic;"));
+    progressBar_ = named(new QProgressBar(progressPanel_), "progressBar");
+    progressBar_->setTextVisible(false);
+    progressBar_->setRange(0, 100);
+    progressBar_->setStyleSheet(
+        QStringLiteral("QProgressBar { background: black; border: 1px solid #404040; }"
+                       "QProgressBar::chunk { background: rgb(0, 0, 255); }"));
+    auto* panel = new QGridLayout(progressPanel_);
+    panel->addWidget(icon, 0, 0, 2, 1);
+    panel->addWidget(stageLabel_, 0, 1);
+    panel->addWidget(progressBar_, 1, 1);
+    progressPanel_->resize(480, 60);
+    progressPanel_->hide();
+}
+
+void ImportWindow::readSettings() {
+    byStyleBox_->setChecked(settings_.read(keys::CheckStyle));
+    byAuthorBox_->setChecked(settings_.read(keys::CheckAvtor));
+    addToQueueBox_->setChecked(settings_.read(keys::AddCheck));
     StyleChecks checks = checkedStyles();
     decodeCheckListStyle(settings_.read(keys::CheckListStyle), checks);
     for (int i = 0; i < kImportStyleCount; ++i) {
-        CheckListBox1->item(i)->setCheckState(checks[static_cast<std::size_t>(i)] ? Qt::Checked
-                                                                                  : Qt::Unchecked);
+        styleList_->item(i)->setCheckState(checks[static_cast<std::size_t>(i)] ? Qt::Checked
+                                                                               : Qt::Unchecked);
     }
     selectionChanged();
+}
+
+void ImportWindow::saveSettings() {
+    settings_.write(keys::CheckListStyle, encodeCheckListStyle(checkedStyles()));
+    settings_.write(keys::AddCheck, addToQueueBox_->isChecked());
+    settings_.write(keys::CheckStyle, byStyleBox_->isChecked());
+    settings_.write(keys::CheckAvtor, byAuthorBox_->isChecked());
 }
 
 StyleChecks ImportWindow::checkedStyles() const {
     StyleChecks checks{};
     for (int i = 0; i < kImportStyleCount; ++i) {
-        checks[static_cast<std::size_t>(i)] = CheckListBox1->item(i)->checkState() == Qt::Checked;
+        checks[static_cast<std::size_t>(i)] = styleList_->item(i)->checkState() == Qt::Checked;
     }
     return checks;
 }
 
+void ImportWindow::setChosenNames(const std::vector<std::string>& names) {
+    chosenNames_ = names;
+    selectionChanged();
+}
+
+void ImportWindow::showChosenNames(const QString& summary) {
+    chosenNamesBox_->setText(summary);
+}
+
 void ImportWindow::selectionChanged() {
     SelectionControls controls;
-    controls.byStyle = Check_Styles->isChecked();
+    controls.byStyle = byStyleBox_->isChecked();
     controls.styles = checkedStyles();
-    controls.byAuthor = Check_Avtor->isChecked();
-    controls.addToQueue = Add_down->isChecked();
-    // The author window is made after this one; until then its list is not there to read.
-    if (windows_.authorListWindow != nullptr) {
-        controls.names = windows_.authorListWindow->chosenNames();
-    }
+    controls.byAuthor = byAuthorBox_->isChecked();
+    controls.addToQueue = addToQueueBox_->isChecked();
+    controls.names = chosenNames_;
     selection_.set(std::move(controls));
 }
 
@@ -273,7 +289,7 @@ const std::vector<ImportRow>& ImportWindow::gridRows() const {
     return model_->rows();
 }
 
-void ImportWindow::Button1Click() {
+void ImportWindow::startImport() {
     if (running()) {
         return;
     }
@@ -283,11 +299,12 @@ void ImportWindow::Button1Click() {
     selectionChanged();
     stop_ = false;
     finished_ = false;
-    Button1->setEnabled(false);
-    int panelWidth = std::min(480, Table->width() - 20);
-    Panel1->setGeometry((Table->width() - panelWidth) / 2, Table->height() / 3, panelWidth, 60);
-    Panel1->show();
-    Panel1->raise();
+    startButton_->setEnabled(false);
+    int panelWidth = std::min(480, grid_->width() - 20);
+    progressPanel_->setGeometry((grid_->width() - panelWidth) / 2, grid_->height() / 3, panelWidth,
+                                60);
+    progressPanel_->show();
+    progressPanel_->raise();
 
     ImportSettings settings;
     settings.folder = context_.folder;
@@ -298,7 +315,7 @@ void ImportWindow::Button1Click() {
     settings.today = context_.today ? context_.today : [] { return oleToday(); };
     settings.timeNow = [] { return oleTimeNow(); };
     worker_ = std::thread([this, settings] {
-        WindowObserver observer(this, model_, windows_.mainWindow);
+        Observer observer(this, model_);
         ImportRun run(settings, selection_, observer, stop_);
         ImportResult result = run.run();
         QMetaObject::invokeMethod(
@@ -308,8 +325,8 @@ void ImportWindow::Button1Click() {
 
 void ImportWindow::finishRun(const ImportResult& result) {
     finished_ = true;
-    Panel1->hide();
-    Button1->setEnabled(true);
+    progressPanel_->hide();
+    startButton_->setEnabled(true);
     if (result.outcome == ImportResult::Outcome::Failed) {
         MessageBox::error(this, QString::fromStdString(result.error));
     }

@@ -9,67 +9,80 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
-#include <QWidget>
 #include <atomic>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "core/import/import_run.h"
 #include "core/import/selection.h"
 #include "core/storage/settings.h"
 #include "gui/common/app_context.h"
-#include "gui/common/window_set.h"
+#include "gui/common/secondary_window.h"
 
 namespace kelvarn {
 
 class ImportGridModel;
 
-class ImportWindow : public QWidget {
+class ImportWindow : public SecondaryWindow {
     Q_OBJECT
 public:
-    ImportWindow(const AppContext& context, Windows& windows, QWidget* parent = nullptr);
+    explicit ImportWindow(const AppContext& context, QWidget* parent = nullptr);
     ~ImportWindow() override;
 
-    QPushButton* Button1;
-    QCheckBox* Check_Styles;
-    QListWidget* CheckListBox1;
-    QCheckBox* Check_Avtor;
-    QLineEdit* Edit1;
-    QPushButton* List_Avtors_Edit;
-    QCheckBox* Add_down;
-    QTableView* Table;
-    QWidget* Panel1;
-    QLabel* Load;
-    QProgressBar* LoadBar;
-    QLabel* Image1;
-
-    // The ticks of the style check list, items 0..13.
-    StyleChecks checkedStyles() const;
-
-    // "Начать": starts a run on the worker unless one is under way.
-    void Button1Click();
     bool running() const { return worker_.joinable() && !finished_; }
     // Stops a run under way and waits for the worker; the program calls it before it ends.
     void stopRun();
+    // Writes the four selection settings; an IoError goes to the caller.
+    void saveSettings();
 
     // The grid's rows as the last run left them.
     const std::vector<ImportRow>& gridRows() const;
-
-    // Copies the controls (and the author window's chosen names) for the worker to read.
-    void selectionChanged();
     // What the worker reads.
     const LiveSelection& selection() const { return selection_; }
 
+public slots:
+    // The author window's chosen names, which the author selection filters by.
+    void setChosenNames(const std::vector<std::string>& names);
+    // The chosen names as the box under "Отбор по автору" shows them.
+    void showChosenNames(const QString& summary);
+
 signals:
     void runFinished(const kelvarn::ImportResult& result);
+    // A record the run appended to the catalogue, with its number.
+    void recordSaved(std::uint32_t number, const kelvarn::MixRecord& record);
+    // "Список": the author list is to be edited.
+    void authorListRequested();
 
 private:
-    void FormCreate();
+    class Observer;
+
+    QWidget* buildSelection();
+    void buildGrid();
+    void buildProgressPanel();
+    void readSettings();
+    // "Начать": starts a run on the worker unless one is under way.
+    void startImport();
+    // Copies the controls and the chosen names for the worker to read.
+    void selectionChanged();
+    // The ticks of the style check list, items 0..13.
+    StyleChecks checkedStyles() const;
     void finishRun(const ImportResult& result);
 
     const AppContext& context_;
-    Windows& windows_;
     Settings settings_;
     ImportGridModel* model_;
+    QPushButton* startButton_;
+    QCheckBox* byStyleBox_;
+    QListWidget* styleList_;
+    QCheckBox* byAuthorBox_;
+    QLineEdit* chosenNamesBox_;
+    QCheckBox* addToQueueBox_;
+    QTableView* grid_;
+    QWidget* progressPanel_;
+    QLabel* stageLabel_;
+    QProgressBar* progressBar_;
+    std::vector<std::string> chosenNames_;
     LiveSelection selection_;
     std::atomic<bool> stop_{false};
     std::thread worker_;

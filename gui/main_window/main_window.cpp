@@ -374,13 +374,8 @@ void MainWindow::buildMenu() {
     connect(ADD_Man, &QAction::triggered, this,
             [this] { showCentredOver(windows_.manualEntryWindow, this); });
     connect(N6, &QAction::triggered, this, [this] { windows_.newDaysWindow->open(this); });
-    connect(Downloader1, &QAction::triggered, this, [this] {
-        showCentredOver(windows_.downloadWindow, this);
-        if (!windows_.downloadWindow->ListLoaded) {
-            windows_.downloadWindow->ListLoaded = true;
-            windows_.downloadWindow->Refresh_List();
-        }
-    });
+    connect(Downloader1, &QAction::triggered, this,
+            [this] { windows_.downloadWindow->open(this); });
     connect(DuzuRedu1, &QAction::triggered, this,
             [this] { showCentredOver(windows_.importWindow, this); });
     connect(N17, &QAction::triggered, this, [this] { windows_.statisticsWindow->open(this); });
@@ -645,14 +640,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::writeClosingSettings() {
-    const ImportWindow& import = *windows_.importWindow;
     try {
         settings_.write(keys::News, News->isChecked());
         settings_.write(keys::Zip, File_OK->isChecked());
-        settings_.write(keys::CheckListStyle, encodeCheckListStyle(import.checkedStyles()));
-        settings_.write(keys::AddCheck, import.Add_down->isChecked());
-        settings_.write(keys::CheckStyle, import.Check_Styles->isChecked());
-        settings_.write(keys::CheckAvtor, import.Check_Avtor->isChecked());
+        windows_.importWindow->saveSettings();
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
     }

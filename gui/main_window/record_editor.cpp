@@ -4,7 +4,7 @@
 
 namespace kelvarn {
 
-RecordEditor::RecordEditor(const AppContext&, Windows&, QWidget* parent) : QWidget(parent) {
+RecordEditor::RecordEditor(QWidget* parent) : SecondaryWindow(parent) {
     setUpSecondaryWindow(this, QStringLiteral("Mix номер: "), true, 230);
 }
 

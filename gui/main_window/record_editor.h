@@ -1,17 +1,14 @@
 // The record editor dialog; its caption names the record being edited.
 #pragma once
 
-#include <QWidget>
-
-#include "gui/common/app_context.h"
-#include "gui/common/window_set.h"
+#include "gui/common/secondary_window.h"
 
 namespace kelvarn {
 
-class RecordEditor : public QWidget {
+class RecordEditor : public SecondaryWindow {
     Q_OBJECT
 public:
-    RecordEditor(const AppContext& context, Windows& windows, QWidget* parent = nullptr);
+    explicit RecordEditor(QWidget* parent = nullptr);
 };
 
 }  // namespace kelvarn

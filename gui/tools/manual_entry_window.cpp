@@ -2,29 +2,29 @@
 
 #include <QFormLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRegularExpressionValidator>
 
 #include "gui/common/window_util.h"
 
 namespace kelvarn {
 
-ManualEntryWindow::ManualEntryWindow(const AppContext&, Windows&, QWidget* parent)
-    : QWidget(parent) {
+ManualEntryWindow::ManualEntryWindow(QWidget* parent) : SecondaryWindow(parent) {
     setUpSecondaryWindow(this, QStringLiteral("Добавить запись"), true, 230);
-    ID_man = new QLineEdit(this);
-    ID_man->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,6}")), ID_man));
-    Avtor_man = new QLineEdit(this);
-    Name_man = new QLineEdit(this);
     auto* form = new QFormLayout(this);
-    auto label = [this](const QString& text) {
-        auto* l = new QLabel(text, this);
-        l->setStyleSheet(QStringLiteral("color: silver;"));
-        return l;
+    auto addField = [this, form](const QString& label, const QString& name) {
+        auto* caption = new QLabel(label, this);
+        caption->setStyleSheet(QStringLiteral("color: silver;"));
+        auto* field = new QLineEdit(this);
+        field->setObjectName(name);
+        form->addRow(caption, field);
+        return field;
     };
-    form->addRow(label(QStringLiteral("ID микса")), ID_man);
-    form->addRow(label(QStringLiteral("Автор")), Avtor_man);
-    form->addRow(label(QStringLiteral("Название")), Name_man);
+    QLineEdit* id = addField(QStringLiteral("ID микса"), QStringLiteral("idBox"));
+    id->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,6}")), id));
+    addField(QStringLiteral("Автор"), QStringLiteral("authorBox"));
+    addField(QStringLiteral("Название"), QStringLiteral("titleBox"));
 }
 
 }  // namespace kelvarn

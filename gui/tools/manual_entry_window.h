@@ -1,22 +1,14 @@
 // The manual entry window "Добавить запись".
 #pragma once
 
-#include <QLineEdit>
-#include <QWidget>
-
-#include "gui/common/app_context.h"
-#include "gui/common/window_set.h"
+#include "gui/common/secondary_window.h"
 
 namespace kelvarn {
 
-class ManualEntryWindow : public QWidget {
+class ManualEntryWindow : public SecondaryWindow {
     Q_OBJECT
 public:
-    ManualEntryWindow(const AppContext& context, Windows& windows, QWidget* parent = nullptr);
-
-    QLineEdit* ID_man;
-    QLineEdit* Avtor_man;
-    QLineEdit* Name_man;
+    explicit ManualEntryWindow(QWidget* parent = nullptr);
 };
 
 }  // namespace kelvarn

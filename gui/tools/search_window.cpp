@@ -2,45 +2,57 @@
 
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
 
 #include "gui/common/window_util.h"
 
 namespace kelvarn {
 
-SearchWindow::SearchWindow(const AppContext&, Windows&, QWidget* parent) : QWidget(parent) {
+SearchWindow::SearchWindow(QWidget* parent) : SecondaryWindow(parent) {
     setUpSecondaryWindow(this, QStringLiteral("Поиск"), true, 220);
-    auto* GroupBox1 = new QGroupBox(QStringLiteral("Поиск"), this);
-    GroupBox1->setStyleSheet(QStringLiteral("QGroupBox { color: silver; }"));
-    Text_Search = new QLineEdit(GroupBox1);
-    Text_Search->setStyleSheet(QStringLiteral("background: black; color: white;"));
-    Search_ID = new QRadioButton(QStringLiteral("По ID"), GroupBox1);
-    Search_Name = new QRadioButton(QStringLiteral("по названию"), GroupBox1);
-    Search_Mail = new QRadioButton(QStringLiteral("по E-mail"), GroupBox1);
-    Search_Name->setChecked(true);
-    for (QRadioButton* radio : {Search_ID, Search_Name, Search_Mail}) {
+    auto* group = new QGroupBox(QStringLiteral("Поиск"), this);
+    group->setStyleSheet(QStringLiteral("QGroupBox { color: silver; }"));
+    auto* searchText = new QLineEdit(group);
+    searchText->setObjectName(QStringLiteral("searchText"));
+    searchText->setStyleSheet(QStringLiteral("background: black; color: white;"));
+    auto* byId = new QRadioButton(QStringLiteral("По ID"), group);
+    byId->setObjectName(QStringLiteral("byId"));
+    auto* byName = new QRadioButton(QStringLiteral("по названию"), group);
+    byName->setObjectName(QStringLiteral("byName"));
+    auto* byEmail = new QRadioButton(QStringLiteral("по E-mail"), group);
+    byEmail->setObjectName(QStringLiteral("byEmail"));
+    byName->setChecked(true);
+    for (QRadioButton* radio : {byId, byName, byEmail}) {
         radio->setStyleSheet(QStringLiteral("color: white;"));
     }
-    Search = new QPushButton(QStringLiteral("Найти"), this);
-    auto* Label1 = new QLabel(QStringLiteral("Найдено:"), this);
-    Result = new QLabel(this);
-    for (QLabel* label : {Label1, Result}) {
+    auto* findButton = new QPushButton(QStringLiteral("Найти"), this);
+    findButton->setObjectName(QStringLiteral("findButton"));
+    auto* foundLabel = new QLabel(QStringLiteral("Найдено:"), this);
+    auto* foundCount = new QLabel(this);
+    foundCount->setObjectName(QStringLiteral("foundCount"));
+    for (QLabel* label : {foundLabel, foundCount}) {
         label->setStyleSheet(QStringLiteral("color: lime;"));
     }
-    SearchBar = new QProgressBar(this);
-    SearchBar->setTextVisible(false);
-    SearchBar->setStyleSheet(QStringLiteral("QProgressBar::chunk { background: red; }"));
+    auto* progress = new QProgressBar(this);
+    progress->setObjectName(QStringLiteral("searchProgress"));
+    progress->setTextVisible(false);
+    progress->setStyleSheet(QStringLiteral("QProgressBar::chunk { background: red; }"));
 
-    auto* inner = new QGridLayout(GroupBox1);
-    inner->addWidget(Text_Search, 0, 0, 1, 3);
-    inner->addWidget(Search_ID, 1, 0);
-    inner->addWidget(Search_Name, 1, 1);
-    inner->addWidget(Search_Mail, 1, 2);
+    auto* inner = new QGridLayout(group);
+    inner->addWidget(searchText, 0, 0, 1, 3);
+    inner->addWidget(byId, 1, 0);
+    inner->addWidget(byName, 1, 1);
+    inner->addWidget(byEmail, 1, 2);
     auto* layout = new QGridLayout(this);
-    layout->addWidget(GroupBox1, 0, 0, 1, 3);
-    layout->addWidget(Search, 1, 0);
-    layout->addWidget(Label1, 1, 1);
-    layout->addWidget(Result, 1, 2);
-    layout->addWidget(SearchBar, 2, 0, 1, 3);
+    layout->addWidget(group, 0, 0, 1, 3);
+    layout->addWidget(findButton, 1, 0);
+    layout->addWidget(foundLabel, 1, 1);
+    layout->addWidget(foundCount, 1, 2);
+    layout->addWidget(progress, 2, 0, 1, 3);
 }
 
 }  // namespace kelvarn

@@ -1,30 +1,14 @@
 // The search window "Поиск".
 #pragma once
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QWidget>
-
-#include "gui/common/app_context.h"
-#include "gui/common/window_set.h"
+#include "gui/common/secondary_window.h"
 
 namespace kelvarn {
 
-class SearchWindow : public QWidget {
+class SearchWindow : public SecondaryWindow {
     Q_OBJECT
 public:
-    SearchWindow(const AppContext& context, Windows& windows, QWidget* parent = nullptr);
-
-    QLineEdit* Text_Search;
-    QRadioButton* Search_ID;
-    QRadioButton* Search_Name;
-    QRadioButton* Search_Mail;
-    QPushButton* Search;
-    QLabel* Result;
-    QProgressBar* SearchBar;
+    explicit SearchWindow(QWidget* parent = nullptr);
 };
 
 }  // namespace kelvarn

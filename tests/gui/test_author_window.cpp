@@ -12,6 +12,7 @@
 #include "gui/common/window_set.h"
 #include "gui/import/author_list_window.h"
 #include "gui/import/import_window.h"
+#include "tests/support/gui_test_support.h"
 
 using namespace kelvarn;
 
@@ -139,7 +140,14 @@ class TestAuthorWindow : public QObject {
         MessageBox::takeShown();
     }
     AuthorListWindow& window() { return *windows_.authorListWindow; }
-    QLineEdit* importField() { return windows_.importWindow->Edit1; }
+    QLineEdit* importField() {
+        return test::child<QLineEdit>(*windows_.importWindow, "chosenNames");
+    }
+    QListWidget* baseNames() { return test::child<QListWidget>(window(), "baseNames"); }
+    QListWidget* chosenList() { return test::child<QListWidget>(window(), "chosenList"); }
+    QPushButton* button(const char* name) { return test::child<QPushButton>(window(), name); }
+    QLineEdit* box(const char* name) { return test::child<QLineEdit>(window(), name); }
+    QLabel* caption(const char* name) { return test::child<QLabel>(window(), name); }
     void showWindow() {
         window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
@@ -170,12 +178,12 @@ private slots:
         write("AvtLst.lst", cp("b\r\nВася\r\na\r\n"));
         createWindows(context_, windows_);
         QCOMPARE(MessageBox::takeShown(), QStringList());
-        QCOMPARE(texts(window().List_Check_Name), QStringList({"a", "b", "Вася"}));
+        QCOMPARE(texts(chosenList()), QStringList({"a", "b", "Вася"}));
         QCOMPARE(importField()->text(), QStringLiteral("a;b;Вася;"));
         QCOMPARE(window().chosenNames(), (std::vector<std::string>{"a", "b", cp("Вася")}));
-        QCOMPARE(window().List_Name_Base->count(), 0);
+        QCOMPARE(baseNames()->count(), 0);
         for (int row = 0; row < 3; ++row) {
-            QListWidgetItem* item = window().List_Check_Name->item(row);
+            QListWidgetItem* item = chosenList()->item(row);
             QVERIFY(item->flags().testFlag(Qt::ItemIsUserCheckable));
             QCOMPARE(item->checkState(), Qt::Unchecked);
         }
@@ -191,32 +199,35 @@ private slots:
         QVERIFY(!w.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
         QVERIFY(!w.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
         QCOMPARE(w.palette().color(QPalette::Window), QColor(Qt::black));
-        QCOMPARE(w.Label1->text(), QStringLiteral("Список имен авторов имеющихся в базе:"));
-        QCOMPARE(w.Label2->text(), QStringLiteral("Список выбранных имен:"));
-        QCOMPARE(w.Label3->text(), QStringLiteral("Найти>>>"));
-        QCOMPARE(w.Add_But->text(), QStringLiteral(">>"));
-        QCOMPARE(w.Add_But->toolTip(), QStringLiteral("Перенести выбранное в список"));
-        QCOMPARE(w.Refr_But->text(), QStringLiteral("Обновить"));
-        QCOMPARE(w.Refr_But->toolTip(), QStringLiteral("Обновить список имен имющихся в базе"));
-        QCOMPARE(w.ManualADD_But->text(), QStringLiteral("Добавить"));
-        QCOMPARE(w.ManualADD_But->toolTip(), QStringLiteral("Добавить введеное имя "));
-        QCOMPARE(w.Del_Name_But->text(), QStringLiteral("Удалить"));
-        QCOMPARE(w.Del_Name_But->toolTip(), QStringLiteral("Удалить выбранные имена"));
-        for (QLabel* label : {w.Label1, w.Label2, w.Label3}) {
+        QCOMPARE(caption("baseCaption")->text(),
+                 QStringLiteral("Список имен авторов имеющихся в базе:"));
+        QCOMPARE(caption("chosenCaption")->text(), QStringLiteral("Список выбранных имен:"));
+        QCOMPARE(caption("findCaption")->text(), QStringLiteral("Найти>>>"));
+        QCOMPARE(button("addButton")->text(), QStringLiteral(">>"));
+        QCOMPARE(button("addButton")->toolTip(), QStringLiteral("Перенести выбранное в список"));
+        QCOMPARE(button("refreshButton")->text(), QStringLiteral("Обновить"));
+        QCOMPARE(button("refreshButton")->toolTip(),
+                 QStringLiteral("Обновить список имен имющихся в базе"));
+        QCOMPARE(button("addNameButton")->text(), QStringLiteral("Добавить"));
+        QCOMPARE(button("addNameButton")->toolTip(), QStringLiteral("Добавить введеное имя "));
+        QCOMPARE(button("deleteButton")->text(), QStringLiteral("Удалить"));
+        QCOMPARE(button("deleteButton")->toolTip(), QStringLiteral("Удалить выбранные имена"));
+        for (QLabel* label :
+             {caption("baseCaption"), caption("chosenCaption"), caption("findCaption")}) {
             QVERIFY(label->styleSheet().contains("lime"));
             QVERIFY(label->styleSheet().contains("bold"));
         }
 
         showWindow();
         QCOMPARE(w.minimumSize(), w.maximumSize());
-        QVERIFY(w.rect().contains(w.Del_Name_But->geometry()));
-        QVERIFY(w.Label1->geometry().bottom() <= w.List_Name_Base->y());
-        QVERIFY(w.List_Name_Base->geometry().right() < w.Add_But->x());
-        QVERIFY(w.Add_But->geometry().right() < w.List_Check_Name->x());
-        QVERIFY(w.Label2->geometry().bottom() <= w.List_Check_Name->y());
-        QVERIFY(w.List_Name_Base->geometry().bottom() < w.Edit1->y());
-        QVERIFY(w.List_Check_Name->geometry().bottom() < w.Name_Avt->y());
-        QVERIFY(w.Label3->geometry().right() < w.Edit1->x());
+        QVERIFY(w.rect().contains(button("deleteButton")->geometry()));
+        QVERIFY(caption("baseCaption")->geometry().bottom() <= baseNames()->y());
+        QVERIFY(baseNames()->geometry().right() < button("addButton")->x());
+        QVERIFY(button("addButton")->geometry().right() < chosenList()->x());
+        QVERIFY(caption("chosenCaption")->geometry().bottom() <= chosenList()->y());
+        QVERIFY(baseNames()->geometry().bottom() < box("findBox")->y());
+        QVERIFY(chosenList()->geometry().bottom() < box("nameBox")->y());
+        QVERIFY(caption("findCaption")->geometry().right() < box("findBox")->x());
     }
 
     void everyTickBoxShowsBothStatesOnItsBackground() {
@@ -224,11 +235,12 @@ private slots:
         write("AvtLst.lst", "Amy\r\n");
         start();
         showWindow();
-        window().Refr_ButClick();
+        button("refreshButton")->click();
         ImportWindow& import = *windows_.importWindow;
         import.show();
         QVERIFY(QTest::qWaitForWindowExposed(&import));
-        for (QCheckBox* box : {import.Check_Styles, import.Check_Avtor, import.Add_down}) {
+        for (const char* name : {"byStyle", "byAuthor", "addToQueue"}) {
+            auto* box = test::child<QCheckBox>(import, name);
             QStyleOptionButton option;
             option.initFrom(box);
             verifyTickBoxShowsBothStates(
@@ -236,7 +248,7 @@ private slots:
                 [box](bool on) { box->setChecked(on); }, box->text());
         }
         for (QListWidget* list :
-             {import.CheckListBox1, window().List_Name_Base, window().List_Check_Name}) {
+             {test::child<QListWidget>(import, "styleList"), baseNames(), chosenList()}) {
             QListWidgetItem* item = list->item(0);
             QStyleOptionViewItem option;
             option.initFrom(list);
@@ -254,7 +266,7 @@ private slots:
         createWindows(context_, windows_);
         QCOMPARE(MessageBox::takeShown(),
                  QStringList("Error: File not found: " + path("AvtLst.lst")));
-        QCOMPARE(window().List_Check_Name->count(), 0);
+        QCOMPARE(chosenList()->count(), 0);
         QCOMPARE(importField()->text(), QString());
     }
 
@@ -263,9 +275,9 @@ private slots:
         write("AvtLst.lst", "BOB\r\n");
         start();
         showWindow();
-        window().Refr_But->click();
+        button("refreshButton")->click();
         QCOMPARE(MessageBox::takeShown(), QStringList());
-        QListWidget* base = window().List_Name_Base;
+        QListWidget* base = baseNames();
         QCOMPARE(texts(base), QStringList({"Bob", "ZED", "ВАСЯ"}));
         QCOMPARE(base->item(0)->checkState(), Qt::Checked);
         QVERIFY(!isEnabled(base->item(0)));
@@ -285,7 +297,7 @@ private slots:
         QVERIFY2(greyed > 64 && greyed < 224, qPrintable(QString::number(greyed)));
 
         // Refreshing again starts from the catalogue: the user's tick is gone.
-        window().Refr_ButClick();
+        button("refreshButton")->click();
         QCOMPARE(texts(base), QStringList({"Bob", "ZED", "ВАСЯ"}));
         QCOMPARE(base->item(1)->checkState(), Qt::Unchecked);
         QVERIFY(!isEnabled(base->item(0)));
@@ -295,13 +307,13 @@ private slots:
         writeAuthors({"Bob"});
         write("AvtLst.lst", "");
         start();
-        window().Refr_ButClick();
-        QCOMPARE(window().List_Name_Base->count(), 1);
+        button("refreshButton")->click();
+        QCOMPARE(baseNames()->count(), 1);
         QVERIFY(QFile::remove(path("Base.vlt")));
-        window().Refr_ButClick();
+        button("refreshButton")->click();
         QCOMPARE(MessageBox::takeShown(),
                  QStringList("Error: File not found: " + path("Base.vlt")));
-        QCOMPARE(window().List_Name_Base->count(), 0);
+        QCOMPARE(baseNames()->count(), 0);
     }
 
     void addMovesTickedEnabledNamesOnceAndDisablesThem() {
@@ -309,13 +321,13 @@ private slots:
         write("AvtLst.lst", "bob\r\n");
         start();
         QSignalSpy changed(&window(), &AuthorListWindow::chosenNamesChanged);
-        window().Refr_ButClick();
-        QListWidget* base = window().List_Name_Base;
+        button("refreshButton")->click();
+        QListWidget* base = baseNames();
         QCOMPARE(texts(base), QStringList({"amy", "Bob", "Zed", "Вася"}));
         itemNamed(base, "Вася")->setCheckState(Qt::Checked);
         itemNamed(base, "amy")->setCheckState(Qt::Checked);
-        window().Add_But->click();
-        QCOMPARE(texts(window().List_Check_Name), QStringList({"amy", "bob", "Вася"}));
+        button("addButton")->click();
+        QCOMPARE(texts(chosenList()), QStringList({"amy", "bob", "Вася"}));
         QCOMPARE(window().chosenNames(), (std::vector<std::string>{"amy", "bob", cp("Вася")}));
         QCOMPARE(changed.count(), 1);
         for (const char* name : {"amy", "Bob", "Вася"}) {
@@ -325,8 +337,8 @@ private slots:
         }
         QVERIFY(isEnabled(itemNamed(base, "Zed")));
 
-        window().Add_But->click();
-        QCOMPARE(texts(window().List_Check_Name), QStringList({"amy", "bob", "Вася"}));
+        button("addButton")->click();
+        QCOMPARE(texts(chosenList()), QStringList({"amy", "bob", "Вася"}));
         QCOMPARE(changed.count(), 1);
         // The import field is rewritten when the window closes, not on every change.
         QCOMPARE(importField()->text(), QStringLiteral("bob;"));
@@ -336,27 +348,27 @@ private slots:
         write("AvtLst.lst", cp("Bob\r\nВася\r\n"));
         start();
         QSignalSpy changed(&window(), &AuthorListWindow::chosenNamesChanged);
-        window().Name_Avt->setText("Bob");
-        window().ManualADD_But->click();
+        box("nameBox")->setText("Bob");
+        button("addNameButton")->click();
         QCOMPARE(MessageBox::takeShown(),
                  QStringList("Kelvarn: Автор \"Bob\" уже есть в списке!!!"));
-        QCOMPARE(texts(window().List_Check_Name), QStringList({"Bob", "Вася"}));
+        QCOMPARE(texts(chosenList()), QStringList({"Bob", "Вася"}));
         QCOMPARE(changed.count(), 0);
 
-        window().Name_Avt->setText("BOB");
-        window().ManualADD_But->click();
+        box("nameBox")->setText("BOB");
+        button("addNameButton")->click();
         QCOMPARE(MessageBox::takeShown(), QStringList());
-        QCOMPARE(texts(window().List_Check_Name), QStringList({"BOB", "Bob", "Вася"}));
-        QCOMPARE(window().Name_Avt->text(), QStringLiteral("BOB"));
+        QCOMPARE(texts(chosenList()), QStringList({"BOB", "Bob", "Вася"}));
+        QCOMPARE(box("nameBox")->text(), QStringLiteral("BOB"));
         QCOMPARE(changed.count(), 1);
     }
 
     void anEmptyBoxAddsAnEmptyNameSavedAsAnEmptyLine() {
         write("AvtLst.lst", "x\r\n");
         start();
-        window().ManualADD_But->click();
-        QCOMPARE(texts(window().List_Check_Name), QStringList({"", "x"}));
-        window().ManualADD_But->click();
+        button("addNameButton")->click();
+        QCOMPARE(texts(chosenList()), QStringList({"", "x"}));
+        button("addNameButton")->click();
         QCOMPARE(MessageBox::takeShown(), QStringList("Kelvarn: Автор \"\" уже есть в списке!!!"));
         QVERIFY(window().close());
         QCOMPARE(read("AvtLst.lst"), QByteArray("\r\nx\r\n"));
@@ -367,31 +379,31 @@ private slots:
         writeAuthors({"a", "b"});
         write("AvtLst.lst", "a\r\nb\r\nc\r\n");
         start();
-        window().Refr_ButClick();
+        button("refreshButton")->click();
         QSignalSpy changed(&window(), &AuthorListWindow::chosenNamesChanged);
-        window().Del_Name_But->click();
-        QCOMPARE(texts(window().List_Check_Name), QStringList({"a", "b", "c"}));
+        button("deleteButton")->click();
+        QCOMPARE(texts(chosenList()), QStringList({"a", "b", "c"}));
         QCOMPARE(changed.count(), 0);
 
-        window().List_Check_Name->item(0)->setCheckState(Qt::Checked);
-        window().List_Check_Name->item(2)->setCheckState(Qt::Checked);
-        window().Del_Name_But->click();
-        QCOMPARE(texts(window().List_Check_Name), QStringList({"b"}));
+        chosenList()->item(0)->setCheckState(Qt::Checked);
+        chosenList()->item(2)->setCheckState(Qt::Checked);
+        button("deleteButton")->click();
+        QCOMPARE(texts(chosenList()), QStringList({"b"}));
         QCOMPARE(window().chosenNames(), std::vector<std::string>{"b"});
         QCOMPARE(changed.count(), 1);
         // The base name stays disabled until the next refresh.
-        QVERIFY(!isEnabled(itemNamed(window().List_Name_Base, "a")));
-        window().Refr_ButClick();
-        QVERIFY(isEnabled(itemNamed(window().List_Name_Base, "a")));
-        QVERIFY(!isEnabled(itemNamed(window().List_Name_Base, "b")));
+        QVERIFY(!isEnabled(itemNamed(baseNames(), "a")));
+        button("refreshButton")->click();
+        QVERIFY(isEnabled(itemNamed(baseNames(), "a")));
+        QVERIFY(!isEnabled(itemNamed(baseNames(), "b")));
     }
 
     void closingWithNoNamesWritesAnEmptyFileAndSaysTheListIsEmpty() {
         write("AvtLst.lst", "a\r\n");
         start();
         showWindow();
-        window().List_Check_Name->item(0)->setCheckState(Qt::Checked);
-        window().Del_Name_ButClick();
+        chosenList()->item(0)->setCheckState(Qt::Checked);
+        button("deleteButton")->click();
         QVERIFY(window().close());
         QVERIFY(!window().isVisible());
         QCOMPARE(read("AvtLst.lst"), QByteArray());
@@ -424,32 +436,32 @@ private slots:
         write("AvtLst.lst", cp("Zoe\r\nzed\r\nЮля\r\n"));
         start();
         showWindow();
-        window().Refr_ButClick();
-        QListWidget* base = window().List_Name_Base;
-        QTest::keyClicks(window().Edit1, "BETA");
+        button("refreshButton")->click();
+        QListWidget* base = baseNames();
+        QTest::keyClicks(box("findBox"), "BETA");
         QCOMPARE(base->currentItem()->text(), QStringLiteral("beta"));
         QVERIFY(base->currentItem()->isSelected());
-        QTest::keyClicks(window().Edit1, "M");
+        QTest::keyClicks(box("findBox"), "M");
         QCOMPARE(base->currentItem()->text(), QStringLiteral("Betamax"));
-        QTest::keyClicks(window().Edit1, "x");
+        QTest::keyClicks(box("findBox"), "x");
         QCOMPARE(base->currentItem()->text(), QStringLiteral("Betamax"));
-        window().Edit1->setText("ва");
+        box("findBox")->setText("ва");
         QCOMPARE(base->currentItem()->text(), QStringLiteral("Ваня"));
 
         // A click on a name puts it in the search box, which selects it.
         QListWidgetItem* alpha = base->item(0);
         QTest::mouseClick(base->viewport(), Qt::LeftButton, {},
                           base->visualItemRect(alpha).center());
-        QCOMPARE(window().Edit1->text(), QStringLiteral("Alpha"));
+        QCOMPARE(box("findBox")->text(), QStringLiteral("Alpha"));
         QCOMPARE(base->currentItem(), alpha);
 
-        QListWidget* chosen = window().List_Check_Name;
+        QListWidget* chosen = chosenList();
         QCOMPARE(texts(chosen), QStringList({"zed", "Zoe", "Юля"}));
-        QTest::keyClicks(window().Name_Avt, "ZO");
+        QTest::keyClicks(box("nameBox"), "ZO");
         QCOMPARE(chosen->currentItem()->text(), QStringLiteral("Zoe"));
-        window().Name_Avt->setText("ю");
+        box("nameBox")->setText("ю");
         QCOMPARE(chosen->currentItem()->text(), QStringLiteral("Юля"));
-        window().Name_Avt->setText("nobody");
+        box("nameBox")->setText("nobody");
         QCOMPARE(chosen->currentItem()->text(), QStringLiteral("Юля"));
     }
 };

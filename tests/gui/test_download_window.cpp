@@ -1,6 +1,10 @@
 // The download window and the folder chooser driven as a user would, against the stand-in site.
 #include <QDir>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -11,6 +15,7 @@
 #include "gui/downloader/download_window.h"
 #include "gui/downloader/folder_chooser.h"
 #include "gui/main_window/main_window.h"
+#include "tests/support/gui_test_support.h"
 #include "tests/support/test_support.h"
 
 using namespace kelvarn;
@@ -39,9 +44,13 @@ class TestDownloadWindow : public QObject {
     DemoSite site_{DemoSiteOptions{.mixes = 40, .seed = 4}};
 
     std::string path(const QString& name) const { return dir_.filePath(name).toStdString(); }
-    QString status(int row) const {
-        return windows_.downloadWindow->List->model()->index(row, 4).data().toString();
+    DownloadWindow& downloadWindow() { return *windows_.downloadWindow; }
+    QTableView* grid() { return test::child<QTableView>(downloadWindow(), "queueGrid"); }
+    QPushButton* button(const char* name) {
+        return test::child<QPushButton>(downloadWindow(), name);
     }
+    QString received() { return test::child<QLabel>(downloadWindow(), "received")->text(); }
+    QString status(int row) { return grid()->model()->index(row, 4).data().toString(); }
 
     // Three queued mixes with records of their own; the middle entry was taken off earlier.
     void queueThree() {
@@ -90,39 +99,41 @@ private slots:
         DownloadWindow& window = *windows_.downloadWindow;
         QVERIFY(window.isVisible());
         QCOMPARE(window.savePath(), QString::fromStdString(path("ZIP/")));
-        QCOMPARE(window.List->model()->rowCount(), 2);  // the taken-off entry is not shown
+        QCOMPARE(grid()->model()->rowCount(), 2);  // the taken-off entry is not shown
         QCOMPARE(status(0), QStringLiteral("Нет"));
-        QCOMPARE(window.List->model()->index(1, 1).data().toString(),
+        QCOMPARE(grid()->model()->index(1, 1).data().toString(),
                  QString::fromStdString(site_.mixes()[10].id));
 
         QSignalSpy finished(&window, &DownloadWindow::runFinished);
-        QTest::mouseClick(window.Button1, Qt::LeftButton);
-        QVERIFY(!window.Button1->isEnabled());
-        QVERIFY(window.Button2->isEnabled());
+        QTest::mouseClick(button("downloadAllButton"), Qt::LeftButton);
+        QVERIFY(!button("downloadAllButton")->isEnabled());
+        QVERIFY(button("abortButton")->isEnabled());
         QVERIFY(finished.wait(10000));
         QCOMPARE(status(0), QStringLiteral("ОК"));
         QCOMPARE(status(1), QStringLiteral("ОК"));
-        QVERIFY(window.Button1->isEnabled());
-        QVERIFY(!window.Pause_but->isEnabled());
+        QVERIFY(button("downloadAllButton")->isEnabled());
+        QVERIFY(!button("pauseButton")->isEnabled());
         QCOMPARE(window.windowTitle(), QStringLiteral("Downloader v1.0"));
-        QCOMPARE(window.recive->text(), QString());
+        QCOMPARE(received(), QString());
         QCOMPARE(sounds_.played, (QStringList{"done.wav", "done.wav", "alldone.wav"}));
         const DemoMix& last = site_.mixes()[10];
         QCOMPARE(test::readBytes(path(QString::fromStdString("ZIP/" + last.id + ".zip"))),
                  site_.archive(last));
         QCOMPARE(CatalogueFile(path("Base.vlt")).read(3).HasFile, 1);
 
-        // Closing compacts: every entry was taken off.
+        // Closing compacts: every entry was taken off; the next opening loads the queue anew.
         window.close();
         QCOMPARE(test::readBytes(path("List.dnl")), std::string());
-        QVERIFY(!window.ListLoaded);
+        window.open(windows_.mainWindow);
+        QCOMPARE(grid()->model()->rowCount(), 1);
+        QCOMPARE(status(0), QString());
     }
 
     void deleteMarksTheFileAtOnceAndAbortPutsTheRowBack() {
         DownloadWindow& window = *windows_.downloadWindow;
         windows_.mainWindow->Downloader1->trigger();
-        window.selectRow(1);
-        QTest::mouseClick(window.DelBut, Qt::LeftButton);
+        grid()->selectRow(1);
+        QTest::mouseClick(button("deleteButton"), Qt::LeftButton);
         QCOMPARE(status(1), QStringLiteral("DEL"));
         QCOMPARE(test::readBytes(path("List.dnl"))[2 * 120 + 116], '\1');
 
@@ -130,24 +141,25 @@ private slots:
         test::CannedServer slow("HTTP/1.1 200 OK\r\nContent-Length: 900000\r\n\r\n" +
                                 std::string(30000, 'p'));
         context_.site = slow.baseAddress();
-        window.startBatch();
+        button("downloadAllButton")->click();
         QTRY_VERIFY(status(0).endsWith(QLatin1Char('%')));
         QTRY_COMPARE(window.windowTitle(), status(0));
-        QTest::mouseClick(window.Button2, Qt::LeftButton);
+        QTest::mouseClick(button("abortButton"), Qt::LeftButton);
         QCOMPARE(status(0), QStringLiteral("Нет"));
         QCOMPARE(status(1), QStringLiteral("DEL"));  // the batch never took it
-        QVERIFY(window.Button1->isEnabled());
-        QVERIFY(!window.Button2->isEnabled());
-        QCOMPARE(window.Status_Down->value(), 0);
-        QCOMPARE(window.recive->text(), QString());
+        QVERIFY(button("downloadAllButton")->isEnabled());
+        QVERIFY(!button("abortButton")->isEnabled());
+        QCOMPARE(test::child<QProgressBar>(window, "transferBar")->value(), 0);
+        QCOMPARE(received(), QString());
         QCOMPARE(sounds_.played.last(), QStringLiteral("STOP.wav"));
         QCOMPARE(test::readBytes(path("List.dnl"))[116], '\0');
 
         // Delete on the empty row of an empty queue does nothing.
         test::writeBytes(path("List.dnl"), "");
-        window.Refresh_List();
-        QTest::mouseClick(window.Dell_All, Qt::LeftButton);
-        QCOMPARE(window.List->model()->rowCount(), 1);
+        window.close();
+        window.open(windows_.mainWindow);
+        QTest::mouseClick(button("deleteAllButton"), Qt::LeftButton);
+        QCOMPARE(grid()->model()->rowCount(), 1);
         QVERIFY(MessageBox::takeShown().isEmpty());
     }
 
@@ -162,13 +174,13 @@ private slots:
         FolderChooser& chooser = *windows_.folderChooser;
         const QString before = window.savePath();
         chooser.showFolder(dir_.path());
-        QTest::mouseClick(chooser.Button1, Qt::LeftButton);
+        QTest::mouseClick(test::child<QPushButton>(chooser, "cancelButton"), Qt::LeftButton);
         QCOMPARE(window.savePath(), before);
         chooser.showFolder(dir_.path());
-        QTest::mouseClick(chooser.Button2, Qt::LeftButton);
+        QTest::mouseClick(test::child<QPushButton>(chooser, "okButton"), Qt::LeftButton);
         QCOMPARE(window.savePath(), dir_.path() + QLatin1Char('/'));
         chooser.showFolder(QStringLiteral("/"));
-        chooser.confirm();
+        test::child<QPushButton>(chooser, "okButton")->click();
         QCOMPARE(window.savePath(), QStringLiteral("/"));
     }
 };

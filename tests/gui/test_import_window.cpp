@@ -1,6 +1,13 @@
 // The import window driven as a user would, against the stand-in site on loopback.
+#include <QCheckBox>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -13,6 +20,7 @@
 #include "gui/import/author_list_window.h"
 #include "gui/import/import_window.h"
 #include "gui/main_window/main_window.h"
+#include "tests/support/gui_test_support.h"
 #include "tests/support/test_support.h"
 
 using namespace kelvarn;
@@ -26,6 +34,14 @@ QStringList swapNumbers(MainWindow& form) {
         numbers << QString::fromStdString(std::string(form.views().Swap.cell(kColNumber, r)));
     }
     return numbers;
+}
+
+QPushButton* startButton(const ImportWindow& import) {
+    return test::child<QPushButton>(import, "startButton");
+}
+
+QString stage(const ImportWindow& import) {
+    return test::child<QLabel>(import, "stageLabel")->text();
 }
 
 QStringList oneTo(std::uint32_t last) {
@@ -84,26 +100,31 @@ private slots:
         ImportWindow& import = *windows_.importWindow;
         QVERIFY(import.isVisible());
         QCOMPARE(import.minimumSize(), import.maximumSize());
-        QVERIFY(import.Check_Styles->isChecked());
-        QVERIFY(!import.Check_Avtor->isChecked());
+        QVERIFY(test::child<QCheckBox>(import, "byStyle")->isChecked());
+        QVERIFY(!test::child<QCheckBox>(import, "byAuthor")->isChecked());
         QSignalSpy finished(&import, &ImportWindow::runFinished);
-        QTest::mouseClick(import.Button1, Qt::LeftButton);
-        QVERIFY(!import.Button1->isEnabled());
+        QTest::mouseClick(startButton(import), Qt::LeftButton);
+        QVERIFY(!startButton(import)->isEnabled());
         QVERIFY(finished.wait(10000));
-        QVERIFY(import.Button1->isEnabled());
-        QVERIFY(!import.Panel1->isVisible());
-        QCOMPARE(import.Load->text(),
+        QVERIFY(startButton(import)->isEnabled());
+        QVERIFY(!test::child<QWidget>(import, "progressPanel")->isVisible());
+        QCOMPARE(stage(import),
                  QStringLiteral("Количество новых записей: ") +
                      QString::number(CatalogueFile(context_.file("Base.vlt")).count()));
 
         // The grid shows every candidate; the model shows the row texts.
         const auto& rows = import.gridRows();
         QVERIFY(rows.size() > 50);
-        QCOMPARE(import.Table->model()->rowCount(), static_cast<int>(rows.size()));
-        QCOMPARE(import.Table->model()->headerData(4, Qt::Horizontal).toString(),
+        QCOMPARE(test::child<QTableView>(import, "importGrid")->model()->rowCount(),
+                 static_cast<int>(rows.size()));
+        QCOMPARE(test::child<QTableView>(import, "importGrid")
+                     ->model()
+                     ->headerData(4, Qt::Horizontal)
+                     .toString(),
                  QStringLiteral("Размер Kb"));
-        QCOMPARE(import.Table->model()->index(0, 0).data().toString(),
-                 QString::fromStdString(rows[0].id));
+        QCOMPARE(
+            test::child<QTableView>(import, "importGrid")->model()->index(0, 0).data().toString(),
+            QString::fromStdString(rows[0].id));
 
         // New records wait in Swap, below the placeholder row of the empty catalogue it was
         // loaded from, and show in Table at the next click in the style tree.
@@ -120,23 +141,25 @@ private slots:
         QCOMPARE(test::readBytes(path("List.dnl")).size(), saved * 120);
 
         // A second press parses the stored page again and adds nothing.
-        QTest::mouseClick(import.Button1, Qt::LeftButton);
+        QTest::mouseClick(startButton(import), Qt::LeftButton);
         QVERIFY(finished.wait(10000));
         QCOMPARE(site_.listRequests(), 1);
         QCOMPARE(CatalogueFile(context_.file("Base.vlt")).count(), saved);
-        QCOMPARE(import.Load->text(), QStringLiteral("Количество новых записей: 0"));
+        QCOMPARE(stage(import), QStringLiteral("Количество новых записей: 0"));
     }
 
     void aPageWithoutMixesLeavesTheBarEmptyNotBusy() {
         test::writeBytes(path("Loops.dat"), "<html>\r\n<body>no mixes</body>\r\n</html>\r\n");
         ImportWindow& import = *windows_.importWindow;
         QSignalSpy finished(&import, &ImportWindow::runFinished);
-        import.Button1Click();
+        startButton(import)->click();
         QVERIFY(finished.wait(10000));
-        QCOMPARE(import.Load->text(), QStringLiteral("Количество новых записей: 0"));
+        QCOMPARE(stage(import), QStringLiteral("Количество новых записей: 0"));
         // A maximum equal to the minimum would draw a moving busy bar.
-        QVERIFY(import.LoadBar->maximum() > import.LoadBar->minimum());
-        QCOMPARE(import.LoadBar->value(), import.LoadBar->minimum());
+        QVERIFY(test::child<QProgressBar>(import, "progressBar")->maximum() >
+                test::child<QProgressBar>(import, "progressBar")->minimum());
+        QCOMPARE(test::child<QProgressBar>(import, "progressBar")->value(),
+                 test::child<QProgressBar>(import, "progressBar")->minimum());
     }
 
     void aReloadDuringAnImportListsEveryRecordOnce() {
@@ -145,12 +168,14 @@ private slots:
         CatalogueFile base(context_.file("Base.vlt"));
         QSignalSpy finished(&import, &ImportWindow::runFinished);
         for (int style = 7; style < 14; ++style) {
-            import.CheckListBox1->item(style)->setCheckState(Qt::Unchecked);
+            test::child<QListWidget>(import, "styleList")
+                ->item(style)
+                ->setCheckState(Qt::Unchecked);
         }
 
         // The reload reads the records saved so far while their reports still wait for the
         // window (reading waits for the save to let go of the file).
-        import.Button1Click();
+        startButton(import)->click();
         QElapsedTimer clock;
         clock.start();
         while (base.count() == 0 && clock.elapsed() < 10000) {
@@ -165,13 +190,13 @@ private slots:
         // A paced reload lets the window handle reports as it goes: a whole run, saved after the
         // reload counted the file, comes in while it loads.
         for (int style = 7; style < 14; ++style) {
-            import.CheckListBox1->item(style)->setCheckState(Qt::Checked);
+            test::child<QListWidget>(import, "styleList")->item(style)->setCheckState(Qt::Checked);
         }
         test::writeBytes(path("Setting.ini"), "[Main]\r\nLoadDelay=1\r\nnews=0\r\nZip=0\r\n");
         // The import's own pauses come through here too, on its worker: they only pass.
         context_.sleep = [&](int) {
             if (QThread::currentThread() == import.thread() && finished.count() == 1) {
-                import.Button1Click();
+                startButton(import)->click();
                 QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 10000);
             }
         };
@@ -184,15 +209,16 @@ private slots:
     void theWorkerSeesTheControlsAndTheChosenNamesAsTheyChange() {
         ImportWindow& import = *windows_.importWindow;
         QVERIFY(import.selection().get()->names.empty());
-        windows_.authorListWindow->Name_Avt->setText(QStringLiteral("Ёжик"));
-        windows_.authorListWindow->ManualADD_ButClick();
+        AuthorListWindow& authors = *windows_.authorListWindow;
+        test::child<QLineEdit>(authors, "nameBox")->setText(QStringLiteral("Ёжик"));
+        test::child<QPushButton>(authors, "addNameButton")->click();
         QCOMPARE(import.selection().get()->names, std::vector<std::string>{std::string("Ёжик"_cp)});
-        import.CheckListBox1->item(3)->setCheckState(Qt::Unchecked);
+        test::child<QListWidget>(import, "styleList")->item(3)->setCheckState(Qt::Unchecked);
         QVERIFY(!import.selection().get()->styles[3]);
         QVERIFY(import.selection().get()->styles[4]);
-        import.Check_Avtor->setChecked(true);
+        test::child<QCheckBox>(import, "byAuthor")->setChecked(true);
         QVERIFY(import.selection().get()->byAuthor);
-        import.Add_down->setChecked(false);
+        test::child<QCheckBox>(import, "addToQueue")->setChecked(false);
         QVERIFY(!import.selection().get()->addToQueue);
     }
 
@@ -200,7 +226,7 @@ private slots:
         QFile::remove(file("Loops.dat"));
         site_.setListDelayMs(5000);
         ImportWindow& import = *windows_.importWindow;
-        import.Button1Click();
+        startButton(import)->click();
         QVERIFY(import.running());
         QElapsedTimer clock;
         clock.start();

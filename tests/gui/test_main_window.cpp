@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "core/catalogue/mix_record.h"
+#include "core/downloader/queue_file.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/ole_date.h"
 #include "gui/common/message_box.h"
@@ -27,6 +28,7 @@
 #include "gui/tools/manual_entry_window.h"
 #include "gui/tools/search_window.h"
 #include "gui/tools/statistics_window.h"
+#include "tests/support/gui_test_support.h"
 #include "tests/support/test_support.h"
 
 using namespace kelvarn;
@@ -336,13 +338,22 @@ private slots:
             {form.Help1, windows_.helpWindow},       {form.N12, windows_.creditsWindow},
             {form.N15, windows_.aboutWindow},
         };
+        // The download window reads the queue as it opens, not only at start-up.
+        QueueEntryBytes entry = encodeQueueEntry({1, "100001", "A - T", 3, 0});
+        test::writeBytes(path("List.dnl"),
+                         std::string(reinterpret_cast<const char*>(entry.data()), entry.size()));
         for (const auto& [action, window] : items) {
             action->trigger();
             QVERIFY2(window->isVisible(), qPrintable(action->objectName()));
         }
-        QVERIFY(windows_.downloadWindow->ListLoaded);
+        QCOMPARE(test::child<QTableView>(*windows_.downloadWindow, "queueGrid")
+                     ->model()
+                     ->index(0, 1)
+                     .data()
+                     .toString(),
+                 QStringLiteral("100001"));
         QCOMPARE(windows_.importWindow->windowTitle(), QStringLiteral("Проверить DuzuRedu"));
-        windows_.importWindow->List_Avtors_Edit->click();
+        test::child<QPushButton>(*windows_.importWindow, "authorListButton")->click();
         QVERIFY(windows_.authorListWindow->isVisible());
 
         QVERIFY(form.close());
@@ -359,7 +370,9 @@ private slots:
         start();
         MainWindow& form = *windows_.mainWindow;
         form.News->trigger();
-        windows_.importWindow->CheckListBox1->item(5)->setCheckState(Qt::Checked);
+        test::child<QListWidget>(*windows_.importWindow, "styleList")
+            ->item(5)
+            ->setCheckState(Qt::Checked);
         pauses_.clear();
         PaintedOpacities painted;
         form.installEventFilter(&painted);
