@@ -49,7 +49,10 @@ SelectionControls controlsFromFiles(const Context& context) {
 }  // namespace
 
 int runImport(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
-    requireNoArguments(args);
+    const bool dryRun = args.size() == 1 && args[0] == "--dry-run";
+    if (!dryRun) {
+        requireNoArguments(args);
+    }
     LiveSelection selection;
     selection.set(controlsFromFiles(context));
     ImportSettings settings;
@@ -65,7 +68,7 @@ int runImport(const Context& context, const std::vector<std::string>& args, Tabl
     {
         ImportProgress progress;
         ImportRun run(settings, selection, progress, stop);
-        result = run.run();
+        result = dryRun ? run.dryRun() : run.run();
         rows = run.rows();
     }
     if (result.outcome == ImportResult::Outcome::FetchFailed) {
@@ -80,6 +83,9 @@ int runImport(const Context& context, const std::vector<std::string>& args, Tabl
     }
     out.row(ImportGridHeaders());
     for (const ImportRow& row : rows) {
+        if (dryRun && !row.isNew()) {
+            continue;  // only what the run would add
+        }
         std::array<std::string, 8> cells;
         for (int c = 0; c < 8; ++c) {
             cells[static_cast<std::size_t>(c)] = row.cell(c);

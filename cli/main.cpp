@@ -22,7 +22,7 @@ constexpr const char* kUsage =
     "  add --id ID [--author A] [--title T] [--email E] [--style CODE] [--file] [--no-queue]\n"
     "  stats\n"
     "  authors\n"
-    "  import\n"
+    "  import [--dry-run]\n"
     "  queue-list\n"
     "  download [ROW]\n"
     "  recycle N | favourite N | unfavourite N | restore N\n"

@@ -251,45 +251,85 @@ bool ImportRun::stepTwo() {
 }
 
 void ImportRun::stepThree() {
-    Progress progress(observer_, pairCount_);
     const std::string pairsPath = settings_.folder + "out2";
-    std::vector<ImportRow> batch;
     {
         MappedFile pairs(pairsPath);
-        std::vector<SiteCandidate> candidates = parsePairs(pairs.bytes(), marker_.size());
-        int position = 0;
-        for (const SiteCandidate& c : candidates) {
-            if (stopped()) {
-                break;
-            }
-            progress.at(++position);
-            if (!c.isMix()) {
-                continue;
-            }
-            std::uint8_t code = categoryCode(c.category);
-            if (!passesSelection(*selection_.get(), code, c.author, c.title)) {
-                continue;
-            }
-            ImportRow row{std::string(c.id),
-                          std::string(c.author),
-                          std::string(c.title),
-                          std::string(StyleName(code)),
-                          {},
-                          std::string(c.email),
-                          code,
-                          {}};
-            batch.push_back(row);
-            rows_.push_back(std::move(row));
-            if (batch.size() == kRowBatch) {
-                observer_.rowsAdded(batch);
-                batch.clear();
-            }
-        }
+        takeCandidates(parsePairs(pairs.bytes(), marker_.size()));
     }
     ::unlink(pairsPath.c_str());
+}
+
+void ImportRun::takeCandidates(const std::vector<SiteCandidate>& candidates) {
+    Progress progress(observer_, pairCount_);
+    std::vector<ImportRow> batch;
+    int position = 0;
+    for (const SiteCandidate& c : candidates) {
+        if (stopped()) {
+            break;
+        }
+        progress.at(++position);
+        if (!c.isMix()) {
+            continue;
+        }
+        std::uint8_t code = categoryCode(c.category);
+        if (!passesSelection(*selection_.get(), code, c.author, c.title)) {
+            continue;
+        }
+        ImportRow row{std::string(c.id),
+                      std::string(c.author),
+                      std::string(c.title),
+                      std::string(StyleName(code)),
+                      {},
+                      std::string(c.email),
+                      code,
+                      {}};
+        batch.push_back(row);
+        rows_.push_back(std::move(row));
+        if (batch.size() == kRowBatch) {
+            observer_.rowsAdded(batch);
+            batch.clear();
+        }
+    }
     if (!batch.empty()) {
         observer_.rowsAdded(batch);
     }
+}
+
+ImportResult ImportRun::dryRun() {
+    LockedFile oneRunAtATime(settings_.folder, O_RDONLY | O_DIRECTORY, LockedFile::Lock::Exclusive);
+    ImportResult result;
+    rows_.clear();
+    std::string page;
+    try {
+        const std::string pagePath = settings_.folder + "Loops.dat";
+        page = fileExists(pagePath)
+                   ? std::string(MappedFile(pagePath).bytes())
+                   : fetchListPage(listPageAddress(settings_.site), &stop_, settings_.limits);
+    } catch (const std::exception& e) {
+        result.outcome =
+            stopped() ? ImportResult::Outcome::Stopped : ImportResult::Outcome::FetchFailed;
+        result.error = e.what();
+        return result;
+    }
+    // The passes of a run, in memory: no working file is written.
+    std::string storage;
+    MarkerPairs pairs = findMarkerPairs(pageLines(page, storage), marker_);
+    pairCount_ = pairs.pairs;
+    try {
+        takeCandidates(parsePairs(pairs, marker_.size()));
+        discardKnown();
+        sizeNewRows();
+    } catch (const IoError& e) {
+        result.outcome = ImportResult::Outcome::Failed;
+        result.error = e.what();
+        return result;
+    }
+    result.newRecords = static_cast<int>(
+        std::count_if(rows_.begin(), rows_.end(), [](const ImportRow& r) { return r.isNew(); }));
+    if (stopped()) {
+        result.outcome = ImportResult::Outcome::Stopped;
+    }
+    return result;
 }
 
 void ImportRun::discardKnown() {

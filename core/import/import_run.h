@@ -14,6 +14,7 @@
 
 #include "core/catalogue/mix_record.h"
 #include "core/import/selection.h"
+#include "core/import/site_list_parser.h"
 #include "core/net/http_client.h"
 
 namespace kelvarn {
@@ -78,6 +79,10 @@ public:
               const std::atomic<bool>& stop);
 
     ImportResult run();
+    // What a run would add, and nothing written: the page as stored, or fetched into memory,
+    // read without working files; the known rows marked and the new ones sized, as a run does.
+    // `newRecords` counts the rows a run would append.
+    ImportResult dryRun();
     const std::vector<ImportRow>& rows() const { return rows_; }
 
 private:
@@ -85,6 +90,7 @@ private:
     void stepOne();
     bool stepTwo();
     void stepThree();
+    void takeCandidates(const std::vector<SiteCandidate>& candidates);
     void discardKnown();
     void sizeNewRows();
     int saveAll();

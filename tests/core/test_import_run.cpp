@@ -415,5 +415,40 @@ TEST_F(ImportRunTest, CommandLineImportPrintsTheGridAndTheCount) {
     EXPECT_EQ(failed.out, "");
 }
 
+TEST_F(ImportRunTest, ADryRunPrintsWhatAnImportWouldAddAndWritesNothing) {
+    const auto& m = site.mixes();
+    writeBytes(folder.file("index"), m[0].id + "\r\n" + m[1].id + "\r\n");
+    writeBytes(folder.file("Setting.ini"),
+               "[GetLoopsList]\r\nCheckListStyle=1,\r\nCheck_Avtor=0\r\n");
+    const std::string index = readBytes(folder.file("index"));
+    test::CommandResult dry =
+        runCli({"--data-dir", folder.path(), "--site", site.baseAddress(), "import", "--dry-run"});
+    EXPECT_EQ(dry.status, 0) << dry.err;
+    EXPECT_EQ(readBytes(folder.file("index")), index);
+    EXPECT_EQ(readBytes(folder.file("Base.vlt")), "");
+    EXPECT_EQ(readBytes(folder.file("List.dnl")), "");
+    for (const char* left : {"Loops.dat", "out", "out2"}) {
+        EXPECT_FALSE(fileExists(folder.file(left))) << left;
+    }
+    // Every printed row is a House mix the ID list does not hold, marked new and sized.
+    std::vector<std::string> printed;
+    for (std::size_t at = dry.out.find('\n') + 1, end;
+         (end = dry.out.find('\n', at)) != std::string::npos; at = end + 1) {
+        printed.push_back(dry.out.substr(at, end - at));
+    }
+    ASSERT_GE(printed.size(), 2u);
+    for (std::size_t i = 0; i + 1 < printed.size(); ++i) {
+        EXPECT_TRUE(printed[i].ends_with("\t1\t0")) << printed[i];
+    }
+
+    test::CommandResult real =
+        runCli({"--data-dir", folder.path(), "--site", site.baseAddress(), "import"});
+    EXPECT_EQ(real.status, 0) << real.err;
+    EXPECT_EQ(printed.back(), "Количество новых записей: " +
+                                  std::to_string(CatalogueFile(folder.file("Base.vlt")).count()));
+    EXPECT_EQ(std::to_string(printed.size() - 1),
+              std::to_string(CatalogueFile(folder.file("Base.vlt")).count()));
+}
+
 }  // namespace
 }  // namespace kelvarn
