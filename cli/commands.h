@@ -46,6 +46,9 @@ int runAdd(const Context& context, const std::vector<std::string>& args, TableWr
 int runMove(const Context& context, const std::string& command,
             const std::vector<std::string>& args);
 int runQueue(const Context& context, const std::vector<std::string>& args, TableWriter& out);
+int runBackups(const Context& context, const std::vector<std::string>& args, TableWriter& out);
+int runRestoreBackup(const Context& context, const std::vector<std::string>& args,
+                     TableWriter& out);
 int runEdit(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runExportHtml(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runSearch(const Context& context, const std::vector<std::string>& args, TableWriter& out);

@@ -28,6 +28,8 @@ constexpr const char* kUsage =
     "  recycle N | favourite N | unfavourite N | restore N\n"
     "  queue N...\n"
     "  edit N [--author A] [--title T] [--email E] [--style CODE] [--rating R] [--file 0|1]\n"
+    "  backups\n"
+    "  restore-backup NAME\n"
     "  export-html FILE [catalogue|favourites|recycle] [--style NAME]\n";
 
 int usage(const std::string& message) {
@@ -52,6 +54,12 @@ int dispatch(const Context& context, const std::string& command,
     }
     if (command == "queue") {
         return runQueue(context, args, out);
+    }
+    if (command == "backups") {
+        return runBackups(context, args, out);
+    }
+    if (command == "restore-backup") {
+        return runRestoreBackup(context, args, out);
     }
     if (command == "edit") {
         return runEdit(context, args, out);

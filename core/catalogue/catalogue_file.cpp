@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/storage/backups.h"
 #include "core/storage/io_error.h"
 
 namespace kelvarn {
@@ -38,7 +39,7 @@ MixRecord CatalogueFile::read(std::uint32_t n) const {
 }
 
 void CatalogueFile::update(std::uint32_t n, const std::function<void(MixRecord&)>& change) {
-    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
+    LockedFile file(backedUpBeforeWriting(path_), O_RDWR, LockedFile::Lock::Exclusive);
     if (n == 0) {
         throw IoError(path_, kReadBeyondEnd);
     }
@@ -55,7 +56,8 @@ std::uint32_t CatalogueFile::append(const MixRecord& record) {
 }
 
 CatalogueAppender::CatalogueAppender(const std::string& path)
-    : file_(path, O_RDWR, LockedFile::Lock::Exclusive), count_(recordsIn(file_)) {}
+    : file_(backedUpBeforeWriting(path), O_RDWR, LockedFile::Lock::Exclusive),
+      count_(recordsIn(file_)) {}
 
 std::uint32_t CatalogueAppender::append(const MixRecord& record) {
     RecordBytes bytes = encodeRecord(record);

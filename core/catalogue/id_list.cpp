@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/catalogue/mix_record.h"
+#include "core/storage/backups.h"
 
 namespace kelvarn {
 
@@ -38,7 +39,7 @@ void IdList::append(std::string_view id) {
 }
 
 IdListAppender::IdListAppender(const std::string& path)
-    : file_(path, O_RDWR, LockedFile::Lock::Exclusive), end_(file_.size()) {}
+    : file_(backedUpBeforeWriting(path), O_RDWR, LockedFile::Lock::Exclusive), end_(file_.size()) {}
 
 void IdListAppender::append(std::string_view id) {
     std::string line;

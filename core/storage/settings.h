@@ -36,6 +36,8 @@ inline constexpr IntKey Day{"Main", "day", 0};
 // Milliseconds the window's catalogue load pauses after each record; 0 loads at full speed.
 inline constexpr IntKey LoadDelay{"Main", "LoadDelay", 10};
 inline constexpr TextKey Site{"Main", "Site", "http://www.zentrova.ru"};
+// How many days of Base.vlt and index copies backup/ keeps; 0 takes none.
+inline constexpr IntKey Backups{"Main", "Backups", 7};
 inline constexpr TextKey CheckListStyle{"GetLoopsList", "CheckListStyle", "text"};
 inline constexpr BoolKey AddCheck{"GetLoopsList", "AddCheck", true};
 inline constexpr BoolKey CheckStyle{"GetLoopsList", "Check_Style", true};

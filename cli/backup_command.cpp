@@ -1,0 +1,33 @@
+#include <stdexcept>
+
+#include "cli/cli_output.h"
+#include "cli/commands.h"
+#include "core/storage/backups.h"
+#include "core/storage/io_error.h"
+
+namespace kelvarn::cli {
+
+int runBackups(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
+    requireNoArguments(args);
+    for (const BackupEntry& entry : listBackups(context.folder)) {
+        out.row(std::array<std::string, 2>{entry.name, std::to_string(entry.records)});
+    }
+    return kExitDone;
+}
+
+int runRestoreBackup(const Context& context, const std::vector<std::string>& args, TableWriter&) {
+    if (args.size() != 1) {
+        throw UsageError{"restore-backup takes the name of one backup (see backups)"};
+    }
+    try {
+        restoreBackup(context.folder, args[0]);
+    } catch (const std::runtime_error& e) {
+        if (dynamic_cast<const IoError*>(&e) != nullptr) {
+            throw;
+        }
+        throw Refusal{e.what()};
+    }
+    return kExitDone;
+}
+
+}  // namespace kelvarn::cli

@@ -1,0 +1,143 @@
+#include "core/storage/backups.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <stdexcept>
+
+#include "core/storage/file_lock.h"
+#include "core/storage/io_error.h"
+#include "core/storage/settings.h"
+
+namespace kelvarn {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kRecordBytes = 176;
+
+std::string now(const char* format) {
+    std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[32];
+    std::strftime(text, sizeof text, format, &local);
+    return text;
+}
+
+bool isDay(const std::string& name) {
+    static const std::regex day(R"(\d{4}-\d{2}-\d{2})");
+    return std::regex_match(name, day);
+}
+
+std::string idListIn(const std::string& folder) {
+    return fileExists(folder + "index") || !fileExists(folder + "Index") ? "index" : "Index";
+}
+
+// The file's bytes, read without its lock: a writer of this process may hold it already (the
+// first write of a day can come while the other file of the pair is locked), and a copy that a
+// writer elsewhere is extending at that moment is still a fair copy of the day.
+std::string unlockedBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw IoError::fromErrno(path, errno);
+    }
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Copies the pair into backup/`name`/, each file written whole and synced before it counts.
+void copyPair(const std::string& folder, const std::string& name) {
+    const std::string target = folder + "backup/" + name + "/";
+    std::error_code error;
+    fs::create_directories(target, error);
+    if (error) {
+        throw IoError::fromErrno(target, error.value());
+    }
+    for (const std::string& file : {std::string("Base.vlt"), idListIn(folder)}) {
+        replaceFileContents(target + file, unlockedBytes(folder + file));
+    }
+}
+
+}  // namespace
+
+void takeBackup(const std::string& folder, const std::string& day, int keep) {
+    if (!fs::exists(folder + "backup/" + day)) {
+        copyPair(folder, day);
+    }
+    std::vector<std::string> days;
+    for (const BackupEntry& entry : listBackups(folder)) {
+        if (isDay(entry.name)) {
+            days.push_back(entry.name);
+        }
+    }
+    for (std::size_t i = 0; i + static_cast<std::size_t>(std::max(keep, 1)) < days.size(); ++i) {
+        std::error_code ignored;
+        fs::remove_all(folder + "backup/" + days[i], ignored);
+    }
+}
+
+const std::string& backedUpBeforeWriting(const std::string& path) {
+    const std::string folder = fs::path(path).parent_path().string() + "/";
+    try {
+        const int keep = Settings(folder).read(keys::Backups);
+        const std::string day = now("%Y-%m-%d");
+        if (keep > 0 && !fs::exists(folder + "backup/" + day)) {
+            takeBackup(folder, day, keep);
+        }
+    } catch (const std::exception&) {
+        // A day without its copy is no reason to refuse the user's change.
+    }
+    return path;
+}
+
+std::vector<BackupEntry> listBackups(const std::string& folder) {
+    std::vector<BackupEntry> entries;
+    std::error_code error;
+    for (const fs::directory_entry& dir : fs::directory_iterator(folder + "backup", error)) {
+        if (dir.is_directory()) {
+            std::uintmax_t bytes = fs::file_size(dir.path() / "Base.vlt", error);
+            entries.push_back({dir.path().filename().string(),
+                               error ? 0 : static_cast<std::uint32_t>(bytes / kRecordBytes)});
+        }
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const BackupEntry& a, const BackupEntry& b) { return a.name < b.name; });
+    return entries;
+}
+
+void restoreBackup(const std::string& folder, const std::string& name) {
+    const std::string source = folder + "backup/" + name + "/";
+    const std::string idList = idListIn(folder);
+    if (name.find('/') != std::string::npos || !fileExists(source + "Base.vlt") ||
+        !fileExists(source + idList)) {
+        throw std::runtime_error("no backup " + name);
+    }
+    // An import holds the folder for its whole run: no restore under its feet.
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0 || ::flock(dir, LOCK_EX | LOCK_NB) != 0) {
+        if (dir >= 0) {
+            ::close(dir);
+        }
+        throw std::runtime_error("an import is running on " + folder);
+    }
+    try {
+        copyPair(folder, now("%Y-%m-%d_%H-%M-%S"));
+        for (const std::string& file : {std::string("Base.vlt"), idList}) {
+            LockedFile target(folder + file, O_RDWR, LockedFile::Lock::Exclusive);
+            replaceFileContents(folder + file, MappedFile(source + file).bytes());
+        }
+    } catch (...) {
+        ::close(dir);
+        throw;
+    }
+    ::close(dir);
+}
+
+}  // namespace kelvarn
