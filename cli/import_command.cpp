@@ -62,6 +62,7 @@ int runImport(const Context& context, const std::vector<std::string>& args, Tabl
     settings.timeNow = [] { return oleTimeNow(); };
     // The page is fetched once per run of the program, as the main window's close ends it.
     settings.forgetPage = true;
+    settings.maxRequestsPerSecond = Settings(context.folder).read(keys::MaxRequestsPerSecond);
     std::atomic<bool> stop{false};
     ImportResult result;
     std::vector<ImportRow> rows;

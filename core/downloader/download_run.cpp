@@ -225,6 +225,7 @@ void readDownloadOptions(const Settings& settings, DownloadSettings& download) {
     download.resume = settings.read(keys::Resume);
     download.retries = std::max(0, settings.read(keys::Retries));
     download.checkArchives = settings.read(keys::CheckArchives);
+    download.maxRequestsPerSecond = settings.read(keys::MaxRequestsPerSecond);
 }
 
 DownloadRun::DownloadRun(DownloadSettings settings, DownloadRows& rows, DownloadObserver& observer,
@@ -238,6 +239,7 @@ DownloadRun::DownloadRun(DownloadSettings settings, DownloadRows& rows, Download
       stop_(stop),
       sizes_(&stop, settings_.limits),
       transfer_(&stop, &paused, settings_.limits),
+      pacer_(settings_.maxRequestsPerSecond, &stop),
       queue_(settings_.folder + "List.dnl"),
       paused_(paused) {}
 
@@ -322,6 +324,7 @@ bool DownloadRun::transferFile(std::size_t row, const PendingEntry& pending,
     setStatus(row, download_status::preparing());
     SizeAnswer size;
     for (int attempt = 0;; ++attempt) {
+        pacer_.beforeRequest();
         size = sizes_.contentLength(address);
         if (stopped()) {
             return false;
@@ -369,6 +372,7 @@ bool DownloadRun::transferFile(std::size_t row, const PendingEntry& pending,
         }
         OutputFile file(path, have > 0);
         holdWhilePaused();
+        pacer_.beforeRequest();
         FileTransfer::Outcome outcome;
         try {
             outcome = transfer_.fetch(

@@ -14,6 +14,7 @@
 
 #include "core/downloader/queue_file.h"
 #include "core/net/http_client.h"
+#include "core/net/request_pacer.h"
 #include "core/sound/sound.h"
 #include "core/storage/settings.h"
 
@@ -81,6 +82,7 @@ struct DownloadSettings {
     bool checkArchives = true;
     // The waits before the first, second, third... try again; the last one repeats.
     std::vector<int> retryDelaysMs = {1000, 2000, 4000};
+    int maxRequestsPerSecond = 0;
     HttpLimits limits;
 };
 
@@ -145,6 +147,7 @@ private:
     const std::atomic<bool>& stop_;
     SizeQuery sizes_;
     FileTransfer transfer_;
+    RequestPacer pacer_;
     QueueFile queue_;
     const std::atomic<bool>& paused_;
 };

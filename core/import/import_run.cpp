@@ -15,6 +15,7 @@
 #include "core/downloader/queue_file.h"
 #include "core/import/site_list_parser.h"
 #include "core/net/http_client.h"
+#include "core/net/request_pacer.h"
 #include "core/net/site_address.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/file_lock.h"
@@ -343,11 +344,13 @@ void ImportRun::sizeNewRows() {
     }
     Progress progress(observer_, static_cast<int>(rows_.size()));
     SizeQuery query(&stop_, settings_.limits);
+    RequestPacer pacer(settings_.maxRequestsPerSecond, &stop_);
     int timeoutsInARow = 0;
     for (std::size_t i = 0; i < rows_.size() && !stopped(); ++i) {
         if (rows_[i].isNew()) {
             std::int64_t bytes = 0;
             if (timeoutsInARow < kTimeoutsBeforeGivingUp) {
+                pacer.beforeRequest();
                 SizeAnswer answer =
                     query.contentLength(downloadAddress(settings_.site, rows_[i].id));
                 bytes = answer.bytes;

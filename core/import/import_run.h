@@ -61,6 +61,7 @@ struct ImportSettings {
     std::function<double()> today;
     std::function<double()> timeNow;
     HttpLimits limits;
+    int maxRequestsPerSecond = 0;  // paces the size queries; 0 sets no limit
     // Deletes Loops.dat at the end of the run, before another run may start: the command line
     // fetches the page anew each time, as the window does once per program start.
     bool forgetPage = false;

@@ -36,6 +36,8 @@ inline constexpr IntKey Day{"Main", "day", 0};
 // Milliseconds the window's catalogue load pauses after each record; 0 loads at full speed.
 inline constexpr IntKey LoadDelay{"Main", "LoadDelay", 10};
 inline constexpr TextKey Site{"Main", "Site", "http://www.zentrova.ru"};
+// Size queries and transfers started per second at most, to one site; 0 sets no limit.
+inline constexpr IntKey MaxRequestsPerSecond{"Main", "MaxRequestsPerSecond", 0};
 // How many days of Base.vlt and index copies backup/ keeps; 0 takes none.
 inline constexpr IntKey Backups{"Main", "Backups", 7};
 inline constexpr TextKey CheckListStyle{"GetLoopsList", "CheckListStyle", "text"};

@@ -11,6 +11,7 @@
 #include "core/catalogue/catalogue_file.h"
 #include "core/downloader/download_run.h"
 #include "core/downloader/queue_file.h"
+#include "core/net/request_pacer.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/file_lock.h"
 #include "core/storage/io_error.h"
@@ -71,6 +72,22 @@ TEST(DownloadNames, ForbiddenCharactersAreReplacedInTheIdAndTheTrack) {
     EXPECT_EQ(safeFileChars("\"*/:<>?\\|ok"), "'#--()%-!ok");
     EXPECT_EQ(downloadFileName("/z/", "../..", "", false), "/z/..-...zip");
     EXPECT_EQ(downloadFileName("/z/", "1", "Вася"_cp, true), "/z/1-Вася.zip");
+}
+
+TEST(RequestPacer, RequestsAreSpacedAndAStopEndsTheWait) {
+    std::atomic<bool> stop{false};
+    RequestPacer pacer(20, &stop);
+    auto started = std::chrono::steady_clock::now();
+    for (int i = 0; i < 5; ++i) {
+        pacer.beforeRequest();
+    }
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(200));
+    RequestPacer slow(1, &stop);
+    slow.beforeRequest();
+    stop = true;
+    started = std::chrono::steady_clock::now();
+    slow.beforeRequest();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(900));
 }
 
 TEST(DownloadNames, PercentAndLabel) {
