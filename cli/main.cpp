@@ -15,7 +15,7 @@ namespace {
 using namespace kelvarn::cli;
 
 constexpr const char* kUsage =
-    "usage: kelvarn-cli [--data-dir DIR] [--site URL] COMMAND [ARGS...]\n"
+    "usage: kelvarn-cli [--data-dir DIR] [--site URL] COMMAND [ARGS...]   (--help for more)\n"
     "commands:\n"
     "  list [catalogue|favourites|recycle] [--style NAME]\n"
     "  search id|name|email TEXT\n"
@@ -31,6 +31,22 @@ constexpr const char* kUsage =
     "  backups\n"
     "  restore-backup NAME\n"
     "  export-html FILE [catalogue|favourites|recycle] [--style NAME]\n";
+
+constexpr const char* kSettingsHelp =
+    "\n"
+    "Settings (Setting.ini in the data folder; the windows keep them, the CLI only reads):\n"
+    "  [Main] Site=URL                 the site's base address (--site overrides it)\n"
+    "  [Main] Backups=7                days of Base.vlt and index copies kept in backup/\n"
+    "                                  (taken before the first write of a day; 0 = none)\n"
+    "  [Main] MaxRequestsPerSecond=0   size queries and transfers started per second; 0 = any\n"
+    "  [Downloader] Path=DIR/          the save folder (default: ZIP/ in the data folder)\n"
+    "  [Downloader] FullNames=0        1: files are named ID-Author - Title.zip\n"
+    "  [Downloader] Resume=1           transfers go into NAME.zip.part and resume later\n"
+    "  [Downloader] Retries=3          tries again after 1, 2 and 4 s on network and server\n"
+    "                                  errors (a Retry-After of up to 60 s is honoured)\n"
+    "  [Downloader] CheckArchives=1    a finished file must be a whole ZIP archive\n"
+    "\n"
+    "Exit status: 0 done, 1 refused, 2 usage, 3 input/output or network failure.\n";
 
 int usage(const std::string& message) {
     if (!message.empty()) {
@@ -111,6 +127,11 @@ int main(int argc, char** argv) {
     }
     if (words.empty()) {
         return usage("");
+    }
+    if (words.size() == 1 && (words[0] == "--help" || words[0] == "help")) {
+        std::fputs(kUsage, stdout);
+        std::fputs(kSettingsHelp, stdout);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitDone : kExitIo;
     }
     if (!dataDir.empty()) {
         kelvarn::setProgramFolder(dataDir);
