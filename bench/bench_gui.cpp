@@ -3,6 +3,8 @@
 // to the end of the repaint that shows the result. Runs offscreen; prints one line per figure.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTableView>
+#include <QTimer>
 #include <QTreeWidget>
 #include <chrono>
 #include <cstdio>
@@ -38,18 +40,20 @@ double ms(Clock::duration d) {
 
 // Median of `runs` clicks on the node, each with its repaint.
 double clickMs(kelvarn::MainWindow& form, const QString& text, int runs) {
-    QTreeWidgetItem* item =
-        form.TreeStyles->findItems(text, Qt::MatchExactly | Qt::MatchRecursive).first();
+    auto* tree = form.findChild<QTreeWidget*>(QStringLiteral("styleTree"));
+    auto* grid = form.findChild<QTableView*>(QStringLiteral("catalogueGrid"));
+    QTreeWidgetItem* item = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive).first();
+    QTreeWidgetItem* other = tree->topLevelItem(2);
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
-        form.TreeStyles->setCurrentItem(item);
+        tree->setCurrentItem(item);
         auto start = Clock::now();
-        form.TreeStylesClick();
-        form.Table->viewport()->repaint();
+        emit tree->itemClicked(item, 0);
+        grid->viewport()->repaint();
         times.push_back(ms(Clock::now() - start));
         // Another node in between, so each click rebuilds Table.
-        form.TreeStyles->setCurrentItem(form.TreeStyles->topLevelItem(2));
-        form.TreeStylesClick();
+        tree->setCurrentItem(other);
+        emit tree->itemClicked(other, 0);
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
@@ -104,7 +108,7 @@ int main(int argc, char** argv) {
         kelvarn::Windows windows;
         kelvarn::createWindows(context, windows);
         windows.mainWindow->show();
-        while (windows.mainWindow->Timer1->isActive()) {
+        while (windows.mainWindow->findChild<QTimer*>(QStringLiteral("loadTimer"))->isActive()) {
             QApplication::processEvents();
         }
         std::printf("%s records, %d rows in Swap: click \"Все стили\" %.2f ms, \"House\" %.2f ms\n",

@@ -17,6 +17,8 @@
 #include "core/storage/io_error.h"
 #include "core/storage/ole_date.h"
 #include "gui/common/message_box.h"
+#include "gui/common/record_grid_model.h"
+#include "gui/common/secondary_window.h"
 #include "gui/common/window_util.h"
 #include "gui/downloader/download_window.h"
 #include "gui/import/author_list_window.h"
@@ -66,26 +68,25 @@ constexpr QSize kGridSize(733, 593);
 // "LoadDelay" setting.
 class SplashLoad final : public LoadObserver {
 public:
-    SplashLoad(MainWindow& form, int delay, std::function<void(int)> pause)
-        : form_(form), delay_(delay), pause_(std::move(pause)) {}
+    SplashLoad(QWidget* splash, QProgressBar* bar, int delay, std::function<void(int)> pause)
+        : splash_(splash), bar_(bar), delay_(delay), pause_(std::move(pause)) {}
 
     std::uint32_t count() const { return count_; }
 
     void loadStarted(std::uint32_t count) override {
         count_ = count;
-        form_.LoadBar->setMaximum(static_cast<int>(count));
-        form_.LoadBar->setValue(0);
-        step_ =
-            std::max<std::uint32_t>(1, count / static_cast<std::uint32_t>(form_.LoadBar->width()));
-        form_.Panel->repaint();
+        bar_->setMaximum(static_cast<int>(count));
+        bar_->setValue(0);
+        step_ = std::max<std::uint32_t>(1, count / static_cast<std::uint32_t>(bar_->width()));
+        splash_->repaint();
     }
 
     void recordLoaded(std::uint32_t number) override {
         // Repaint only when the bar can have grown by a pixel: a million repaints would cost
         // more than the load.
-        if (number % step_ == 0 || number == static_cast<std::uint32_t>(form_.LoadBar->maximum())) {
-            form_.LoadBar->setValue(static_cast<int>(number));
-            form_.LoadBar->repaint();
+        if (number % step_ == 0 || number == static_cast<std::uint32_t>(bar_->maximum())) {
+            bar_->setValue(static_cast<int>(number));
+            bar_->repaint();
         }
         if (delay_ > 0) {
             pause_(delay_);
@@ -99,7 +100,8 @@ public:
     }
 
 private:
-    MainWindow& form_;
+    QWidget* splash_;
+    QProgressBar* bar_;
     int delay_;
     std::function<void(int)> pause_;
     std::uint32_t step_ = 1;
@@ -112,6 +114,89 @@ QLabel* pictureLabel(QWidget* parent, const QString& resource, const QRect& geom
     label->setPixmap(QPixmap(resource));
     label->setScaledContents(true);
     return label;
+}
+
+// The view key of each style tree node.
+constexpr int kViewKeyRole = Qt::UserRole;
+
+// An item of a grid's context menu; one without a name is a separator.
+struct MenuItem {
+    const char* text;
+    const char* name;
+};
+
+constexpr MenuItem kSeparator{"", nullptr};
+
+const std::vector<MenuItem> kRecordItems = {{"Open URL", "openUrl"},
+                                            {"Копировать ссылку", "copyUrl"},
+                                            {"Копировать E-mail", "copyEmail"},
+                                            {"Копировать название", "copyName"},
+                                            kSeparator,
+                                            {"Закачать", "download"},
+                                            {"Закачать Все", "downloadAll"},
+                                            kSeparator,
+                                            {"Изменить", "edit"},
+                                            {"Удалить", "delete"}};
+
+// How each view looks: its grid's column widths and name, and its context menu.
+struct ViewLook {
+    VisibleGrid which;
+    RecordGrid CatalogueViews::*rows;
+    const char* gridName;
+    std::array<int, kGridColumns> widths;
+    const char* menuName;
+    std::vector<MenuItem> menu;
+};
+
+// The catalogue's and the favourites' menus: the record items and one of their own.
+std::vector<MenuItem> recordItemsAnd(const MenuItem& last) {
+    std::vector<MenuItem> items = kRecordItems;
+    items.push_back(last);
+    return items;
+}
+
+const std::array<ViewLook, 3>& viewLooks() {
+    static const std::array<ViewLook, 3> looks = {{
+        {VisibleGrid::Table,
+         &CatalogueViews::Table,
+         "catalogueGrid",
+         {26, 53, 137, 146, 134, 102, 49, 72, 65, 51, 48},
+         "catalogueMenu",
+         recordItemsAnd({"Добавить в Избранное", "addToFavourites"})},
+        {VisibleGrid::Recucled,
+         &CatalogueViews::Recucled,
+         "recycleBinGrid",
+         {26, 59, 117, 117, 113, 122, 97, 64, 103, 55, 48},
+         "recycleBinMenu",
+         {{"Восстановить", "restore"},
+          {"Копировать ссылку", "copyUrl"},
+          {"Копировать E-mail", "copyEmail"},
+          {"Копировать название", "copyName"},
+          kSeparator,
+          {"Изменить", "edit"}}},
+        {VisibleGrid::Favorit,
+         &CatalogueViews::Favorit,
+         "favouritesGrid",
+         {25, 59, 118, 118, 112, 122, 97, 64, 103, 55, 48},
+         "favouritesMenu",
+         recordItemsAnd({"Убрать из Избранного", "removeFromFavourites"})},
+    }};
+    return looks;
+}
+
+// The header picture of a style tree node's view key, as an index into the pictures: Image_N
+// is N - 1.
+int headerPicture(int key) {
+    switch (key) {
+        case kKeyRecycleBin:
+            return 17;
+        case kKeyFavourites:
+            return 16;
+        case kKeySearch:
+            return 18;
+        default:
+            return key >= kKeyAllStyles && key < kStyleCount ? key + 1 : -1;
+    }
 }
 
 }  // namespace
@@ -129,26 +214,21 @@ MainWindow::MainWindow(const AppContext& context, Windows& windows, QWidget* par
     setPalette(palette);
 
     setCentralWidget(new QWidget(this));
-
     buildTree();
-    buildHeaderImages();
-    Table = makeGrid(views_.Table, {26, 53, 137, 146, 134, 102, 49, 72, 65, 51, 48});
-    Recucled = makeGrid(views_.Recucled, {26, 59, 117, 117, 113, 122, 97, 64, 103, 55, 48});
-    Favorit = makeGrid(views_.Favorit, {25, 59, 118, 118, 112, 122, 97, 64, 103, 55, 48});
-    Recucled->hide();
-    Favorit->hide();
-    buildContextMenus();
+    buildHeaderPictures();
+    buildViews();
     buildMenu();
     buildStatusBar();
     buildPanels();
 
-    Timer1 = new QTimer(this);
-    Timer1->setInterval(200);
-    connect(Timer1, &QTimer::timeout, this, &MainWindow::Timer1Timer);
+    loadTimer_ = named(new QTimer(this), "loadTimer");
+    loadTimer_->setInterval(200);
+    connect(loadTimer_, &QTimer::timeout, this, &MainWindow::firstLoad);
 
-    FormCreate();
+    onlyNewAction_->setChecked(settings_.read(keys::News));
+    notDownloadedAction_->setChecked(settings_.read(keys::Zip));
     fitToScreen();
-    Timer1->start();
+    loadTimer_->start();
 }
 
 MainWindow::~MainWindow() {
@@ -168,9 +248,9 @@ void MainWindow::fitToScreen() {
                       .boundedTo(QSize(kGridSize.width() / 2, kGridSize.height() / 2));
     }
     centralWidget()->setFixedSize(kCentralSize - missing);
-    TreeStyles->resize(TreeStyles->width(), centralWidget()->height());
-    for (QTableView* grid : {Table, Favorit, Recucled}) {
-        grid->resize(kGridSize - missing);
+    styleTree_->resize(styleTree_->width(), centralWidget()->height());
+    for (const View& v : viewTable_) {
+        v.grid->resize(kGridSize - missing);
     }
     adjustSize();
     setFixedSize(sizeHint());
@@ -179,19 +259,14 @@ void MainWindow::fitToScreen() {
     }
 }
 
-void MainWindow::FormCreate() {
-    News->setChecked(settings_.read(keys::News));
-    File_OK->setChecked(settings_.read(keys::Zip));
-}
-
 void MainWindow::buildTree() {
-    TreeStyles = new QTreeWidget(centralWidget());
-    TreeStyles->setGeometry(0, 0, 193, kCentralSize.height());
-    TreeStyles->setHeaderHidden(true);
-    TreeStyles->setIndentation(28);
-    TreeStyles->setIconSize(QSize(20, 20));
-    TreeStyles->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TreeStyles->setStyleSheet(
+    styleTree_ = named(new QTreeWidget(centralWidget()), "styleTree");
+    styleTree_->setGeometry(0, 0, 193, kCentralSize.height());
+    styleTree_->setHeaderHidden(true);
+    styleTree_->setIndentation(28);
+    styleTree_->setIconSize(QSize(20, 20));
+    styleTree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    styleTree_->setStyleSheet(
         QStringLiteral("QTreeWidget { background: black; color: white; border: none; }"
                        "QTreeWidget::item:hover { color: #80c0ff; text-decoration: underline; }"));
     const std::array<QIcon, 4> icons = {
@@ -199,7 +274,7 @@ void MainWindow::buildTree() {
         QIcon(QStringLiteral(":/tree/icon2.png")), QIcon(QStringLiteral(":/tree/icon3.png"))};
     auto node = [&](QTreeWidgetItem* parentNode, const QString& text, int icon, int key) {
         auto* item = parentNode != nullptr ? new QTreeWidgetItem(parentNode)
-                                           : new QTreeWidgetItem(TreeStyles);
+                                           : new QTreeWidgetItem(styleTree_);
         item->setText(0, text);
         item->setIcon(0, icons[static_cast<std::size_t>(icon)]);
         item->setData(0, kViewKeyRole, key);
@@ -211,32 +286,58 @@ void MainWindow::buildTree() {
     }
     node(nullptr, QStringLiteral("Избранное"), kTreeIconFavourites, kKeyFavourites);
     node(nullptr, QStringLiteral("Корзина"), kTreeIconRecycle, kKeyRecycleBin);
-    TreeStyles->collapseAll();
-    connect(TreeStyles, &QTreeWidget::itemClicked, this, [this] { TreeStylesClick(); });
-    connect(TreeStyles, &QTreeWidget::itemActivated, this, [this] { TreeStylesClick(); });
+    styleTree_->collapseAll();
+    connect(styleTree_, &QTreeWidget::itemClicked, this, &MainWindow::styleNodeClicked);
+    connect(styleTree_, &QTreeWidget::itemActivated, this, &MainWindow::styleNodeClicked);
 }
 
-void MainWindow::buildHeaderImages() {
-    for (int i = 0; i < static_cast<int>(Image.size()); ++i) {
-        Image[static_cast<std::size_t>(i)] =
+void MainWindow::buildHeaderPictures() {
+    for (std::size_t i = 0; i < headerPictures_.size(); ++i) {
+        headerPictures_[i] =
             pictureLabel(centralWidget(), QStringLiteral(":/header/Image_%1.jpg").arg(i + 1),
                          QRect(200, 0, 200, 24));
-        Image[static_cast<std::size_t>(i)]->setVisible(i == 0);
+        headerPictures_[i]->setObjectName(QStringLiteral("headerPicture%1").arg(i + 1));
+        headerPictures_[i]->setVisible(i == 0);
     }
 }
 
-QTableView* MainWindow::makeGrid(const RecordGrid& grid, const QList<int>& widths) {
+void MainWindow::buildViews() {
+    for (std::size_t v = 0; v < viewTable_.size(); ++v) {
+        const ViewLook& look = viewLooks()[v];
+        const RecordGrid& rows = views_.*look.rows;
+        QTableView* grid = named(makeGrid(rows, look.widths), look.gridName);
+        if (look.which != VisibleGrid::Table) {
+            grid->hide();
+        }
+        auto* menu = named(new QMenu(this), look.menuName);
+        for (const MenuItem& item : look.menu) {
+            if (item.name == nullptr) {
+                menu->addSeparator();
+            } else {
+                named(menu->addAction(QString::fromUtf8(item.text)), item.name);
+            }
+        }
+        connect(grid, &QWidget::customContextMenuRequested, menu,
+                [grid, menu](const QPoint& at) { menu->popup(grid->viewport()->mapToGlobal(at)); });
+        viewTable_[v] = {look.which, &rows, grid, menu};
+    }
+}
+
+MainWindow::View& MainWindow::view(VisibleGrid which) {
+    return *std::find_if(viewTable_.begin(), viewTable_.end(),
+                         [which](const View& v) { return v.which == which; });
+}
+
+QTableView* MainWindow::makeGrid(const RecordGrid& grid,
+                                 const std::array<int, kGridColumns>& widths) {
     auto* view = new QTableView(centralWidget());
     view->setGeometry(QRect(QPoint(200, 24), kGridSize));
     view->setModel(new RecordGridModel(grid, view));
-    view->verticalHeader()->hide();
+    setUpGridView(view);
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    view->verticalHeader()->setDefaultSectionSize(16);
     view->horizontalHeader()->setFixedHeight(18);
     view->horizontalHeader()->setHighlightSections(false);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setWordWrap(false);
     view->setStyleSheet(
         QStringLiteral("QTableView { background: black; color: white; gridline-color: #404040; }"
@@ -246,7 +347,7 @@ QTableView* MainWindow::makeGrid(const RecordGrid& grid, const QList<int>& width
             .arg(kHeaderBorder));
     // A column too narrow for its header or its widest number, date or time in this font is
     // widened rather than the text cut.
-    for (int c = 0; c < widths.size(); ++c) {
+    for (int c = 0; c < kGridColumns; ++c) {
         QString header = fromCp1251(grid.cell(c, 0));
         int headerRoom = view->fontMetrics().horizontalAdvance(header) + 2 * kHeaderTextMargin;
         QStyleOptionViewItem cell;
@@ -256,7 +357,8 @@ QTableView* MainWindow::makeGrid(const RecordGrid& grid, const QList<int>& width
         int cellRoom =
             view->style()->sizeFromContents(QStyle::CT_ItemViewItem, &cell, QSize(), view).width() +
             kGridLine;
-        view->setColumnWidth(c, std::max({widths[c], headerRoom, cellRoom}));
+        view->setColumnWidth(c,
+                             std::max({widths[static_cast<std::size_t>(c)], headerRoom, cellRoom}));
     }
     // The pointer's moves reach the viewports, the header's included, not the views themselves.
     for (QWidget* area : {view->viewport(), view->horizontalHeader()->viewport()}) {
@@ -267,53 +369,9 @@ QTableView* MainWindow::makeGrid(const RecordGrid& grid, const QList<int>& width
     return view;
 }
 
-void MainWindow::buildContextMenus() {
-    auto menu = [this](QTableView* grid, const QStringList& items) {
-        auto* m = new QMenu(this);
-        for (const QString& text : items) {
-            if (text == QStringLiteral("-")) {
-                m->addSeparator();
-            } else {
-                m->addAction(text);
-            }
-        }
-        connect(grid, &QWidget::customContextMenuRequested, m,
-                [grid, m](const QPoint& at) { m->popup(grid->viewport()->mapToGlobal(at)); });
-        return m;
-    };
-    const QStringList shared = {"Open URL",
-                                "Копировать ссылку",
-                                "Копировать E-mail",
-                                "Копировать название",
-                                "-",
-                                "Закачать",
-                                "Закачать Все",
-                                "-",
-                                "Изменить",
-                                "Удалить"};
-    Context = menu(Table, shared + QStringList{"Добавить в Избранное"});
-    Favorit_Context = menu(Favorit, shared + QStringList{"Убрать из Избранного"});
-    Recuc_Restore = menu(Recucled, {"Восстановить", "Копировать ссылку", "Копировать E-mail",
-                                    "Копировать название", "-", "Изменить"});
-    const QList<QMenu*> menus = {Context, Favorit_Context, Recuc_Restore};
-    const QList<QStringList> names = {
-        {"Open_URL", "Copy_URL", "Copy_Email", "Copy_Name", "Download", "Downl_All", "Change",
-         "Del_Mix", "Favorite_Mix"},
-        {"Open_URL1", "Copy_URL_Fav", "Copy_mail_fav", "Copy_Name_Fav", "Download1", "Downl_All1",
-         "Change1", "Del_Mix1", "Favorite_Mix1"},
-        {"Restore", "Copy_URL_Rec", "Copy_Mail_Rec", "Copy_Name_Rec", "Change_mix_Rec"}};
-    for (int m = 0; m < menus.size(); ++m) {
-        QList<QAction*> items = recordItems(m == 0 ? Table : m == 1 ? Favorit : Recucled);
-        for (int i = 0; i < items.size(); ++i) {
-            items[i]->setObjectName(names[m][i]);
-        }
-    }
-}
-
-QList<QAction*> MainWindow::recordItems(const QTableView* grid) const {
-    QMenu* menu = grid == Table ? Context : grid == Favorit ? Favorit_Context : Recuc_Restore;
+QList<QAction*> MainWindow::recordItems(const View& view) {
     QList<QAction*> items;
-    for (QAction* action : menu->actions()) {
+    for (QAction* action : view.menu->actions()) {
         if (!action->isSeparator()) {
             items << action;
         }
@@ -328,62 +386,59 @@ void MainWindow::buildMenu() {
         QStringLiteral("QMenuBar { background: #d4d0c8; color: black; }"
                        "QMenuBar::item { background: transparent; padding: 2px 8px; }"
                        "QMenuBar::item:selected { background: #0a246a; color: white; }"));
-    auto item = [this](QMenu* menu, const QString& text, const char* name) {
-        QAction* action = menu->addAction(text);
-        action->setObjectName(QString::fromLatin1(name));
-        return action;
+    auto item = [](QMenu* menu, const QString& text, const char* name) {
+        return named(menu->addAction(text), name);
     };
 
     QMenu* base = bar->addMenu(QStringLiteral("База"));
-    QMenu* exportMenu = base->addMenu(QStringLiteral("Экспорт"));
-    HTML1 = item(exportMenu, QStringLiteral("В HTML"), "HTML1");
+    item(base->addMenu(QStringLiteral("Экспорт")), QStringLiteral("В HTML"), "exportHtml");
     base->addSeparator();
-    Reload_base = item(base, QStringLiteral("Перезагрузка базы"), "Reload_base");
-    Exit1 = item(base, QStringLiteral("E&xit"), "Exit1");
+    QAction* reload = item(base, QStringLiteral("Перезагрузка базы"), "reloadCatalogue");
+    QAction* exit = item(base, QStringLiteral("E&xit"), "exit");
 
-    QMenu* search = bar->addMenu(QStringLiteral("Поиск"));
-    Find1 = item(search, QStringLiteral("&Найти..."), "Find1");
+    item(bar->addMenu(QStringLiteral("Поиск")), QStringLiteral("&Найти..."), "find");
 
     QMenu* mixes = bar->addMenu(QStringLiteral("Миксы"));
-    ADD_Man = item(mixes, QStringLiteral("Добавить..."), "ADD_Man");
+    item(mixes, QStringLiteral("Добавить..."), "addRecord");
     QMenu* show = mixes->addMenu(QStringLiteral("Показать"));
-    News = item(show, QStringLiteral("Только новинки"), "News");
-    File_OK = item(show, QStringLiteral("Не скаченные"), "File_OK");
+    onlyNewAction_ = item(show, QStringLiteral("Только новинки"), "onlyNew");
+    notDownloadedAction_ = item(show, QStringLiteral("Не скаченные"), "notDownloaded");
     show->addSeparator();
-    N6 = item(show, QStringLiteral("Настроить..."), "N6");
-    Downloader1 = item(mixes, QStringLiteral("Открыть Downloader"), "Downloader1");
-    DuzuRedu1 = item(mixes, QStringLiteral("Проверить DuzuRedu"), "DuzuRedu1");
+    item(show, QStringLiteral("Настроить..."), "newDays");
+    item(mixes, QStringLiteral("Открыть Downloader"), "openDownloader");
+    item(mixes, QStringLiteral("Проверить DuzuRedu"), "checkSite");
     mixes->addSeparator();
-    N17 = item(mixes, QStringLiteral("Инфа..."), "N17");
+    item(mixes, QStringLiteral("Инфа..."), "statistics");
 
     QMenu* help = bar->addMenu(QStringLiteral("Справка"));
-    Help1 = item(help, QStringLiteral("Помощь"), "Help1");
-    N12 = item(help, QStringLiteral("Разработчики"), "N12");
-    N15 = item(help, QStringLiteral("О программе"), "N15");
+    item(help, QStringLiteral("Помощь"), "help");
+    item(help, QStringLiteral("Разработчики"), "credits");
+    item(help, QStringLiteral("О программе"), "about");
 
     // The check marks are on until the settings say otherwise; a click only inverts one, the
     // filter applies at the next load.
-    for (QAction* toggle : {News, File_OK}) {
+    for (QAction* toggle : {onlyNewAction_, notDownloadedAction_}) {
         toggle->setCheckable(true);
         toggle->setChecked(true);
     }
-    connect(Reload_base, &QAction::triggered, this, &MainWindow::Reload_baseClick);
-    connect(Exit1, &QAction::triggered, this, &QWidget::close);
-    connect(Find1, &QAction::triggered, this,
-            [this] { showCentredOver(windows_.searchWindow, this); });
-    connect(ADD_Man, &QAction::triggered, this,
-            [this] { showCentredOver(windows_.manualEntryWindow, this); });
-    connect(N6, &QAction::triggered, this, [this] { windows_.newDaysWindow->open(this); });
-    connect(Downloader1, &QAction::triggered, this,
-            [this] { windows_.downloadWindow->open(this); });
-    connect(DuzuRedu1, &QAction::triggered, this,
-            [this] { showCentredOver(windows_.importWindow, this); });
-    connect(N17, &QAction::triggered, this, [this] { windows_.statisticsWindow->open(this); });
-    connect(Help1, &QAction::triggered, this,
-            [this] { showCentredOver(windows_.helpWindow, this); });
-    connect(N12, &QAction::triggered, this, [this] { windows_.creditsWindow->open(this); });
-    connect(N15, &QAction::triggered, this,
-            [this] { showCentredOver(windows_.aboutWindow, this); });
+    connect(reload, &QAction::triggered, this, &MainWindow::reloadCatalogue);
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+    for (std::size_t i = 0; i < windowItems().size(); ++i) {
+        connect(findChild<QAction*>(QString::fromLatin1(windowItems()[i].first)),
+                &QAction::triggered, this, [this, i] { windowItems()[i].second->open(this); });
+    }
+}
+
+std::array<std::pair<const char*, SecondaryWindow*>, 9> MainWindow::windowItems() const {
+    return {{{"find", windows_.searchWindow},
+             {"addRecord", windows_.manualEntryWindow},
+             {"newDays", windows_.newDaysWindow},
+             {"openDownloader", windows_.downloadWindow},
+             {"checkSite", windows_.importWindow},
+             {"statistics", windows_.statisticsWindow},
+             {"help", windows_.helpWindow},
+             {"credits", windows_.creditsWindow},
+             {"about", windows_.aboutWindow}}};
 }
 
 void MainWindow::buildStatusBar() {
@@ -403,32 +458,35 @@ void MainWindow::buildStatusBar() {
     const std::array<QString, 5> widest = {QString(), QString(), QString(),
                                            QStringLiteral("999999 Кбайт"),
                                            QStringLiteral("Создан: 00.00.0000 Время: 00:00:00")};
-    for (std::size_t i = 0; i < Info.size(); ++i) {
-        Info[i] = new QLabel(bar);
-        Info[i]->setFont(narrow);
-        Info[i]->setFixedWidth(
-            std::max(widths[i], Info[i]->fontMetrics().horizontalAdvance(widest[i])));
-        bar->addWidget(Info[i]);
+    const std::array<const char*, 5> names = {"trackPanel", "stylePanel", "emailPanel", "sizePanel",
+                                              "datePanel"};
+    for (std::size_t i = 0; i < statusPanels_.size(); ++i) {
+        QLabel* panel = named(new QLabel(bar), names[i]);
+        panel->setFont(narrow);
+        panel->setFixedWidth(
+            std::max(widths[i], panel->fontMetrics().horizontalAdvance(widest[i])));
+        bar->addWidget(panel);
+        statusPanels_[i] = panel;
     }
 }
 
 void MainWindow::buildPanels() {
-    Panel = new QWidget(centralWidget());
-    Panel->setGeometry(248, 112, 481, 337);
-    Image1 = pictureLabel(Panel, QStringLiteral(":/splash.jpg"), QRect(0, 0, 481, 329));
-    LoadBar = new QProgressBar(Panel);
-    LoadBar->setGeometry(0, 328, 481, 9);
-    LoadBar->setTextVisible(false);
-    LoadBar->setValue(0);
-    LoadBar->setStyleSheet(
+    splash_ = named(new QWidget(centralWidget()), "splash");
+    splash_->setGeometry(248, 112, 481, 337);
+    pictureLabel(splash_, QStringLiteral(":/splash.jpg"), QRect(0, 0, 481, 329));
+    loadBar_ = new QProgressBar(splash_);
+    loadBar_->setGeometry(0, 328, 481, 9);
+    loadBar_->setTextVisible(false);
+    loadBar_->setValue(0);
+    loadBar_->setStyleSheet(
         QStringLiteral("QProgressBar { background: black; border: none; }"
                        "QProgressBar::chunk { background: rgb(255, 0, 0); }"));
-    Panel->hide();
+    splash_->hide();
 
-    GoodBye = new QWidget(centralWidget());
-    GoodBye->setGeometry(280, 208, 409, 153);
-    Image2 = pictureLabel(GoodBye, QStringLiteral(":/goodbye.jpg"), QRect(0, 0, 409, 153));
-    GoodBye->hide();
+    goodbye_ = named(new QWidget(centralWidget()), "goodbye");
+    goodbye_->setGeometry(280, 208, 409, 153);
+    pictureLabel(goodbye_, QStringLiteral(":/goodbye.jpg"), QRect(0, 0, 409, 153));
+    goodbye_->hide();
 }
 
 void MainWindow::pause(int milliseconds) {
@@ -448,17 +506,19 @@ void MainWindow::pause(int milliseconds) {
 
 void MainWindow::loadCatalogue(bool reload) {
     CatalogueFile file(context_.file("Base.vlt"));
-    ViewFilter filter = viewFilterFor(News->isChecked(), File_OK->isChecked(), settings_,
-                                      context_.today ? context_.today() : oleToday());
+    ViewFilter filter =
+        viewFilterFor(onlyNewAction_->isChecked(), notDownloadedAction_->isChecked(), settings_,
+                      context_.today ? context_.today() : oleToday());
     // Once a close is asked for, the rest loads at full speed.
-    SplashLoad splash(*this, std::max(0, settings_.read(keys::LoadDelay)), [this](int ms) {
-        if (!closeAfterLoad_) {
-            pause(ms);
-        }
-    });
-    Panel->show();
-    Panel->raise();
-    Panel->repaint();
+    SplashLoad splash(splash_, loadBar_, std::max(0, settings_.read(keys::LoadDelay)),
+                      [this](int ms) {
+                          if (!closeAfterLoad_) {
+                              pause(ms);
+                          }
+                      });
+    splash_->show();
+    splash_->raise();
+    splash_->repaint();
     QString failure;
     try {
         if (reload) {
@@ -471,8 +531,8 @@ void MainWindow::loadCatalogue(bool reload) {
         failure = QString::fromStdString(e.what());
     }
     loadedRecords_ = splash.count();
-    Panel->hide();
-    LoadBar->setValue(0);
+    splash_->hide();
+    loadBar_->setValue(0);
     gridsChanged();
     if (!failure.isEmpty()) {
         MessageBox::error(this, failure);
@@ -492,9 +552,9 @@ void MainWindow::runLoad(bool reload) {
     }
 }
 
-void MainWindow::Timer1Timer() {
+void MainWindow::firstLoad() {
     // Off before the load: a load that fails is shown once, not retried at every tick.
-    Timer1->stop();
+    loadTimer_->stop();
     if (loadTried_) {
         return;
     }
@@ -502,19 +562,19 @@ void MainWindow::Timer1Timer() {
     runLoad(false);
 }
 
-void MainWindow::Reload_baseClick() {
-    for (QTableView* grid : {Table, Recucled, Favorit}) {
-        grid->setEnabled(false);
+void MainWindow::reloadCatalogue() {
+    for (const View& v : viewTable_) {
+        v.grid->setEnabled(false);
     }
     runLoad(true);
-    for (QTableView* grid : {Table, Recucled, Favorit}) {
-        grid->setEnabled(true);
+    for (const View& v : viewTable_) {
+        v.grid->setEnabled(true);
     }
 }
 
 void MainWindow::gridsChanged() {
-    for (QTableView* grid : {Table, Favorit, Recucled}) {
-        static_cast<RecordGridModel*>(grid->model())->gridChanged();
+    for (const View& v : viewTable_) {
+        static_cast<RecordGridModel*>(v.grid->model())->gridChanged();
     }
 }
 
@@ -527,60 +587,33 @@ void MainWindow::appendToSwap(std::uint32_t number, const MixRecord& record) {
     }
 }
 
-void MainWindow::open_close_image(int key) {
-    int shown = -1;  // index into Image: Image_N is Image[N - 1]
-    if (key >= kKeyAllStyles && key <= 14) {
-        shown = key + 1;
-    } else if (key == kKeyRecycleBin) {
-        shown = 17;
-    } else if (key == kKeyFavourites) {
-        shown = 16;
-    } else if (key == kKeySearch) {
-        shown = 18;
-    }
-    for (int i = 0; i < static_cast<int>(Image.size()); ++i) {
-        Image[static_cast<std::size_t>(i)]->setVisible(i == shown);
+void MainWindow::showHeaderPicture(int key) {
+    const int shown = headerPicture(key);
+    for (std::size_t i = 0; i < headerPictures_.size(); ++i) {
+        headerPictures_[i]->setVisible(static_cast<int>(i) == shown);
     }
 }
 
-void MainWindow::showOnly(QTableView* grid) {
-    for (QTableView* g : {Table, Favorit, Recucled}) {
-        g->setVisible(g == grid);
-    }
-}
-
-QTableView* MainWindow::visibleGrid() const {
-    if (!Favorit->isHidden()) {
-        return Favorit;
-    }
-    if (!Recucled->isHidden()) {
-        return Recucled;
-    }
-    return Table;
-}
-
-void MainWindow::TreeStylesClick() {
-    QTreeWidgetItem* node = TreeStyles->currentItem();
+void MainWindow::styleNodeClicked() {
+    QTreeWidgetItem* node = styleTree_->currentItem();
     if (node == nullptr) {
         return;
     }
     int key = node->data(0, kViewKeyRole).toInt();
-    open_close_image(key);
+    showHeaderPicture(key);
     VisibleGrid visible = selectStyleNode(views_, key, toCp1251(node->text(0)));
-    static_cast<RecordGridModel*>(Table->model())->gridChanged();
-    showOnly(visible == VisibleGrid::Table     ? Table
-             : visible == VisibleGrid::Favorit ? Favorit
-                                               : Recucled);
+    static_cast<RecordGridModel*>(view(VisibleGrid::Table).grid->model())->gridChanged();
+    for (const View& v : viewTable_) {
+        v.grid->setVisible(v.which == visible);
+    }
 }
 
-void MainWindow::gridMouseMove(QTableView* grid, int gridRow) {
-    MouseRow = gridRow;
-    const RecordGrid& rows = grid == Table     ? views_.Table
-                             : grid == Favorit ? views_.Favorit
-                                               : views_.Recucled;
-    QList<QAction*> items = recordItems(grid);
+void MainWindow::pointerMoved(const View& view, int gridRow) {
+    rowUnderPointer_ = gridRow;
+    const RecordGrid& rows = *view.rows;
+    QList<QAction*> items = recordItems(view);
     if (gridRow <= 0 || gridRow >= rows.rowCount()) {
-        for (QLabel* panel : Info) {
+        for (QLabel* panel : statusPanels_) {
             panel->clear();
         }
         for (QAction* action : items) {
@@ -593,47 +626,28 @@ void MainWindow::gridMouseMove(QTableView* grid, int gridRow) {
         action->setEnabled(isRecord);
     }
     auto cell = [&](int column) { return fromCp1251(rows.cell(column, gridRow)); };
-    Info[0]->setText(QStringLiteral(" ") + cell(kColAuthor) + QStringLiteral(" - ") +
-                     cell(kColTitle));
-    Info[1]->setText(cell(kColStyle));
-    Info[2]->setText(cell(kColEmail));
-    Info[3]->setText(cell(kColSize) + QStringLiteral(" Кбайт"));
-    Info[4]->setText(QStringLiteral("Создан: ") + cell(kColDate) + QStringLiteral(" Время: ") +
-                     cell(kColTime));
-}
-
-void MainWindow::TableMouseMove(int gridRow) {
-    gridMouseMove(Table, gridRow);
-}
-void MainWindow::FavoritMouseMove(int gridRow) {
-    gridMouseMove(Favorit, gridRow);
-}
-void MainWindow::RecucledMouseMove(int gridRow) {
-    gridMouseMove(Recucled, gridRow);
+    statusPanels_[0]->setText(QStringLiteral(" ") + cell(kColAuthor) + QStringLiteral(" - ") +
+                              cell(kColTitle));
+    statusPanels_[1]->setText(cell(kColStyle));
+    statusPanels_[2]->setText(cell(kColEmail));
+    statusPanels_[3]->setText(cell(kColSize) + QStringLiteral(" Кбайт"));
+    statusPanels_[4]->setText(QStringLiteral("Создан: ") + cell(kColDate) +
+                              QStringLiteral(" Время: ") + cell(kColTime));
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove) {
-        for (QTableView* grid : {Table, Favorit, Recucled}) {
-            int gridRow = -2;
-            if (watched == grid->horizontalHeader()->viewport()) {
-                gridRow = 0;
-            } else if (watched == grid->viewport()) {
+        for (const View& v : viewTable_) {
+            if (watched == v.grid->horizontalHeader()->viewport()) {
+                pointerMoved(v, 0);
+                break;
+            }
+            if (watched == v.grid->viewport()) {
                 QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
-                QModelIndex index = grid->indexAt(at);
-                gridRow = index.isValid() ? RecordGridModel::gridRow(index.row()) : -1;
+                QModelIndex index = v.grid->indexAt(at);
+                pointerMoved(v, index.isValid() ? RecordGridModel::gridRow(index.row()) : -1);
+                break;
             }
-            if (gridRow == -2) {
-                continue;
-            }
-            if (grid == Table) {
-                TableMouseMove(gridRow);
-            } else if (grid == Favorit) {
-                FavoritMouseMove(gridRow);
-            } else {
-                RecucledMouseMove(gridRow);
-            }
-            break;
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -641,30 +655,28 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::writeClosingSettings() {
     try {
-        settings_.write(keys::News, News->isChecked());
-        settings_.write(keys::Zip, File_OK->isChecked());
+        settings_.write(keys::News, onlyNewAction_->isChecked());
+        settings_.write(keys::Zip, notDownloadedAction_->isChecked());
         windows_.importWindow->saveSettings();
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
     }
 }
 
-bool MainWindow::FormCloseQuery() {
+void MainWindow::closingSequence() {
     // A run under way ends before anything else closes; it never leaves a record half-written.
     windows_.importWindow->stopRun();
-    for (QWidget* window : std::initializer_list<QWidget*>{
-             windows_.searchWindow, windows_.manualEntryWindow, windows_.newDaysWindow,
-             windows_.downloadWindow, windows_.importWindow, windows_.statisticsWindow,
-             windows_.helpWindow, windows_.creditsWindow, windows_.aboutWindow,
-             windows_.authorListWindow}) {
+    // The windows of the menu, in its order, then the author list the import window opens.
+    for (const auto& [name, window] : windowItems()) {
         window->close();
     }
+    windows_.authorListWindow->close();
     writeClosingSettings();
     std::remove(context_.file("Loops.dat").c_str());
 
-    GoodBye->show();
-    GoodBye->raise();
-    GoodBye->repaint();
+    goodbye_->show();
+    goodbye_->raise();
+    goodbye_->repaint();
     pause(1000);
     for (int step = 1; step <= 25; ++step) {
         setWindowOpacity((250 - 10 * step) / 255.0);
@@ -673,7 +685,6 @@ bool MainWindow::FormCloseQuery() {
         repaint();
         pause(10);
     }
-    return true;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -685,7 +696,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     if (!closing_) {
         closing_ = true;
-        FormCloseQuery();
+        closingSequence();
     }
     event->accept();
     QApplication::quit();

@@ -87,7 +87,7 @@ private slots:
         context_.sleep = [](int) {};
         createWindows(context_, windows_);
         windows_.mainWindow->show();
-        QTRY_VERIFY(!windows_.mainWindow->Timer1->isActive());
+        QTRY_VERIFY(!test::child<QTimer>(*windows_.mainWindow, "loadTimer")->isActive());
         MessageBox::takeShown();
         sounds_.played.clear();
     }
@@ -95,7 +95,7 @@ private slots:
     void cleanup() { destroyWindows(windows_); }
 
     void aBatchFetchesTheWaitingRowsAndClosingCompactsTheQueue() {
-        windows_.mainWindow->Downloader1->trigger();
+        test::child<QAction>(*windows_.mainWindow, "openDownloader")->trigger();
         DownloadWindow& window = *windows_.downloadWindow;
         QVERIFY(window.isVisible());
         QCOMPARE(window.savePath(), QString::fromStdString(path("ZIP/")));
@@ -131,7 +131,7 @@ private slots:
 
     void deleteMarksTheFileAtOnceAndAbortPutsTheRowBack() {
         DownloadWindow& window = *windows_.downloadWindow;
-        windows_.mainWindow->Downloader1->trigger();
+        test::child<QAction>(*windows_.mainWindow, "openDownloader")->trigger();
         grid()->selectRow(1);
         QTest::mouseClick(button("deleteButton"), Qt::LeftButton);
         QCOMPARE(status(1), QStringLiteral("DEL"));

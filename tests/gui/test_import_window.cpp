@@ -88,7 +88,7 @@ private slots:
         context_.sleep = [](int) {};
         createWindows(context_, windows_);
         windows_.mainWindow->show();
-        QTRY_VERIFY(!windows_.mainWindow->Timer1->isActive());
+        QTRY_VERIFY(!test::child<QTimer>(*windows_.mainWindow, "loadTimer")->isActive());
         MessageBox::takeShown();
     }
 
@@ -96,7 +96,7 @@ private slots:
 
     void startBringsNewMixesIntoTheCatalogueAndTheQueue() {
         MainWindow& form = *windows_.mainWindow;
-        form.DuzuRedu1->trigger();
+        test::child<QAction>(form, "checkSite")->trigger();
         ImportWindow& import = *windows_.importWindow;
         QVERIFY(import.isVisible());
         QCOMPARE(import.minimumSize(), import.maximumSize());
@@ -131,13 +131,15 @@ private slots:
         std::uint32_t saved = CatalogueFile(context_.file("Base.vlt")).count();
         QVERIFY(saved > 0);
         QTRY_COMPARE(form.views().Swap.rowCount(), static_cast<int>(saved) + 2);
-        QCOMPARE(form.Table->model()->rowCount(), 1);
-        QTreeWidgetItem* all = form.TreeStyles->topLevelItem(0);
-        form.TreeStyles->setCurrentItem(all);
-        form.TreeStylesClick();
-        QCOMPARE(form.Table->model()->rowCount(), static_cast<int>(saved) + 1);
-        QCOMPARE(form.Table->model()->index(0, 0).data().toString(), QString());
-        QCOMPARE(form.Table->model()->index(1, 0).data().toString(), QStringLiteral("1"));
+        auto* catalogue = test::child<QTableView>(form, "catalogueGrid");
+        auto* tree = test::child<QTreeWidget>(form, "styleTree");
+        QCOMPARE(catalogue->model()->rowCount(), 1);
+        QTreeWidgetItem* all = tree->topLevelItem(0);
+        tree->setCurrentItem(all);
+        emit tree->itemClicked(all, 0);
+        QCOMPARE(catalogue->model()->rowCount(), static_cast<int>(saved) + 1);
+        QCOMPARE(catalogue->model()->index(0, 0).data().toString(), QString());
+        QCOMPARE(catalogue->model()->index(1, 0).data().toString(), QStringLiteral("1"));
         QCOMPARE(test::readBytes(path("List.dnl")).size(), saved * 120);
 
         // A second press parses the stored page again and adds nothing.
@@ -181,7 +183,7 @@ private slots:
         while (base.count() == 0 && clock.elapsed() < 10000) {
             QThread::msleep(1);
         }
-        form.Reload_base->trigger();
+        test::child<QAction>(form, "reloadCatalogue")->trigger();
         QVERIFY(finished.wait(10000));
         std::uint32_t first = base.count();
         QVERIFY(first > 0);
@@ -200,7 +202,7 @@ private slots:
                 QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 10000);
             }
         };
-        form.Reload_base->trigger();
+        test::child<QAction>(form, "reloadCatalogue")->trigger();
         QCOMPARE(finished.count(), 2);
         QVERIFY(base.count() > first);
         QCOMPARE(swapNumbers(form), oneTo(base.count()));

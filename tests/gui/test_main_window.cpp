@@ -54,17 +54,62 @@ QStringList column(QTableView* grid, int col) {
     return cells;
 }
 
+QTreeWidget* styleTree(const MainWindow& form) {
+    return test::child<QTreeWidget>(form, "styleTree");
+}
+
+QTableView* catalogueGrid(const MainWindow& form) {
+    return test::child<QTableView>(form, "catalogueGrid");
+}
+
+QTableView* favouritesGrid(const MainWindow& form) {
+    return test::child<QTableView>(form, "favouritesGrid");
+}
+
+QTableView* recycleBinGrid(const MainWindow& form) {
+    return test::child<QTableView>(form, "recycleBinGrid");
+}
+
+QAction* action(const MainWindow& form, const char* name) {
+    return test::child<QAction>(form, name);
+}
+
+// Image_n of the header pictures.
+QLabel* headerPicture(const MainWindow& form, int n) {
+    return test::child<QLabel>(form, qPrintable(QStringLiteral("headerPicture%1").arg(n)));
+}
+
+// The five panels of the status bar, left to right.
+QList<QLabel*> statusPanels(const MainWindow& form) {
+    QList<QLabel*> panels;
+    for (const char* name : {"trackPanel", "stylePanel", "emailPanel", "sizePanel", "datePanel"}) {
+        panels << test::child<QLabel>(form, name);
+    }
+    return panels;
+}
+
+// The items of a grid's context menu that act on the record under the pointer.
+QList<QAction*> recordItems(const MainWindow& form, const char* menu) {
+    QList<QAction*> items;
+    for (QAction* item : test::child<QMenu>(form, menu)->actions()) {
+        if (!item->isSeparator()) {
+            items << item;
+        }
+    }
+    return items;
+}
+
 QTreeWidgetItem* node(MainWindow& form, const QString& text) {
     QList<QTreeWidgetItem*> found =
-        form.TreeStyles->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+        styleTree(form)->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
     return found.isEmpty() ? nullptr : found.first();
 }
 
 void click(MainWindow& form, const QString& text) {
     QTreeWidgetItem* item = node(form, text);
     QVERIFY(item != nullptr);
-    form.TreeStyles->setCurrentItem(item);
-    form.TreeStylesClick();
+    styleTree(form)->setCurrentItem(item);
+    emit styleTree(form)->itemClicked(item, 0);
 }
 
 // The pointer moved onto a grid row (model row), or onto the header; the move reaches the
@@ -138,7 +183,8 @@ class TestMainWindow : public QObject {
         createWindows(context_, windows_);
         windows_.mainWindow->show();
         QVERIFY(QTest::qWaitForWindowExposed(windows_.mainWindow));
-        QTRY_VERIFY(!windows_.mainWindow->Timer1->isActive());  // the first tick loads
+        QTRY_VERIFY(!test::child<QTimer>(*windows_.mainWindow, "loadTimer")
+                         ->isActive());  // the first tick loads
     }
 
 private slots:
@@ -177,30 +223,30 @@ private slots:
         QCOMPARE(form.windowTitle(), QStringLiteral("Kelvarn v4.0.5 for Zentrova"));
         QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
         QCOMPARE(qRound(form.windowOpacity() * 255), 250);
-        QCOMPARE(form.Table->columnWidth(2), 137);
-        QCOMPARE(form.Recucled->columnWidth(1), 59);
-        QCOMPARE(form.Favorit->columnWidth(2), 118);
-        QCOMPARE(form.TreeStyles->topLevelItemCount(), 3);
-        QCOMPARE(form.TreeStyles->topLevelItem(0)->childCount(), 15);
-        QVERIFY(!form.TreeStyles->topLevelItem(0)->isExpanded());
-        QVERIFY(form.Image[0]->isVisible());
-        QVERIFY(form.Table->isVisible());
-        QVERIFY(!form.Panel->isVisible());
+        QCOMPARE(catalogueGrid(form)->columnWidth(2), 137);
+        QCOMPARE(recycleBinGrid(form)->columnWidth(1), 59);
+        QCOMPARE(favouritesGrid(form)->columnWidth(2), 118);
+        QCOMPARE(styleTree(form)->topLevelItemCount(), 3);
+        QCOMPARE(styleTree(form)->topLevelItem(0)->childCount(), 15);
+        QVERIFY(!styleTree(form)->topLevelItem(0)->isExpanded());
+        QVERIFY(headerPicture(form, 1)->isVisible());
+        QVERIFY(catalogueGrid(form)->isVisible());
+        QVERIFY(!test::child<QWidget>(form, "splash")->isVisible());
         // The whole window is on the screen, menu bar and status bar included.
         QRect room = form.screen()->availableGeometry();
         QCOMPARE(room.size(), QSize(1024, 600));
         QVERIFY(room.contains(form.frameGeometry()));
         QVERIFY(form.statusBar()->isVisible());
-        QVERIFY(form.Table->geometry().bottom() < form.centralWidget()->height());
+        QVERIFY(catalogueGrid(form)->geometry().bottom() < form.centralWidget()->height());
 
         // "Не скаченные" on, "Только новинки" off: the downloaded record stays out.
-        QCOMPARE(column(form.Table, 0), (QStringList{"1", "5"}));
-        QCOMPARE(column(form.Table, 2), (QStringList{"Вася", "A"}));
-        QCOMPARE(column(form.Favorit, 0), QStringList{"2"});
-        QCOMPARE(column(form.Recucled, 0), QStringList{"3"});
+        QCOMPARE(column(catalogueGrid(form), 0), (QStringList{"1", "5"}));
+        QCOMPARE(column(catalogueGrid(form), 2), (QStringList{"Вася", "A"}));
+        QCOMPARE(column(favouritesGrid(form), 0), QStringList{"2"});
+        QCOMPARE(column(recycleBinGrid(form), 0), QStringList{"3"});
         QCOMPARE(form.views().Swap.rowCount(), 3);
-        QVERIFY(form.News->isCheckable() && !form.News->isChecked());
-        QVERIFY(form.File_OK->isChecked());
+        QVERIFY(action(form, "onlyNew")->isCheckable() && !action(form, "onlyNew")->isChecked());
+        QVERIFY(action(form, "notDownloaded")->isChecked());
         // LoadDelay 1: a pause after each of the five records, then the final one.
         QCOMPARE(pauses_, (QList<int>{1, 1, 1, 1, 1, 250}));
     }
@@ -214,70 +260,70 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QVERIFY(shown[0].startsWith("Error: File not found: "));
         QVERIFY(shown[0].endsWith("Base.vlt"));
-        QVERIFY(!form.Panel->isVisible());
-        QCOMPARE(column(form.Table, 0), QStringList{""});
+        QVERIFY(!test::child<QWidget>(form, "splash")->isVisible());
+        QCOMPARE(column(catalogueGrid(form), 0), QStringList{""});
         click(form, "Корзина");
-        QVERIFY(form.Recucled->isVisible());
+        QVERIFY(recycleBinGrid(form)->isVisible());
     }
 
     void styleTreeSwitchesViewsAndHeaderPictures() {
         start();
         MainWindow& form = *windows_.mainWindow;
         click(form, "House");
-        QCOMPARE(column(form.Table, 0), QStringList{"1"});
-        QVERIFY(form.Image[2]->isVisible());  // Image_3
-        QVERIFY(!form.Image[0]->isVisible());
+        QCOMPARE(column(catalogueGrid(form), 0), QStringList{"1"});
+        QVERIFY(headerPicture(form, 3)->isVisible());  // Image_3
+        QVERIFY(!headerPicture(form, 1)->isVisible());
 
         click(form, "Techno");  // nothing loaded is Techno
-        QCOMPARE(column(form.Table, 0), QStringList{""});
-        pointAt(form.Table, 0);
-        QCOMPARE(form.MouseRow, 1);
-        for (QAction* item : form.recordItems(form.Table)) {
+        QCOMPARE(column(catalogueGrid(form), 0), QStringList{""});
+        pointAt(catalogueGrid(form), 0);
+        QCOMPARE(form.rowUnderPointer(), 1);
+        for (QAction* item : recordItems(form, "catalogueMenu")) {
             QVERIFY2(!item->isEnabled(), qPrintable(item->objectName()));
         }
-        QCOMPARE(form.Info[0]->text(), QStringLiteral("  - "));
-        QCOMPARE(form.Info[3]->text(), QStringLiteral(" Кбайт"));
-        QCOMPARE(form.Info[4]->text(), QStringLiteral("Создан:  Время: "));
+        QCOMPARE(statusPanels(form)[0]->text(), QStringLiteral("  - "));
+        QCOMPARE(statusPanels(form)[3]->text(), QStringLiteral(" Кбайт"));
+        QCOMPARE(statusPanels(form)[4]->text(), QStringLiteral("Создан:  Время: "));
 
         click(form, "Все стили");
-        QCOMPARE(column(form.Table, 0), (QStringList{"1", "5"}));
-        QVERIFY(form.Image[0]->isVisible());
+        QCOMPARE(column(catalogueGrid(form), 0), (QStringList{"1", "5"}));
+        QVERIFY(headerPicture(form, 1)->isVisible());
 
         click(form, "Корзина");
-        QVERIFY(form.Recucled->isVisible() && !form.Table->isVisible());
-        QVERIFY(form.Image[17]->isVisible());  // Image_18
-        QCOMPARE(column(form.Recucled, 0), QStringList{"3"});
+        QVERIFY(recycleBinGrid(form)->isVisible() && !catalogueGrid(form)->isVisible());
+        QVERIFY(headerPicture(form, 18)->isVisible());  // Image_18
+        QCOMPARE(column(recycleBinGrid(form), 0), QStringList{"3"});
         click(form, "Избранное");
-        QVERIFY(form.Favorit->isVisible() && !form.Recucled->isVisible());
-        QVERIFY(form.Image[16]->isVisible());  // Image_17
+        QVERIFY(favouritesGrid(form)->isVisible() && !recycleBinGrid(form)->isVisible());
+        QVERIFY(headerPicture(form, 17)->isVisible());  // Image_17
     }
 
     void statusBarDescribesTheRowUnderThePointer() {
         start();
         MainWindow& form = *windows_.mainWindow;
-        pointAt(form.Table, 0);
-        QCOMPARE(form.MouseRow, 1);
-        QCOMPARE(form.Info[0]->text(), QStringLiteral(" Вася - Ночь"));
-        QCOMPARE(form.Info[1]->text(), QStringLiteral("House"));
-        QCOMPARE(form.Info[2]->text(), QStringLiteral("100001@mail.ru"));
-        QCOMPARE(form.Info[3]->text(), QStringLiteral("321 Кбайт"));
-        QCOMPARE(form.Info[4]->text(), QStringLiteral("Создан: ") +
-                                           QString::fromStdString(formatOleDate(kToday)) +
-                                           QStringLiteral(" Время: 12:00:00"));
-        for (QAction* item : form.recordItems(form.Table)) {
+        pointAt(catalogueGrid(form), 0);
+        QCOMPARE(form.rowUnderPointer(), 1);
+        QCOMPARE(statusPanels(form)[0]->text(), QStringLiteral(" Вася - Ночь"));
+        QCOMPARE(statusPanels(form)[1]->text(), QStringLiteral("House"));
+        QCOMPARE(statusPanels(form)[2]->text(), QStringLiteral("100001@mail.ru"));
+        QCOMPARE(statusPanels(form)[3]->text(), QStringLiteral("321 Кбайт"));
+        QCOMPARE(statusPanels(form)[4]->text(), QStringLiteral("Создан: ") +
+                                                    QString::fromStdString(formatOleDate(kToday)) +
+                                                    QStringLiteral(" Время: 12:00:00"));
+        for (QAction* item : recordItems(form, "catalogueMenu")) {
             QVERIFY(item->isEnabled());
         }
 
-        pointAt(form.Table, -1);  // the header row
-        QCOMPARE(form.MouseRow, 0);
-        for (QLabel* panel : form.Info) {
+        pointAt(catalogueGrid(form), -1);  // the header row
+        QCOMPARE(form.rowUnderPointer(), 0);
+        for (QLabel* panel : statusPanels(form)) {
             QVERIFY(panel->text().isEmpty());
         }
-        QVERIFY(!form.recordItems(form.Table).first()->isEnabled());
+        QVERIFY(!recordItems(form, "catalogueMenu").first()->isEnabled());
 
-        QCOMPARE(form.recordItems(form.Table).size(), 9);
-        QCOMPARE(form.recordItems(form.Recucled).size(), 5);
-        QCOMPARE(form.recordItems(form.Table).last()->text(),
+        QCOMPARE(recordItems(form, "catalogueMenu").size(), 9);
+        QCOMPARE(recordItems(form, "recycleBinMenu").size(), 5);
+        QCOMPARE(recordItems(form, "catalogueMenu").last()->text(),
                  QStringLiteral("Добавить в Избранное"));
     }
 
@@ -295,36 +341,38 @@ private slots:
         const QStringList widest = {
             "100000", "999999", "",         "",   "",    "Rock & Alternative",
             "123456", date,     "23:59:59", "10", "Есть"};
-        for (QTableView* grid : {form.Table, form.Favorit, form.Recucled}) {
+        for (QTableView* grid : {catalogueGrid(form), favouritesGrid(form), recycleBinGrid(form)}) {
             for (int c = 0; c < widest.size(); ++c) {
                 QVERIFY2(headerFits(grid, c), qPrintable(QString("header %1").arg(c)));
                 QVERIFY2(cellFits(grid, c, widest[c]), qPrintable(widest[c]));
             }
         }
-        pointAt(form.Table, 0);
-        QCOMPARE(form.Info[4]->text(), "Создан: " + date + " Время: 23:59:59");
-        for (QLabel* panel : {form.Info[1], form.Info[2], form.Info[3], form.Info[4]}) {
+        pointAt(catalogueGrid(form), 0);
+        QCOMPARE(statusPanels(form)[4]->text(), "Создан: " + date + " Время: 23:59:59");
+        for (QLabel* panel : {statusPanels(form)[1], statusPanels(form)[2], statusPanels(form)[3],
+                              statusPanels(form)[4]}) {
             QVERIFY2(panelFits(panel), qPrintable(panel->text()));
         }
         // The panels share the status bar without overlap.
         for (int i = 1; i < 5; ++i) {
-            QVERIFY(form.Info[i - 1]->geometry().right() < form.Info[i]->x());
+            QVERIFY(statusPanels(form)[i - 1]->geometry().right() < statusPanels(form)[i]->x());
         }
-        QVERIFY(form.Info[4]->geometry().right() < form.statusBar()->width());
+        QVERIFY(statusPanels(form)[4]->geometry().right() < form.statusBar()->width());
     }
 
     void reloadAppliesTheFilterMarksAsTheyStand() {
         start();
         MainWindow& form = *windows_.mainWindow;
-        form.File_OK->trigger();  // "Не скаченные" off: nothing changes until the reload
-        QVERIFY(!form.File_OK->isChecked());
-        QCOMPARE(column(form.Table, 0), (QStringList{"1", "5"}));
+        action(form, "notDownloaded")
+            ->trigger();  // "Не скаченные" off: nothing changes until the reload
+        QVERIFY(!action(form, "notDownloaded")->isChecked());
+        QCOMPARE(column(catalogueGrid(form), 0), (QStringList{"1", "5"}));
         click(form, "House");
-        form.Reload_base->trigger();
+        action(form, "reloadCatalogue")->trigger();
         // The reload fills Table whole, whatever node is selected.
-        QCOMPARE(column(form.Table, 0), (QStringList{"1", "4", "5"}));
+        QCOMPARE(column(catalogueGrid(form), 0), (QStringList{"1", "4", "5"}));
         QCOMPARE(form.views().Swap.rowCount(), 4);
-        QVERIFY(form.Table->isEnabled());
+        QVERIFY(catalogueGrid(form)->isEnabled());
     }
 
     void menuItemsOpenTheirWindowsAndClosingLeavesNoneBehind() {
@@ -332,11 +380,15 @@ private slots:
         MainWindow& form = *windows_.mainWindow;
         QCOMPARE(form.menuBar()->actions().size(), 4);
         const QList<QPair<QAction*, QWidget*>> items = {
-            {form.Find1, windows_.searchWindow},     {form.ADD_Man, windows_.manualEntryWindow},
-            {form.N6, windows_.newDaysWindow},       {form.Downloader1, windows_.downloadWindow},
-            {form.DuzuRedu1, windows_.importWindow}, {form.N17, windows_.statisticsWindow},
-            {form.Help1, windows_.helpWindow},       {form.N12, windows_.creditsWindow},
-            {form.N15, windows_.aboutWindow},
+            {action(form, "find"), windows_.searchWindow},
+            {action(form, "addRecord"), windows_.manualEntryWindow},
+            {action(form, "newDays"), windows_.newDaysWindow},
+            {action(form, "openDownloader"), windows_.downloadWindow},
+            {action(form, "checkSite"), windows_.importWindow},
+            {action(form, "statistics"), windows_.statisticsWindow},
+            {action(form, "help"), windows_.helpWindow},
+            {action(form, "credits"), windows_.creditsWindow},
+            {action(form, "about"), windows_.aboutWindow},
         };
         // The download window reads the queue as it opens, not only at start-up.
         QueueEntryBytes entry = encodeQueueEntry({1, "100001", "A - T", 3, 0});
@@ -369,7 +421,7 @@ private slots:
         test::writeBytes(path("Loops.dat"), "page");
         start();
         MainWindow& form = *windows_.mainWindow;
-        form.News->trigger();
+        action(form, "onlyNew")->trigger();
         test::child<QListWidget>(*windows_.importWindow, "styleList")
             ->item(5)
             ->setCheckState(Qt::Checked);
@@ -391,7 +443,7 @@ private slots:
         QCOMPARE(pauses_.first(), 1000);
         QCOMPARE(pauses_.size(), 26);
         QCOMPARE(qRound(form.windowOpacity() * 255), 0);
-        QVERIFY(!form.GoodBye->isHidden());
+        QVERIFY(!test::child<QWidget>(form, "goodbye")->isHidden());
     }
 
     void aRefusedSettingsWriteWhileClosingIsShownAndTheWindowStillCloses() {
