@@ -3,25 +3,32 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/catalogue/mix_record.h"
+#include "core/downloader/archive_check.h"
 #include "core/downloader/download_run.h"
 #include "core/downloader/queue_file.h"
 #include "core/sound/sound.h"
+#include "demo_site/demo_site.h"
 
 namespace {
 
 constexpr std::size_t kLargeBytes = 256u << 20;
 constexpr std::size_t kSmallBytes = 2048;
 constexpr int kSmallFiles = 1000;
+constexpr std::size_t kCutEvery = 32u << 20;
 
 double secondsOf(const std::function<void()>& work) {
     auto start = std::chrono::steady_clock::now();
@@ -50,7 +57,8 @@ void layOutQueue(const std::filesystem::path& root, const std::vector<std::strin
     std::filesystem::create_directories(root / "ZIP");
 }
 
-double runBatch(const std::filesystem::path& root, const std::string& site) {
+double runBatch(const std::filesystem::path& root, const std::string& site,
+                const std::function<void(kelvarn::DownloadSettings&)>& adjust = {}) {
     kelvarn::DownloadRows rows;
     rows.load(kelvarn::QueueFile((root / "List.dnl").string()).pending());
     kelvarn::DownloadObserver observer;
@@ -61,6 +69,9 @@ double runBatch(const std::filesystem::path& root, const std::string& site) {
     settings.site = site;
     settings.savePath = settings.folder + "ZIP/";
     settings.checkArchives = false;  // the bodies here are no archives; the check is timed apart
+    if (adjust) {
+        adjust(settings);
+    }
     kelvarn::DownloadRun run(settings, rows, observer, silence, stop, paused);
     kelvarn::DownloadResult result;
     double seconds = secondsOf([&] { result = run.batch(); });
@@ -79,16 +90,30 @@ int main() {
     httplib::Server server;
     server.set_tcp_nodelay(true);
     server.set_keep_alive_max_count(100000);
-    server.Get("/fruityloops/loops_list/pafiledb.php",
-               [&](const httplib::Request& req, httplib::Response& res) {
-                   const std::string& body = req.get_param_value("id") == "999999" ? large : small;
-                   res.set_content_provider(
-                       body.size(), "application/zip",
-                       [&body](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-                           sink.write(body.data() + offset, std::min<std::size_t>(length, 1 << 20));
-                           return true;
-                       });
-               });
+    std::atomic<int> resumed{0};
+    // ID 888888 is the large file on a line that breaks after every 32 MB of an answer.
+    server.Get("/fruityloops/loops_list/pafiledb.php", [&](const httplib::Request& req,
+                                                           httplib::Response& res) {
+        const std::string id = req.get_param_value("id");
+        const std::string& body = id == "999999" || id == "888888" ? large : small;
+        const bool cut = id == "888888";
+        if (cut && req.has_header("Range")) {
+            ++resumed;
+        }
+        auto first = std::make_shared<std::size_t>(std::string::npos);
+        res.set_content_provider(
+            body.size(), "application/zip",
+            [&body, cut, first](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                if (*first == std::string::npos) {
+                    *first = offset;
+                }
+                if (cut && offset - *first >= kCutEvery) {
+                    return false;
+                }
+                sink.write(body.data() + offset, std::min<std::size_t>(length, 1 << 20));
+                return true;
+            });
+    });
     int port = server.bind_to_any_port("127.0.0.1");
     std::thread serving([&] { server.listen_after_bind(); });
     while (!server.is_running()) {
@@ -117,6 +142,28 @@ int main() {
     const double megabytes = static_cast<double>(kLargeBytes) / (1 << 20);
     std::printf("256 MB file: curl -o %.0f MB/s, kelvarn %.0f MB/s (%.0f %% of curl)\n",
                 megabytes / curlSeconds, megabytes / ourSeconds, 100.0 * curlSeconds / ourSeconds);
+
+    // The same file cut every 32 MB: each try resumes where the last one broke off.
+    layOutQueue(root, {"888888"});
+    double cutSeconds = runBatch(root, site, [](kelvarn::DownloadSettings& s) {
+        s.retries = 20;
+        s.retryDelaysMs = {0};
+    });
+    std::printf(
+        "256 MB file cut every 32 MB: %.2f s in %d resumed answers, against %.2f s uncut "
+        "(%+.0f %%)\n",
+        cutSeconds, resumed.load(), ourSeconds, 100.0 * (cutSeconds / ourSeconds - 1));
+
+    // The archive check of a 256 MB archive.
+    kelvarn::DemoMix mix;
+    mix.id = "777777";
+    mix.bytes = static_cast<std::int64_t>(kLargeBytes);
+    writeFile(root / "large.zip", kelvarn::makeArchive(mix, 1));
+    std::optional<std::string> defect;
+    double checkSeconds =
+        secondsOf([&] { defect = kelvarn::archiveDefect((root / "large.zip").string()); });
+    std::printf("archive check of a 256 MB archive: %.0f MB/s%s\n", megabytes / checkSeconds,
+                defect ? " (found it broken!)" : "");
 
     std::vector<std::string> ids;
     for (int i = 0; i < kSmallFiles; ++i) {
