@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QStyleOptionViewItem>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "core/catalogue/mix_record.h"
@@ -103,35 +102,27 @@ void verifyTickBoxShowsBothStates(QWidget* area, QRect box, const std::function<
 
 }  // namespace
 
-class TestAuthorWindow : public QObject {
+class TestAuthorWindow : public QObject, test::WindowsFixture {
     Q_OBJECT
 
-    QTemporaryDir* dir_ = nullptr;
-    AppContext context_;
-    Windows windows_;
-
-    QString path(const QString& name) const { return dir_->filePath(name); }
     void write(const QString& name, const std::string& bytes) const {
-        QFile file(path(name));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(QByteArray::fromStdString(bytes));
+        test::writeBytes(path(name), bytes);
     }
     QByteArray read(const QString& name) const {
-        QFile file(path(name));
+        QFile file(this->file(name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
     }
     void writeAuthors(const std::vector<std::string>& authors) const {
-        QByteArray bytes;
+        std::vector<MixRecord> records;
         int id = 100000;
         for (const std::string& author : authors) {
             MixRecord r;
             r.Id = std::to_string(id++);
             r.Author = author;
             r.Title = r.Id;
-            RecordBytes b = encodeRecord(r);
-            bytes.append(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()));
+            records.push_back(r);
         }
-        write("Base.vlt", bytes.toStdString());
+        test::writeCatalogue(path("Base.vlt"), records);
     }
 
     // Creates every window on the folder as it stands; the boxes shown so far are dropped.
@@ -157,22 +148,12 @@ private slots:
     void initTestCase() { MessageBox::setScripted(true); }
 
     void init() {
-        dir_ = new QTemporaryDir;
-        QVERIFY(dir_->isValid());
-        context_.folder = dir_->path().toStdString() + "/";
+        layOutFolder();
         context_.today = [] { return 45000.0; };
-        write("About", "about\r\n");
-        write("Help", "help\r\n");
-        write("Setting.ini", "[Main]\r\nLoadDelay=0\r\n");
-        write("index", "");
-        write("List.dnl", "");
         MessageBox::takeShown();
     }
 
-    void cleanup() {
-        destroyWindows(windows_);
-        delete dir_;
-    }
+    void cleanup() { destroyWindows(windows_); }
 
     void startUpShowsTheSavedNamesSortedHereAndInTheImportWindow() {
         write("AvtLst.lst", cp("b\r\nВася\r\na\r\n"));
@@ -263,9 +244,10 @@ private slots:
     }
 
     void withoutTheSavedFileTheErrorIsShownAndTheImportFieldStaysEmpty() {
+        QVERIFY(QFile::remove(file("AvtLst.lst")));
         createWindows(context_, windows_);
         QCOMPARE(MessageBox::takeShown(),
-                 QStringList("Error: File not found: " + path("AvtLst.lst")));
+                 QStringList("Error: File not found: " + file("AvtLst.lst")));
         QCOMPARE(chosenList()->count(), 0);
         QCOMPARE(importField()->text(), QString());
     }
@@ -309,10 +291,10 @@ private slots:
         start();
         button("refreshButton")->click();
         QCOMPARE(baseNames()->count(), 1);
-        QVERIFY(QFile::remove(path("Base.vlt")));
+        QVERIFY(QFile::remove(file("Base.vlt")));
         button("refreshButton")->click();
         QCOMPARE(MessageBox::takeShown(),
-                 QStringList("Error: File not found: " + path("Base.vlt")));
+                 QStringList("Error: File not found: " + file("Base.vlt")));
         QCOMPARE(baseNames()->count(), 0);
     }
 
@@ -415,17 +397,17 @@ private slots:
         write("AvtLst.lst", "a\r\nb\r\n");
         start();
         showWindow();
-        QVERIFY(QFile::remove(path("AvtLst.lst")));
-        QVERIFY(QDir(dir_->path()).mkdir("AvtLst.lst"));
+        QVERIFY(QFile::remove(file("AvtLst.lst")));
+        QVERIFY(QDir(dir_.path()).mkdir("AvtLst.lst"));
         QVERIFY(!window().close());
         QVERIFY(window().isVisible());
         QStringList shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].startsWith("Error: ") && shown[0].endsWith(path("AvtLst.lst")),
+        QVERIFY2(shown[0].startsWith("Error: ") && shown[0].endsWith(file("AvtLst.lst")),
                  qPrintable(shown[0]));
         QCOMPARE(importField()->text(), QString());
 
-        QVERIFY(QDir(dir_->path()).rmdir("AvtLst.lst"));
+        QVERIFY(QDir(dir_.path()).rmdir("AvtLst.lst"));
         QVERIFY(window().close());
         QCOMPARE(read("AvtLst.lst"), QByteArray("a\r\nb\r\n"));
         QCOMPARE(importField()->text(), QStringLiteral("a;b;"));

@@ -5,7 +5,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "core/catalogue/catalogue_file.h"
@@ -34,16 +33,12 @@ std::string entryBytes(std::int32_t number, const std::string& id, std::uint8_t 
 
 }  // namespace
 
-class TestDownloadWindow : public QObject {
+class TestDownloadWindow : public QObject, test::WindowsFixture {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    AppContext context_;
-    Windows windows_;
     Sounds sounds_;
     DemoSite site_{DemoSiteOptions{.mixes = 40, .seed = 4}};
 
-    std::string path(const QString& name) const { return dir_.filePath(name).toStdString(); }
     DownloadWindow& downloadWindow() { return *windows_.downloadWindow; }
     QTableView* grid() { return test::child<QTableView>(downloadWindow(), "queueGrid"); }
     QPushButton* button(const char* name) {
@@ -72,22 +67,13 @@ private slots:
     }
 
     void init() {
-        for (const char* name : {"Base.vlt", "index", "List.dnl", "AvtLst.lst"}) {
-            test::writeBytes(path(name), "");
-        }
-        test::writeBytes(path("About"), "a\r\n");
-        test::writeBytes(path("Help"), "h\r\n");
-        test::writeBytes(path("Setting.ini"), "[Main]\r\nLoadDelay=0\r\n");
-        QDir(dir_.path()).mkpath(QStringLiteral("ZIP"));
+        layOutFolder();
         queueThree();
-        context_.folder = dir_.path().toStdString() + "/";
         context_.site = site_.baseAddress();
         context_.sound = &sounds_;
         context_.today = [] { return 46000.0; };
         context_.sleep = [](int) {};
-        createWindows(context_, windows_);
-        windows_.mainWindow->show();
-        QTRY_VERIFY(!test::child<QTimer>(*windows_.mainWindow, "loadTimer")->isActive());
+        startWindows();
         MessageBox::takeShown();
         sounds_.played.clear();
     }

@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -54,16 +53,10 @@ QStringList oneTo(std::uint32_t last) {
 
 }  // namespace
 
-class TestImportWindow : public QObject {
+class TestImportWindow : public QObject, test::WindowsFixture {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    AppContext context_;
-    Windows windows_;
     DemoSite site_{DemoSiteOptions{60, 9, true}};
-
-    QString file(const QString& name) const { return dir_.filePath(name); }
-    std::string path(const QString& name) const { return file(name).toStdString(); }
 
 private slots:
     void initTestCase() {
@@ -72,23 +65,13 @@ private slots:
     }
 
     void init() {
-        for (const char* name : {"Base.vlt", "index", "List.dnl"}) {
-            test::writeBytes(path(name), "");
-        }
-        test::writeBytes(path("About"), "a\r\n");
-        test::writeBytes(path("Help"), "h\r\n");
-        test::writeBytes(path("AvtLst.lst"), "");
-        test::writeBytes(path("Setting.ini"),
-                         "[Main]\r\nLoadDelay=0\r\nnews=0\r\nZip=0\r\n[GetLoopsList]\r\n"
-                         "CheckListStyle=0,1,2,3,4,5,6,7,8,9,10,11,12,13,\r\nCheck_Avtor=0\r\n");
-        QFile::remove(file("Loops.dat"));
-        context_.folder = dir_.path().toStdString() + "/";
+        layOutFolder(
+            "[Main]\r\nLoadDelay=0\r\nnews=0\r\nZip=0\r\n[GetLoopsList]\r\n"
+            "CheckListStyle=0,1,2,3,4,5,6,7,8,9,10,11,12,13,\r\nCheck_Avtor=0\r\n");
         context_.site = site_.baseAddress();
         context_.today = [] { return 46000.0; };
         context_.sleep = [](int) {};
-        createWindows(context_, windows_);
-        windows_.mainWindow->show();
-        QTRY_VERIFY(!test::child<QTimer>(*windows_.mainWindow, "loadTimer")->isActive());
+        startWindows();
         MessageBox::takeShown();
     }
 

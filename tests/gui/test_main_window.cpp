@@ -165,26 +165,16 @@ public:
 
 }  // namespace
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public QObject, test::WindowsFixture {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    AppContext context_;
-    Windows windows_;
     QList<int> pauses_;
 
-    QString file(const QString& name) const { return dir_.filePath(name); }
-    std::string path(const QString& name) const { return file(name).toStdString(); }
-
+    // Starts the windows; the first tick of the load timer loads the catalogue.
     void start() {
-        context_.folder = dir_.path().toStdString() + "/";
         context_.today = [] { return kToday; };
         context_.sleep = [this](int ms) { pauses_ << ms; };
-        createWindows(context_, windows_);
-        windows_.mainWindow->show();
-        QVERIFY(QTest::qWaitForWindowExposed(windows_.mainWindow));
-        QTRY_VERIFY(!test::child<QTimer>(*windows_.mainWindow, "loadTimer")
-                         ->isActive());  // the first tick loads
+        startWindows();
     }
 
 private slots:
@@ -192,7 +182,7 @@ private slots:
         MessageBox::setScripted(true);
         MessageBox::takeShown();
         pauses_.clear();
-        QVERIFY(dir_.isValid());
+        layOutFolder("[Main]\r\nnews=0\r\nZip=1\r\nLoadDelay=1\r\n");
         MixRecord fav = record("200002", 2, "Fav", "Song");
         fav.IsFavourite = 1;
         MixRecord bin = record("300003", 3, "Bin", "Gone");
@@ -202,20 +192,9 @@ private slots:
         test::writeCatalogue(path("Base.vlt"),
                              {record("100001", 1, "Вася"_cp.data(), "Ночь"_cp.data()), fav, bin,
                               fetched, record("500005", 4)});
-        test::writeBytes(path("Setting.ini"), "[Main]\r\nnews=0\r\nZip=1\r\nLoadDelay=1\r\n");
-        test::writeBytes(path("index"), "");
-        test::writeBytes(path("List.dnl"), "");
-        test::writeBytes(path("About"), "about\r\n");
-        test::writeBytes(path("Help"), "help\r\n");
-        test::writeBytes(path("AvtLst.lst"), "");
     }
 
-    void cleanup() {
-        destroyWindows(windows_);
-        for (const QString& name : QDir(dir_.path()).entryList(QDir::Files)) {
-            QFile::remove(file(name));
-        }
-    }
+    void cleanup() { destroyWindows(windows_); }
 
     void startsWithItsLayoutAndLoadsBehindTheSplash() {
         start();

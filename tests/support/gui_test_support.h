@@ -1,9 +1,19 @@
 // Shared pieces of the window tests.
 #pragma once
 
+#include <QDir>
 #include <QObject>
 #include <QString>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QtGlobal>
+#include <QtTest>
+#include <string>
+
+#include "gui/common/app_context.h"
+#include "gui/common/window_set.h"
+#include "gui/main_window/main_window.h"
+#include "tests/support/test_support.h"
 
 namespace kelvarn::test {
 
@@ -17,5 +27,41 @@ T* child(const QObject& window, const char* name) {
     }
     return found;
 }
+
+// The program folder a window test starts the windows on, the context they are given, and the
+// windows themselves.
+class WindowsFixture {
+protected:
+    QString file(const QString& name) const { return dir_.filePath(name); }
+    std::string path(const QString& name) const { return file(name).toStdString(); }
+
+    // Empties the folder and lays out what every window reads as it is made: an empty
+    // catalogue, ID list, queue and author list, one-line About and Help texts, the download
+    // folder and `settings` as Setting.ini. The context points at the folder.
+    void layOutFolder(const std::string& settings = "[Main]\r\nLoadDelay=0\r\n") {
+        QDir(dir_.path()).removeRecursively();
+        QDir().mkpath(dir_.path());
+        for (const char* name : {"Base.vlt", "index", "List.dnl", "AvtLst.lst"}) {
+            writeBytes(path(name), "");
+        }
+        writeBytes(path("About"), "about\r\n");
+        writeBytes(path("Help"), "help\r\n");
+        writeBytes(path("Setting.ini"), settings);
+        QDir(dir_.path()).mkdir(QStringLiteral("ZIP"));
+        context_.folder = dir_.path().toStdString() + "/";
+    }
+
+    // Creates every window, shows the main window and waits until its first load has run.
+    void startWindows() {
+        createWindows(context_, windows_);
+        windows_.mainWindow->show();
+        QVERIFY(QTest::qWaitForWindowExposed(windows_.mainWindow));
+        QTRY_VERIFY(!child<QTimer>(*windows_.mainWindow, "loadTimer")->isActive());
+    }
+
+    QTemporaryDir dir_;
+    AppContext context_;
+    Windows windows_;
+};
 
 }  // namespace kelvarn::test
