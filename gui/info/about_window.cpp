@@ -37,8 +37,7 @@ const char* const kLetter =
 }  // namespace
 
 AboutWindow::AboutWindow(const AppContext& context, QWidget* parent) : SecondaryWindow(parent) {
-    auto* letter = new QPlainTextEdit(QString::fromUtf8(kLetter), this);
-    letter->setObjectName(QStringLiteral("letter"));
+    auto* letter = named(new QPlainTextEdit(QString::fromUtf8(kLetter), this), "letter");
     letter->setReadOnly(true);
     letter->setFixedSize(500, 440);
     setTextColours(letter, Qt::black, Qt::white);

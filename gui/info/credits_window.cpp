@@ -39,25 +39,22 @@ const char* const kSecondCredits =
     "\n"
     "e-mail: daria.zimina@example.org";
 
-QPlainTextEdit* creditsMemo(const char* text, const QString& name, QWidget* parent) {
-    auto* memo = new QPlainTextEdit(QString::fromUtf8(text), parent);
-    memo->setObjectName(name);
+QPlainTextEdit* creditsMemo(const char* text, const char* name, QWidget* parent) {
+    auto* memo = named(new QPlainTextEdit(QString::fromUtf8(text), parent), name);
     memo->setReadOnly(true);
     setTextColours(memo, Qt::black, QColor(192, 192, 192));
     return memo;
 }
 
-QLabel* picture(const QString& resource, const QString& name, QWidget* parent) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
+QLabel* picture(const QString& resource, const char* name, QWidget* parent) {
+    auto* label = named(new QLabel(parent), name);
     label->setPixmap(QPixmap(resource));
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
 }
 
-QFrame* stripPanel(const QString& name, QWidget* parent) {
-    auto* panel = new QFrame(parent);
-    panel->setObjectName(name);
+QFrame* stripPanel(const char* name, QWidget* parent) {
+    auto* panel = named(new QFrame(parent), name);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setAutoFillBackground(true);
     return panel;
@@ -69,35 +66,29 @@ CreditsWindow::CreditsWindow(const AppContext&, QWidget* parent) : SecondaryWind
     setUpSecondaryWindow(this, QStringLiteral("Разработчики"), true, 255);
     useSmallFont(this);
 
-    QLabel* firstPicture =
-        picture(QStringLiteral(":/credits/first.jpg"), QStringLiteral("firstPicture"), this);
+    QLabel* firstPicture = picture(QStringLiteral(":/credits/first.jpg"), "firstPicture", this);
     firstPicture->setGeometry(0, 0, kPicture, kPicture);
-    QPlainTextEdit* firstCredits = creditsMemo(kFirstCredits, QStringLiteral("firstCredits"), this);
+    QPlainTextEdit* firstCredits = creditsMemo(kFirstCredits, "firstCredits", this);
     firstCredits->setGeometry(kPicture, 0, kMemoWidth, kPicture);
 
-    QFrame* upperStrip = stripPanel(QStringLiteral("upperStrip"), this);
+    QFrame* upperStrip = stripPanel("upperStrip", this);
     upperStrip->setGeometry(0, kPicture, kStripWidth, kPanelHeight);
-    upperMeter_ =
-        picture(QStringLiteral(":/credits/strip.jpg"), QStringLiteral("upperMeter"), upperStrip);
+    upperMeter_ = picture(QStringLiteral(":/credits/strip.jpg"), "upperMeter", upperStrip);
     upperMeter_->setGeometry(0, (kPanelHeight - kStripHeight) / 2, kStripWidth, kStripHeight);
-    QFrame* lowerStrip = stripPanel(QStringLiteral("lowerStrip"), this);
+    QFrame* lowerStrip = stripPanel("lowerStrip", this);
     lowerStrip->setGeometry(0, kPicture + kPanelHeight, kStripWidth, kPanelHeight);
-    lowerMeter_ =
-        picture(QStringLiteral(":/credits/strip.jpg"), QStringLiteral("lowerMeter"), lowerStrip);
+    lowerMeter_ = picture(QStringLiteral(":/credits/strip.jpg"), "lowerMeter", lowerStrip);
     lowerMeter_->setGeometry(0, (kPanelHeight - kStripHeight) / 2, kStripWidth, kStripHeight);
 
     const int lower = kPicture + 2 * kPanelHeight;
-    QLabel* secondPicture =
-        picture(QStringLiteral(":/credits/second.jpg"), QStringLiteral("secondPicture"), this);
+    QLabel* secondPicture = picture(QStringLiteral(":/credits/second.jpg"), "secondPicture", this);
     secondPicture->setGeometry(0, lower, kPicture, kPicture);
-    QPlainTextEdit* secondCredits =
-        creditsMemo(kSecondCredits, QStringLiteral("secondCredits"), this);
+    QPlainTextEdit* secondCredits = creditsMemo(kSecondCredits, "secondCredits", this);
     secondCredits->setFrameShape(QFrame::NoFrame);
     secondCredits->setGeometry(kPicture, lower, kMemoWidth, kPicture);
     setFixedSize(kStripWidth, lower + kPicture);
 
-    meterTimer_ = new QTimer(this);
-    meterTimer_->setObjectName(QStringLiteral("meterTimer"));
+    meterTimer_ = named(new QTimer(this), "meterTimer");
     meterTimer_->setInterval(100);
     connect(meterTimer_, &QTimer::timeout, this, &CreditsWindow::moveMeters);
 

@@ -9,8 +9,7 @@ namespace kelvarn {
 
 HelpWindow::HelpWindow(const AppContext& context, QWidget* parent) : SecondaryWindow(parent) {
     // The text covers the whole window, so the shared black background never shows.
-    auto* help = new QPlainTextEdit(this);
-    help->setObjectName(QStringLiteral("helpText"));
+    auto* help = named(new QPlainTextEdit(this), "helpText");
     help->setReadOnly(true);
     help->setFixedSize(520, 440);
     help->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -218,6 +218,7 @@ MainWindow::MainWindow(const AppContext& context, Windows& windows, QWidget* par
     buildHeaderPictures();
     buildViews();
     buildMenu();
+    connectMenu();
     buildStatusBar();
     buildPanels();
 
@@ -393,8 +394,8 @@ void MainWindow::buildMenu() {
     QMenu* base = bar->addMenu(QStringLiteral("База"));
     item(base->addMenu(QStringLiteral("Экспорт")), QStringLiteral("В HTML"), "exportHtml");
     base->addSeparator();
-    QAction* reload = item(base, QStringLiteral("Перезагрузка базы"), "reloadCatalogue");
-    QAction* exit = item(base, QStringLiteral("E&xit"), "exit");
+    item(base, QStringLiteral("Перезагрузка базы"), "reloadCatalogue");
+    item(base, QStringLiteral("E&xit"), "exit");
 
     item(bar->addMenu(QStringLiteral("Поиск")), QStringLiteral("&Найти..."), "find");
 
@@ -421,11 +422,16 @@ void MainWindow::buildMenu() {
         toggle->setCheckable(true);
         toggle->setChecked(true);
     }
-    connect(reload, &QAction::triggered, this, &MainWindow::reloadCatalogue);
-    connect(exit, &QAction::triggered, this, &QWidget::close);
-    for (std::size_t i = 0; i < windowItems().size(); ++i) {
-        connect(findChild<QAction*>(QString::fromLatin1(windowItems()[i].first)),
-                &QAction::triggered, this, [this, i] { windowItems()[i].second->open(this); });
+}
+
+void MainWindow::connectMenu() {
+    auto item = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
+    connect(item("reloadCatalogue"), &QAction::triggered, this, &MainWindow::reloadCatalogue);
+    connect(item("exit"), &QAction::triggered, this, &QWidget::close);
+    const auto windows = windowItems();
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        connect(item(windows[i].first), &QAction::triggered, this,
+                [this, i] { windowItems()[i].second->open(this); });
     }
 }
 

@@ -56,6 +56,7 @@ private:
     void buildViews();
     QTableView* makeGrid(const RecordGrid& rows, const std::array<int, kGridColumns>& widths);
     void buildMenu();
+    void connectMenu();
     void buildStatusBar();
     void buildPanels();
     void fitToScreen();

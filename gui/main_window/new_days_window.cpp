@@ -18,18 +18,15 @@ NewDaysWindow::NewDaysWindow(const AppContext& context, QWidget* parent)
     colours.setColor(QPalette::WindowText, QColor(192, 192, 192));
     setPalette(colours);
 
-    auto* before = new QLabel(QStringLiteral("Отображать "), this);
-    before->setObjectName(QStringLiteral("showLabel"));
-    daysBox_ = new QComboBox(this);
-    daysBox_->setObjectName(QStringLiteral("daysBox"));
+    auto* before = named(new QLabel(QStringLiteral("Отображать "), this), "showLabel");
+    daysBox_ = named(new QComboBox(this), "daysBox");
     daysBox_->setStyleSheet(
         QStringLiteral("QComboBox, QComboBox QAbstractItemView { color: white; background: black; "
                        "font-weight: bold; }"));
     for (int n = 1; n <= 7; ++n) {
         daysBox_->addItem(QString::number(n));
     }
-    auto* after = new QLabel(QStringLiteral("дней"), this);
-    after->setObjectName(QStringLiteral("daysLabel"));
+    auto* after = named(new QLabel(QStringLiteral("дней"), this), "daysLabel");
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(6, 6, 6, 6);

@@ -16,29 +16,22 @@ SearchWindow::SearchWindow(QWidget* parent) : SecondaryWindow(parent) {
     setUpSecondaryWindow(this, QStringLiteral("Поиск"), true, 220);
     auto* group = new QGroupBox(QStringLiteral("Поиск"), this);
     group->setStyleSheet(QStringLiteral("QGroupBox { color: silver; }"));
-    auto* searchText = new QLineEdit(group);
-    searchText->setObjectName(QStringLiteral("searchText"));
+    auto* searchText = named(new QLineEdit(group), "searchText");
     searchText->setStyleSheet(QStringLiteral("background: black; color: white;"));
-    auto* byId = new QRadioButton(QStringLiteral("По ID"), group);
-    byId->setObjectName(QStringLiteral("byId"));
-    auto* byName = new QRadioButton(QStringLiteral("по названию"), group);
-    byName->setObjectName(QStringLiteral("byName"));
-    auto* byEmail = new QRadioButton(QStringLiteral("по E-mail"), group);
-    byEmail->setObjectName(QStringLiteral("byEmail"));
+    auto* byId = named(new QRadioButton(QStringLiteral("По ID"), group), "byId");
+    auto* byName = named(new QRadioButton(QStringLiteral("по названию"), group), "byName");
+    auto* byEmail = named(new QRadioButton(QStringLiteral("по E-mail"), group), "byEmail");
     byName->setChecked(true);
     for (QRadioButton* radio : {byId, byName, byEmail}) {
         radio->setStyleSheet(QStringLiteral("color: white;"));
     }
-    auto* findButton = new QPushButton(QStringLiteral("Найти"), this);
-    findButton->setObjectName(QStringLiteral("findButton"));
+    auto* findButton = named(new QPushButton(QStringLiteral("Найти"), this), "findButton");
     auto* foundLabel = new QLabel(QStringLiteral("Найдено:"), this);
-    auto* foundCount = new QLabel(this);
-    foundCount->setObjectName(QStringLiteral("foundCount"));
+    auto* foundCount = named(new QLabel(this), "foundCount");
     for (QLabel* label : {foundLabel, foundCount}) {
         label->setStyleSheet(QStringLiteral("color: lime;"));
     }
-    auto* progress = new QProgressBar(this);
-    progress->setObjectName(QStringLiteral("searchProgress"));
+    auto* progress = named(new QProgressBar(this), "searchProgress");
     progress->setTextVisible(false);
     progress->setStyleSheet(QStringLiteral("QProgressBar::chunk { background: red; }"));
 

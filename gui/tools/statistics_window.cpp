@@ -16,8 +16,7 @@ constexpr int kRowHeight = 16;
 
 StatisticsWindow::StatisticsWindow(const AppContext& context, QWidget* parent)
     : SecondaryWindow(parent), context_(context) {
-    countsGrid_ = new QTableWidget(kStatisticsRows - 1, 2, this);
-    countsGrid_->setObjectName(QStringLiteral("countsGrid"));
+    countsGrid_ = named(new QTableWidget(kStatisticsRows - 1, 2, this), "countsGrid");
     countsGrid_->setFixedSize(249, 345);
     countsGrid_->setLayoutDirection(Qt::RightToLeft);
     countsGrid_->setSelectionBehavior(QAbstractItemView::SelectRows);
