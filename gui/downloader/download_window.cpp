@@ -304,6 +304,7 @@ DownloadSettings DownloadWindow::runSettings() const {
     s.site = context_.site.empty() ? settings_.siteAddress() : context_.site;
     s.savePath = folderBox_->text().toStdString();
     s.fullNames = fullNamesBox_->isChecked();
+    readDownloadOptions(settings_, s);
     return s;
 }
 
@@ -426,7 +427,7 @@ void DownloadWindow::abortRun() {
     if (currentRow_ >= 0 && static_cast<std::size_t>(currentRow_) < rows_.size()) {
         std::string status = rows_.status(currentRow_);
         if (status != download_status::done() && status != download_status::removed() &&
-            status != download_status::failed()) {
+            status != download_status::failed() && status != download_status::broken()) {
             rows_.setStatus(currentRow_, download_status::waiting());
             model_->statusChanged(currentRow_);
         }

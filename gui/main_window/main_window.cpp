@@ -593,6 +593,15 @@ void MainWindow::appendToSwap(std::uint32_t number, const MixRecord& record) {
     }
 }
 
+void MainWindow::showSearchResults(const RecordGrid& results) {
+    views_.Table = results;
+    showHeaderPicture(kKeySearch);
+    static_cast<RecordGridModel*>(view(VisibleGrid::Table).grid->model())->gridChanged();
+    for (const View& v : viewTable_) {
+        v.grid->setVisible(v.which == VisibleGrid::Table);
+    }
+}
+
 void MainWindow::showHeaderPicture(int key) {
     const int shown = headerPicture(key);
     for (std::size_t i = 0; i < headerPictures_.size(); ++i) {

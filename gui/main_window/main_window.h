@@ -37,6 +37,9 @@ public slots:
     // A record that entered the catalogue view: it shows in the catalogue grid at the next
     // style-tree click.
     void appendToSwap(std::uint32_t number, const MixRecord& record);
+    // The search window's matches take the catalogue grid's place, under the search's picture,
+    // until the next style-tree click.
+    void showSearchResults(const RecordGrid& results);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
