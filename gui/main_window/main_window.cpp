@@ -1,7 +1,9 @@
 #include "gui/main_window/main_window.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QMenuBar>
@@ -10,12 +12,16 @@
 #include <QStatusBar>
 #include <QStyleOptionViewItem>
 #include <QThread>
+#include <QUrl>
 #include <cstdio>
 #include <utility>
 
+#include "core/catalogue/html_export.h"
+#include "core/catalogue/record_edit.h"
 #include "core/catalogue/styles.h"
 #include "core/storage/io_error.h"
 #include "core/storage/ole_date.h"
+#include "gui/common/file_dialog.h"
 #include "gui/common/message_box.h"
 #include "gui/common/record_grid_model.h"
 #include "gui/common/secondary_window.h"
@@ -27,6 +33,7 @@
 #include "gui/info/credits_window.h"
 #include "gui/info/help_window.h"
 #include "gui/main_window/new_days_window.h"
+#include "gui/main_window/record_editor.h"
 #include "gui/tools/manual_entry_window.h"
 #include "gui/tools/search_window.h"
 #include "gui/tools/statistics_window.h"
@@ -318,9 +325,23 @@ void MainWindow::buildViews() {
                 named(menu->addAction(QString::fromUtf8(item.text)), item.name);
             }
         }
-        connect(grid, &QWidget::customContextMenuRequested, menu,
-                [grid, menu](const QPoint& at) { menu->popup(grid->viewport()->mapToGlobal(at)); });
         viewTable_[v] = {look.which, &rows, grid, menu};
+        const VisibleGrid which = look.which;
+        connect(grid, &QWidget::customContextMenuRequested, menu,
+                [this, which, grid, menu](QPoint at) {
+                    // The commands act on the row the menu was opened over, whatever row is
+                    // highlighted.
+                    QModelIndex index = grid->indexAt(at);
+                    menuRow_ = index.isValid() ? RecordGridModel::gridRow(index.row()) : -1;
+                    pointerMoved(view(which), menuRow_);
+                    menu->popup(grid->viewport()->mapToGlobal(at));
+                });
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator()) {
+                connect(action, &QAction::triggered, this,
+                        [this, which, name = action->objectName()] { recordCommand(which, name); });
+            }
+        }
     }
 }
 
@@ -426,6 +447,7 @@ void MainWindow::buildMenu() {
 
 void MainWindow::connectMenu() {
     auto item = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
+    connect(item("exportHtml"), &QAction::triggered, this, &MainWindow::exportVisibleGrid);
     connect(item("reloadCatalogue"), &QAction::triggered, this, &MainWindow::reloadCatalogue);
     connect(item("exit"), &QAction::triggered, this, &QWidget::close);
     const auto windows = windowItems();
@@ -590,6 +612,125 @@ void MainWindow::appendToSwap(std::uint32_t number, const MixRecord& record) {
         savedDuringLoad_.emplace_back(number, record);
     } else if (number > loadedRecords_) {
         views_.Swap.appendRow(RecordToRow(number, record));
+    }
+}
+
+std::string MainWindow::siteAddress() const {
+    return context_.site.empty() ? settings_.siteAddress() : context_.site;
+}
+
+void MainWindow::recordCommand(VisibleGrid which, const QString& item) {
+    const RecordGrid& grid = *view(which).rows;
+    const int row = menuRow_;
+    // A row gone since the menu opened (a load, another command) names nothing to act on.
+    if (!grid.isRecordRow(row)) {
+        return;
+    }
+    try {
+        if (item == QLatin1String("openUrl")) {
+            QDesktopServices::openUrl(QUrl(fromCp1251(copiedAddress(siteAddress(), grid, row))));
+        } else if (item == QLatin1String("copyUrl")) {
+            QApplication::clipboard()->setText(fromCp1251(copiedAddress(siteAddress(), grid, row)));
+        } else if (item == QLatin1String("copyEmail")) {
+            QApplication::clipboard()->setText(fromCp1251(grid.cell(kColEmail, row)));
+        } else if (item == QLatin1String("copyName")) {
+            QApplication::clipboard()->setText(fromCp1251(copiedName(grid, row)));
+        } else if (item == QLatin1String("download")) {
+            QueueFile queue(context_.file("List.dnl"));
+            queueRow(queue, grid, row);
+            context_.PlaySoundFile("add.wav");
+        } else if (item == QLatin1String("downloadAll")) {
+            QApplication::beep();
+            bool everyRow =
+                MessageBox::question(this, QStringLiteral("Information"),
+                                     QStringLiteral("Хотите перекачать все заново?"),
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+            QueueFile queue(context_.file("List.dnl"));
+            queueAll(queue, grid, everyRow);
+            context_.PlaySoundFile("add.wav");
+        } else if (item == QLatin1String("edit")) {
+            editRecord(which, row);
+        } else if (item == QLatin1String("delete")) {
+            moveRecord(
+                which,
+                which == VisibleGrid::Table ? RecordMove::Recycle : RecordMove::RecycleFavourite,
+                row, "del.wav");
+        } else if (item == QLatin1String("addToFavourites")) {
+            moveRecord(which, RecordMove::Favourite, row, "fav.wav");
+        } else if (item == QLatin1String("removeFromFavourites")) {
+            moveRecord(which, RecordMove::Unfavourite, row, "rest.wav");
+        } else if (item == QLatin1String("restore")) {
+            moveRecord(which, RecordMove::Restore, row, "rest.wav");
+        }
+    } catch (const IoError& e) {
+        MessageBox::error(this, QString::fromStdString(e.what()));
+    }
+}
+
+void MainWindow::moveRecord(VisibleGrid which, RecordMove move, int row, const char* sound) {
+    CatalogueFile catalogue(context_.file("Base.vlt"));
+    std::optional<int> highlight = kelvarn::moveRecord(catalogue, views_, move, row);
+    gridsChanged();
+    if (highlight) {
+        QTableView* grid = view(which).grid;
+        grid->setCurrentIndex(grid->model()->index(*highlight - 1, kColAuthor));
+    }
+    context_.PlaySoundFile(sound);
+}
+
+void MainWindow::editRecord(VisibleGrid which, int row) {
+    const auto number = static_cast<std::uint32_t>(
+        std::stoul(std::string(view(which).rows->cell(kColNumber, row))));
+    MixRecord record;
+    try {
+        record = CatalogueFile(context_.file("Base.vlt")).read(number);
+    } catch (const IoError& e) {
+        MessageBox::error(this, QString::fromStdString(e.what()));
+        return;
+    }
+    windows_.recordEditor->edit(this, number, record,
+                                [this, which, number](const RecordEdit& edit) {
+                                    // The rows that show the record now, found by its number: rows
+                                    // may have moved meanwhile.
+                                    const std::string shown = std::to_string(number);
+                                    auto applyTo = [&](RecordGrid& grid) {
+                                        for (int r = 1; r < grid.rowCount(); ++r) {
+                                            if (grid.cell(kColNumber, r) == shown) {
+                                                applyRecordEdit(grid, r, edit);
+                                                return;
+                                            }
+                                        }
+                                    };
+                                    if (which == VisibleGrid::Table) {
+                                        applyTo(views_.Swap);
+                                    }
+                                    applyTo(which == VisibleGrid::Table     ? views_.Table
+                                            : which == VisibleGrid::Favorit ? views_.Favorit
+                                                                            : views_.Recucled);
+                                    gridsChanged();
+                                    try {
+                                        CatalogueFile catalogue(context_.file("Base.vlt"));
+                                        saveRecordEdit(catalogue, number, edit);
+                                    } catch (const IoError& e) {
+                                        MessageBox::error(this, QString::fromStdString(e.what()));
+                                        return false;
+                                    }
+                                    return true;
+                                });
+}
+
+void MainWindow::exportVisibleGrid() {
+    const QString path = FileDialog::saveFileName(this, QStringLiteral("HTML файлы (*.html)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    const auto shown = std::find_if(viewTable_.begin(), viewTable_.end(),
+                                    [](const View& v) { return !v.grid->isHidden(); });
+    try {
+        exportHtml(shown != viewTable_.end() ? *shown->rows : views_.Table, siteAddress(),
+                   path.toStdString(), context_.folder);
+    } catch (const IoError& e) {
+        MessageBox::error(this, QString::fromStdString(e.what()));
     }
 }
 

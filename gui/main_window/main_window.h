@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/catalogue/catalogue_views.h"
+#include "core/catalogue/record_commands.h"
 #include "core/storage/settings.h"
 #include "gui/common/app_context.h"
 #include "gui/common/window_set.h"
@@ -78,6 +79,13 @@ private:
     void gridsChanged();
     void styleNodeClicked();
     void showHeaderPicture(int key);
+    // A context-menu item, by object name, on the row the menu was opened over.
+    void recordCommand(VisibleGrid which, const QString& item);
+    void moveRecord(VisibleGrid which, RecordMove move, int row, const char* sound);
+    void editRecord(VisibleGrid which, int row);
+    // "В HTML": the grid on show, as a page at the path the save dialog gives.
+    void exportVisibleGrid();
+    std::string siteAddress() const;
     void pointerMoved(const View& view, int gridRow);
     // Closes the other windows, writes the settings and fades out; the window closes after it.
     void closingSequence();
@@ -99,6 +107,8 @@ private:
     QAction* onlyNewAction_;
     QAction* notDownloadedAction_;
     int rowUnderPointer_ = -1;
+    // The grid row a context menu was opened over; its commands act on that row.
+    int menuRow_ = -1;
     // The records the last load read from the file, numbers 1 to this.
     std::uint32_t loadedRecords_ = 0;
     std::vector<std::pair<std::uint32_t, MixRecord>> savedDuringLoad_;

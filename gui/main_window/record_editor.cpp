@@ -1,11 +1,94 @@
 #include "gui/main_window/record_editor.h"
 
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+
+#include "core/catalogue/styles.h"
 #include "gui/common/window_util.h"
 
 namespace kelvarn {
 
 RecordEditor::RecordEditor(QWidget* parent) : SecondaryWindow(parent) {
     setUpSecondaryWindow(this, QStringLiteral("Mix номер: "), true, 230);
+    author_ = named(new QLineEdit(this), "authorBox");
+    title_ = named(new QLineEdit(this), "titleBox");
+    email_ = named(new QLineEdit(this), "emailBox");
+    style_ = named(new QComboBox(this), "styleList");
+    for (int code = 0; code < kStyleCount; ++code) {
+        style_->addItem(fromCp1251(StyleName(static_cast<std::uint8_t>(code))));
+    }
+    QFont styleFont = style_->font();
+    styleFont.setBold(true);
+    styleFont.setItalic(true);
+    style_->setFont(styleFont);
+    rating_ = named(new QComboBox(this), "ratingList");
+    for (int rating = 0; rating <= 10; ++rating) {
+        rating_->addItem(QString::number(rating));
+    }
+    hasFile_ = named(new QCheckBox(QStringLiteral("Файл"), this), "hasFileBox");
+    hasFile_->setStyleSheet(QStringLiteral("color: lime;"));
+    for (QWidget* box : std::initializer_list<QWidget*>{author_, title_, email_, style_, rating_}) {
+        box->setStyleSheet(QStringLiteral("background: black; color: white;"));
+    }
+    auto* ok = named(new QPushButton(QStringLiteral("ОК"), this), "okButton");
+    auto* cancel = named(new QPushButton(QStringLiteral("Отмена"), this), "cancelButton");
+    connect(ok, &QPushButton::clicked, this, &RecordEditor::confirm);
+    connect(cancel, &QPushButton::clicked, this, &QWidget::close);
+
+    auto* form = new QFormLayout;
+    auto label = [this](const QString& text) {
+        auto* l = new QLabel(text, this);
+        l->setStyleSheet(QStringLiteral("color: silver;"));
+        return l;
+    };
+    form->addRow(label(QStringLiteral("Автор:")), author_);
+    form->addRow(label(QStringLiteral("Название:")), title_);
+    form->addRow(label(QStringLiteral("E-mail:")), email_);
+    auto* lists = new QHBoxLayout;
+    lists->addWidget(style_, 1);
+    lists->addWidget(rating_);
+    lists->addWidget(hasFile_);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(lists);
+    layout->addLayout(buttons);
+    author_->setMinimumWidth(300);
+}
+
+void RecordEditor::edit(QWidget* owner, std::uint32_t number, const MixRecord& record, Save save) {
+    save_ = std::move(save);
+    setWindowTitle(QStringLiteral("Mix номер: ") + QString::number(number));
+    author_->setText(fromCp1251(record.Author));
+    title_->setText(fromCp1251(record.Title));
+    email_->setText(fromCp1251(record.Email));
+    // A value no item stands for opens with none selected, and "ОК" keeps it.
+    style_->setCurrentIndex(record.Style < kStyleCount ? record.Style : -1);
+    rating_->setCurrentIndex(record.Rating <= 10 ? record.Rating : -1);
+    hasFile_->setChecked(record.HasFile != 0);
+    open(owner);
+}
+
+void RecordEditor::confirm() {
+    RecordEdit edit;
+    edit.author = toCp1251(author_->text());
+    edit.title = toCp1251(title_->text());
+    edit.email = toCp1251(email_->text());
+    if (style_->currentIndex() >= 0) {
+        edit.style = static_cast<std::uint8_t>(style_->currentIndex());
+    }
+    if (rating_->currentIndex() >= 0) {
+        edit.rating = static_cast<std::uint8_t>(rating_->currentIndex());
+    }
+    edit.hasFile = hasFile_->isChecked();
+    if (save_ && save_(edit)) {
+        close();
+    }
 }
 
 }  // namespace kelvarn

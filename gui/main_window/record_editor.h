@@ -1,6 +1,14 @@
-// The record editor dialog; its caption names the record being edited.
+// The record editor "Mix номер: N": six fields of one record, saved by the main window on "ОК".
 #pragma once
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <cstdint>
+#include <functional>
+
+#include "core/catalogue/mix_record.h"
+#include "core/catalogue/record_edit.h"
 #include "gui/common/secondary_window.h"
 
 namespace kelvarn {
@@ -9,6 +17,23 @@ class RecordEditor : public SecondaryWindow {
     Q_OBJECT
 public:
     explicit RecordEditor(QWidget* parent = nullptr);
+
+    // What "ОК" does with the values; false keeps the editor open (the save failed).
+    using Save = std::function<bool(const RecordEdit& edit)>;
+
+    // Shows record `number` as the file holds it; a second call replaces what is shown.
+    void edit(QWidget* owner, std::uint32_t number, const MixRecord& record, Save save);
+
+private:
+    void confirm();
+
+    QLineEdit* author_;
+    QLineEdit* title_;
+    QLineEdit* email_;
+    QComboBox* style_;
+    QComboBox* rating_;
+    QCheckBox* hasFile_;
+    Save save_;
 };
 
 }  // namespace kelvarn

@@ -1,0 +1,42 @@
+#include "gui/common/file_dialog.h"
+
+#include <QFileDialog>
+
+namespace kelvarn {
+namespace {
+
+struct Script {
+    bool on = false;
+    QString next;
+};
+
+Script& script() {
+    static Script s;
+    return s;
+}
+
+}  // namespace
+
+QString FileDialog::saveFileName(QWidget* parent, const QString& filter) {
+    if (script().on) {
+        return script().next;
+    }
+    // The path is used as chosen: no extension is added to it.
+    QFileDialog dialog(parent, QString(), QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+               ? dialog.selectedFiles().front()
+               : QString();
+}
+
+void FileDialog::setScripted(bool scripted) {
+    script().on = scripted;
+}
+
+void FileDialog::setNextPath(const QString& path) {
+    script().next = path;
+}
+
+}  // namespace kelvarn

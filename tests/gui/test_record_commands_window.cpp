@@ -1,0 +1,157 @@
+// The main window's context-menu commands, the record editor and "В HTML", driven as a user
+// would: the bytes on disk, the grids, the clipboard and the sounds.
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "core/catalogue/catalogue_file.h"
+#include "core/downloader/queue_file.h"
+#include "core/storage/cp1251.h"
+#include "gui/common/file_dialog.h"
+#include "gui/common/message_box.h"
+#include "gui/main_window/record_editor.h"
+#include "tests/support/gui_test_support.h"
+
+using namespace kelvarn;
+
+namespace {
+
+struct Sounds final : SoundPlayer {
+    QStringList played;
+    void PlaySoundFile(const std::string& name) override { played << QString::fromStdString(name); }
+};
+
+}  // namespace
+
+class TestRecordCommandsWindow : public QObject, test::WindowsFixture {
+    Q_OBJECT
+
+    Sounds sounds_;
+
+    MainWindow& form() { return *windows_.mainWindow; }
+    QTableView* grid(const char* name) { return test::child<QTableView>(form(), name); }
+
+    // A right click over model row `row` of the grid, then the menu item `item`.
+    void command(const char* gridName, const char* menuName, int row, const char* item) {
+        QTableView* view = grid(gridName);
+        emit view->customContextMenuRequested(
+            view->visualRect(view->model()->index(row, 2)).center());
+        auto* menu = test::child<QMenu>(form(), menuName);
+        menu->hide();
+        test::child<QAction>(*menu, item)->trigger();
+    }
+    QString cell(const char* gridName, int row, int column) {
+        return grid(gridName)->model()->index(row, column).data().toString();
+    }
+    void clickNode(const QString& text) {
+        QTreeWidget* tree = test::child<QTreeWidget>(form(), "styleTree");
+        QTreeWidgetItem* node = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive)[0];
+        tree->setCurrentItem(node);
+        emit tree->itemClicked(node, 0);
+    }
+
+private slots:
+    void initTestCase() {
+        MessageBox::setScripted(true);
+        FileDialog::setScripted(true);
+    }
+
+    void init() {
+        layOutFolder("[Main]\r\nLoadDelay=0\r\nnews=0\r\nZip=0\r\n");
+        MixRecord first = test::sampleRecord("111111", 1);
+        first.Author = "";
+        MixRecord second = test::sampleRecord("222222", 2);
+        second.HasFile = 1;
+        MixRecord third = test::sampleRecord("333333", 3);
+        third.InRecycleBin = 1;
+        test::writeCatalogue(path("Base.vlt"), {first, second, third});
+        test::writeBytes(path("BackGround.jpg"), "jpeg");
+        context_.site = "http://site";
+        context_.sound = &sounds_;
+        context_.today = [] { return 46000.0; };
+        context_.sleep = [](int) {};
+        startWindows();
+        sounds_.played.clear();
+        MessageBox::takeShown();
+    }
+
+    void cleanup() { destroyWindows(windows_); }
+
+    void copyQueueMoveAndRestore() {
+        command("catalogueGrid", "catalogueMenu", 0, "copyName");
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral(" - Title 111111"));
+        command("catalogueGrid", "catalogueMenu", 1, "copyUrl");
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral(
+                     "http://site/fruityloops/loops_list/pafiledb.php?action=file&id=222222"));
+
+        command("catalogueGrid", "catalogueMenu", 1, "download");
+        command("catalogueGrid", "catalogueMenu", 1, "download");  // queued already: nothing
+        MessageBox::setNextAnswer(QMessageBox::No);
+        command("catalogueGrid", "catalogueMenu", 0, "downloadAll");  // not downloaded only
+        std::vector<QueueEntry> queue = QueueFile(path("List.dnl")).readAll();
+        QCOMPARE(queue.size(), std::size_t{2});
+        QCOMPARE(queue[0].Id, std::string("222222"));
+        QCOMPARE(queue[1].Id, std::string("111111"));
+        QCOMPARE(MessageBox::takeShown(),
+                 QStringList{QStringLiteral("Information: Хотите перекачать все заново?")});
+
+        // "Удалить" on the first row: its flag byte, the grids, the sound.
+        const std::string before = test::readBytes(path("Base.vlt"));
+        command("catalogueGrid", "catalogueMenu", 0, "delete");
+        std::string after = test::readBytes(path("Base.vlt"));
+        QCOMPARE(after[169], '\1');
+        after[169] = before[169];
+        QCOMPARE(after, before);
+        QCOMPARE(cell("catalogueGrid", 0, 0), QStringLiteral("2"));
+        QCOMPARE(cell("recycleBinGrid", 1, 0), QStringLiteral("1"));
+        QCOMPARE(sounds_.played, (QStringList{"add.wav", "add.wav", "add.wav", "del.wav"}));
+
+        clickNode(QStringLiteral("Корзина"));
+        command("recycleBinGrid", "recycleBinMenu", 0, "restore");
+        QCOMPARE(CatalogueFile(path("Base.vlt")).read(3).InRecycleBin, 0);
+        clickNode(QStringLiteral("Все стили"));
+        QCOMPARE(cell("catalogueGrid", 1, 0), QStringLiteral("3"));
+        QCOMPARE(sounds_.played.last(), QStringLiteral("rest.wav"));
+    }
+
+    void theEditorSavesOnlyOnOkAndExportWritesTheGridOnShow() {
+        command("catalogueGrid", "catalogueMenu", 1, "edit");
+        RecordEditor& editor = *windows_.recordEditor;
+        QVERIFY(editor.isVisible());
+        QCOMPARE(editor.windowTitle(), QStringLiteral("Mix номер: 2"));
+        auto* title = test::child<QLineEdit>(editor, "titleBox");
+        QCOMPARE(title->text(), QStringLiteral("Title 222222"));
+        title->setText(QString(70, QLatin1Char('t')));
+        QTest::mouseClick(test::child<QPushButton>(editor, "cancelButton"), Qt::LeftButton);
+        QCOMPARE(CatalogueFile(path("Base.vlt")).read(2).Title, std::string("Title 222222"));
+
+        command("catalogueGrid", "catalogueMenu", 1, "edit");
+        title->setText(QString(70, QLatin1Char('t')));
+        QTest::mouseClick(test::child<QPushButton>(editor, "okButton"), Qt::LeftButton);
+        QVERIFY(!editor.isVisible());
+        QCOMPARE(CatalogueFile(path("Base.vlt")).read(2).Title, std::string(50, 't'));
+        QCOMPARE(cell("catalogueGrid", 1, 3), QString(70, QLatin1Char('t')));
+        clickNode(QStringLiteral("Все стили"));  // Swap was edited too
+        QCOMPARE(cell("catalogueGrid", 1, 3), QString(70, QLatin1Char('t')));
+
+        FileDialog::setNextPath(file(QStringLiteral("page.html")));
+        test::child<QAction>(form(), "exportHtml")->trigger();
+        std::string page = test::readBytes(path("page.html"));
+        QCOMPARE(static_cast<int>(std::count(page.begin(), page.end(), '\n')), 13 + 2 * 6 + 3);
+        QCOMPARE(test::readBytes(path("files/BackGround.jpg")), std::string("jpeg"));
+        FileDialog::setNextPath(QString());  // cancelled: nothing written
+        QFile::remove(file(QStringLiteral("page.html")));
+        test::child<QAction>(form(), "exportHtml")->trigger();
+        QVERIFY(!QFile::exists(file(QStringLiteral("page.html"))));
+    }
+};
+
+QTEST_MAIN(TestRecordCommandsWindow)
+#include "test_record_commands_window.moc"
