@@ -26,7 +26,7 @@ void createWindows(const AppContext& context, Windows& w) {
     w.folderChooser = new FolderChooser;
     w.folderChooser->showFolder(w.downloadWindow->savePath());
     w.importWindow = new ImportWindow(context);
-    w.searchWindow = new SearchWindow;
+    w.searchWindow = new SearchWindow(context);
     w.newDaysWindow = new NewDaysWindow(context);
     w.statisticsWindow = new StatisticsWindow(context);
     w.manualEntryWindow = new ManualEntryWindow;
@@ -52,6 +52,9 @@ void createWindows(const AppContext& context, Windows& w) {
     QObject::connect(authors, &AuthorListWindow::summaryChanged, import,
                      &ImportWindow::showChosenNames);
     authors->loadChosenNames();
+
+    QObject::connect(w.searchWindow, &SearchWindow::resultsFound, w.mainWindow,
+                     &MainWindow::showSearchResults);
 }
 
 void destroyWindows(Windows& w) {
