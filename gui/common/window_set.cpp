@@ -29,7 +29,7 @@ void createWindows(const AppContext& context, Windows& w) {
     w.searchWindow = new SearchWindow(context);
     w.newDaysWindow = new NewDaysWindow(context);
     w.statisticsWindow = new StatisticsWindow(context);
-    w.manualEntryWindow = new ManualEntryWindow;
+    w.manualEntryWindow = new ManualEntryWindow(context, w.mainWindow);
     w.aboutWindow = new AboutWindow(context);
     w.creditsWindow = new CreditsWindow(context);
     w.helpWindow = new HelpWindow(context);
@@ -55,6 +55,8 @@ void createWindows(const AppContext& context, Windows& w) {
 
     QObject::connect(w.searchWindow, &SearchWindow::resultsFound, w.mainWindow,
                      &MainWindow::showSearchResults);
+    QObject::connect(w.manualEntryWindow, &ManualEntryWindow::recordAdded, w.mainWindow,
+                     &MainWindow::appendToSwap);
 }
 
 void destroyWindows(Windows& w) {

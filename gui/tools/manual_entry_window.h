@@ -1,6 +1,16 @@
-// The manual entry window "Добавить запись".
+// The manual entry window "Добавить запись": one record typed in by hand, added to the catalogue,
+// the ID list and, when asked, the download queue; it stays open for the next one. Its "<" button
+// fades the main window out of the way and back.
 #pragma once
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cstdint>
+
+#include "core/catalogue/mix_record.h"
+#include "gui/common/app_context.h"
 #include "gui/common/secondary_window.h"
 
 namespace kelvarn {
@@ -8,7 +18,42 @@ namespace kelvarn {
 class ManualEntryWindow : public SecondaryWindow {
     Q_OBJECT
 public:
-    explicit ManualEntryWindow(QWidget* parent = nullptr);
+    // `mainWindow` is the window the "<" button fades.
+    ManualEntryWindow(const AppContext& context, QWidget* mainWindow, QWidget* parent = nullptr);
+
+    // Shown where it was left: at first at the screen's left edge, beside the main window rather
+    // than over it.
+    void open(QWidget* owner) override;
+
+signals:
+    // A record appended to the catalogue, with its number.
+    void recordAdded(std::uint32_t number, const kelvarn::MixRecord& record);
+
+protected:
+    // A faded main window comes back at once: nothing else could bring it back.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // "Добавить".
+    void add();
+    // The boxes as at start: empty, "Неизвестный", "Файл" unticked, "Добавить на закачку" ticked.
+    void clearAll();
+    // "<" fades the main window out, ">" back in.
+    void toggleMainWindow();
+    void pause(int milliseconds);
+
+    const AppContext& context_;
+    QWidget* mainWindow_;
+    QLineEdit* idBox_;
+    QLineEdit* authorBox_;
+    QLineEdit* titleBox_;
+    QLineEdit* emailBox_;
+    QComboBox* styleBox_;
+    QCheckBox* fileBox_;
+    QCheckBox* queueBox_;
+    QPushButton* addButton_;
+    QPushButton* fadeButton_;
+    bool mainFaded_ = false;
 };
 
 }  // namespace kelvarn
