@@ -1,5 +1,6 @@
 #include "gui/common/window_util.h"
 
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QListWidget>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <array>
 
+#include "core/catalogue/styles.h"
 #include "core/storage/cp1251.h"
 
 namespace kelvarn {
@@ -135,6 +137,18 @@ void setUpSingleViewWindow(QWidget* window, const QString& caption, bool minimiz
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QComboBox* styleList(QWidget* parent) {
+    auto* list = new QComboBox(parent);
+    for (int code = 0; code < kStyleCount; ++code) {
+        list->addItem(fromCp1251(StyleName(static_cast<std::uint8_t>(code))));
+    }
+    QFont font = list->font();
+    font.setBold(true);
+    font.setItalic(true);
+    list->setFont(font);
+    return list;
 }
 
 }  // namespace kelvarn

@@ -9,6 +9,7 @@
 #include <string_view>
 
 class QListWidget;
+class QComboBox;
 class QScreen;
 class QTableView;
 class QWidget;
@@ -51,6 +52,10 @@ void setUpDarkCheckList(QListWidget* list);
 // The grids' common ground: no row numbers, rows 16 pixels high, whole rows selected, nothing
 // edited in place.
 void setUpGridView(QTableView* grid);
+
+// The drop-down of the fifteen style names in code order, in bold italic, as the record editor
+// and the manual entry show it; the item index is the style code.
+QComboBox* styleList(QWidget* parent);
 
 // The look shared by the secondary windows: a black top-level window with only the buttons
 // named, optionally above the others and drawn at `opacity` of 255.

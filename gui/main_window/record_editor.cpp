@@ -15,14 +15,7 @@ RecordEditor::RecordEditor(QWidget* parent) : SecondaryWindow(parent) {
     author_ = named(new QLineEdit(this), "authorBox");
     title_ = named(new QLineEdit(this), "titleBox");
     email_ = named(new QLineEdit(this), "emailBox");
-    style_ = named(new QComboBox(this), "styleList");
-    for (int code = 0; code < kStyleCount; ++code) {
-        style_->addItem(fromCp1251(StyleName(static_cast<std::uint8_t>(code))));
-    }
-    QFont styleFont = style_->font();
-    styleFont.setBold(true);
-    styleFont.setItalic(true);
-    style_->setFont(styleFont);
+    style_ = named(styleList(this), "styleList");
     rating_ = named(new QComboBox(this), "ratingList");
     for (int rating = 0; rating <= 10; ++rating) {
         rating_->addItem(QString::number(rating));

@@ -7,7 +7,6 @@
 #include <QRegularExpressionValidator>
 #include <QThread>
 
-#include "core/catalogue/styles.h"
 #include "core/storage/io_error.h"
 #include "core/storage/ole_date.h"
 #include "core/tools/manual_entry.h"
@@ -61,14 +60,7 @@ ManualEntryWindow::ManualEntryWindow(const AppContext& context, QWidget* mainWin
     emailBox_ = addBox(QStringLiteral("E-mail"), "emailBox");
 
     addCaption(QStringLiteral("Стиль"));
-    styleBox_ = named(new QComboBox(this), "styleBox");
-    for (int code = 0; code < kStyleCount; ++code) {
-        styleBox_->addItem(fromCp1251(StyleName(static_cast<std::uint8_t>(code))));
-    }
-    QFont styleFont = styleBox_->font();
-    styleFont.setBold(true);
-    styleFont.setItalic(true);
-    styleBox_->setFont(styleFont);
+    styleBox_ = named(styleList(this), "styleBox");
     layout->addWidget(styleBox_, row++, 0);
 
     fileBox_ = named(new QCheckBox(QStringLiteral("Файл"), this), "fileBox");
