@@ -28,7 +28,7 @@ TEST(HtmlExport, TwoRecordsMakeTwentyEightLinesWithEveryRecordTextEscaped) {
     MixRecord seven = test::sampleRecord("345", 1);
     seven.Author = "A & <B>";
     seven.Title = "T \"1\"";
-    seven.Email = "m";
+    seven.Email = "m@m";
     MixRecord nine = test::sampleRecord("3<6", 1);
     nine.Author = "";
     RecordGrid grid;
@@ -49,7 +49,7 @@ TEST(HtmlExport, TwoRecordsMakeTwentyEightLinesWithEveryRecordTextEscaped) {
               "<TD ALIGN=CENTER><A target=\"_blank\" HREF=\"http://site/fruityloops/"
               "loops_list/pafiledb.php?action=file&id=345\" >345</A></TD>");
     EXPECT_EQ(lines[15],
-              "<TD ALIGN=CENTER><a href=\"mailto:m\">A &amp; &lt;B&gt; - T &quot;1&quot;</A></TD>");
+              "<TD ALIGN=CENTER><a href=\"mailto:m@m\">A &amp; &lt;B&gt; - T &quot;1&quot;</A></TD>");
     EXPECT_EQ(lines[16], "<TD ALIGN=CENTER>House</TD>");
     EXPECT_EQ(lines[17],
               "<TD ALIGN=CENTER><A target=\"_blank\" HREF=\"http://site/fruityloops/"
