@@ -48,8 +48,9 @@ TEST(HtmlExport, TwoRecordsMakeTwentyEightLinesWithEveryRecordTextEscaped) {
     EXPECT_EQ(lines[14],
               "<TD ALIGN=CENTER><A target=\"_blank\" HREF=\"http://site/fruityloops/"
               "loops_list/pafiledb.php?action=file&id=345\" >345</A></TD>");
-    EXPECT_EQ(lines[15],
-              "<TD ALIGN=CENTER><a href=\"mailto:m@m\">A &amp; &lt;B&gt; - T &quot;1&quot;</A></TD>");
+    EXPECT_EQ(
+        lines[15],
+        "<TD ALIGN=CENTER><a href=\"mailto:m@m\">A &amp; &lt;B&gt; - T &quot;1&quot;</A></TD>");
     EXPECT_EQ(lines[16], "<TD ALIGN=CENTER>House</TD>");
     EXPECT_EQ(lines[17],
               "<TD ALIGN=CENTER><A target=\"_blank\" HREF=\"http://site/fruityloops/"
