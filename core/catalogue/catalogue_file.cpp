@@ -1,5 +1,8 @@
 #include "core/catalogue/catalogue_file.h"
 
+#include <filesystem>
+#include <limits>
+
 #include <fcntl.h>
 
 #include <algorithm>
@@ -14,14 +17,33 @@ namespace {
 constexpr std::uint32_t kBlockRecords = 4096;
 
 std::uint32_t recordsIn(const LockedFile& file) {
-    return static_cast<std::uint32_t>(file.size() / kRecordSize);
+    return recordsInBytes(file.size(), file.path());
 }
 
 std::uint64_t offsetOf(std::uint32_t n) {
     return static_cast<std::uint64_t>(n - 1) * kRecordSize;
 }
 
+// A catalogue about to be written: one too long to number is refused before anything else is
+// done to it, its daily backup included.
+const std::string& writable(const std::string& path) {
+    std::error_code missing;
+    const std::uintmax_t bytes = std::filesystem::file_size(path, missing);
+    if (!missing) {
+        recordsInBytes(bytes, path);
+    }
+    return backedUpBeforeWriting(path);
+}
+
 }  // namespace
+
+std::uint32_t recordsInBytes(std::uint64_t bytes, const std::string& path) {
+    const std::uint64_t records = bytes / kRecordSize;
+    if (records > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+        throw IoError::tooManyRecords(path);
+    }
+    return static_cast<std::uint32_t>(records);
+}
 
 std::uint32_t CatalogueFile::count() const {
     LockedFile file(path_, O_RDONLY, LockedFile::Lock::Shared);
@@ -39,7 +61,7 @@ MixRecord CatalogueFile::read(std::uint32_t n) const {
 }
 
 void CatalogueFile::update(std::uint32_t n, const std::function<void(MixRecord&)>& change) {
-    LockedFile file(backedUpBeforeWriting(path_), O_RDWR, LockedFile::Lock::Exclusive);
+    LockedFile file(writable(path_), O_RDWR, LockedFile::Lock::Exclusive);
     if (n == 0) {
         throw IoError(path_, kReadBeyondEnd);
     }
@@ -56,10 +78,12 @@ std::uint32_t CatalogueFile::append(const MixRecord& record) {
 }
 
 CatalogueAppender::CatalogueAppender(const std::string& path)
-    : file_(backedUpBeforeWriting(path), O_RDWR, LockedFile::Lock::Exclusive),
-      count_(recordsIn(file_)) {}
+    : file_(writable(path), O_RDWR, LockedFile::Lock::Exclusive), count_(recordsIn(file_)) {}
 
 std::uint32_t CatalogueAppender::append(const MixRecord& record) {
+    if (count_ >= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) {
+        throw IoError::tooManyRecords(file_.path());
+    }
     RecordBytes bytes = encodeRecord(record);
     file_.writeAt(bytes.data(), bytes.size(), offsetOf(count_ + 1));
     return ++count_;

@@ -11,6 +11,11 @@
 
 namespace kelvarn {
 
+// The records in a catalogue of `bytes` bytes (a trailing fragment is no record). Record numbers
+// are 32-bit and the queue stores them signed: a longer file is an IoError naming `path`, never
+// a count that wrapped around.
+std::uint32_t recordsInBytes(std::uint64_t bytes, const std::string& path);
+
 class CatalogueFile {
 public:
     explicit CatalogueFile(std::string path) : path_(std::move(path)) {}

@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <regex>
 #include <stdexcept>
 
@@ -22,6 +24,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kRecordBytes = 176;
+constexpr std::uintmax_t kLargestCatalogue =
+    static_cast<std::uintmax_t>(std::numeric_limits<std::int32_t>::max()) * kRecordBytes;
 
 std::string now(const char* format) {
     std::time_t t = std::time(nullptr);
@@ -54,13 +58,22 @@ std::string unlockedBytes(const std::string& path) {
 
 // Copies the pair into backup/`name`/, each file written whole and synced before it counts.
 void copyPair(const std::string& folder, const std::string& name) {
+    const std::array<std::string, 2> pair = {"Base.vlt", idListIn(folder)};
+    // A catalogue longer than record numbers reach is refused by its writers; no copy of it is
+    // worth reading it whole.
+    for (const std::string& file : pair) {
+        std::error_code missing;
+        if (fs::file_size(folder + file, missing) > kLargestCatalogue && !missing) {
+            throw std::runtime_error(folder + file + " is too large to copy");
+        }
+    }
     const std::string target = folder + "backup/" + name + "/";
     std::error_code error;
     fs::create_directories(target, error);
     if (error) {
         throw IoError::fromErrno(target, error.value());
     }
-    for (const std::string& file : {std::string("Base.vlt"), idListIn(folder)}) {
+    for (const std::string& file : pair) {
         replaceFileContents(target + file, unlockedBytes(folder + file));
     }
 }

@@ -75,4 +75,10 @@ IoError IoError::unableToWrite(std::string path) {
     return IoError(std::move(path), kFileAccessDenied, text, text);
 }
 
+IoError IoError::tooManyRecords(std::string path) {
+    std::string text = "More records than the catalogue can number";
+    std::string full = text + ": " + path;
+    return IoError(std::move(path), kInvalidNumericInput, text, full);
+}
+
 }  // namespace kelvarn

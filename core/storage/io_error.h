@@ -28,6 +28,9 @@ public:
     // A settings write that the system refused.
     static IoError unableToWrite(std::string path);
 
+    // A catalogue longer than its record numbers reach.
+    static IoError tooManyRecords(std::string path);
+
     const std::string& path() const { return path_; }
     int code() const { return code_; }
     // The error text without the file name, e.g. "File not found".

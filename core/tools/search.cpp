@@ -65,7 +65,7 @@ RecordGrid searchCatalogue(
     // Read in place: a search passes every record once and keeps only the few that match.
     MappedFile file(catalogue.path());
     const auto* bytes = reinterpret_cast<const unsigned char*>(file.bytes().data());
-    const auto count = static_cast<std::uint32_t>(file.bytes().size() / kRecordSize);
+    const std::uint32_t count = recordsInBytes(file.bytes().size(), catalogue.path());
     for (std::uint32_t number = 1; number <= count; ++number) {
         MixRecordView record =
             decodeRecordView(bytes + static_cast<std::size_t>(number - 1) * kRecordSize);

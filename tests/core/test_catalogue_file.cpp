@@ -2,6 +2,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include <thread>
 
 #include "core/catalogue/catalogue_file.h"
@@ -189,6 +191,31 @@ TEST(CatalogueFile, ConcurrentAppendsNeverInterleave) {
     EXPECT_EQ(perTag[0], kEach);
     EXPECT_EQ(perTag[1], kEach);
     EXPECT_EQ(perTag[2], kEach);
+}
+
+TEST(CatalogueFile, AFileLongerThanRecordNumbersReachIsRefusedNotWrappedAround) {
+    TempFolder folder;
+    const std::string path = folder.file("Base.vlt");
+    writeBytes(path, "");
+    // Sparse: 2^32 + 587 records take no room on the disk.
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>((std::uint64_t{1} << 32) + 587) *
+                                           static_cast<off_t>(kRecordSize)),
+              0);
+    CatalogueFile catalogue(path);
+    try {
+        catalogue.count();
+        FAIL() << "counted";
+    } catch (const IoError& e) {
+        EXPECT_EQ(std::string(e.what()), "More records than the catalogue can number: " + path);
+    }
+    EXPECT_THROW(catalogue.append(sampleRecord("1")), IoError);
+    writeBytes(folder.file("index"), "");
+    IdList::inFolder(folder.path()).append("1");  // no copy of the catalogue is attempted
+    EXPECT_FALSE(std::filesystem::exists(folder.file("backup/")));
+    test::CommandResult stats = test::runCli({"--data-dir", folder.path(), "stats"});
+    EXPECT_EQ(stats.status, 3);
+    EXPECT_NE(stats.err.find("More records than the catalogue can number"), std::string::npos);
+    EXPECT_EQ(stats.out, "");
 }
 
 TEST(IdList, FindsTheFileUnderEitherSpelling) {
