@@ -99,7 +99,7 @@ TEST(CatalogueFile, UpdateRewritesOnlyItsOwnRecordAndKeepsUnusedBytes) {
     CatalogueFile file(folder.file("Base.vlt"));
     file.update(2, [](MixRecord& r) {
         r.InRecycleBin = 1;
-        r.Title = "T";
+        r.Title.assign(1, 'T');
     });
     std::string after = readBytes(file.path());
     ASSERT_EQ(after.size(), before.size());
