@@ -46,6 +46,12 @@ bool isSuccess(long status) {
     return status >= 200 && status < 300;
 }
 
+// An answer that is no success, as the error it is.
+HttpError notSuccess(const std::string& address, long status, HttpFailure failure = {}) {
+    failure.status = static_cast<int>(status);
+    return HttpError(address, "the server answered " + std::to_string(status), failure);
+}
+
 size_t collectBody(char* data, size_t size, size_t count, void* target) {
     static_cast<std::string*>(target)->append(data, size * count);
     return size * count;
@@ -197,7 +203,7 @@ std::string fetchListPage(const std::string& address, const std::atomic<bool>* s
     long status = 0;
     curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
     if (!isSuccess(status)) {
-        throw HttpError(address, "the server answered " + std::to_string(status));
+        throw notSuccess(address, status);
     }
     return body;
 }
@@ -315,8 +321,7 @@ size_t receivePiece(char* data, size_t size, size_t count, void* state) {
         // An error page is no file: nothing of it reaches the receiver.
         const long code = r.status();
         if (!isSuccess(code) || r.start < 0) {
-            throw HttpError(*r.address, "the server answered " + std::to_string(code),
-                            r.failureOf(code));
+            throw notSuccess(*r.address, code, r.failureOf(code));
         }
         if (r.start + r.received + length > r.expected) {
             throw HttpError(*r.address, "the body runs past the announced " +
@@ -385,8 +390,7 @@ FileTransfer::Outcome FileTransfer::fetch(const std::string& address, std::int64
         throw HttpError(address, curl_easy_strerror(rc), failure);
     }
     if (!isSuccess(code)) {
-        throw HttpError(address, "the server answered " + std::to_string(code),
-                        state.failureOf(code));
+        throw notSuccess(address, code, state.failureOf(code));
     }
     const std::int64_t total = std::max<std::int64_t>(state.start, 0) + state.received;
     if (total != expectedBytes) {

@@ -99,9 +99,13 @@ void takeBackup(const std::string& folder, const std::string& day, int keep) {
 const std::string& backedUpBeforeWriting(const std::string& path) {
     const std::string folder = fs::path(path).parent_path().string() + "/";
     try {
-        const int keep = Settings(folder).read(keys::Backups);
+        // Every write passes here: once today's copy exists, one look at the folder is all.
         const std::string day = now("%Y-%m-%d");
-        if (keep > 0 && !fs::exists(folder + "backup/" + day)) {
+        if (fs::exists(folder + "backup/" + day)) {
+            return path;
+        }
+        const int keep = Settings(folder).read(keys::Backups);
+        if (keep > 0) {
             takeBackup(folder, day, keep);
         }
     } catch (const std::exception&) {

@@ -26,10 +26,7 @@ using test::readBytes;
 using test::TempFolder;
 using test::writeBytes;
 
-std::string entryBytes(const QueueEntry& entry) {
-    QueueEntryBytes bytes = encodeQueueEntry(entry);
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
+using test::queueEntryBytes;
 
 QueueEntry entry(std::int32_t number, const std::string& id, std::uint8_t removed = 0) {
     return {number, id, "Author - " + id, 7, removed};
@@ -38,9 +35,10 @@ QueueEntry entry(std::int32_t number, const std::string& id, std::uint8_t remove
 TEST(QueueFile, PendingCompactMarkAndTheDuplicateCheckWorkOnTheBytes) {
     TempFolder folder;
     QueueFile queue(folder.file("List.dnl"));
-    writeBytes(queue.path(), entryBytes(entry(1, "111111", 0)) + entryBytes(entry(2, "222222", 1)) +
-                                 entryBytes(entry(3, "333333", 0)) +
-                                 entryBytes(entry(4, "444444", 2)) + "tail");
+    writeBytes(queue.path(), queueEntryBytes(entry(1, "111111", 0)) +
+                                 queueEntryBytes(entry(2, "222222", 1)) +
+                                 queueEntryBytes(entry(3, "333333", 0)) +
+                                 queueEntryBytes(entry(4, "444444", 2)) + "tail");
     // Only Removed 0 shows; each row keeps its place in the file.
     std::vector<PendingEntry> pending = queue.pending();
     ASSERT_EQ(pending.size(), 2u);
@@ -50,7 +48,7 @@ TEST(QueueFile, PendingCompactMarkAndTheDuplicateCheckWorkOnTheBytes) {
     // Marking the second row marks the third entry, although a taken-off one stands before it.
     queue.markRemoved(pending[1].position);
     EXPECT_EQ(readBytes(queue.path()).substr(2 * kQueueEntrySize, kQueueEntrySize),
-              entryBytes(entry(3, "333333", 1)));
+              queueEntryBytes(entry(3, "333333", 1)));
     EXPECT_THROW(queue.markRemoved(5), IoError);
     EXPECT_THROW(queue.markRemoved(0), IoError);
 
@@ -60,9 +58,9 @@ TEST(QueueFile, PendingCompactMarkAndTheDuplicateCheckWorkOnTheBytes) {
 
     // Compaction drops exactly Removed 1, keeps 2, in order; the fragment goes.
     queue.compact();
-    EXPECT_EQ(readBytes(queue.path()), entryBytes(entry(1, "111111")) +
-                                           entryBytes(entry(4, "444444", 2)) +
-                                           entryBytes(entry(5, "555555")));
+    EXPECT_EQ(readBytes(queue.path()), queueEntryBytes(entry(1, "111111")) +
+                                           queueEntryBytes(entry(4, "444444", 2)) +
+                                           queueEntryBytes(entry(5, "555555")));
 }
 
 TEST(DownloadNames, ForbiddenCharactersAreReplacedInTheIdAndTheTrack) {
@@ -143,8 +141,8 @@ protected:
         for (std::size_t i : indexes) {
             const DemoMix& mix = site.mixes().at(i);
             records.push_back(test::sampleRecord(mix.id));
-            queue += entryBytes({static_cast<std::int32_t>(records.size()), mix.id,
-                                 trackText(mix.author, mix.title), 0, 0});
+            queue += queueEntryBytes({static_cast<std::int32_t>(records.size()), mix.id,
+                                      trackText(mix.author, mix.title), 0, 0});
         }
         test::writeCatalogue(folder.file("Base.vlt"), records);
         writeBytes(folder.file("List.dnl"), queue);

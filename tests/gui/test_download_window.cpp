@@ -21,14 +21,8 @@ using namespace kelvarn;
 
 namespace {
 
-struct Sounds final : SoundPlayer {
-    QStringList played;
-    void PlaySoundFile(const std::string& name) override { played << QString::fromStdString(name); }
-};
-
 std::string entryBytes(std::int32_t number, const std::string& id, std::uint8_t removed) {
-    QueueEntryBytes bytes = encodeQueueEntry({number, id, "Author - " + id, 3, removed});
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+    return test::queueEntryBytes({number, id, "Author - " + id, 3, removed});
 }
 
 }  // namespace
@@ -36,7 +30,7 @@ std::string entryBytes(std::int32_t number, const std::string& id, std::uint8_t 
 class TestDownloadWindow : public QObject, test::WindowsFixture {
     Q_OBJECT
 
-    Sounds sounds_;
+    test::RecordedSounds sounds_;
     DemoSite site_{DemoSiteOptions{.mixes = 40, .seed = 4}};
 
     DownloadWindow& downloadWindow() { return *windows_.downloadWindow; }

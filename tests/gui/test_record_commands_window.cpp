@@ -20,19 +20,12 @@
 
 using namespace kelvarn;
 
-namespace {
-
-struct Sounds final : SoundPlayer {
-    QStringList played;
-    void PlaySoundFile(const std::string& name) override { played << QString::fromStdString(name); }
-};
-
-}  // namespace
+namespace {}  // namespace
 
 class TestRecordCommandsWindow : public QObject, test::WindowsFixture {
     Q_OBJECT
 
-    Sounds sounds_;
+    test::RecordedSounds sounds_;
 
     MainWindow& form() { return *windows_.mainWindow; }
     QTableView* grid(const char* name) { return test::child<QTableView>(form(), name); }

@@ -31,11 +31,6 @@ namespace {
 
 constexpr double kToday = 46000;
 
-struct Sounds final : SoundPlayer {
-    QStringList played;
-    void PlaySoundFile(const std::string& name) override { played << QString::fromStdString(name); }
-};
-
 // The values a progress bar was painted with.
 class PaintedValues : public QObject {
 public:
@@ -76,7 +71,7 @@ std::string bytesOf(const QueueEntryBytes& bytes) {
 class TestToolsWindows : public QObject, test::WindowsFixture {
     Q_OBJECT
 
-    Sounds sounds_;
+    test::RecordedSounds sounds_;
     // The main window's opacity, out of 255, at each pause, and the pauses' lengths.
     QList<int> pauses_;
     QList<int> pauseLengths_;

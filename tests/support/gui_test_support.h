@@ -4,18 +4,26 @@
 #include <QDir>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtGlobal>
 #include <QtTest>
 #include <string>
 
+#include "core/sound/sound.h"
 #include "gui/common/app_context.h"
 #include "gui/common/window_set.h"
 #include "gui/main_window/main_window.h"
 #include "tests/support/test_support.h"
 
 namespace kelvarn::test {
+
+// The sounds a window played, in order.
+struct RecordedSounds final : SoundPlayer {
+    QStringList played;
+    void PlaySoundFile(const std::string& name) override { played << QString::fromStdString(name); }
+};
 
 // A window's control by its object name; a name that is missing ends the test program, saying
 // which.

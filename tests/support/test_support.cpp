@@ -55,6 +55,11 @@ MixRecord sampleRecord(const std::string& id, std::uint8_t style, double addedDa
     return r;
 }
 
+std::string queueEntryBytes(const QueueEntry& entry) {
+    QueueEntryBytes bytes = encodeQueueEntry(entry);
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
 void writeCatalogue(const std::string& path, const std::vector<MixRecord>& records) {
     std::string bytes;
     for (const MixRecord& r : records) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/catalogue/mix_record.h"
+#include "core/downloader/queue_file.h"
 
 namespace kelvarn::test {
 
@@ -32,6 +33,9 @@ void writeBytes(const std::string& path, const std::string& bytes);
 
 // A record with every field set, text fields in Windows-1251.
 MixRecord sampleRecord(const std::string& id, std::uint8_t style = 0, double addedDate = 45000);
+
+// The 120 bytes List.dnl holds for the entry.
+std::string queueEntryBytes(const QueueEntry& entry);
 
 // Writes records as a Base.vlt.
 void writeCatalogue(const std::string& path, const std::vector<MixRecord>& records);
