@@ -13,6 +13,7 @@
 #include "core/catalogue/catalogue_file.h"
 #include "core/downloader/archive_check.h"
 #include "core/net/site_address.h"
+#include "core/storage/backups.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/io_error.h"
 
@@ -256,6 +257,7 @@ void DownloadRun::holdWhilePaused() const {
 }
 
 DownloadResult DownloadRun::batch() {
+    const DownloadUnderWay running(settings_.folder);
     for (std::size_t row = 0; row < rows_.size() && !stopped(); ++row) {
         holdWhilePaused();
         std::string status = rows_.status(row);
@@ -276,6 +278,7 @@ DownloadResult DownloadRun::batch() {
 }
 
 DownloadResult DownloadRun::single(std::size_t row) {
+    const DownloadUnderWay running(settings_.folder);
     return process(row);
 }
 

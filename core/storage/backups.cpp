@@ -24,6 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kRecordBytes = 176;
+constexpr const char* kDownloadLock = "download.lock";
 constexpr std::uintmax_t kLargestCatalogue =
     static_cast<std::uintmax_t>(std::numeric_limits<std::int32_t>::max()) * kRecordBytes;
 
@@ -78,7 +79,49 @@ void copyPair(const std::string& folder, const std::string& name) {
     }
 }
 
+// Opens `path` and flocks it: a descriptor of its own, since LockedFile's mutex would make a
+// second holder in this process wait rather than share or be refused. -1 when a non-blocking
+// `operation` finds the lock taken; throws IoError when the file cannot be opened.
+int lockedDescriptor(const std::string& path, int openFlags, int operation) {
+    int fd = ::open(path.c_str(), openFlags | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        throw IoError::fromErrno(path, errno);
+    }
+    int rc;
+    do {
+        rc = ::flock(fd, operation);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+struct ClosedAtEnd {
+    int fd;
+    ~ClosedAtEnd() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+};
+
 }  // namespace
+
+DownloadUnderWay::DownloadUnderWay(const std::string& folder) {
+    try {
+        fd_ = lockedDescriptor(folder + kDownloadLock, O_RDONLY | O_CREAT, LOCK_SH);
+    } catch (const IoError&) {
+        // A folder where the file cannot be made is one no restore can write either.
+    }
+}
+
+DownloadUnderWay::~DownloadUnderWay() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
 
 void takeBackup(const std::string& folder, const std::string& day, int keep) {
     if (!fs::exists(folder + "backup/" + day)) {
@@ -136,25 +179,23 @@ void restoreBackup(const std::string& folder, const std::string& name) {
         !fileExists(source + idList)) {
         throw std::runtime_error("no backup " + name);
     }
-    // An import holds the folder for its whole run: no restore under its feet.
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0 || ::flock(dir, LOCK_EX | LOCK_NB) != 0) {
-        if (dir >= 0) {
-            ::close(dir);
-        }
+    // An import holds the folder, a download run the download lock, each for its whole run:
+    // no restore under their feet, and none starts while this one runs.
+    const ClosedAtEnd importLock{
+        lockedDescriptor(folder, O_RDONLY | O_DIRECTORY, LOCK_EX | LOCK_NB)};
+    if (importLock.fd < 0) {
         throw std::runtime_error("an import is running on " + folder);
     }
-    try {
-        copyPair(folder, now("%Y-%m-%d_%H-%M-%S"));
-        for (const std::string& file : {std::string("Base.vlt"), idList}) {
-            LockedFile target(folder + file, O_RDWR, LockedFile::Lock::Exclusive);
-            replaceFileContents(folder + file, MappedFile(source + file).bytes());
-        }
-    } catch (...) {
-        ::close(dir);
-        throw;
+    const ClosedAtEnd downloadLock{
+        lockedDescriptor(folder + kDownloadLock, O_RDONLY | O_CREAT, LOCK_EX | LOCK_NB)};
+    if (downloadLock.fd < 0) {
+        throw std::runtime_error("a download is running on " + folder);
     }
-    ::close(dir);
+    copyPair(folder, now("%Y-%m-%d_%H-%M-%S"));
+    for (const std::string& file : {std::string("Base.vlt"), idList}) {
+        LockedFile target(folder + file, O_RDWR, LockedFile::Lock::Exclusive);
+        replaceFileContents(folder + file, MappedFile(source + file).bytes());
+    }
 }
 
 }  // namespace kelvarn

@@ -25,8 +25,22 @@ struct BackupEntry {
 std::vector<BackupEntry> listBackups(const std::string& folder);
 
 // Puts backup `name` back as Base.vlt and index, after keeping the current pair as a backup of
-// its own (named by the day and time). Refuses (std::runtime_error) while an import runs on the
-// folder or when there is no such backup.
+// its own (named by the day and time). Refuses (std::runtime_error) while an import or a download
+// runs on the folder or when there is no such backup.
 void restoreBackup(const std::string& folder, const std::string& name);
+
+// Held by a download run for its whole run, so that no restore swaps Base.vlt under it (the run
+// would mark record N of another catalogue). Runs share it, a restore needs it alone; it is a
+// file of its own, since the folder's lock is the import's and a download never waits for one.
+class DownloadUnderWay {
+public:
+    explicit DownloadUnderWay(const std::string& folder);
+    ~DownloadUnderWay();
+    DownloadUnderWay(const DownloadUnderWay&) = delete;
+    DownloadUnderWay& operator=(const DownloadUnderWay&) = delete;
+
+private:
+    int fd_ = -1;
+};
 
 }  // namespace kelvarn

@@ -6,10 +6,14 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "core/catalogue/catalogue_file.h"
 #include "core/catalogue/id_list.h"
+#include "core/downloader/download_run.h"
 #include "core/storage/backups.h"
 #include "tests/support/test_support.h"
 
@@ -26,6 +30,16 @@ std::vector<std::string> namesOf(const std::vector<BackupEntry>& entries) {
         names.push_back(e.name);
     }
     return names;
+}
+
+// Records 1 and 2 in the folder, and the backup 2026-01-01 of record 1 alone.
+void withBackupOfOneRecord(const TempFolder& folder) {
+    test::writeCatalogue(folder.file("Base.vlt"), {test::sampleRecord("1")});
+    writeBytes(folder.file("index"), "1\r\n");
+    takeBackup(folder.path(), "2026-01-01", 7);
+    test::writeCatalogue(folder.file("Base.vlt"),
+                         {test::sampleRecord("1"), test::sampleRecord("2")});
+    writeBytes(folder.file("index"), "1\r\n2\r\n");
 }
 
 TEST(Backups, TheFirstWriteOfADayKeepsTheDayBeforeAndTheOldestDaysGo) {
@@ -60,12 +74,7 @@ TEST(Backups, TheFirstWriteOfADayKeepsTheDayBeforeAndTheOldestDaysGo) {
 
 TEST(Backups, TheCommandLineListsThemAndPutsOneBackKeepingTheCurrentPair) {
     TempFolder folder;
-    test::writeCatalogue(folder.file("Base.vlt"), {test::sampleRecord("1")});
-    writeBytes(folder.file("index"), "1\r\n");
-    takeBackup(folder.path(), "2026-01-01", 7);
-    test::writeCatalogue(folder.file("Base.vlt"),
-                         {test::sampleRecord("1"), test::sampleRecord("2")});
-    writeBytes(folder.file("index"), "1\r\n2\r\n");
+    withBackupOfOneRecord(folder);
     const std::string current = readBytes(folder.file("Base.vlt"));
     auto cli = [&](std::vector<std::string> args) {
         args.insert(args.begin(), {"--data-dir", folder.path()});
@@ -89,6 +98,55 @@ TEST(Backups, TheCommandLineListsThemAndPutsOneBackKeepingTheCurrentPair) {
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[1].records, 2u);  // the pair as it stood before the restore
     EXPECT_EQ(readBytes(folder.file("backup/" + entries[1].name + "/Base.vlt")), current);
+}
+
+TEST(Backups, NoRestoreWhileADownloadRunsAndOneOnceItHasEnded) {
+    TempFolder folder;
+    withBackupOfOneRecord(folder);
+    writeBytes(folder.file("List.dnl"), test::queueEntryBytes({2, "2", "A - T", 0, 0}));
+    const std::string base = readBytes(folder.file("Base.vlt"));
+    const std::string queue = readBytes(folder.file("List.dnl"));
+
+    // A site that takes the size query and never answers: the run stays under way until stopped.
+    std::atomic<bool> asked{false};
+    test::CannedServer silent([&](const std::string&) {
+        asked = true;
+        return test::CannedServer::Reply{};
+    });
+    DownloadSettings settings;
+    settings.folder = folder.path();
+    settings.site = silent.baseAddress();
+    settings.savePath = folder.file("ZIP/");
+    settings.retries = 0;
+    DownloadRows rows;
+    rows.load(QueueFile(folder.file("List.dnl")).pending());
+    DownloadObserver quiet;
+    SilentSoundPlayer silence;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> paused{false};
+    std::thread worker([&] { DownloadRun(settings, rows, quiet, silence, stop, paused).batch(); });
+    for (int i = 0; i < 500 && !asked; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(asked);
+
+    auto restore = [&] {
+        return test::runCli({"--data-dir", folder.path(), "restore-backup", "2026-01-01"});
+    };
+    test::CommandResult refused = restore();
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("a download is running on " + folder.path()), std::string::npos)
+        << refused.err;
+    EXPECT_EQ(readBytes(folder.file("Base.vlt")), base);
+    EXPECT_EQ(readBytes(folder.file("index")), "1\r\n2\r\n");
+    EXPECT_EQ(namesOf(listBackups(folder.path())), std::vector<std::string>{"2026-01-01"});
+
+    stop = true;
+    worker.join();
+    EXPECT_EQ(readBytes(folder.file("List.dnl")), queue);  // the stopped run marked nothing
+    test::CommandResult restored = restore();
+    EXPECT_EQ(restored.status, 0) << restored.err;
+    EXPECT_EQ(readBytes(folder.file("index")), "1\r\n");
 }
 
 }  // namespace
