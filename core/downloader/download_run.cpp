@@ -19,17 +19,26 @@
 
 namespace kelvarn {
 
+namespace {
+
+// clang 14 crashes on a std::string initialised straight from a _cp literal.
+std::string owned(std::string_view text) {
+    return std::string(text);
+}
+
+}  // namespace
+
 namespace download_status {
 const std::string& waiting() {
-    static const std::string text("Нет"_cp);
+    static const std::string text = owned("Нет"_cp);
     return text;
 }
 const std::string& preparing() {
-    static const std::string text("Подготовка"_cp);
+    static const std::string text = owned("Подготовка"_cp);
     return text;
 }
 const std::string& done() {
-    static const std::string text("ОК"_cp);
+    static const std::string text = owned("ОК"_cp);
     return text;
 }
 const std::string& removed() {
@@ -37,11 +46,11 @@ const std::string& removed() {
     return text;
 }
 const std::string& broken() {
-    static const std::string text("Битый архив"_cp);
+    static const std::string text = owned("Битый архив"_cp);
     return text;
 }
 const std::string& failed() {
-    static const std::string text("Ошибка"_cp);
+    static const std::string text = owned("Ошибка"_cp);
     return text;
 }
 }  // namespace download_status
