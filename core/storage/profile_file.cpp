@@ -188,6 +188,14 @@ bool findProfileValue(std::string_view text, std::string_view section, std::stri
     return true;
 }
 
+// Ends the last line of `out` before a line is added after it. A lone CR at the very end already
+// counts as a line end when read, so it only needs its LF: another CR would join the line's value.
+void endLastLine(std::string& out) {
+    if (!out.empty() && out.back() != '\n') {
+        out.append(out.back() == '\r' ? "\n" : "\r\n");
+    }
+}
+
 // The text after setting section/key to value; everything else is kept byte for byte.
 std::string withProfileValue(std::string_view text, std::string_view section, std::string_view key,
                              std::string_view value) {
@@ -205,17 +213,13 @@ std::string withProfileValue(std::string_view text, std::string_view section, st
     std::string entry = std::string(key) + "=" + std::string(value) + "\r\n";
     if (place.sectionFound) {
         out.append(text.substr(0, place.insertAt));
-        if (!out.empty() && out.back() != '\n') {
-            out.append("\r\n");
-        }
+        endLastLine(out);
         out.append(entry);
         out.append(text.substr(place.insertAt));
         return out;
     }
     out.append(text);
-    if (!out.empty() && out.back() != '\n') {
-        out.append("\r\n");
-    }
+    endLastLine(out);
     out.append("[").append(section).append("]\r\n").append(entry);
     return out;
 }
