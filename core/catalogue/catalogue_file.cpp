@@ -89,6 +89,22 @@ std::uint32_t CatalogueAppender::append(const MixRecord& record) {
     return ++count_;
 }
 
+void CatalogueAppender::forEachFrom(
+    std::uint32_t from,
+    const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const {
+    std::vector<unsigned char> block;
+    for (std::uint32_t first = std::max<std::uint32_t>(from, 1); first <= count_;
+         first += kBlockRecords) {
+        const std::uint32_t wanted = std::min(kBlockRecords, count_ - first + 1);
+        block.resize(static_cast<std::size_t>(wanted) * kRecordSize);
+        file_.readAt(block.data(), block.size(), offsetOf(first));
+        for (std::uint32_t i = 0; i < wanted; ++i) {
+            visit(first + i,
+                  decodeRecordView(block.data() + static_cast<std::size_t>(i) * kRecordSize));
+        }
+    }
+}
+
 void CatalogueFile::forEach(
     const std::function<void(std::uint32_t count)>& started,
     const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const {

@@ -57,6 +57,13 @@ public:
     // Writes the record at the record count and returns its number.
     std::uint32_t append(const MixRecord& record);
 
+    std::uint32_t count() const { return count_; }
+    // Calls `visit` for every record from number `from` on.
+    void forEachFrom(
+        std::uint32_t from,
+        const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const;
+    void sync() { file_.sync(); }
+
 private:
     LockedFile file_;
     std::uint32_t count_;

@@ -15,11 +15,9 @@ IdList IdList::inFolder(const std::string& folder) {
     return IdList(!fileExists(lower) && fileExists(upper) ? upper : lower);
 }
 
-std::vector<std::string> IdList::readIds() const {
+std::vector<std::string> idsInText(std::string_view text) {
     // The list is only ever appended to, and a crash or another program may have left NUL bytes
     // in it: they end a line like CR and LF do, so the IDs after them still count.
-    MappedFile file(path_);
-    std::string_view text = file.bytes();
     std::vector<std::string> ids;
     ids.reserve(text.size() / 8);
     std::size_t start = 0;
@@ -32,6 +30,10 @@ std::vector<std::string> IdList::readIds() const {
         start = end + 1;
     }
     return ids;
+}
+
+std::vector<std::string> IdList::readIds() const {
+    return idsInText(MappedFile(path_).bytes());
 }
 
 void IdList::append(std::string_view id) {
@@ -54,6 +56,21 @@ void IdListAppender::append(std::string_view id) {
     line.append("\r\n");
     file_.writeAt(line.data(), line.size(), end_);
     end_ += line.size();
+}
+
+std::vector<std::string> IdListAppender::ids() const {
+    return idsInText(file_.readAll());
+}
+
+std::string IdListAppender::unfinishedLine() const {
+    std::string text = file_.readAll();
+    const std::size_t lastEnd = text.find_last_of(std::string_view("\r\n\0", 3));
+    return text.substr(lastEnd == std::string::npos ? 0 : lastEnd + 1);
+}
+
+void IdListAppender::dropUnfinishedLine() {
+    end_ -= unfinishedLine().size();
+    file_.truncate(end_);
 }
 
 }  // namespace kelvarn

@@ -10,6 +10,9 @@
 
 namespace kelvarn {
 
+// The IDs of an ID list's bytes: every line's first six characters, in order.
+std::vector<std::string> idsInText(std::string_view text);
+
 class IdList {
 public:
     // The file in `folder` (with its trailing "/"), spelled "index" or "Index", whichever exists.
@@ -35,6 +38,13 @@ class IdListAppender {
 public:
     explicit IdListAppender(const std::string& path);
     void append(std::string_view id);
+
+    // The IDs as `IdList::readIds` gives them.
+    std::vector<std::string> ids() const;
+    // What follows the last line end: a line whose writing was cut short, or nothing.
+    std::string unfinishedLine() const;
+    void dropUnfinishedLine();
+    void sync() { file_.sync(); }
 
 private:
     LockedFile file_;

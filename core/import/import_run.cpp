@@ -13,6 +13,7 @@
 #include "core/catalogue/id_list.h"
 #include "core/catalogue/styles.h"
 #include "core/downloader/queue_file.h"
+#include "core/import/save_journal.h"
 #include "core/import/site_list_parser.h"
 #include "core/net/http_client.h"
 #include "core/net/request_pacer.h"
@@ -146,7 +147,15 @@ ImportResult ImportRun::run() {
     // One run at a time per program folder, whoever starts it: the working files are shared,
     // and a second run must see the IDs the first one added.
     LockedFile oneRunAtATime(settings_.folder, O_RDONLY | O_DIRECTORY, LockedFile::Lock::Exclusive);
-    ImportResult result = runStages();
+    ImportResult result;
+    try {
+        // Mixes a run before this one left half saved count as known from here on.
+        completeInterruptedSave(settings_.folder);
+        result = runStages();
+    } catch (const IoError& e) {
+        result.outcome = ImportResult::Outcome::Failed;
+        result.error = e.what();
+    }
     if (settings_.forgetPage) {
         ::unlink((settings_.folder + "Loops.dat").c_str());
     }
@@ -371,43 +380,67 @@ int ImportRun::saveAll() {
         return 0;
     }
     Progress progress(observer_, static_cast<int>(rows_.size()));
-    int added = 0;
     CatalogueAppender catalogue(settings_.folder + "Base.vlt");
     IdListAppender ids(IdList::inFolder(settings_.folder).path());
     QueueFile queue(settings_.folder + "List.dnl");
+    SaveJournal journal;
+    journal.queued = selection_.get()->addToQueue;
+    journal.firstNumber = catalogue.count() + 1;
     // Every file the stage writes opens before the first write, so a missing one stops the run
     // before any mix is half saved.
-    if (selection_.get()->addToQueue) {
+    if (journal.queued) {
         queue.checkWritable();
     }
+    std::vector<std::size_t> newRows;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].isNew()) {
+            newRows.push_back(i);
+            journal.records.push_back(recordOf(rows_[i]));
+        }
+    }
+    if (newRows.empty()) {
+        progress.at(static_cast<int>(rows_.size()));
+        return 0;
+    }
+    writeSaveJournal(settings_.folder, journal);
+    int added = 0;
+    for (std::size_t k = 0; k < newRows.size(); ++k) {
         // A stop comes between records, never inside one.
         if (stopped()) {
             break;
         }
-        const ImportRow& row = rows_[i];
-        if (row.isNew()) {
-            MixRecord record;
-            record.Id = cutToCapacity(row.id, kIdCapacity);
-            record.Author = cutToCapacity(row.author, kAuthorCapacity);
-            record.Title = cutToCapacity(row.title, kTitleCapacity);
-            record.Email = cutToCapacity(row.email, kEmailCapacity);
-            record.Style = row.code;
-            record.Size = toInt(row.size);
-            record.AddedDate = settings_.today();
-            record.AddedTime = settings_.timeNow();
-            ids.append(record.Id);
-            ++added;
-            std::uint32_t number = catalogue.append(record);
-            observer_.recordSaved(number, record);
-            if (selection_.get()->addToQueue) {
-                queue.append(QueueEntry{static_cast<std::int32_t>(number), record.Id,
-                                        trackText(record.Author, record.Title), record.Size, 0});
-            }
+        const MixRecord& record = journal.records[k];
+        ids.append(record.Id);
+        ++added;
+        std::uint32_t number = catalogue.append(record);
+        observer_.recordSaved(number, record);
+        if (journal.queued) {
+            queue.append(QueueEntry{static_cast<std::int32_t>(number), record.Id,
+                                    trackText(record.Author, record.Title), record.Size, 0});
         }
-        progress.at(static_cast<int>(i) + 1);
+        progress.at(static_cast<int>(k + 1 < newRows.size() ? newRows[k + 1] : rows_.size()));
     }
+    // What the stage appended is on the disk before the journal that could mend it goes.
+    catalogue.sync();
+    ids.sync();
+    if (journal.queued) {
+        syncFile(queue.path());
+    }
+    removeSaveJournal(settings_.folder);
     return added;
+}
+
+MixRecord ImportRun::recordOf(const ImportRow& row) const {
+    MixRecord record;
+    record.Id = cutToCapacity(row.id, kIdCapacity);
+    record.Author = cutToCapacity(row.author, kAuthorCapacity);
+    record.Title = cutToCapacity(row.title, kTitleCapacity);
+    record.Email = cutToCapacity(row.email, kEmailCapacity);
+    record.Style = row.code;
+    record.Size = toInt(row.size);
+    record.AddedDate = settings_.today();
+    record.AddedTime = settings_.timeNow();
+    return record;
 }
 
 }  // namespace kelvarn

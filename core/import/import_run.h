@@ -95,6 +95,7 @@ private:
     void discardKnown();
     void sizeNewRows();
     int saveAll();
+    MixRecord recordOf(const ImportRow& row) const;
     void show(std::string_view text);
     void pause(int milliseconds);
     bool stopped() const { return stop_.load(); }

@@ -47,6 +47,24 @@ std::string folderOf(const std::string& path) {
 
 LockedFile::LockedFile(std::string path, int flags, Lock lock, mode_t mode)
     : path_(std::move(path)), guard_(mutexFor(path_)) {
+    open(flags, lock, mode, true);
+}
+
+LockedFile::LockedFile(std::string path, int flags, Lock lock, std::try_to_lock_t)
+    : path_(std::move(path)), guard_(mutexFor(path_), std::try_to_lock) {
+    if (guard_.owns_lock()) {
+        open(flags, lock, 0644, false);
+    }
+}
+
+std::unique_ptr<LockedFile> LockedFile::tryLock(std::string path, int flags, Lock lock) {
+    std::unique_ptr<LockedFile> file(
+        new LockedFile(std::move(path), flags, lock, std::try_to_lock));
+    return file->fd_ >= 0 ? std::move(file) : nullptr;
+}
+
+bool LockedFile::open(int flags, Lock lock, mode_t mode, bool wait) {
+    const int operation = (lock == Lock::Shared ? LOCK_SH : LOCK_EX) | (wait ? 0 : LOCK_NB);
     for (;;) {
         fd_ = ::open(path_.c_str(), flags | O_CLOEXEC, mode);
         if (fd_ < 0) {
@@ -54,16 +72,19 @@ LockedFile::LockedFile(std::string path, int flags, Lock lock, mode_t mode)
         }
         int rc;
         do {
-            rc = ::flock(fd_, lock == Lock::Shared ? LOCK_SH : LOCK_EX);
+            rc = ::flock(fd_, operation);
         } while (rc != 0 && errno == EINTR);
         if (rc != 0) {
             int err = errno;
             ::close(fd_);
             fd_ = -1;
+            if (err == EWOULDBLOCK && !wait) {
+                return false;
+            }
             fail(err);
         }
         if (sameFile(fd_, path_)) {
-            return;
+            return true;
         }
         ::close(fd_);
         fd_ = -1;
@@ -131,6 +152,18 @@ void LockedFile::writeAt(const void* buffer, std::size_t length, std::uint64_t o
             fail(errno);
         }
         done += static_cast<std::size_t>(put);
+    }
+}
+
+void LockedFile::truncate(std::uint64_t length) {
+    if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) {
+        fail(errno);
+    }
+}
+
+void LockedFile::sync() {
+    if (::fsync(fd_) != 0) {
+        fail(errno);
     }
 }
 
@@ -256,6 +289,10 @@ void removeAbandonedReplacements(const std::string& path) {
 bool fileExists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+void syncFile(const std::string& path) {
+    LockedFile(path, O_RDONLY, LockedFile::Lock::Shared).sync();
 }
 
 }  // namespace kelvarn

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -23,6 +24,9 @@ public:
     LockedFile(std::string path, int flags, Lock lock, mode_t mode = 0644);
     ~LockedFile();
 
+    // The same without waiting: null when this process or another holds a conflicting lock.
+    static std::unique_ptr<LockedFile> tryLock(std::string path, int flags, Lock lock);
+
     LockedFile(const LockedFile&) = delete;
     LockedFile& operator=(const LockedFile&) = delete;
 
@@ -36,8 +40,14 @@ public:
     std::size_t readUpTo(void* buffer, std::size_t length, std::uint64_t offset) const;
     std::string readAll() const;
     void writeAt(const void* buffer, std::size_t length, std::uint64_t offset);
+    void truncate(std::uint64_t length);
+    // Waits until what was written is on the disk.
+    void sync();
 
 private:
+    LockedFile(std::string path, int flags, Lock lock, std::try_to_lock_t);
+    // Opens and locks; false when `wait` is false and the lock is taken.
+    bool open(int flags, Lock lock, mode_t mode, bool wait);
     [[noreturn]] void fail(int err) const;
 
     std::string path_;
@@ -80,5 +90,8 @@ private:
 };
 
 bool fileExists(const std::string& path);
+
+// Waits until what was written to the file is on the disk; the caller must not hold its lock.
+void syncFile(const std::string& path);
 
 }  // namespace kelvarn

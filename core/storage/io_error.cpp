@@ -81,4 +81,10 @@ IoError IoError::tooManyRecords(std::string path) {
     return IoError(std::move(path), kInvalidNumericInput, text, full);
 }
 
+IoError IoError::damaged(std::string path) {
+    std::string text = "Damaged file";
+    std::string full = text + ": " + path;
+    return IoError(std::move(path), kInvalidNumericInput, text, full);
+}
+
 }  // namespace kelvarn

@@ -31,6 +31,9 @@ public:
     // A catalogue longer than its record numbers reach.
     static IoError tooManyRecords(std::string path);
 
+    // A file of ours whose bytes are not in its format.
+    static IoError damaged(std::string path);
+
     const std::string& path() const { return path_; }
     int code() const { return code_; }
     // The error text without the file name, e.g. "File not found".

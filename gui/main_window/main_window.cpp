@@ -19,6 +19,7 @@
 #include "core/catalogue/html_export.h"
 #include "core/catalogue/record_edit.h"
 #include "core/catalogue/styles.h"
+#include "core/import/save_journal.h"
 #include "core/storage/io_error.h"
 #include "core/storage/ole_date.h"
 #include "gui/common/file_dialog.h"
@@ -587,6 +588,13 @@ void MainWindow::firstLoad() {
         return;
     }
     loadTried_ = true;
+    // An import killed in its save stage left mixes half saved: they are whole before the
+    // catalogue is read.
+    try {
+        completeInterruptedSaveUnlessImporting(context_.folder);
+    } catch (const IoError& e) {
+        MessageBox::error(this, QString::fromStdString(e.what()));
+    }
     runLoad(false);
 }
 

@@ -1,0 +1,150 @@
+#include "core/import/save_journal.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "core/catalogue/catalogue_file.h"
+#include "core/catalogue/id_list.h"
+#include "core/downloader/queue_file.h"
+#include "core/storage/file_lock.h"
+#include "core/storage/io_error.h"
+
+namespace kelvarn {
+namespace {
+
+constexpr std::string_view kMagic = "KVJ1";
+constexpr std::size_t kHeaderSize = 9;
+
+}  // namespace
+
+std::string SaveJournal::bytes() const {
+    std::string out(kMagic);
+    out.push_back(static_cast<char>(queued ? 1 : 0));
+    for (int shift = 0; shift < 32; shift += 8) {
+        out.push_back(static_cast<char>((firstNumber >> shift) & 0xFF));
+    }
+    out.reserve(kHeaderSize + records.size() * kRecordSize);
+    for (const MixRecord& record : records) {
+        RecordBytes encoded = encodeRecord(record);
+        out.append(reinterpret_cast<const char*>(encoded.data()), encoded.size());
+    }
+    return out;
+}
+
+SaveJournal SaveJournal::fromBytes(std::string_view bytes, const std::string& path) {
+    if (bytes.size() < kHeaderSize || bytes.substr(0, kMagic.size()) != kMagic ||
+        static_cast<unsigned char>(bytes[4]) > 1 || (bytes.size() - kHeaderSize) % kRecordSize) {
+        throw IoError::damaged(path);
+    }
+    SaveJournal journal;
+    journal.queued = bytes[4] == 1;
+    journal.firstNumber = 0;
+    for (int i = 0; i < 4; ++i) {
+        journal.firstNumber |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[5 + i]))
+                               << (8 * i);
+    }
+    for (std::size_t at = kHeaderSize; at < bytes.size(); at += kRecordSize) {
+        journal.records.push_back(
+            decodeRecord(reinterpret_cast<const unsigned char*>(bytes.data() + at)));
+    }
+    return journal;
+}
+
+std::string saveJournalPath(const std::string& folder) {
+    return folder + "Import.jnl";
+}
+
+void writeSaveJournal(const std::string& folder, const SaveJournal& journal) {
+    replaceFileContents(saveJournalPath(folder), journal.bytes());
+}
+
+void removeSaveJournal(const std::string& folder) {
+    ::unlink(saveJournalPath(folder).c_str());
+}
+
+int completeInterruptedSave(const std::string& folder) {
+    const std::string path = saveJournalPath(folder);
+    // A replacement of the journal killed half-way is no journal: its stage never began.
+    removeAbandonedReplacements(path);
+    if (!fileExists(path)) {
+        return 0;
+    }
+    const SaveJournal journal = SaveJournal::fromBytes(MappedFile(path).bytes(), path);
+    CatalogueAppender catalogue(folder + "Base.vlt");
+    IdListAppender ids(IdList::inFolder(folder).path());
+    QueueFile queue(folder + "List.dnl");
+
+    std::unordered_set<std::string> listed;
+    for (const MixRecord& record : journal.records) {
+        listed.insert(record.Id);
+    }
+    // A line cut short while it was written is the start of a listed ID that the list does not
+    // hold yet; left there, it would read as an ID of its own.
+    const std::string unfinished = ids.unfinishedLine();
+    int writes = 0;
+    if (!unfinished.empty()) {
+        for (const std::string& id : listed) {
+            if (id.compare(0, unfinished.size(), unfinished) == 0) {
+                ids.dropUnfinishedLine();
+                ++writes;
+                break;
+            }
+        }
+    }
+    std::unordered_set<std::string> known;
+    for (std::string& id : ids.ids()) {
+        known.insert(std::move(id));
+    }
+    // Records the stage wrote stand from its first number on; should the file have been put
+    // back to something shorter since, look through all of it.
+    const std::uint32_t from =
+        journal.firstNumber <= catalogue.count() + 1 ? journal.firstNumber : 1;
+    std::unordered_map<std::string, std::uint32_t> numbers;
+    catalogue.forEachFrom(from, [&](std::uint32_t number, const MixRecordView& record) {
+        std::string id(record.Id);
+        if (listed.count(id) != 0) {
+            numbers.emplace(std::move(id), number);
+        }
+    });
+    std::unordered_set<std::string> queuedIds;
+    if (journal.queued) {
+        for (const QueueEntry& entry : queue.readAll()) {
+            queuedIds.insert(entry.Id);
+        }
+    }
+    for (const MixRecord& record : journal.records) {
+        if (known.insert(record.Id).second) {
+            ids.append(record.Id);
+            ++writes;
+        }
+        auto [at, missing] = numbers.emplace(record.Id, 0);
+        if (missing) {
+            at->second = catalogue.append(record);
+            ++writes;
+        }
+        if (journal.queued && queuedIds.insert(record.Id).second) {
+            queue.append(QueueEntry{static_cast<std::int32_t>(at->second), record.Id,
+                                    trackText(record.Author, record.Title), record.Size, 0});
+            ++writes;
+        }
+    }
+    catalogue.sync();
+    ids.sync();
+    if (journal.queued) {
+        syncFile(queue.path());
+    }
+    removeSaveJournal(folder);
+    return writes;
+}
+
+int completeInterruptedSaveUnlessImporting(const std::string& folder) {
+    std::unique_ptr<LockedFile> run =
+        LockedFile::tryLock(folder, O_RDONLY | O_DIRECTORY, LockedFile::Lock::Exclusive);
+    return run ? completeInterruptedSave(folder) : 0;
+}
+
+}  // namespace kelvarn
