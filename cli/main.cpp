@@ -34,6 +34,11 @@ constexpr const char* kUsage =
 
 constexpr const char* kSettingsHelp =
     "\n"
+    "The data folder (the catalogue, the queue, Setting.ini, ZIP/): --data-dir DIR when given;\n"
+    "else the program's own folder when it holds Base.vlt (a build or a program-folder install);\n"
+    "else $XDG_DATA_HOME/kelvarn (~/.local/share/kelvarn), laid out from the installed files at\n"
+    "start, never overwriting a file that is there. The windows choose it the same way.\n"
+    "\n"
     "Settings (Setting.ini in the data folder; the windows keep them, the CLI only reads):\n"
     "  [Main] Site=URL                 the site's base address (--site overrides it)\n"
     "  [Main] Backups=7                days of Base.vlt and index copies kept in backup/\n"
@@ -133,15 +138,13 @@ int main(int argc, char** argv) {
         std::fputs(kSettingsHelp, stdout);
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitDone : kExitIo;
     }
-    if (!dataDir.empty()) {
-        kelvarn::setProgramFolder(dataDir);
-    }
-    context.folder = kelvarn::ProgramFolder();
     if (!context.site.empty()) {
         context.site = kelvarn::normalizeSiteAddress(context.site);
     }
     TableWriter out(stdout);
     try {
+        kelvarn::chooseProgramFolder(dataDir);
+        context.folder = kelvarn::ProgramFolder();
         int status = dispatch(context, words.front(), {words.begin() + 1, words.end()}, out);
         out.flush();
         return status;

@@ -5,11 +5,14 @@
 #include <QSocketNotifier>
 #include <QStringList>
 #include <csignal>
+#include <cstdio>
+#include <exception>
 
 #include "core/net/site_address.h"
 #include "core/sound/sdl_sound_player.h"
 #include "core/storage/ole_date.h"
 #include "core/storage/program_folder.h"
+#include "gui/common/message_box.h"
 #include "gui/common/window_set.h"
 #include "gui/main_window/main_window.h"
 
@@ -52,9 +55,12 @@ void closeOnTerminate(QWidget* mainWindow) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();
-    QString dataDir = optionValue(args, QStringLiteral("--data-dir"));
-    if (!dataDir.isEmpty()) {
-        kelvarn::setProgramFolder(dataDir.toStdString());
+    try {
+        kelvarn::chooseProgramFolder(optionValue(args, QStringLiteral("--data-dir")).toStdString());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kelvarn: %s\n", e.what());
+        kelvarn::MessageBox::error(nullptr, QString::fromStdString(e.what()));
+        return 1;
     }
     kelvarn::SdlSoundPlayer sound(kelvarn::ProgramFolder());
     kelvarn::AppContext context;

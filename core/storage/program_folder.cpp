@@ -1,10 +1,19 @@
 #include "core/storage/program_folder.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <system_error>
+
+#include "core/storage/file_lock.h"
 
 namespace kelvarn {
 namespace {
+
+namespace fs = std::filesystem;
 
 std::string& folderSlot() {
     static std::string folder = executableFolder();
@@ -16,6 +25,78 @@ std::string withTrailingSlash(std::string path) {
         path.push_back('/');
     }
     return path;
+}
+
+std::string userDataFolder() {
+    // A relative XDG_DATA_HOME is to be ignored, as every other program does.
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        return withTrailingSlash(xdg) + "kelvarn/";
+    }
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0') {
+        throw std::runtime_error(
+            "no data folder: neither XDG_DATA_HOME nor HOME is set (name one with --data-dir)");
+    }
+    return withTrailingSlash(home) + ".local/share/kelvarn/";
+}
+
+[[noreturn]] void layOutFailed(const fs::path& path, std::error_code ec) {
+    throw std::runtime_error("cannot lay out the data folder at " + path.string() + ": " +
+                             ec.message());
+}
+
+void makeFolder(const fs::path& folder) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!ec && !fs::is_directory(folder, ec)) {
+        ec = std::make_error_code(std::errc::not_a_directory);
+    }
+    if (ec) {
+        layOutFailed(folder, ec);
+    }
+}
+
+// The copy is made under a name of its own and linked into place: the link fails when the file
+// exists, so a start of the other executable at the same moment never loses what this one, or
+// the user, has written meanwhile.
+void copyUnlessPresent(const fs::path& from, const fs::path& to) {
+    if (fs::exists(fs::symlink_status(to))) {
+        return;
+    }
+    fs::path part = to;
+    part += ".new" + std::to_string(::getpid());
+    std::error_code ec;
+    fs::copy_file(from, part, fs::copy_options::overwrite_existing, ec);
+    if (!ec) {
+        // The user's copy is the user's to write, however the templates were installed.
+        fs::permissions(part, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
+                        ec);
+    }
+    if (!ec && ::link(part.c_str(), to.c_str()) != 0 && errno != EEXIST) {
+        ec = std::error_code(errno, std::generic_category());
+    }
+    std::error_code ignored;
+    fs::remove(part, ignored);
+    if (ec) {
+        layOutFailed(to, ec);
+    }
+}
+
+void layOutFromTemplates(const fs::path& templates, const fs::path& folder) {
+    makeFolder(folder);
+    std::error_code ec;
+    if (!fs::is_directory(templates, ec)) {
+        return;
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(templates)) {
+        fs::path name = entry.path().lexically_relative(templates);
+        if (entry.is_directory()) {
+            makeFolder(folder / name);
+        } else if (name != "index" || !fileExists(folder / "Index")) {
+            copyUnlessPresent(entry.path(), folder / name);
+        }
+    }
 }
 
 }  // namespace
@@ -37,6 +118,21 @@ std::string executableFolder() {
         return withTrailingSlash(std::filesystem::current_path(ec).string());
     }
     return withTrailingSlash(exe.parent_path().string());
+}
+
+void chooseProgramFolder(const std::string& dataDir) {
+    if (!dataDir.empty()) {
+        setProgramFolder(dataDir);
+        return;
+    }
+    std::string own = executableFolder();
+    if (fileExists(own + "Base.vlt")) {
+        setProgramFolder(own);
+        return;
+    }
+    std::string data = userDataFolder();
+    layOutFromTemplates(fs::path(own + "../../share/kelvarn").lexically_normal(), data);
+    setProgramFolder(data);
 }
 
 }  // namespace kelvarn
