@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libcurl4-openssl-dev libcpp-httplib-dev libsdl2-dev libzip-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang-format
   xvfb xauth fonts-dejavu-core fonts-liberation imagemagick sqlite3
+  dpkg-dev file desktop-file-utils
 )
 
 sudo=()

@@ -1,18 +1,30 @@
 #!/usr/bin/env bash
 # An install lays out a ready program folder and never overwrites the data files already there.
+# The Debian package holds the system layout: its programs lay out each user's data folder from
+# the installed templates, keep every file already there, and write nothing under /usr.
 set -euo pipefail
 build_dir=$1
-prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
+sources=$(cd "$(dirname "$0")/.." && pwd)
+work=$(mktemp -d)
+trap 'kill -KILL "${pid:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
+# What a program folder holds before its first use.
+check_laid_out() {
+  for f in Base.vlt index List.dnl AvtLst.lst About Help BackGround.jpg \
+           sound/add.wav sound/del.wav sound/fav.wav sound/rest.wav sound/Search.wav \
+           sound/done.wav sound/alldone.wav sound/STOP.wav; do
+    [ -e "$1/$f" ] || { echo "missing in $1: $f"; exit 1; }
+  done
+  [ -d "$1/ZIP" ] || { echo "missing in $1: ZIP/"; exit 1; }
+  cmp -s "$1/Help" "$sources/resources/Help" || { echo "$1/Help is not the shipped one"; exit 1; }
+}
+
+prefix=$work/prefix
 cmake --install "$build_dir" --prefix "$prefix" > /dev/null
-for f in kelvarn kelvarn-cli Base.vlt index List.dnl AvtLst.lst About Help BackGround.jpg \
-         sound/add.wav sound/del.wav sound/fav.wav sound/rest.wav sound/Search.wav \
-         sound/done.wav sound/alldone.wav sound/STOP.wav; do
-  [ -e "$prefix/$f" ] || { echo "missing after install: $f"; exit 1; }
-done
-[ -d "$prefix/ZIP" ] || { echo "missing after install: ZIP/"; exit 1; }
+[ -x "$prefix/kelvarn" ] && [ -x "$prefix/kelvarn-cli" ] || { echo "executables not installed"; exit 1; }
+check_laid_out "$prefix"
 [ ! -s "$prefix/Base.vlt" ] || { echo "a new Base.vlt is not empty"; exit 1; }
+[ ! -e "$prefix/share" ] || { echo "the system layout went into a program folder"; exit 1; }
 
 printf 'catalogue bytes' > "$prefix/Base.vlt"
 printf '123456\r\n' > "$prefix/index"
@@ -27,4 +39,75 @@ rm "$prefix/index"
 printf '1\r\n' > "$prefix/Index"
 cmake --install "$build_dir" --prefix "$prefix" > /dev/null
 [ ! -e "$prefix/index" ] || { echo "index made beside Index"; exit 1; }
-echo "install layout ok"
+
+# The Debian package.
+cpack -G DEB --config "$build_dir/CPackConfig.cmake" -B "$work/deb" > "$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log"; exit 1; }
+deb=$(find "$work/deb" -maxdepth 1 -name 'kelvarn_*.deb')
+[ -f "$deb" ] || { echo "no package made"; exit 1; }
+depends=$(dpkg-deb -f "$deb" Depends)
+for p in libqt6widgets6 libcurl4 libsdl2-2.0-0 libzip4 fonts-liberation; do
+  [[ "$depends" == *"$p"* ]] || { echo "the package does not depend on $p: $depends"; exit 1; }
+done
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+usr=$root/usr
+for f in bin/kelvarn bin/kelvarn-cli lib/kelvarn/kelvarn lib/kelvarn/kelvarn-cli; do
+  [ -x "$usr/$f" ] || { echo "not in the package: /usr/$f"; exit 1; }
+done
+[ "$(readlink "$usr/bin/kelvarn")" = ../lib/kelvarn/kelvarn ] || { echo "bin/kelvarn is no link"; exit 1; }
+check_laid_out "$usr/share/kelvarn"
+cmp -s "$usr/share/icons/hicolor/64x64/apps/kelvarn.png" "$sources/resources/icon.png" ||
+  { echo "the icon is not in the package"; exit 1; }
+entry=$usr/share/applications/kelvarn.desktop
+desktop-file-validate "$entry"
+grep -qx 'Exec=kelvarn' "$entry" && grep -qx 'Icon=kelvarn' "$entry" ||
+  { echo "the menu entry does not start the installed program"; exit 1; }
+
+# The packaged programs, started by a user with nothing but the package: the data folder is
+# $XDG_DATA_HOME/kelvarn, else ~/.local/share/kelvarn; /usr is left as the package made it.
+tree() { (cd "$root" && find . -printf '%p %s %T@\n' | sort); }
+before=$(tree)
+home=$work/home
+mkdir "$home"
+cli() { env -u XDG_DATA_HOME HOME="$home" "$@"; }
+data=$work/xdg/kelvarn
+cli XDG_DATA_HOME="$work/xdg" "$usr/bin/kelvarn-cli" stats > /dev/null
+check_laid_out "$data"
+[ ! -e "$home/.local" ] || { echo "XDG_DATA_HOME was not followed"; exit 1; }
+[ "$(cli XDG_DATA_HOME="$work/xdg" "$usr/bin/kelvarn-cli" add --id 123456 --author A --title T \
+       --no-queue)" = 1 ] || { echo "the record was not added"; exit 1; }
+[ "$(stat -c %s "$data/Base.vlt")" = 176 ] || { echo "the record is not in $data/Base.vlt"; exit 1; }
+
+# A second start lays out what went missing and keeps everything else.
+printf 'my help' > "$data/Help"
+rm "$data/sound/add.wav"
+mv "$data/index" "$data/Index"
+listed=$(cli XDG_DATA_HOME="$work/xdg" "$usr/bin/kelvarn-cli" list)
+[[ "$listed" == *$'\t123456\t'* ]] || { echo "the record is not listed: $listed"; exit 1; }
+[ "$(cat "$data/Help")" = "my help" ] || { echo "Help overwritten at start"; exit 1; }
+[ -s "$data/sound/add.wav" ] || { echo "a missing sound was not laid out again"; exit 1; }
+[ ! -e "$data/index" ] || { echo "index made beside Index at start"; exit 1; }
+
+cli "$usr/bin/kelvarn-cli" stats > /dev/null
+check_laid_out "$home/.local/share/kelvarn"
+
+# A data folder that cannot be made is an error that names it.
+touch "$work/file"
+status=0
+cli XDG_DATA_HOME="$work/file" "$usr/bin/kelvarn-cli" stats 2> "$work/err" || status=$?
+[ "$status" = 3 ] && grep -qF "$work/file/kelvarn" "$work/err" ||
+  { echo "an unmakeable data folder gave status $status: $(cat "$work/err")"; exit 1; }
+
+# The windows choose and lay out the same folder, and keep their settings there.
+env -u XDG_DATA_HOME HOME="$home" XDG_DATA_HOME="$work/gui" QT_QPA_PLATFORM=offscreen \
+  SDL_AUDIODRIVER=dummy "$usr/bin/kelvarn" 2> /dev/null &
+pid=$!
+sleep 2
+kill -TERM "$pid"
+wait "$pid" || { echo "the packaged program ended with an error"; exit 1; }
+check_laid_out "$work/gui/kelvarn"
+[ -s "$work/gui/kelvarn/Setting.ini" ] || { echo "the settings were not kept in the data folder"; exit 1; }
+
+[ "$(tree)" = "$before" ] || { echo "a packaged program wrote under /usr"; exit 1; }
+echo "install layout and package ok"
