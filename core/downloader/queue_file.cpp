@@ -135,6 +135,8 @@ void QueueFile::compact() {
             kept.append(reinterpret_cast<const char*>(entry), kQueueEntrySize);
         }
     });
+    // Every compaction holds the lock we hold: a temporary beside the file is a killed one's.
+    removeAbandonedReplacements(path_);
     replaceFileContents(path_, kept);
 }
 

@@ -261,6 +261,8 @@ void ProfileFile::writeString(std::string_view section, std::string_view key,
             throw IoError::fromErrno(path_, EACCES);  // a read-only file is refused, root or not
         }
         std::string text = file.readAll();
+        // Every writer holds the lock we hold: a temporary beside the file is a killed one's.
+        removeAbandonedReplacements(path_);
         replaceFileContents(path_, withProfileValue(text, section, key, value));
     } catch (const IoError&) {
         throw IoError::unableToWrite(path_);

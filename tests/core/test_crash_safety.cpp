@@ -1,0 +1,421 @@
+// A process killed (SIGKILL) at a random moment of a write the user's files depend on: what the
+// next start finds must be whole. KELVARN_CRASH_ROUNDS raises the number of kills of each kind.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "core/catalogue/catalogue_file.h"
+#include "core/catalogue/id_list.h"
+#include "core/downloader/download_run.h"
+#include "core/downloader/queue_file.h"
+#include "core/import/import_run.h"
+#include "core/import/save_journal.h"
+#include "core/storage/cp1251.h"
+#include "core/storage/file_lock.h"
+#include "core/storage/profile_file.h"
+#include "demo_site/demo_site.h"
+#include "tests/support/test_support.h"
+
+namespace kelvarn {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using test::readBytes;
+using test::TempFolder;
+using test::writeBytes;
+
+int rounds(int ciDefault) {
+    const char* asked = std::getenv("KELVARN_CRASH_ROUNDS");
+    return asked != nullptr ? std::max(1, std::atoi(asked)) : ciDefault;
+}
+
+// A child process running `body`; the body writes one byte to the descriptor it gets when the
+// moment to kill it begins.
+class Victim {
+public:
+    explicit Victim(const std::function<void(int ready)>& body) {
+        int fds[2];
+        if (::pipe(fds) != 0) {
+            throw std::runtime_error("pipe");
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(fds[0]);
+            try {
+                body(fds[1]);
+            } catch (...) {
+                ::_exit(1);
+            }
+            ::_exit(0);
+        }
+        ::close(fds[1]);
+        ready_ = fds[0];
+    }
+    ~Victim() {
+        ::close(ready_);
+        if (pid_ > 0 && !reaped_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    // False when the child ended without reaching the moment.
+    bool waitReady() {
+        char byte = 0;
+        return ::read(ready_, &byte, 1) == 1;
+    }
+
+    // Kills the child after `delay`. Returns whether the kill found it still running.
+    bool killAfter(std::chrono::microseconds delay) {
+        std::this_thread::sleep_for(delay);
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        reaped_ = true;
+        return WIFSIGNALED(status);
+    }
+
+    // Waits for the child's end; true when it exited with 0.
+    bool finish() {
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        reaped_ = true;
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int ready_ = -1;
+    bool reaped_ = false;
+};
+
+void signalReady(int fd) {
+    char byte = 1;
+    [[maybe_unused]] ssize_t ignored = ::write(fd, &byte, 1);
+}
+
+// How long the work after the ready byte takes when nothing stops it, measured in a child.
+Clock::duration timeToFinish(const std::function<void(int)>& body) {
+    Victim victim(body);
+    EXPECT_TRUE(victim.waitReady());
+    auto started = Clock::now();
+    EXPECT_TRUE(victim.finish());
+    return Clock::now() - started;
+}
+
+// Somewhere in the work, or just after it.
+std::chrono::microseconds randomMoment(std::mt19937& random, Clock::duration work) {
+    auto span = std::chrono::duration_cast<std::chrono::microseconds>(work * 5 / 4).count();
+    return std::chrono::microseconds(
+        std::uniform_int_distribution<long long>(0, std::max<long long>(span, 1))(random));
+}
+
+std::vector<std::string> leftoverReplacements(const std::string& folder, const std::string& name) {
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::string file = entry.path().filename().string();
+        if (file.size() == name.size() + 7 && file.compare(0, name.size() + 1, name + ".") == 0) {
+            left.push_back(file);
+        }
+    }
+    return left;
+}
+
+std::mt19937 seeded() {
+    const unsigned seed = std::random_device{}();
+    std::cout << "random seed " << seed << "\n";
+    return std::mt19937(seed);
+}
+
+// Signals the save stage, and lingers inside each mix, between its record and its queue entry,
+// so that many kills land there.
+struct SavingObserver final : ImportObserver {
+    explicit SavingObserver(int fd) : fd(fd) {}
+    void status(const std::string& text) override {
+        if (text == "Сохранение..."_cp) {
+            signalReady(fd);
+        }
+    }
+    void recordSaved(std::uint32_t, const MixRecord&) override {
+        std::this_thread::sleep_for(200us);
+    }
+    int fd;
+};
+
+// How many times each ID stands in the catalogue, the ID list and the queue, with the checks
+// that hold for the files whatever happened.
+struct SavedMixes {
+    std::map<std::string, int> records, lines, entries;
+};
+
+SavedMixes readSavedMixes(const TempFolder& folder) {
+    SavedMixes saved;
+    const std::string base = readBytes(folder.file("Base.vlt"));
+    EXPECT_EQ(base.size() % kRecordSize, 0u) << "a record cut short";
+    std::vector<std::string> idByNumber{""};
+    for (std::size_t at = 0; at + kRecordSize <= base.size(); at += kRecordSize) {
+        MixRecord record = decodeRecord(reinterpret_cast<const unsigned char*>(base.data() + at));
+        ++saved.records[record.Id];
+        idByNumber.push_back(record.Id);
+    }
+    for (const std::string& id : IdList(folder.file("index")).readIds()) {
+        ++saved.lines[id];
+    }
+    const std::string queue = readBytes(folder.file("List.dnl"));
+    EXPECT_EQ(queue.size() % kQueueEntrySize, 0u) << "a queue entry cut short";
+    for (const QueueEntry& entry : QueueFile(folder.file("List.dnl")).readAll()) {
+        ++saved.entries[entry.Id];
+        EXPECT_TRUE(entry.RecordNumber > 0 &&
+                    static_cast<std::size_t>(entry.RecordNumber) < idByNumber.size() &&
+                    idByNumber[static_cast<std::size_t>(entry.RecordNumber)] == entry.Id)
+            << "entry " << entry.Id << " points at record " << entry.RecordNumber;
+    }
+    return saved;
+}
+
+class CrashSafety : public ::testing::Test {
+protected:
+    void SetUp() override { site.start(); }
+
+    ImportSettings importSettings(const TempFolder& folder) const {
+        ImportSettings settings;
+        settings.folder = folder.path();
+        settings.site = site.baseAddress();
+        settings.today = [] { return 46000.0; };
+        settings.timeNow = [] { return 0.5; };
+        return settings;
+    }
+
+    ImportResult import(const TempFolder& folder, ImportObserver& observer) const {
+        LiveSelection selection;
+        SelectionControls all;
+        all.byStyle = true;
+        all.styles.fill(true);
+        selection.set(all);
+        std::atomic<bool> stop{false};
+        return ImportRun(importSettings(folder), selection, observer, stop).run();
+    }
+
+    void prepareImportFolder(const TempFolder& folder) const {
+        writeBytes(folder.file("Base.vlt"), "");
+        writeBytes(folder.file("index"), "");
+        writeBytes(folder.file("List.dnl"), "");
+        writeBytes(folder.file("Loops.dat"), site.listPage());
+    }
+
+    DemoSite site{DemoSiteOptions{.mixes = 250, .seed = 11}};
+};
+
+TEST_F(CrashSafety, AKilledSaveStageLeavesEveryMixWholeOrAbsentAndTheNextImportBringsTheRest) {
+    auto importing = [this](const TempFolder& folder) {
+        return [this, &folder](int ready) {
+            SavingObserver observer(ready);
+            import(folder, observer);
+        };
+    };
+    std::set<std::string> everyMix;
+    Clock::duration saving;
+    {
+        TempFolder clean;
+        prepareImportFolder(clean);
+        saving = timeToFinish(importing(clean));
+        for (const auto& [id, count] : readSavedMixes(clean).records) {
+            everyMix.insert(id);
+        }
+        ASSERT_GT(everyMix.size(), 200u);
+    }
+    std::mt19937 random = seeded();
+    int halfSaved = 0;
+    const int kills = rounds(30);
+    for (int round = 0; round < kills; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        TempFolder folder;
+        prepareImportFolder(folder);
+        Victim victim(importing(folder));
+        ASSERT_TRUE(victim.waitReady());
+        victim.killAfter(randomMoment(random, saving));
+        // A mix whose line is written and whose queue entry is not is one the kill cut in two.
+        halfSaved += IdList(folder.file("index")).readIds().size() !=
+                     QueueFile(folder.file("List.dnl")).readAll().size();
+
+        // What the next start finds: each mix in all three files once, or in none.
+        completeInterruptedSave(folder.path());
+        EXPECT_FALSE(fileExists(saveJournalPath(folder.path())));
+        SavedMixes after = readSavedMixes(folder);
+        for (const std::string& id : everyMix) {
+            const int records = after.records[id];
+            ASSERT_LE(records, 1) << id;
+            ASSERT_EQ(after.lines[id], records) << id;
+            ASSERT_EQ(after.entries[id], records) << id;
+        }
+        ASSERT_EQ(after.records.size(), after.lines.size());
+
+        // The next import brings the rest, and none twice.
+        ImportObserver quiet;
+        ASSERT_EQ(import(folder, quiet).outcome, ImportResult::Outcome::Done);
+        SavedMixes complete = readSavedMixes(folder);
+        for (const std::string& id : everyMix) {
+            ASSERT_EQ(complete.records[id], 1) << id;
+            ASSERT_EQ(complete.lines[id], 1) << id;
+            ASSERT_EQ(complete.entries[id], 1) << id;
+        }
+    }
+    // The kills did land half-way through a mix, time and again.
+    EXPECT_GT(halfSaved, kills / 5);
+}
+
+TEST_F(CrashSafety, AKilledCompactionLeavesTheOldQueueOrTheNewOneAndNoLeftovers) {
+    TempFolder folder;
+    const std::string path = folder.file("List.dnl");
+    std::string before, compacted;
+    for (int i = 1; i <= 4000; ++i) {
+        QueueEntry entry{i, std::to_string(100000 + i), "A - T", i,
+                         static_cast<std::uint8_t>(i % 2)};
+        before += test::queueEntryBytes(entry);
+        if (entry.Removed == 0) {
+            compacted += test::queueEntryBytes(entry);
+        }
+    }
+    auto compacting = [&](int ready) {
+        signalReady(ready);
+        QueueFile(path).compact();
+    };
+    writeBytes(path, before);
+    const Clock::duration work = timeToFinish(compacting);
+    ASSERT_EQ(readBytes(path), compacted);
+
+    std::mt19937 random = seeded();
+    int old = 0;
+    for (int round = 0; round < rounds(40); ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        writeBytes(path, before);
+        Victim victim(compacting);
+        ASSERT_TRUE(victim.waitReady());
+        victim.killAfter(randomMoment(random, work));
+        const std::string now = readBytes(path);
+        ASSERT_TRUE(now == before || now == compacted) << now.size() << " bytes";
+        old += now == before ? 1 : 0;
+        // The next compaction finishes the job and clears what the killed one left.
+        QueueFile(path).compact();
+        ASSERT_EQ(readBytes(path), compacted);
+        ASSERT_EQ(leftoverReplacements(folder.path(), "List.dnl"), std::vector<std::string>{});
+    }
+    EXPECT_GT(old, 0);
+}
+
+TEST_F(CrashSafety, AKilledSettingsWriteLeavesTheOldFileOrTheNewOne) {
+    TempFolder folder;
+    const std::string path = folder.file("Setting.ini");
+    auto file = [](int day) {
+        return "[Main]\r\nSite=http://127.0.0.1/\r\nDay=" + std::to_string(day) +
+               "\r\n[Downloader]\r\nRetries=3\r\n";
+    };
+    auto writing = [&](int ready) {
+        ProfileFile settings(path);
+        signalReady(ready);
+        for (int day = 1; day <= 20; ++day) {
+            settings.writeInteger("Main", "Day", day);
+        }
+    };
+    writeBytes(path, file(0));
+    const Clock::duration work = timeToFinish(writing);
+    ASSERT_EQ(readBytes(path), file(20));
+
+    std::mt19937 random = seeded();
+    for (int round = 0; round < rounds(40); ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        writeBytes(path, file(0));
+        Victim victim(writing);
+        ASSERT_TRUE(victim.waitReady());
+        victim.killAfter(randomMoment(random, work));
+        const int day = ProfileFile(path).readInteger("Main", "Day", -1);
+        ASSERT_GE(day, 0);
+        ASSERT_EQ(readBytes(path), file(day));
+        ProfileFile(path).writeInteger("Main", "Day", 0);
+        ASSERT_EQ(leftoverReplacements(folder.path(), "Setting.ini"), std::vector<std::string>{});
+    }
+}
+
+TEST_F(CrashSafety, AKilledDownloadNeverTakesAnEntryOffWithoutMarkingItsRecord) {
+    TempFolder folder;
+    ::mkdir(folder.file("ZIP").c_str(), 0755);
+    std::vector<MixRecord> records;
+    std::string queue;
+    for (const DemoMix& mix : site.mixes()) {
+        if (mix.status == 200 && mix.hasLength && mix.bytes > 1024 && mix.bytes < 64 * 1024 &&
+            records.size() < 25) {
+            records.push_back(test::sampleRecord(mix.id));
+            records.back().HasFile = 0;
+            queue += test::queueEntryBytes({static_cast<std::int32_t>(records.size()), mix.id,
+                                            trackText(mix.author, mix.title), 0, 0});
+        }
+    }
+    ASSERT_EQ(records.size(), 25u);
+    auto prepare = [&] {
+        std::filesystem::remove_all(folder.file("ZIP"));
+        ::mkdir(folder.file("ZIP").c_str(), 0755);
+        test::writeCatalogue(folder.file("Base.vlt"), records);
+        writeBytes(folder.file("List.dnl"), queue);
+    };
+    auto downloadAll = [&] {
+        DownloadSettings settings;
+        settings.folder = folder.path();
+        settings.site = site.baseAddress();
+        settings.savePath = folder.file("ZIP/");
+        DownloadRows rows;
+        rows.load(QueueFile(folder.file("List.dnl")).pending());
+        DownloadObserver observer;
+        SilentSoundPlayer sound;
+        std::atomic<bool> stop{false}, paused{false};
+        return DownloadRun(settings, rows, observer, sound, stop, paused).batch().outcome;
+    };
+    auto downloading = [&](int ready) {
+        signalReady(ready);
+        downloadAll();
+    };
+    prepare();
+    const Clock::duration work = timeToFinish(downloading);
+
+    std::mt19937 random = seeded();
+    for (int round = 0; round < rounds(25); ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        prepare();
+        Victim victim(downloading);
+        ASSERT_TRUE(victim.waitReady());
+        victim.killAfter(randomMoment(random, work));
+        std::vector<QueueEntry> entries = QueueFile(folder.file("List.dnl")).readAll();
+        ASSERT_EQ(entries.size(), records.size());
+        CatalogueFile catalogue(folder.file("Base.vlt"));
+        ASSERT_EQ(catalogue.count(), records.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            MixRecord record = catalogue.read(static_cast<std::uint32_t>(i + 1));
+            ASSERT_TRUE(entries[i].Removed == 0 || record.HasFile == 1) << entries[i].Id;
+            // Only the two fields the marking writes change.
+            record.HasFile = records[i].HasFile;
+            record.Size = records[i].Size;
+            ASSERT_EQ(record, records[i]);
+        }
+        // The next run fetches what is left; every entry ends taken off and its record marked.
+        ASSERT_EQ(downloadAll(), DownloadResult::Outcome::Done);
+        for (const QueueEntry& entry : QueueFile(folder.file("List.dnl")).readAll()) {
+            ASSERT_EQ(entry.Removed, 1) << entry.Id;
+            ASSERT_EQ(catalogue.read(static_cast<std::uint32_t>(entry.RecordNumber)).HasFile, 1);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kelvarn
