@@ -2,6 +2,7 @@
 // next start finds must be whole. KELVARN_CRASH_ROUNDS raises the number of kills of each kind.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -275,6 +276,39 @@ TEST_F(CrashSafety, AKilledSaveStageLeavesEveryMixWholeOrAbsentAndTheNextImportB
     }
     // The kills did land half-way through a mix, time and again.
     EXPECT_GT(halfSaved, kills / 5);
+}
+
+TEST_F(CrashSafety, ADiskThatFillsInTheSaveStageLosesNoMixAndTheNextImportCompletesIt) {
+    TempFolder folder;
+    prepareImportFolder(folder);
+    std::vector<MixRecord> earlier;
+    for (int i = 0; i < 1000; ++i) {
+        earlier.push_back(test::sampleRecord(std::to_string(900000 + i)));
+    }
+    test::writeCatalogue(folder.file("Base.vlt"), earlier);
+    // The disk is full half-way through the 34th record the stage writes.
+    const rlim_t full = (earlier.size() + 33) * kRecordSize + kRecordSize / 2;
+    Victim victim([&](int) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{full, full};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ImportObserver quiet;
+        ::_exit(import(folder, quiet).outcome == ImportResult::Outcome::Failed ? 0 : 1);
+    });
+    ASSERT_TRUE(victim.finish()) << "the full disk was not reported";
+    ASSERT_EQ(readBytes(folder.file("Base.vlt")).size(), full);
+    ASSERT_TRUE(fileExists(saveJournalPath(folder.path())));
+
+    // The window's next start mends it; a mix whose ID stands in `index` has its record and entry.
+    ASSERT_GT(completeInterruptedSaveUnlessImporting(folder.path()), 0);
+    SavedMixes saved = readSavedMixes(folder);
+    for (const auto& [id, lines] : saved.lines) {
+        ASSERT_EQ(lines, 1) << id;
+        ASSERT_EQ(saved.records[id], 1) << id;
+        ASSERT_EQ(saved.entries[id], 1) << id;
+    }
+    EXPECT_GT(saved.lines.size(), 200u);
+    EXPECT_EQ(saved.records.size(), earlier.size() + saved.lines.size());
 }
 
 TEST_F(CrashSafety, AKilledCompactionLeavesTheOldQueueOrTheNewOneAndNoLeftovers) {
