@@ -7,7 +7,7 @@
 namespace kelvarn {
 namespace {
 
-// Days from 1970-01-01 of a proleptic Gregorian date, and back (H. Hinnant's algorithms).
+// Days from 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
 std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
     const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
@@ -17,17 +17,26 @@ std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
-void civilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    y = static_cast<std::int64_t>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y += m <= 2;
+struct CivilDate {
+    std::uint32_t year, month, day;
+};
+
+// The date of a day from 1970-01-01, for the years 1..9999 (Neri and Schneider's Euclidean
+// affine functions): 32-bit multiplications and shifts only, as a long list prints a date a row.
+CivilDate civilFromDays(std::int32_t days) {
+    // Days from 1 March of a year a multiple of 400 years before year 1, so that all is unsigned.
+    constexpr std::uint32_t kEras = 82;
+    const std::uint32_t n = static_cast<std::uint32_t>(days + 719468 + 146097 * kEras) * 4 + 3;
+    const std::uint32_t century = n / 146097;
+    const std::uint32_t inCentury = n % 146097 / 4 * 4 + 3;
+    const std::uint64_t yearPart = std::uint64_t{2939745} * inCentury;
+    const std::uint32_t yearOfCentury = static_cast<std::uint32_t>(yearPart >> 32);
+    const std::uint32_t dayOfYear = static_cast<std::uint32_t>(yearPart) / 2939745 / 4;
+    const std::uint32_t monthPart = 2141 * dayOfYear + 197913;
+    // Counted from March: January and February belong to the next year.
+    const std::uint32_t nextYear = dayOfYear >= 306;
+    return {100 * century + yearOfCentury - 400 * kEras + nextYear,
+            (monthPart >> 16) - 12 * nextYear, (monthPart & 0xFFFF) / 2141 + 1};
 }
 
 const std::int64_t kOleEpoch = daysFromCivil(1899, 12, 30);
@@ -68,15 +77,14 @@ std::size_t formatOleDate(double date, char* out) {
     if (!std::isfinite(date) || date < kFirstDay || date >= kLastDay + 1) {
         return 0;
     }
-    std::int64_t y;
-    unsigned m, d;
-    civilFromDays(static_cast<std::int64_t>(std::trunc(date)) + kOleEpoch, y, m, d);
-    put2(out, d);
+    const CivilDate civil =
+        civilFromDays(static_cast<std::int32_t>(static_cast<std::int64_t>(date) + kOleEpoch));
+    put2(out, civil.day);
     out[2] = '.';
-    put2(out + 3, m);
+    put2(out + 3, civil.month);
     out[5] = '.';
-    put2(out + 6, static_cast<unsigned>(y / 100));
-    put2(out + 8, static_cast<unsigned>(y % 100));
+    put2(out + 6, civil.year / 100);
+    put2(out + 8, civil.year % 100);
     return 10;
 }
 
@@ -85,7 +93,10 @@ std::size_t formatOleTime(double time, char* out) {
         return 0;
     }
     double fraction = std::fabs(time - std::trunc(time));
-    auto ms = static_cast<std::int64_t>(std::llround(fraction * 86400000.0)) % 86400000;
+    // Rounded half away from zero, as llround does, without its call.
+    const double exact = fraction * 86400000.0;
+    auto ms = static_cast<std::int64_t>(exact);
+    ms = (exact - static_cast<double>(ms) >= 0.5 ? ms + 1 : ms) % 86400000;
     auto seconds = static_cast<unsigned>(ms / 1000);
     put2(out, seconds / 3600);
     out[2] = ':';
