@@ -1,6 +1,7 @@
 // What kelvarn-cli prints: UTF-8 tables, one row a line, cells separated by TAB.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -18,16 +19,24 @@ public:
     // A row of Windows-1251 cells: control bytes print as spaces, so a cell never breaks a line.
     template <typename Cells>
     void row(const Cells& cells) {
+        std::size_t bytes = 1;
+        for (std::string_view cell : cells) {
+            bytes += roomFor(cell);
+        }
+        char* out = room(bytes);
         bool first = true;
         for (std::string_view cell : cells) {
             if (!first) {
-                buffer_.push_back('\t');
+                *out++ = '\t';
             }
             first = false;
-            appendCell(cell);
+            out = putCell(cell, out);
         }
-        endLine();
+        endLine(out);
     }
+
+    // A record's row as a grid shows it under `number`.
+    void record(std::uint32_t number, const MixRecordView& record);
 
     // The grid's records (rows naming a record), headers first.
     void recordGrid(const RecordGrid& grid);
@@ -37,11 +46,20 @@ public:
     void flush();
 
 private:
-    void appendCell(std::string_view cp1251);
-    void endLine();
+    // A cell and its separator: three bytes of UTF-8 at most for each byte, and the conversion
+    // stores a few bytes past its end.
+    static std::size_t roomFor(std::string_view cell) { return cell.size() * 3 + 8; }
+    // Where `bytes` more bytes go; the buffer grows when they do not fit.
+    char* room(std::size_t bytes);
+    // Writes the cell's UTF-8 at `out` and returns its end.
+    static char* putCell(std::string_view cp1251, char* out);
+    // Ends the row that ends at `end`.
+    void endLine(char* end);
 
     std::FILE* out_;
+    // Sized ahead of the text, so cells are written through a pointer; the first used_ bytes count.
     std::string buffer_;
+    std::size_t used_ = 0;
 };
 
 // A progress bar with a text on one line of stderr, drawn only when stderr is a terminal and

@@ -12,10 +12,8 @@
 namespace kelvarn::cli {
 namespace {
 
-enum class View { Catalogue, Favourites, Recycle };
-
 struct ListRequest {
-    View view = View::Catalogue;
+    VisibleGrid view = VisibleGrid::Table;
     std::optional<std::string> style;  // as typed, UTF-8
 };
 
@@ -31,9 +29,9 @@ ListRequest parseList(const std::vector<std::string>& args) {
             request.style = args[++i];
         } else if (!viewGiven && (arg == "catalogue" || arg == "favourites" || arg == "recycle")) {
             viewGiven = true;
-            request.view = arg == "catalogue"    ? View::Catalogue
-                           : arg == "favourites" ? View::Favourites
-                                                 : View::Recycle;
+            request.view = arg == "catalogue"    ? VisibleGrid::Table
+                           : arg == "favourites" ? VisibleGrid::Favorit
+                                                 : VisibleGrid::Recucled;
         } else {
             throw UsageError{"unexpected argument: " + arg};
         }
@@ -42,7 +40,7 @@ ListRequest parseList(const std::vector<std::string>& args) {
 }
 
 // The view key of a style tree node named `name`: -1 for "Все стили", the code for a style.
-int styleKey(const std::string& name) {
+int styleNodeKey(const std::string& name) {
     std::optional<std::string> bytes = utf8ToCp1251(name);
     if (bytes && *bytes == "Все стили"_cp) {
         return kKeyAllStyles;
@@ -55,37 +53,38 @@ int styleKey(const std::string& name) {
     throw UsageError{"unknown style: " + name};
 }
 
-// The grid the window shows for the view and style asked for, after its load.
-RecordGrid shownGrid(const Context& context, const std::vector<std::string>& args) {
+// What the window shows for the view and style asked for, after its load.
+struct ShownView {
+    CatalogueFile file;
+    ViewFilter filter;
+    VisibleGrid grid;
+    int styleKey;
+};
+
+ShownView shownView(const Context& context, const std::vector<std::string>& args) {
     ListRequest request = parseList(args);
-    std::optional<int> key;
+    int key = kKeyAllStyles;
     if (request.style) {
-        if (request.view != View::Catalogue) {
+        if (request.view != VisibleGrid::Table) {
             throw UsageError{"--style applies to the catalogue view only"};
         }
-        key = styleKey(*request.style);
+        key = styleNodeKey(*request.style);
     }
-
     Settings settings(context.folder);
-    CatalogueFile file(context.folder + "Base.vlt");
-    CatalogueViews views;
-    ViewFilter filter =
-        viewFilterFor(settings.read(keys::News), settings.read(keys::Zip), settings, oleToday());
-    ReadBase(file, filter, views);
-    if (key) {
-        // Only a style selection reads the master copy.
-        CopyTable(views);
-        selectStyleNode(views, *key, StyleName(static_cast<std::uint8_t>(*key)));
-    }
-    return request.view == View::Catalogue    ? views.Table
-           : request.view == View::Favourites ? views.Favorit
-                                              : views.Recucled;
+    return {
+        CatalogueFile(context.folder + "Base.vlt"),
+        viewFilterFor(settings.read(keys::News), settings.read(keys::Zip), settings, oleToday()),
+        request.view, key};
 }
 
 }  // namespace
 
 int runList(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
-    out.recordGrid(shownGrid(context, args));
+    ShownView shown = shownView(context, args);
+    out.row(GridHeaders());
+    forEachShown(
+        shown.file, shown.filter, shown.grid, shown.styleKey,
+        [&](std::uint32_t number, const MixRecordView& record) { out.record(number, record); });
     return kExitDone;
 }
 
@@ -93,7 +92,8 @@ int runExportHtml(const Context& context, const std::vector<std::string>& args, 
     if (args.empty()) {
         throw UsageError{"export-html needs the file to write"};
     }
-    RecordGrid grid = shownGrid(context, {args.begin() + 1, args.end()});
+    ShownView shown = shownView(context, {args.begin() + 1, args.end()});
+    RecordGrid grid = shownGrid(shown.file, shown.filter, shown.grid, shown.styleKey);
     const std::string site =
         context.site.empty() ? Settings(context.folder).siteAddress() : context.site;
     exportHtml(grid, site, args[0], context.folder);

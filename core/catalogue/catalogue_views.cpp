@@ -1,23 +1,36 @@
 #include "core/catalogue/catalogue_views.h"
 
+#include <array>
+
 #include "core/storage/settings.h"
 
 namespace kelvarn {
 namespace {
 
-// Appends a record during a load: the record takes the blank row at the end and a new blank row
-// stays below it until the load trims it.
-void appendLoaded(RecordGrid& grid, int& count, std::uint32_t number, const MixRecordView& record) {
-    ++count;
-    grid.setRowCount(count + 2);
-    grid.setRow(count, RecordToRow(number, record));
-}
+// A grid filled by a load: each record takes the blank row at the end, and a new blank row stays
+// below it until the load ends.
+class LoadedRows {
+public:
+    explicit LoadedRows(RecordGrid& grid) : grid_(grid) {}
 
-void trimBlankRow(RecordGrid& grid, int count) {
-    if (count > 0) {
-        grid.setRowCount(grid.rowCount() - 1);
+    void append(std::uint32_t number, const MixRecordView& record) {
+        ++count_;
+        grid_.setRowCount(count_ + 2);
+        grid_.setRow(count_, RecordToRow(number, record));
     }
-}
+
+    // Drops the blank row below the last record; a grid without records keeps it as its
+    // placeholder.
+    void finish() {
+        if (count_ > 0) {
+            grid_.setRowCount(grid_.rowCount() - 1);
+        }
+    }
+
+private:
+    RecordGrid& grid_;
+    int count_ = 0;
+};
 
 void copyRows(const RecordGrid& from, RecordGrid& to) {
     to.setRowCount(from.rowCount());
@@ -44,15 +57,28 @@ bool SortBase(const MixRecordView& record, const ViewFilter& filter) {
     return (!filter.onlyNew || isNew) && (!filter.notDownloaded || notDownloaded);
 }
 
+std::optional<VisibleGrid> loadedInto(const MixRecordView& record, const ViewFilter& filter) {
+    if (record.InRecycleBin != 0) {
+        return VisibleGrid::Recucled;
+    }
+    if (record.IsFavourite != 0) {
+        return VisibleGrid::Favorit;
+    }
+    if (SortBase(record, filter)) {
+        return VisibleGrid::Table;
+    }
+    return std::nullopt;
+}
+
 void ReadBase(const CatalogueFile& file, const ViewFilter& filter, CatalogueViews& views,
               LoadObserver* observer) {
-    int inTable = 0;
-    int inFavorit = 0;
-    int inRecucled = 0;
-    auto trimAll = [&] {
-        trimBlankRow(views.Table, inTable);
-        trimBlankRow(views.Recucled, inRecucled);
-        trimBlankRow(views.Favorit, inFavorit);
+    // In the order of VisibleGrid.
+    std::array<LoadedRows, 3> loaded{LoadedRows(views.Table), LoadedRows(views.Favorit),
+                                     LoadedRows(views.Recucled)};
+    auto finishAll = [&] {
+        for (LoadedRows& rows : loaded) {
+            rows.finish();
+        }
     };
     try {
         file.forEach(
@@ -63,25 +89,21 @@ void ReadBase(const CatalogueFile& file, const ViewFilter& filter, CatalogueView
                 }
             },
             [&](std::uint32_t number, const MixRecordView& record) {
-                if (record.InRecycleBin != 0) {
-                    appendLoaded(views.Recucled, inRecucled, number, record);
-                } else if (record.IsFavourite != 0) {
-                    appendLoaded(views.Favorit, inFavorit, number, record);
-                } else if (SortBase(record, filter)) {
-                    appendLoaded(views.Table, inTable, number, record);
+                if (std::optional<VisibleGrid> grid = loadedInto(record, filter)) {
+                    loaded[static_cast<std::size_t>(*grid)].append(number, record);
                 }
                 if (observer != nullptr) {
                     observer->recordLoaded(number);
                 }
             });
     } catch (...) {
-        trimAll();
+        finishAll();
         throw;
     }
     if (observer != nullptr) {
         observer->loadFinished();
     }
-    trimAll();
+    finishAll();
 }
 
 void CopyTable(CatalogueViews& views) {
@@ -124,6 +146,30 @@ VisibleGrid selectStyleNode(CatalogueViews& views, int key, std::string_view nod
         table.setRowCount(table.rowCount() - 1);
     }
     return VisibleGrid::Table;
+}
+
+void forEachShown(const CatalogueFile& file, const ViewFilter& filter, VisibleGrid grid,
+                  int styleKey,
+                  const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) {
+    // A style cell equals its node's text exactly when the codes are equal: the names differ.
+    const bool anyStyle = grid != VisibleGrid::Table || styleKey == kKeyAllStyles;
+    file.forEach(nullptr, [&](std::uint32_t number, const MixRecordView& record) {
+        if (loadedInto(record, filter) == grid && (anyStyle || record.Style == styleKey)) {
+            visit(number, record);
+        }
+    });
+}
+
+RecordGrid shownGrid(const CatalogueFile& file, const ViewFilter& filter, VisibleGrid grid,
+                     int styleKey) {
+    RecordGrid shown;
+    SetGridHeaders(shown);
+    LoadedRows rows(shown);
+    forEachShown(
+        file, filter, grid, styleKey,
+        [&](std::uint32_t number, const MixRecordView& record) { rows.append(number, record); });
+    rows.finish();
+    return shown;
 }
 
 }  // namespace kelvarn

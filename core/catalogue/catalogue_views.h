@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string_view>
 
 #include "core/catalogue/catalogue_file.h"
@@ -46,6 +48,11 @@ public:
     virtual void loadFinished() {}
 };
 
+enum class VisibleGrid { Table, Favorit, Recucled };
+
+// The grid a load puts the record in; nothing for a catalogue record the filter leaves out.
+std::optional<VisibleGrid> loadedInto(const MixRecordView& record, const ViewFilter& filter);
+
 // Fills Table, Favorit and Recucled from the file, which hold their two rows as created or
 // cleared. A record in the recycle bin goes there even when it is a favourite; favourites and
 // recycled records are never filtered. On a file error the grids stay as far as they were filled.
@@ -65,12 +72,21 @@ inline constexpr int kKeyRecycleBin = 15;
 inline constexpr int kKeyFavourites = 16;
 inline constexpr int kKeySearch = 17;
 
-enum class VisibleGrid { Table, Favorit, Recucled };
-
 // A click on a style tree node with view key `key` and text `nodeText` (Windows-1251): rebuilds
 // Table from Swap and says which grid to show. The style nodes keep Swap's rows whose style cell
 // equals the node's text; "Все стили" copies Swap whole; "Корзина" and "Избранное" leave Table
 // cleared behind their own grids.
 VisibleGrid selectStyleNode(CatalogueViews& views, int key, std::string_view nodeText);
+
+// The records `grid` holds after a load and, for Table, a click on the style node with view key
+// `styleKey` (kKeyAllStyles or a style code), in grid order, read straight from the file: a
+// reader that walks a view once needs neither the grids nor the master copy.
+void forEachShown(const CatalogueFile& file, const ViewFilter& filter, VisibleGrid grid,
+                  int styleKey,
+                  const std::function<void(std::uint32_t number, const MixRecordView&)>& visit);
+
+// That view as the window's grid: the headers, then the records or the placeholder row.
+RecordGrid shownGrid(const CatalogueFile& file, const ViewFilter& filter, VisibleGrid grid,
+                     int styleKey);
 
 }  // namespace kelvarn

@@ -98,25 +98,31 @@ void SetGridHeaders(RecordGrid& grid) {
     grid.setRow(0, GridRow(GridHeaders()));
 }
 
-GridRow RecordToRow(std::uint32_t number, const MixRecordView& record) {
-    char numberText[12], sizeText[12], ratingText[4], dateText[16], timeText[16];
-    auto decimal = [](char* out, std::size_t room, auto value) {
+std::array<std::string_view, kGridColumns> recordCells(std::uint32_t number,
+                                                       const MixRecordView& record,
+                                                       RecordCellBuffer& buffer) {
+    auto decimal = [](auto& out, auto value) {
         return std::string_view(
-            out, static_cast<std::size_t>(std::to_chars(out, out + room, value).ptr - out));
+            out, static_cast<std::size_t>(std::to_chars(out, std::end(out), value).ptr - out));
     };
-    return GridRow({
-        decimal(numberText, sizeof numberText, number),
+    return {
+        decimal(buffer.number, number),
         record.Id,
         record.Author,
         record.Title,
         record.Email,
         StyleName(record.Style),
-        decimal(sizeText, sizeof sizeText, record.Size),
-        std::string_view(dateText, formatOleDate(record.AddedDate, dateText)),
-        std::string_view(timeText, formatOleTime(record.AddedTime, timeText)),
-        decimal(ratingText, sizeof ratingText, static_cast<unsigned>(record.Rating)),
+        decimal(buffer.size, record.Size),
+        std::string_view(buffer.date, formatOleDate(record.AddedDate, buffer.date)),
+        std::string_view(buffer.time, formatOleTime(record.AddedTime, buffer.time)),
+        decimal(buffer.rating, static_cast<unsigned>(record.Rating)),
         FileFlagText(record.HasFile),
-    });
+    };
+}
+
+GridRow RecordToRow(std::uint32_t number, const MixRecordView& record) {
+    RecordCellBuffer buffer;
+    return GridRow(recordCells(number, record, buffer));
 }
 
 GridRow RecordToRow(std::uint32_t number, const MixRecord& r) {

@@ -87,7 +87,18 @@ void SetGridHeaders(RecordGrid& grid);
 // The header texts, Windows-1251.
 const std::array<std::string_view, kGridColumns>& GridHeaders();
 
-// The eleven cell texts of a record shown under `number`.
+// Room for the cell texts a record does not hold itself. Each is ASCII at the start of a field
+// of its own, so a reader may copy a whole field and keep the text's length.
+struct RecordCellBuffer {
+    char number[16], size[16], date[16], time[16], rating[16];
+};
+
+// The eleven cell texts of a record shown under `number`, pointing into the record and `buffer`.
+std::array<std::string_view, kGridColumns> recordCells(std::uint32_t number,
+                                                       const MixRecordView& record,
+                                                       RecordCellBuffer& buffer);
+
+// The same texts as a grid row.
 GridRow RecordToRow(std::uint32_t number, const MixRecordView& record);
 GridRow RecordToRow(std::uint32_t number, const MixRecord& record);
 void RecordToRow(RecordGrid& grid, int row, std::uint32_t number, const MixRecord& record);

@@ -234,5 +234,48 @@ TEST(StyleTree, RecycleBinAndFavouritesShowTheirOwnGridsUnfilteredAndClearTable)
     EXPECT_EQ(numbers(c.views.Swap), (std::vector<int>{1}));
 }
 
+// What a reader that walks a view once sees (the list, the HTML export) must be what the window
+// shows after a load and a click, for every view, filter and style node.
+TEST(StyleTree, ShownGridIsTheWindowsGridAfterALoadAndAClick) {
+    std::vector<MixRecord> records;
+    for (int i = 0; i < 64; ++i) {
+        MixRecord r = added(std::to_string(i), i % 5 * 3, i % 3 == 0);
+        r.Style = static_cast<std::uint8_t>(i % 7 == 6 ? 200 : i % kStyleCount);
+        r.InRecycleBin = i % 11 == 0 ? 1 : 0;
+        r.IsFavourite = i % 4 == 1 ? 1 : 0;
+        records.push_back(r);
+    }
+    TempFolder folder;
+    test::writeCatalogue(folder.file("Base.vlt"), records);
+    const CatalogueFile file(folder.file("Base.vlt"));
+    auto cells = [](const RecordGrid& grid) {
+        std::vector<std::vector<std::string>> rows;
+        for (int r = 0; r < grid.rowCount(); ++r) {
+            rows.emplace_back();
+            for (int c = 0; c < kGridColumns; ++c) {
+                rows.back().emplace_back(grid.cell(c, r));
+            }
+        }
+        return rows;
+    };
+    for (const ViewFilter& filter :
+         {ViewFilter{false, false, 0, kToday}, ViewFilter{true, true, 6, kToday}}) {
+        for (int key = kKeyAllStyles; key < kStyleCount; ++key) {
+            CatalogueViews views;
+            ReadBase(file, filter, views);
+            CopyTable(views);
+            if (key != kKeyAllStyles) {
+                selectStyleNode(views, key, StyleName(static_cast<std::uint8_t>(key)));
+            }
+            EXPECT_EQ(cells(shownGrid(file, filter, VisibleGrid::Table, key)), cells(views.Table))
+                << "style key " << key << ", filters " << filter.onlyNew;
+            EXPECT_EQ(cells(shownGrid(file, filter, VisibleGrid::Favorit, key)),
+                      cells(views.Favorit));
+            EXPECT_EQ(cells(shownGrid(file, filter, VisibleGrid::Recucled, key)),
+                      cells(views.Recucled));
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kelvarn
