@@ -1,7 +1,6 @@
 // The catalogue load (routing, filters, grid rows, the Swap copy) and the style tree clicks, on
 // catalogues made by make_catalogue. The load runs without the window's per-record pause.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "core/catalogue/catalogue_views.h"
 #include "core/catalogue/styles.h"
 #include "core/storage/cp1251.h"
@@ -70,15 +70,10 @@ kelvarn::CatalogueViews& loadedViews(long count) {
     return *views;
 }
 
-double peakRssMb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
-
 void BM_Load(benchmark::State& state) {
     const kelvarn::CatalogueFile file = catalogues().baseFor(state.range(0));
     int tableRows = 0;
+    kelvarn::bench::startPeak();
     for (auto _ : state) {
         auto views = std::make_unique<kelvarn::CatalogueViews>();
         kelvarn::ReadBase(file, kNoFilter, *views);
@@ -90,7 +85,7 @@ void BM_Load(benchmark::State& state) {
         state.ResumeTiming();
     }
     state.counters["table_rows"] = tableRows;
-    state.counters["peak_rss_MB"] = peakRssMb();
+    state.counters["peak_rss_MB"] = kelvarn::bench::peakMb();
 }
 BENCHMARK(BM_Load)->ArgName("records")->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
