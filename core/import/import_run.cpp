@@ -382,6 +382,10 @@ int ImportRun::saveAll() {
     Progress progress(observer_, static_cast<int>(rows_.size()));
     CatalogueAppender catalogue(settings_.folder + "Base.vlt");
     IdListAppender ids(IdList::inFolder(settings_.folder).path());
+    // A mix saved since the run sorted out the known ones (typed in meanwhile) is known now:
+    // looked up again under the lock, no mix is saved twice.
+    markKnownRows(rows_, ids.ids());
+    observer_.rowsMarked(rows_);
     QueueFile queue(settings_.folder + "List.dnl");
     SaveJournal journal;
     journal.queued = selection_.get()->addToQueue;

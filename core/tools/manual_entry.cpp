@@ -22,15 +22,18 @@ ManualEntryResult addManualEntry(const std::string& folder, const ManualEntry& e
         result.message = "Поле ID-номера должно обязательно быть заполнено!"_cp;
         return result;
     }
-    IdList ids = IdList::inFolder(folder);
-    std::vector<std::string> known = ids.readIds();
+    // Base.vlt before index, as an import's save takes them: the other way round, an add and a
+    // save could each wait for the other for ever. The ID is looked up under both locks, so no
+    // other writer can save it between the look and the append.
+    CatalogueAppender catalogue(folder + "Base.vlt");
+    IdListAppender idLine(IdList::inFolder(folder).path());
+    std::vector<std::string> known = idLine.ids();
     if (std::find(known.begin(), known.end(), entry.id) != known.end()) {
         result.outcome = ManualEntryResult::Outcome::Exists;
         result.message = std::string("Запись с номером "_cp) + entry.id;
         result.message += " уже существует!"_cp;
         return result;
     }
-
     QueueFile queue(folder + "List.dnl");
     if (entry.queue) {
         queue.checkWritable();
@@ -44,11 +47,8 @@ ManualEntryResult addManualEntry(const std::string& folder, const ManualEntry& e
     record.HasFile = entry.hasFile ? 1 : 0;
     record.AddedDate = today;
     record.AddedTime = timeNow;
-    {
-        IdListAppender idLine(ids.path());
-        result.number = CatalogueAppender(folder + "Base.vlt").append(record);
-        idLine.append(entry.id);
-    }
+    result.number = catalogue.append(record);
+    idLine.append(entry.id);
     if (entry.queue) {
         queue.append({static_cast<std::int32_t>(result.number), record.Id,
                       trackText(entry.author, entry.title), 0, 0});
