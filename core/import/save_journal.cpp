@@ -67,6 +67,19 @@ void removeSaveJournal(const std::string& folder) {
 }
 
 int completeInterruptedSave(const std::string& folder) {
+    // Most starts find no journal, and take no lock for it.
+    if (!fileExists(saveJournalPath(folder))) {
+        return 0;
+    }
+    CatalogueAppender catalogue(folder + "Base.vlt");
+    IdListAppender ids(IdList::inFolder(folder).path());
+    return completeInterruptedSave(folder, catalogue, ids);
+}
+
+int completeInterruptedSave(const std::string& folder, CatalogueAppender& catalogue,
+                            IdListAppender& ids) {
+    // A stage holds both locks while its journal exists: looked at under them, the journal is
+    // one that no stage is writing or removing.
     const std::string path = saveJournalPath(folder);
     // A replacement of the journal killed half-way is no journal: its stage never began.
     removeAbandonedReplacements(path);
@@ -74,8 +87,6 @@ int completeInterruptedSave(const std::string& folder) {
         return 0;
     }
     const SaveJournal journal = SaveJournal::fromBytes(MappedFile(path).bytes(), path);
-    CatalogueAppender catalogue(folder + "Base.vlt");
-    IdListAppender ids(IdList::inFolder(folder).path());
     QueueFile queue(folder + "List.dnl");
 
     std::unordered_set<std::string> listed;
@@ -139,12 +150,6 @@ int completeInterruptedSave(const std::string& folder) {
     }
     removeSaveJournal(folder);
     return writes;
-}
-
-int completeInterruptedSaveUnlessImporting(const std::string& folder) {
-    std::unique_ptr<LockedFile> run =
-        LockedFile::tryLock(folder, O_RDONLY | O_DIRECTORY, LockedFile::Lock::Exclusive);
-    return run ? completeInterruptedSave(folder) : 0;
 }
 
 }  // namespace kelvarn

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/catalogue/catalogue_file.h"
+#include "core/catalogue/id_list.h"
 #include "core/catalogue/mix_record.h"
 
 namespace kelvarn {
@@ -36,10 +38,10 @@ void removeSaveJournal(const std::string& folder);
 // Completes each mix a stage left half saved: every mix the journal lists ends up with its
 // record in Base.vlt, its line in `index` and, when queued, its entry in List.dnl, each exactly
 // once; then the journal goes. Returns how many writes that took (0 when there was nothing to
-// do). The caller holds the folder for the run, so no stage is under way.
+// do). Waits for a stage under way to end: it holds the files while its journal exists.
 int completeInterruptedSave(const std::string& folder);
-
-// The same at the window's start, unless an import holds the folder: that run owns the journal.
-int completeInterruptedSaveUnlessImporting(const std::string& folder);
+// The same with Base.vlt and `index` already held.
+int completeInterruptedSave(const std::string& folder, CatalogueAppender& catalogue,
+                            IdListAppender& ids);
 
 }  // namespace kelvarn

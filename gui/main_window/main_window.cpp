@@ -591,7 +591,7 @@ void MainWindow::firstLoad() {
     // An import killed in its save stage left mixes half saved: they are whole before the
     // catalogue is read.
     try {
-        completeInterruptedSaveUnlessImporting(context_.folder);
+        completeInterruptedSave(context_.folder);
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
     }
