@@ -164,16 +164,15 @@ bool parseInteger(std::string_view text, int& value) {
         base = 16;
         text.remove_prefix(2);
     }
-    long long parsed = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), parsed, base);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) {
+    // Digits only from here: a second sign makes the value no number.
+    unsigned long long digits = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), digits, base);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
+        digits > (negative ? 2147483648ull : 2147483647ull)) {
         return false;
     }
-    parsed = negative ? -parsed : parsed;
-    if (parsed < INT32_MIN || parsed > INT32_MAX) {
-        return false;
-    }
-    value = static_cast<int>(parsed);
+    const long long parsed = static_cast<long long>(digits);
+    value = static_cast<int>(negative ? -parsed : parsed);
     return true;
 }
 
