@@ -13,6 +13,7 @@
 
 #include "core/storage/io_error.h"
 #include "gui/common/message_box.h"
+#include "gui/common/queued_call.h"
 #include "gui/common/window_util.h"
 #include "gui/downloader/folder_chooser.h"
 
@@ -116,14 +117,11 @@ public:
 private:
     template <typename Call>
     void post(Call call) {
-        QMetaObject::invokeMethod(
-            window_,
-            [call = std::move(call), &current = currentRun_, run = run_] {
-                if (current == run) {
-                    call();
-                }
-            },
-            Qt::QueuedConnection);
+        queueCall(window_, [call = std::move(call), &current = currentRun_, run = run_] {
+            if (current == run) {
+                call();
+            }
+        });
     }
 
     DownloadWindow* window_;
@@ -354,8 +352,7 @@ void DownloadWindow::start(bool batch) {
                                      context_.sound ? *context_.sound : silence, stop_, paused_);
     worker_ = std::thread([this, job = std::move(job), batch, row, run] {
         DownloadResult result = batch ? job->downloadRun.batch() : job->downloadRun.single(row);
-        QMetaObject::invokeMethod(
-            this, [this, run, result] { finishRun(run, result); }, Qt::QueuedConnection);
+        queueCall(this, [this, run, result] { finishRun(run, result); });
     });
 }
 

@@ -12,6 +12,7 @@
 #include "core/catalogue/styles.h"
 #include "core/storage/ole_date.h"
 #include "gui/common/message_box.h"
+#include "gui/common/queued_call.h"
 #include "gui/common/window_util.h"
 
 namespace kelvarn {
@@ -122,7 +123,7 @@ public:
 private:
     template <typename Call>
     void post(Call call) {
-        QMetaObject::invokeMethod(window_, std::move(call), Qt::QueuedConnection);
+        queueCall(window_, std::move(call));
     }
 
     ImportWindow* window_;
@@ -318,8 +319,7 @@ void ImportWindow::startImport() {
         Observer observer(this, model_);
         ImportRun run(settings, selection_, observer, stop_);
         ImportResult result = run.run();
-        QMetaObject::invokeMethod(
-            this, [this, result] { finishRun(result); }, Qt::QueuedConnection);
+        queueCall(this, [this, result] { finishRun(result); });
     });
 }
 
