@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(
   g++ cmake make pkg-config
   qt6-base-dev libcurl4-openssl-dev libcpp-httplib-dev libsdl2-dev libzip-dev
-  libgtest-dev libgmock-dev libbenchmark-dev clang-format
+  libgtest-dev libgmock-dev libbenchmark-dev clang-format clang libclang-rt-14-dev llvm
   xvfb xauth fonts-dejavu-core fonts-liberation imagemagick sqlite3
   dpkg-dev file desktop-file-utils
 )
