@@ -88,20 +88,21 @@ CommandResult runCli(const std::vector<std::string>& args, const std::string& st
     TempFolder scratch;
     std::string outPath = stdoutPath.empty() ? scratch.file("out") : stdoutPath;
     std::string errPath = scratch.file("err");
+    // Made before the fork: until it execs, the child of a test with threads may not allocate,
+    // since another thread can hold the allocator's lock at the moment of the fork.
+    std::string program = KELVARN_CLI;
+    std::vector<std::string> copies = args;
+    std::vector<char*> argv{program.data()};
+    for (std::string& a : copies) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
         int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(out, 1);
         dup2(err, 2);
-        std::vector<char*> argv;
-        std::string program = KELVARN_CLI;
-        argv.push_back(program.data());
-        std::vector<std::string> copies = args;
-        for (std::string& a : copies) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
         execv(program.c_str(), argv.data());
         _exit(127);
     }
