@@ -424,13 +424,7 @@ int ImportRun::saveAll() {
         }
         progress.at(static_cast<int>(k + 1 < newRows.size() ? newRows[k + 1] : rows_.size()));
     }
-    // What the stage appended is on the disk before the journal that could mend it goes.
-    catalogue.sync();
-    ids.sync();
-    if (journal.queued) {
-        syncFile(queue.path());
-    }
-    removeSaveJournal(settings_.folder);
+    closeSaveJournal(settings_.folder, catalogue, ids, journal.queued);
     return added;
 }
 

@@ -62,7 +62,14 @@ void writeSaveJournal(const std::string& folder, const SaveJournal& journal) {
     replaceFileContents(saveJournalPath(folder), journal.bytes());
 }
 
-void removeSaveJournal(const std::string& folder) {
+void closeSaveJournal(const std::string& folder, CatalogueAppender& catalogue, IdListAppender& ids,
+                      bool queued) {
+    // Appended bytes that never reached the disk would outlive the journal that could mend them.
+    catalogue.sync();
+    ids.sync();
+    if (queued) {
+        syncFile(folder + "List.dnl");
+    }
     ::unlink(saveJournalPath(folder).c_str());
 }
 
@@ -143,12 +150,7 @@ int completeInterruptedSave(const std::string& folder, CatalogueAppender& catalo
             ++writes;
         }
     }
-    catalogue.sync();
-    ids.sync();
-    if (journal.queued) {
-        syncFile(queue.path());
-    }
-    removeSaveJournal(folder);
+    closeSaveJournal(folder, catalogue, ids, journal.queued);
     return writes;
 }
 

@@ -1,5 +1,6 @@
-// Import.jnl: the mixes an import's save stage is about to append. Each mix takes three writes
-// (its `index` line, its record, its queue entry), and a run killed or failing between them
+// Import.jnl: the mixes an import's save stage (or a manual entry) is about to append. Each mix
+// takes three writes (its `index` line, its record, its queue entry), and a run killed or failing
+// between them
 // would leave a mix listed as known but never recorded, which no later import brings back. The
 // journal is on the disk before the first write and goes after the last; whatever finds it left
 // behind completes every mix it lists.
@@ -32,8 +33,10 @@ std::string saveJournalPath(const std::string& folder);
 // Puts the journal on the disk as one step, synced.
 void writeSaveJournal(const std::string& folder, const SaveJournal& journal);
 
-// The stage has ended with every mix whole or not begun, and the files it wrote are synced.
-void removeSaveJournal(const std::string& folder);
+// The stage has ended with every mix whole or not begun: what it appended is synced to the disk,
+// then the journal goes.
+void closeSaveJournal(const std::string& folder, CatalogueAppender& catalogue, IdListAppender& ids,
+                      bool queued);
 
 // Completes each mix a stage left half saved: every mix the journal lists ends up with its
 // record in Base.vlt, its line in `index` and, when queued, its entry in List.dnl, each exactly

@@ -5,6 +5,7 @@
 #include "core/catalogue/catalogue_file.h"
 #include "core/catalogue/id_list.h"
 #include "core/downloader/queue_file.h"
+#include "core/import/save_journal.h"
 #include "core/storage/cp1251.h"
 
 namespace kelvarn {
@@ -27,6 +28,8 @@ ManualEntryResult addManualEntry(const std::string& folder, const ManualEntry& e
     // other writer can save it between the look and the append.
     CatalogueAppender catalogue(folder + "Base.vlt");
     IdListAppender idLine(IdList::inFolder(folder).path());
+    // A save that died half-way is whole before this ID is looked up.
+    completeInterruptedSave(folder, catalogue, idLine);
     std::vector<std::string> known = idLine.ids();
     if (std::find(known.begin(), known.end(), entry.id) != known.end()) {
         result.outcome = ManualEntryResult::Outcome::Exists;
@@ -47,12 +50,15 @@ ManualEntryResult addManualEntry(const std::string& folder, const ManualEntry& e
     record.HasFile = entry.hasFile ? 1 : 0;
     record.AddedDate = today;
     record.AddedTime = timeNow;
+    // Three writes: should the program die between them, the journal lets the next start finish.
+    writeSaveJournal(folder, SaveJournal{{record}, entry.queue, catalogue.count() + 1});
     result.number = catalogue.append(record);
     idLine.append(entry.id);
     if (entry.queue) {
         queue.append({static_cast<std::int32_t>(result.number), record.Id,
                       trackText(entry.author, entry.title), 0, 0});
     }
+    closeSaveJournal(folder, catalogue, idLine, entry.queue);
     return result;
 }
 

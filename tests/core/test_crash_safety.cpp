@@ -26,6 +26,7 @@
 #include "core/storage/cp1251.h"
 #include "core/storage/file_lock.h"
 #include "core/storage/profile_file.h"
+#include "core/tools/manual_entry.h"
 #include "demo_site/demo_site.h"
 #include "tests/support/test_support.h"
 
@@ -309,6 +310,34 @@ TEST_F(CrashSafety, ADiskThatFillsInTheSaveStageLosesNoMixAndTheNextImportComple
     }
     EXPECT_GT(saved.lines.size(), 200u);
     EXPECT_EQ(saved.records.size(), earlier.size() + saved.lines.size());
+}
+
+TEST_F(CrashSafety, AManualEntryCutShortInItsIdLineIsCompletedAtTheNextStart) {
+    TempFolder folder;
+    writeBytes(folder.file("Base.vlt"), "");
+    writeBytes(folder.file("List.dnl"), "");
+    std::string lines;
+    for (int i = 0; i < 80000; ++i) {
+        lines += "1\r\n";
+    }
+    writeBytes(folder.file("index"), lines);
+    // The record fits; the disk is full four bytes into the ID's line.
+    Victim victim([&](int) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlim_t full = lines.size() + 4;
+        rlimit limit{full, full};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        addManualEntry(folder.path(), {"500000", "A", "T", "", 0, false, true}, 46000, 0.5);
+    });
+    ASSERT_FALSE(victim.finish()) << "the full disk was not reported";
+    ASSERT_EQ(readBytes(folder.file("index")), lines + "5000");
+
+    ASSERT_GT(completeInterruptedSave(folder.path()), 0);
+    EXPECT_EQ(readBytes(folder.file("index")), lines + "500000\r\n");
+    EXPECT_EQ(CatalogueFile(folder.file("Base.vlt")).read(1).Id, "500000");
+    EXPECT_EQ(CatalogueFile(folder.file("Base.vlt")).count(), 1u);
+    ASSERT_EQ(QueueFile(folder.file("List.dnl")).readAll().size(), 1u);
+    EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll()[0].RecordNumber, 1);
 }
 
 TEST_F(CrashSafety, AKilledCompactionLeavesTheOldQueueOrTheNewOneAndNoLeftovers) {
