@@ -352,7 +352,7 @@ bool DownloadRun::transferFile(std::size_t row, const PendingEntry& pending,
     const std::int64_t bytes = size.bytes;
     if (bytes == 0) {
         setStatus(row, download_status::removed());
-        queue_.markRemoved(pending.position);
+        queue_.markRemoved(pending);
         sound_.PlaySoundFile("STOP.wav");
         return false;
     }
@@ -460,7 +460,7 @@ void DownloadRun::markDownloaded(const PendingEntry& pending, std::int64_t kilob
             record.Size = static_cast<std::int32_t>(
                 std::min<std::int64_t>(kilobytes, std::numeric_limits<std::int32_t>::max()));
         });
-    queue_.markRemoved(pending.position);
+    queue_.markRemoved(pending);
     sound_.PlaySoundFile("done.wav");
 }
 

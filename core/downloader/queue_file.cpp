@@ -113,16 +113,25 @@ bool QueueFile::appendUnlessQueued(const QueueEntry& entry) {
     return !queued;
 }
 
-void QueueFile::markRemoved(std::uint32_t position) {
-    if (position == 0) {
-        throw IoError(path_, kReadBeyondEnd);
-    }
+void QueueFile::markRemoved(const PendingEntry& pending) {
     LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
-    QueueEntryBytes bytes{};
-    const std::uint64_t at = static_cast<std::uint64_t>(position - 1) * kQueueEntrySize;
-    file.readAt(bytes.data(), bytes.size(), at);
-    bytes[kRemovedAt] = 1;
-    file.writeAt(bytes.data(), bytes.size(), at);
+    const std::string bytes = file.readAll();
+    auto isIt = [&](std::size_t at) {
+        QueueEntry entry =
+            decodeQueueEntry(reinterpret_cast<const unsigned char*>(bytes.data() + at));
+        return entry.Removed == 0 && entry.RecordNumber == pending.entry.RecordNumber &&
+               entry.Id == pending.entry.Id;
+    };
+    const std::size_t whole = bytes.size() / kQueueEntrySize * kQueueEntrySize;
+    std::size_t at = static_cast<std::size_t>(pending.position - 1) * kQueueEntrySize;
+    if (pending.position == 0 || at >= whole || !isIt(at)) {
+        for (at = 0; at < whole && !isIt(at); at += kQueueEntrySize) {
+        }
+    }
+    if (at < whole) {
+        const unsigned char removed = 1;
+        file.writeAt(&removed, 1, at + kRemovedAt);
+    }
 }
 
 void QueueFile::compact() {

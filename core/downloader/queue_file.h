@@ -62,9 +62,10 @@ public:
     // not, is already in the file. Returns whether it was appended.
     bool appendUnlessQueued(const QueueEntry& entry);
 
-    // Sets `Removed` of the entry at `position` to 1; an entry past the end is "Read beyond end
-    // of file".
-    void markRemoved(std::uint32_t position);
+    // Sets `Removed` of the pending entry to 1. It is looked for at its position first; should
+    // another run have compacted the file since, the first waiting entry with its record number
+    // and ID is marked instead, and none when another run took it off already.
+    void markRemoved(const PendingEntry& pending);
 
     // Drops the entries whose `Removed` is exactly 1 (2 and other values stay), replacing the file
     // as one step.

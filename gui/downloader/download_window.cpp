@@ -311,7 +311,7 @@ void DownloadWindow::deleteSelected() {
         return;  // the empty row of an empty queue
     }
     try {
-        QueueFile(context_.file("List.dnl")).markRemoved(rows_.entry(selectedRow_).position);
+        QueueFile(context_.file("List.dnl")).markRemoved(rows_.entry(selectedRow_));
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
         return;
@@ -326,7 +326,7 @@ void DownloadWindow::deleteAll() {
         rows_.setStatus(row, download_status::removed());
         model_->statusChanged(static_cast<int>(row));
         try {
-            queue.markRemoved(rows_.entry(row).position);
+            queue.markRemoved(rows_.entry(row));
         } catch (const IoError& e) {
             MessageBox::error(this, QString::fromStdString(e.what()));
             return;
