@@ -1,6 +1,7 @@
-// List.dnl as found on disk: its entries are read as the download window lists them, the first
-// waiting one is taken off, and the compaction keeps exactly the whole entries whose taken-off
-// byte is not 1, byte for byte, and nothing of a trailing fragment.
+// List.dnl as found on disk: its entries are read as the download window lists them, the
+// compaction keeps exactly the whole entries whose taken-off byte is not 1, byte for byte, and
+// nothing of a trailing fragment, and a waiting entry loaded before the compaction is still
+// taken off by one byte, its own.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,14 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         previous = p.position;
     }
 
-    std::string bytes(reinterpret_cast<const char*>(data), size);
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
     constexpr std::size_t kRemovedAt = 116;
-    if (!pending.empty()) {
-        queue.markRemoved(pending.front().position);
-        bytes[(pending.front().position - 1) * kQueueEntrySize + kRemovedAt] = 1;
-        check(fuzz::readFile(queue.path()) == bytes, "taking off writes one byte");
-        check(!queue.appendUnlessQueued(pending.front().entry), "a queued ID is not queued");
-    }
     std::string kept;
     for (std::size_t at = 0; at + kQueueEntrySize <= bytes.size(); at += kQueueEntrySize) {
         if (bytes[at + kRemovedAt] != 1) {
@@ -40,5 +35,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     queue.compact();
     check(fuzz::readFile(queue.path()) == kept, "compaction keeps what is not taken off");
+
+    if (!pending.empty()) {
+        const PendingEntry& loaded = pending.front();
+        queue.markRemoved(loaded);
+        const std::string marked = fuzz::readFile(queue.path());
+        check(marked.size() == kept.size(), "taking off changes no length");
+        int changed = 0;
+        for (std::size_t at = 0; at < kept.size(); ++at) {
+            if (marked[at] == kept[at]) {
+                continue;
+            }
+            ++changed;
+            const std::size_t entry = at - at % kQueueEntrySize;
+            const QueueEntry before =
+                decodeQueueEntry(reinterpret_cast<const unsigned char*>(kept.data() + entry));
+            check(at == entry + kRemovedAt && marked[at] == 1 && before.Removed == 0 &&
+                      before.RecordNumber == loaded.entry.RecordNumber &&
+                      before.Id == loaded.entry.Id,
+                  "the byte taken off is a waiting entry's with the loaded number and ID");
+        }
+        check(changed == 1, "taking off writes one byte");
+        check(!queue.appendUnlessQueued(loaded.entry), "a queued ID is not queued");
+    }
     return 0;
 }
