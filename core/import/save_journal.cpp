@@ -48,8 +48,13 @@ SaveJournal SaveJournal::fromBytes(std::string_view bytes, const std::string& pa
                                << (8 * i);
     }
     for (std::size_t at = kHeaderSize; at < bytes.size(); at += kRecordSize) {
-        journal.records.push_back(
-            decodeRecord(reinterpret_cast<const unsigned char*>(bytes.data() + at)));
+        MixRecord record = decodeRecord(reinterpret_cast<const unsigned char*>(bytes.data() + at));
+        // A stage only lists IDs that an `index` line can hold.
+        if (record.Id.empty() ||
+            record.Id.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+            throw IoError::damaged(path);
+        }
+        journal.records.push_back(std::move(record));
     }
     return journal;
 }
