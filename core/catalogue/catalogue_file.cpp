@@ -35,6 +35,23 @@ const std::string& writable(const std::string& path) {
     return backedUpBeforeWriting(path);
 }
 
+// Records `from`..`last` in blocks: `read` fills a block with the records from its first number on.
+template <typename Read>
+void forEachInBlocks(std::uint32_t from, std::uint32_t last, const Read& read,
+                     const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) {
+    std::vector<unsigned char> block;
+    for (std::uint32_t first = std::max<std::uint32_t>(from, 1); first <= last;
+         first += kBlockRecords) {
+        const std::uint32_t wanted = std::min(kBlockRecords, last - first + 1);
+        block.resize(static_cast<std::size_t>(wanted) * kRecordSize);
+        read(block, first);
+        for (std::uint32_t i = 0; i < wanted; ++i) {
+            visit(first + i,
+                  decodeRecordView(block.data() + static_cast<std::size_t>(i) * kRecordSize));
+        }
+    }
+}
+
 }  // namespace
 
 std::uint32_t recordsInBytes(std::uint64_t bytes, const std::string& path) {
@@ -92,17 +109,12 @@ std::uint32_t CatalogueAppender::append(const MixRecord& record) {
 void CatalogueAppender::forEachFrom(
     std::uint32_t from,
     const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const {
-    std::vector<unsigned char> block;
-    for (std::uint32_t first = std::max<std::uint32_t>(from, 1); first <= count_;
-         first += kBlockRecords) {
-        const std::uint32_t wanted = std::min(kBlockRecords, count_ - first + 1);
-        block.resize(static_cast<std::size_t>(wanted) * kRecordSize);
-        file_.readAt(block.data(), block.size(), offsetOf(first));
-        for (std::uint32_t i = 0; i < wanted; ++i) {
-            visit(first + i,
-                  decodeRecordView(block.data() + static_cast<std::size_t>(i) * kRecordSize));
-        }
-    }
+    forEachInBlocks(
+        from, count_,
+        [this](std::vector<unsigned char>& block, std::uint32_t first) {
+            file_.readAt(block.data(), block.size(), offsetOf(first));
+        },
+        visit);
 }
 
 void CatalogueFile::forEach(
@@ -112,19 +124,13 @@ void CatalogueFile::forEach(
     if (started) {
         started(total);
     }
-    std::vector<unsigned char> block;
-    for (std::uint32_t first = 1; first <= total; first += kBlockRecords) {
-        std::uint32_t wanted = std::min(kBlockRecords, total - first + 1);
-        block.resize(static_cast<std::size_t>(wanted) * kRecordSize);
-        {
+    forEachInBlocks(
+        1, total,
+        [this](std::vector<unsigned char>& block, std::uint32_t first) {
             LockedFile file(path_, O_RDONLY, LockedFile::Lock::Shared);
             file.readAt(block.data(), block.size(), offsetOf(first));
-        }
-        for (std::uint32_t i = 0; i < wanted; ++i) {
-            visit(first + i,
-                  decodeRecordView(block.data() + static_cast<std::size_t>(i) * kRecordSize));
-        }
-    }
+        },
+        visit);
 }
 
 }  // namespace kelvarn

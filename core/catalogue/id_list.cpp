@@ -62,15 +62,22 @@ std::vector<std::string> IdListAppender::ids() const {
     return idsInText(file_.readAll());
 }
 
-std::string IdListAppender::unfinishedLine() const {
+std::vector<std::string> IdListAppender::idsWithoutCutLine(
+    const std::unordered_set<std::string>& pending) {
     std::string text = file_.readAll();
     const std::size_t lastEnd = text.find_last_of(std::string_view("\r\n\0", 3));
-    return text.substr(lastEnd == std::string::npos ? 0 : lastEnd + 1);
-}
-
-void IdListAppender::dropUnfinishedLine() {
-    end_ -= unfinishedLine().size();
-    file_.truncate(end_);
+    const std::size_t lineStart = lastEnd == std::string::npos ? 0 : lastEnd + 1;
+    const std::string_view line = std::string_view(text).substr(lineStart);
+    const bool cutShort =
+        !line.empty() && std::any_of(pending.begin(), pending.end(), [&](const std::string& id) {
+            return std::string_view(id).substr(0, line.size()) == line;
+        });
+    if (cutShort) {
+        end_ = lineStart;
+        file_.truncate(end_);
+        text.resize(lineStart);
+    }
+    return idsInText(text);
 }
 
 }  // namespace kelvarn

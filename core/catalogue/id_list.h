@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "core/storage/file_lock.h"
@@ -41,9 +42,10 @@ public:
 
     // The IDs as `IdList::readIds` gives them.
     std::vector<std::string> ids() const;
-    // What follows the last line end: a line whose writing was cut short, or nothing.
-    std::string unfinishedLine() const;
-    void dropUnfinishedLine();
+    // The same, after dropping a last line left without its line end when its text starts one of
+    // `pending`: the line of an ID whose writing was cut short, which would read as an ID of its
+    // own.
+    std::vector<std::string> idsWithoutCutLine(const std::unordered_set<std::string>& pending);
     void sync() { file_.sync(); }
 
 private:

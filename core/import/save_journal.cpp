@@ -105,23 +105,11 @@ int completeInterruptedSave(const std::string& folder, CatalogueAppender& catalo
     for (const MixRecord& record : journal.records) {
         listed.insert(record.Id);
     }
-    // A line cut short while it was written is the start of a listed ID that the list does not
-    // hold yet; left there, it would read as an ID of its own.
-    const std::string unfinished = ids.unfinishedLine();
-    int writes = 0;
-    if (!unfinished.empty()) {
-        for (const std::string& id : listed) {
-            if (id.compare(0, unfinished.size(), unfinished) == 0) {
-                ids.dropUnfinishedLine();
-                ++writes;
-                break;
-            }
-        }
-    }
     std::unordered_set<std::string> known;
-    for (std::string& id : ids.ids()) {
+    for (std::string& id : ids.idsWithoutCutLine(listed)) {
         known.insert(std::move(id));
     }
+    int writes = 0;
     // Records the stage wrote stand from its first number on; should the file have been put
     // back to something shorter since, look through all of it.
     const std::uint32_t from =

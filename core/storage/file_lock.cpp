@@ -47,24 +47,6 @@ std::string folderOf(const std::string& path) {
 
 LockedFile::LockedFile(std::string path, int flags, Lock lock, mode_t mode)
     : path_(std::move(path)), guard_(mutexFor(path_)) {
-    open(flags, lock, mode, true);
-}
-
-LockedFile::LockedFile(std::string path, int flags, Lock lock, std::try_to_lock_t)
-    : path_(std::move(path)), guard_(mutexFor(path_), std::try_to_lock) {
-    if (guard_.owns_lock()) {
-        open(flags, lock, 0644, false);
-    }
-}
-
-std::unique_ptr<LockedFile> LockedFile::tryLock(std::string path, int flags, Lock lock) {
-    std::unique_ptr<LockedFile> file(
-        new LockedFile(std::move(path), flags, lock, std::try_to_lock));
-    return file->fd_ >= 0 ? std::move(file) : nullptr;
-}
-
-bool LockedFile::open(int flags, Lock lock, mode_t mode, bool wait) {
-    const int operation = (lock == Lock::Shared ? LOCK_SH : LOCK_EX) | (wait ? 0 : LOCK_NB);
     for (;;) {
         fd_ = ::open(path_.c_str(), flags | O_CLOEXEC, mode);
         if (fd_ < 0) {
@@ -72,19 +54,16 @@ bool LockedFile::open(int flags, Lock lock, mode_t mode, bool wait) {
         }
         int rc;
         do {
-            rc = ::flock(fd_, operation);
+            rc = ::flock(fd_, lock == Lock::Shared ? LOCK_SH : LOCK_EX);
         } while (rc != 0 && errno == EINTR);
         if (rc != 0) {
             int err = errno;
             ::close(fd_);
             fd_ = -1;
-            if (err == EWOULDBLOCK && !wait) {
-                return false;
-            }
             fail(err);
         }
         if (sameFile(fd_, path_)) {
-            return true;
+            return;
         }
         ::close(fd_);
         fd_ = -1;

@@ -6,7 +6,6 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -23,9 +22,6 @@ public:
     // lock always guards the file that the path names.
     LockedFile(std::string path, int flags, Lock lock, mode_t mode = 0644);
     ~LockedFile();
-
-    // The same without waiting: null when this process or another holds a conflicting lock.
-    static std::unique_ptr<LockedFile> tryLock(std::string path, int flags, Lock lock);
 
     LockedFile(const LockedFile&) = delete;
     LockedFile& operator=(const LockedFile&) = delete;
@@ -45,9 +41,6 @@ public:
     void sync();
 
 private:
-    LockedFile(std::string path, int flags, Lock lock, std::try_to_lock_t);
-    // Opens and locks; false when `wait` is false and the lock is taken.
-    bool open(int flags, Lock lock, mode_t mode, bool wait);
     [[noreturn]] void fail(int err) const;
 
     std::string path_;
