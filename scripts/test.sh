@@ -6,14 +6,16 @@
 # threaded tests run under ThreadSanitizer, and each fuzz target for a short while.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# A test that hangs fails after this many seconds instead of holding up the whole run.
+hang_limit=900
 bash scripts/setup.sh -DKELVARN_WERROR=ON
-ctest --test-dir build --output-on-failure -j"$(nproc)"
+ctest --test-dir build --output-on-failure --timeout "$hang_limit" -j"$(nproc)"
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKELVARN_SANITIZE=ON -DKELVARN_WERROR=ON \
   > /dev/null
 cmake --build build-sanitize -j"$(nproc)"
 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
-  ctest --test-dir build-sanitize --output-on-failure -j"$(nproc)"
+  ctest --test-dir build-sanitize --output-on-failure --timeout "$hang_limit" -j"$(nproc)"
 
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DKELVARN_WERROR=ON > /dev/null
 cmake --build build-release -j"$(nproc)"
@@ -25,7 +27,7 @@ cmake --build build-release -j"$(nproc)"
 cmake -S . -B build-tsan -DKELVARN_TSAN=ON -DKELVARN_WERROR=ON > /dev/null
 cmake --build build-tsan -j"$(nproc)" --target kelvarn_tests test_import_window test_download_window
 tsan_run() {
-  setarch "$(uname -m)" -R env SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=offscreen \
+  timeout "$hang_limit" setarch "$(uname -m)" -R env SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=offscreen \
     TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp halt_on_error=1" "$@"
 }
 tsan_run build-tsan/tests/kelvarn_tests --gtest_brief=1
