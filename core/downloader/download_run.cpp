@@ -49,6 +49,11 @@ const std::string& broken() {
     static const std::string text = owned("Битый архив"_cp);
     return text;
 }
+
+const std::string& elsewhere() {
+    static const std::string text = owned("Занят другой закачкой"_cp);
+    return text;
+}
 const std::string& failed() {
     static const std::string text = owned("Ошибка"_cp);
     return text;
@@ -266,15 +271,15 @@ void DownloadRun::holdWhilePaused() const {
 }
 
 DownloadResult DownloadRun::batch() {
-    const DownloadUnderWay running(settings_.folder);
+    DownloadUnderWay running(settings_.folder);
     for (std::size_t row = 0; row < rows_.size() && !stopped(); ++row) {
         holdWhilePaused();
         std::string status = rows_.status(row);
         if (status != download_status::waiting() && status != download_status::failed() &&
-            status != download_status::broken()) {
+            status != download_status::broken() && status != download_status::elsewhere()) {
             continue;
         }
-        DownloadResult result = process(row);
+        DownloadResult result = process(row, running, true);
         if (result.outcome != DownloadResult::Outcome::Done) {
             return result;
         }
@@ -287,13 +292,32 @@ DownloadResult DownloadRun::batch() {
 }
 
 DownloadResult DownloadRun::single(std::size_t row) {
-    const DownloadUnderWay running(settings_.folder);
-    return process(row);
+    DownloadUnderWay running(settings_.folder);
+    return process(row, running, false);
 }
 
-DownloadResult DownloadRun::process(std::size_t row) {
+DownloadResult DownloadRun::process(std::size_t row, DownloadUnderWay& running,
+                                    bool onlyWhileQueued) {
+    const PendingEntry pending = rows_.entry(row);
+    const std::int32_t number = pending.entry.RecordNumber;
+    if (!running.claimMix(number)) {
+        setStatus(row, download_status::elsewhere());
+        return {};
+    }
+    struct Release {
+        DownloadUnderWay& running;
+        std::int32_t number;
+        ~Release() { running.releaseMix(number); }
+    } release{running, number};
     try {
-        const PendingEntry pending = rows_.entry(row);
+        if (onlyWhileQueued && !queue_.isWaiting(pending)) {
+            // Another run fetched or dropped it after this one loaded the queue.
+            const bool fetched = CatalogueFile(settings_.folder + "Base.vlt")
+                                     .read(static_cast<std::uint32_t>(number))
+                                     .HasFile == 1;
+            setStatus(row, fetched ? download_status::done() : download_status::removed());
+            return {};
+        }
         std::int64_t kilobytes = 0;
         if (transferFile(row, pending, kilobytes)) {
             markDownloaded(pending, kilobytes);

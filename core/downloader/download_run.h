@@ -20,6 +20,8 @@
 
 namespace kelvarn {
 
+class DownloadUnderWay;
+
 // Status texts of the queue grid, Windows-1251.
 namespace download_status {
 const std::string& waiting();    // "Нет"
@@ -28,6 +30,7 @@ const std::string& done();       // "ОК", in Cyrillic letters
 const std::string& removed();    // "DEL"
 const std::string& failed();     // "Ошибка"
 const std::string& broken();     // "Битый архив"
+const std::string& elsewhere();  // "Занят другой закачкой": another run is fetching it
 }  // namespace download_status
 
 // The queue grid's column headers: "№", "ID микса", "Трек", "Размер Kb", "Закачен".
@@ -118,18 +121,18 @@ public:
     DownloadRun(DownloadSettings settings, DownloadRows& rows, DownloadObserver& observer,
                 SoundPlayer& sound, const std::atomic<bool>& stop, const std::atomic<bool>& paused);
 
-    // Every row that waits ("Нет", or "Ошибка" or "Битый архив" from an earlier try) when the
-    // batch reaches it;
-    // "alldone.wav" at the end.
+    // Every row that waits ("Нет", or "Ошибка", "Битый архив" or "Занят другой закачкой" from an
+    // earlier try) when the batch reaches it, unless another run has taken it off the queue
+    // meanwhile; "alldone.wav" at the end.
     DownloadResult batch();
-    // The one row, whatever its status.
+    // The one row, whatever its status. A row another run is fetching is left to it.
     DownloadResult single(std::size_t row);
 
 private:
     // Whether the file arrived whole; false for no size, a failed transfer or a stop.
     bool transferFile(std::size_t row, const PendingEntry& pending, std::int64_t& kilobytes);
     void markDownloaded(const PendingEntry& pending, std::int64_t kilobytes);
-    DownloadResult process(std::size_t row);
+    DownloadResult process(std::size_t row, DownloadUnderWay& running, bool onlyWhileQueued);
     // Pause freezes the run between any two of its steps, and inside a transfer.
     void holdWhilePaused() const;
     bool stopped() const { return stop_.load(); }

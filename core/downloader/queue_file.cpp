@@ -113,9 +113,12 @@ bool QueueFile::appendUnlessQueued(const QueueEntry& entry) {
     return !queued;
 }
 
-void QueueFile::markRemoved(const PendingEntry& pending) {
-    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
-    const std::string bytes = file.readAll();
+namespace {
+
+// Where the pending entry stands in `bytes`: at its position, or, should another run have
+// compacted the file since, at the first waiting entry with its record number and ID. npos when
+// it waits no more.
+std::size_t findWaiting(const std::string& bytes, const PendingEntry& pending) {
     auto isIt = [&](std::size_t at) {
         QueueEntry entry =
             decodeQueueEntry(reinterpret_cast<const unsigned char*>(bytes.data() + at));
@@ -128,7 +131,19 @@ void QueueFile::markRemoved(const PendingEntry& pending) {
         for (at = 0; at < whole && !isIt(at); at += kQueueEntrySize) {
         }
     }
-    if (at < whole) {
+    return at < whole ? at : std::string::npos;
+}
+
+}  // namespace
+
+bool QueueFile::isWaiting(const PendingEntry& pending) const {
+    return findWaiting(readWhole(path_), pending) != std::string::npos;
+}
+
+void QueueFile::markRemoved(const PendingEntry& pending) {
+    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
+    const std::size_t at = findWaiting(file.readAll(), pending);
+    if (at != std::string::npos) {
         const unsigned char removed = 1;
         file.writeAt(&removed, 1, at + kRemovedAt);
     }

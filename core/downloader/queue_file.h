@@ -62,6 +62,9 @@ public:
     // not, is already in the file. Returns whether it was appended.
     bool appendUnlessQueued(const QueueEntry& entry);
 
+    // Whether the pending entry still waits, wherever a compaction has moved it since.
+    bool isWaiting(const PendingEntry& pending) const;
+
     // Sets `Removed` of the pending entry to 1. It is looked for at its position first; should
     // another run have compacted the file since, the first waiting entry with its record number
     // and ID is marked instead, and none when another run took it off already.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -111,7 +112,8 @@ struct ClosedAtEnd {
 
 DownloadUnderWay::DownloadUnderWay(const std::string& folder) {
     try {
-        fd_ = lockedDescriptor(folder + kDownloadLock, O_RDONLY | O_CREAT, LOCK_SH);
+        // Written never, but open for writing: a mix's claim is a write lock.
+        fd_ = lockedDescriptor(folder + kDownloadLock, O_RDWR | O_CREAT, LOCK_SH);
     } catch (const IoError&) {
         // A folder where the file cannot be made is one no restore can write either.
     }
@@ -120,6 +122,36 @@ DownloadUnderWay::DownloadUnderWay(const std::string& folder) {
 DownloadUnderWay::~DownloadUnderWay() {
     if (fd_ >= 0) {
         ::close(fd_);
+    }
+}
+
+namespace {
+
+// An open-file-description lock: held per descriptor, so two runs of one process exclude each
+// other as two processes do; closing the descriptor drops it.
+bool lockRecordByte(int fd, std::int32_t recordNumber, short type) {
+    struct flock range {};
+    range.l_type = type;
+    range.l_whence = SEEK_SET;
+    range.l_start = static_cast<std::uint32_t>(recordNumber);  // every number a byte of its own
+    range.l_len = 1;
+    int rc;
+    do {
+        rc = ::fcntl(fd, F_OFD_SETLK, &range);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+}  // namespace
+
+bool DownloadUnderWay::claimMix(std::int32_t recordNumber) {
+    // Without the lock file there is no run to share with either.
+    return fd_ < 0 || lockRecordByte(fd_, recordNumber, F_WRLCK);
+}
+
+void DownloadUnderWay::releaseMix(std::int32_t recordNumber) {
+    if (fd_ >= 0) {
+        lockRecordByte(fd_, recordNumber, F_UNLCK);
     }
 }
 

@@ -39,6 +39,12 @@ public:
     DownloadUnderWay(const DownloadUnderWay&) = delete;
     DownloadUnderWay& operator=(const DownloadUnderWay&) = delete;
 
+    // Claims the mix of record `recordNumber` for this run until releaseMix() or the run's end:
+    // false while another run (of this process or another) holds it, so that two runs never
+    // write one file at once. A byte of the lock file per record number.
+    bool claimMix(std::int32_t recordNumber);
+    void releaseMix(std::int32_t recordNumber);
+
 private:
     int fd_ = -1;
 };

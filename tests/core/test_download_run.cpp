@@ -12,6 +12,7 @@
 #include "core/downloader/download_run.h"
 #include "core/downloader/queue_file.h"
 #include "core/net/request_pacer.h"
+#include "core/storage/backups.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/file_lock.h"
 #include "core/storage/io_error.h"
@@ -342,6 +343,44 @@ TEST_F(DownloadRunTest, CommandLineListsTheQueueDownloadsItAndCompactsIt) {
     EXPECT_EQ(batch.status, 0) << batch.err;  // no size: the entry is dropped ("DEL")
     EXPECT_EQ(batch.out, "1\t" + site.mixes()[missing].id + "\tDEL\n");
     EXPECT_EQ(readBytes(folder.file("List.dnl")), "");
+}
+
+TEST_F(DownloadRunTest, AMixAnotherRunIsFetchingIsLeftToItAndNotFetchedAgainOnceItHasIt) {
+    auto whole = [](const DemoMix& m) { return m.status == 200 && m.hasLength; };
+    const std::size_t first = mixWhere(whole);
+    const std::size_t second =
+        mixWhere([&](const DemoMix& m) { return whole(m) && m.id != site.mixes()[first].id; });
+    queueMixes({first, second});
+    writeBytes(folder.file("Setting.ini"), "[Downloader]\r\nPath=" + folder.file("ZIP/") + "\r\n");
+    const std::string firstFile = folder.file("ZIP/" + site.mixes()[first].id + ".zip");
+
+    // Another run (of this process or another) holds the first mix: both leave it alone.
+    auto other = std::make_unique<DownloadUnderWay>(folder.path());
+    ASSERT_TRUE(other->claimMix(1));
+    ASSERT_EQ(batch().outcome, DownloadResult::Outcome::Done);
+    EXPECT_EQ(rows.status(0), download_status::elsewhere());
+    EXPECT_EQ(rows.status(1), download_status::done());
+    test::CommandResult cli =
+        test::runCli({"--data-dir", folder.path(), "--site", site.baseAddress(), "download"});
+    EXPECT_EQ(cli.status, 3);
+    EXPECT_EQ(cli.out, "1\t" + site.mixes()[first].id + "\tЗанят другой закачкой\n");
+    EXPECT_FALSE(fileExists(firstFile));
+    EXPECT_FALSE(fileExists(firstFile + ".part"));
+    EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll()[0].Removed, 0);
+
+    // That run fetches it; this one's next batch finds it done and asks the site nothing.
+    other.reset();
+    DownloadRows theirs;
+    theirs.load(QueueFile(folder.file("List.dnl")).pending());
+    ASSERT_EQ(DownloadRun(settings(site.baseAddress()), theirs, reports, sounds, stop, paused)
+                  .batch()
+                  .outcome,
+              DownloadResult::Outcome::Done);
+    const int requests = site.downloadRequests() + site.sizeRequests();
+    ASSERT_EQ(batch().outcome, DownloadResult::Outcome::Done);
+    EXPECT_EQ(rows.status(0), download_status::done());
+    EXPECT_EQ(site.downloadRequests() + site.sizeRequests(), requests);
+    EXPECT_EQ(readBytes(firstFile), site.archive(site.mixes()[first]));
 }
 
 // One file at every download address, served by a server that breaks as told.
