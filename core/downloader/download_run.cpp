@@ -49,7 +49,6 @@ const std::string& broken() {
     static const std::string text = owned("Битый архив"_cp);
     return text;
 }
-
 const std::string& elsewhere() {
     static const std::string text = owned("Занят другой закачкой"_cp);
     return text;
