@@ -50,7 +50,7 @@ const std::string& broken() {
     return text;
 }
 const std::string& elsewhere() {
-    static const std::string text = owned("Занят другой закачкой"_cp);
+    static const std::string text = owned("Занят"_cp);
     return text;
 }
 const std::string& failed() {

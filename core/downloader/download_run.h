@@ -30,7 +30,7 @@ const std::string& done();       // "ОК", in Cyrillic letters
 const std::string& removed();    // "DEL"
 const std::string& failed();     // "Ошибка"
 const std::string& broken();     // "Битый архив"
-const std::string& elsewhere();  // "Занят другой закачкой": another run is fetching it
+const std::string& elsewhere();  // "Занят": another run is fetching it
 }  // namespace download_status
 
 // The queue grid's column headers: "№", "ID микса", "Трек", "Размер Kb", "Закачен".
@@ -121,7 +121,7 @@ public:
     DownloadRun(DownloadSettings settings, DownloadRows& rows, DownloadObserver& observer,
                 SoundPlayer& sound, const std::atomic<bool>& stop, const std::atomic<bool>& paused);
 
-    // Every row that waits ("Нет", or "Ошибка", "Битый архив" or "Занят другой закачкой" from an
+    // Every row that waits ("Нет", or "Ошибка", "Битый архив" or "Занят" from an
     // earlier try) when the batch reaches it, unless another run has taken it off the queue
     // meanwhile; "alldone.wav" at the end.
     DownloadResult batch();

@@ -39,6 +39,9 @@ public:
     QVariant data(const QModelIndex& index, int role) const override {
         auto row = static_cast<std::size_t>(index.row());
         if (role == Qt::ToolTipRole && index.column() == 4) {
+            if (row < rows_.size() && rows_.status(row) == download_status::elsewhere()) {
+                return QStringLiteral("Этот микс сейчас качает другая закачка");
+            }
             return failures_.value(index.row());
         }
         if (role != Qt::DisplayRole || row >= rows_.size()) {

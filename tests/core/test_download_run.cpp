@@ -363,7 +363,7 @@ TEST_F(DownloadRunTest, AMixAnotherRunIsFetchingIsLeftToItAndNotFetchedAgainOnce
     test::CommandResult cli =
         test::runCli({"--data-dir", folder.path(), "--site", site.baseAddress(), "download"});
     EXPECT_EQ(cli.status, 3);
-    EXPECT_EQ(cli.out, "1\t" + site.mixes()[first].id + "\tЗанят другой закачкой\n");
+    EXPECT_EQ(cli.out, "1\t" + site.mixes()[first].id + "\tЗанят\n");
     EXPECT_FALSE(fileExists(firstFile));
     EXPECT_FALSE(fileExists(firstFile + ".part"));
     EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll()[0].Removed, 0);

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "core/catalogue/catalogue_file.h"
+#include "core/storage/backups.h"
 #include "demo_site/demo_site.h"
 #include "gui/common/message_box.h"
 #include "gui/common/window_set.h"
@@ -107,6 +108,28 @@ private slots:
         window.open(windows_.mainWindow);
         QCOMPARE(grid()->model()->rowCount(), 1);
         QCOMPARE(status(0), QString());
+    }
+
+    void aMixAnotherRunIsFetchingIsLeftToItAndSaysWhy() {
+        auto other = std::make_unique<DownloadUnderWay>(path("") + "/");
+        QVERIFY(other->claimMix(1));
+        test::child<QAction>(*windows_.mainWindow, "openDownloader")->trigger();
+        DownloadWindow& window = *windows_.downloadWindow;
+        QSignalSpy finished(&window, &DownloadWindow::runFinished);
+        button("downloadAllButton")->click();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(status(0), QStringLiteral("Занят"));
+        QCOMPARE(grid()->model()->index(0, 4).data(Qt::ToolTipRole).toString(),
+                 QStringLiteral("Этот микс сейчас качает другая закачка"));
+        QCOMPARE(status(1), QStringLiteral("ОК"));
+        QCOMPARE(CatalogueFile(path("Base.vlt")).read(1).HasFile, 0);
+
+        // Once the other run lets it go, the next batch takes it.
+        other.reset();
+        button("downloadAllButton")->click();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(status(0), QStringLiteral("ОК"));
+        QCOMPARE(CatalogueFile(path("Base.vlt")).read(1).HasFile, 1);
     }
 
     void deleteMarksTheFileAtOnceAndAbortPutsTheRowBack() {
