@@ -271,6 +271,10 @@ void DownloadRun::holdWhilePaused() const {
 
 DownloadResult DownloadRun::batch() {
     DownloadUnderWay running(settings_.folder);
+    // Rows another run was fetching when this one came to them. Two runs going down one queue
+    // meet at every row, so each is waited for at the end: then the other run has taken it off
+    // the queue, or this one fetches it.
+    std::vector<std::size_t> heldElsewhere;
     for (std::size_t row = 0; row < rows_.size() && !stopped(); ++row) {
         holdWhilePaused();
         std::string status = rows_.status(row);
@@ -278,7 +282,16 @@ DownloadResult DownloadRun::batch() {
             status != download_status::broken() && status != download_status::elsewhere()) {
             continue;
         }
-        DownloadResult result = process(row, running, true);
+        DownloadResult result = process(row, running, true, WhenHeld::LeaveIt);
+        if (result.outcome != DownloadResult::Outcome::Done) {
+            return result;
+        }
+        if (rows_.status(row) == download_status::elsewhere()) {
+            heldElsewhere.push_back(row);
+        }
+    }
+    for (std::size_t row : heldElsewhere) {
+        DownloadResult result = process(row, running, true, WhenHeld::Wait);
         if (result.outcome != DownloadResult::Outcome::Done) {
             return result;
         }
@@ -292,16 +305,25 @@ DownloadResult DownloadRun::batch() {
 
 DownloadResult DownloadRun::single(std::size_t row) {
     DownloadUnderWay running(settings_.folder);
-    return process(row, running, false);
+    return process(row, running, false, WhenHeld::LeaveIt);
 }
 
 DownloadResult DownloadRun::process(std::size_t row, DownloadUnderWay& running,
-                                    bool onlyWhileQueued) {
+                                    bool onlyWhileQueued, WhenHeld whenHeld) {
     const PendingEntry pending = rows_.entry(row);
     const std::int32_t number = pending.entry.RecordNumber;
     if (!running.claimMix(number)) {
         setStatus(row, download_status::elsewhere());
-        return {};
+        if (whenHeld == WhenHeld::LeaveIt) {
+            return {};
+        }
+        do {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            holdWhilePaused();
+            if (stopped()) {
+                return {DownloadResult::Outcome::Stopped, {}};
+            }
+        } while (!running.claimMix(number));
     }
     struct Release {
         DownloadUnderWay& running;

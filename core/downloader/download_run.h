@@ -121,9 +121,10 @@ public:
     DownloadRun(DownloadSettings settings, DownloadRows& rows, DownloadObserver& observer,
                 SoundPlayer& sound, const std::atomic<bool>& stop, const std::atomic<bool>& paused);
 
-    // Every row that waits ("Нет", or "Ошибка", "Битый архив" or "Занят" from an
-    // earlier try) when the batch reaches it, unless another run has taken it off the queue
-    // meanwhile; "alldone.wav" at the end.
+    // Every row that waits ("Нет", or "Ошибка", "Битый архив" or "Занят" from an earlier try)
+    // when the batch reaches it, unless another run has taken it off the queue meanwhile. A row
+    // another run is fetching shows "Занят" and is come back to at the end, once that run lets
+    // it go; "alldone.wav" at the end.
     DownloadResult batch();
     // The one row, whatever its status. A row another run is fetching is left to it.
     DownloadResult single(std::size_t row);
@@ -132,7 +133,11 @@ private:
     // Whether the file arrived whole; false for no size, a failed transfer or a stop.
     bool transferFile(std::size_t row, const PendingEntry& pending, std::int64_t& kilobytes);
     void markDownloaded(const PendingEntry& pending, std::int64_t kilobytes);
-    DownloadResult process(std::size_t row, DownloadUnderWay& running, bool onlyWhileQueued);
+    // What process() does with a row whose mix another run is fetching: leaves it ("Занят"), or
+    // waits until that run lets it go.
+    enum class WhenHeld { LeaveIt, Wait };
+    DownloadResult process(std::size_t row, DownloadUnderWay& running, bool onlyWhileQueued,
+                           WhenHeld whenHeld);
     // Pause freezes the run between any two of its steps, and inside a transfer.
     void holdWhilePaused() const;
     bool stopped() const { return stop_.load(); }

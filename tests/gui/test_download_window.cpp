@@ -117,16 +117,14 @@ private slots:
         DownloadWindow& window = *windows_.downloadWindow;
         QSignalSpy finished(&window, &DownloadWindow::runFinished);
         button("downloadAllButton")->click();
-        QVERIFY(finished.wait(10000));
+        QTRY_COMPARE(status(1), QStringLiteral("ОК"));
         QCOMPARE(status(0), QStringLiteral("Занят"));
         QCOMPARE(grid()->model()->index(0, 4).data(Qt::ToolTipRole).toString(),
                  QStringLiteral("Этот микс сейчас качает другая закачка"));
-        QCOMPARE(status(1), QStringLiteral("ОК"));
-        QCOMPARE(CatalogueFile(path("Base.vlt")).read(1).HasFile, 0);
+        QVERIFY(finished.isEmpty());
 
-        // Once the other run lets it go, the next batch takes it.
+        // The other run lets it go unfetched: the batch takes it.
         other.reset();
-        button("downloadAllButton")->click();
         QVERIFY(finished.wait(10000));
         QCOMPARE(status(0), QStringLiteral("ОК"));
         QCOMPARE(CatalogueFile(path("Base.vlt")).read(1).HasFile, 1);
