@@ -291,6 +291,9 @@ DownloadResult DownloadRun::batch() {
         }
     }
     for (std::size_t row : heldElsewhere) {
+        if (rows_.status(row) != download_status::elsewhere()) {
+            continue;  // deleted in the window meanwhile
+        }
         DownloadResult result = process(row, running, true, WhenHeld::Wait);
         if (result.outcome != DownloadResult::Outcome::Done) {
             return result;
