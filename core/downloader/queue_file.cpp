@@ -115,34 +115,43 @@ bool QueueFile::appendUnlessQueued(const QueueEntry& entry) {
 
 namespace {
 
-// Where the pending entry stands in `bytes`: at its position, or, should another run have
+// Where the pending entry stands in the file: at its position, or, should another run have
 // compacted the file since, at the first waiting entry with its record number and ID. npos when
-// it waits no more.
-std::size_t findWaiting(const std::string& bytes, const PendingEntry& pending) {
-    auto isIt = [&](std::size_t at) {
-        QueueEntry entry =
-            decodeQueueEntry(reinterpret_cast<const unsigned char*>(bytes.data() + at));
+// it waits no more. Only a moved or taken-off entry costs a read of the whole file.
+std::size_t findWaiting(const LockedFile& file, const PendingEntry& pending) {
+    auto isIt = [&](const char* bytes) {
+        QueueEntry entry = decodeQueueEntry(reinterpret_cast<const unsigned char*>(bytes));
         return entry.Removed == 0 && entry.RecordNumber == pending.entry.RecordNumber &&
                entry.Id == pending.entry.Id;
     };
-    const std::size_t whole = bytes.size() / kQueueEntrySize * kQueueEntrySize;
-    std::size_t at = static_cast<std::size_t>(pending.position - 1) * kQueueEntrySize;
-    if (pending.position == 0 || at >= whole || !isIt(at)) {
-        for (at = 0; at < whole && !isIt(at); at += kQueueEntrySize) {
+    const std::uint64_t whole = file.size() / kQueueEntrySize * kQueueEntrySize;
+    const std::uint64_t loadedAt = std::uint64_t{pending.position - 1} * kQueueEntrySize;
+    if (pending.position > 0 && loadedAt < whole) {
+        char entry[kQueueEntrySize];
+        file.readAt(entry, kQueueEntrySize, loadedAt);
+        if (isIt(entry)) {
+            return static_cast<std::size_t>(loadedAt);
         }
     }
-    return at < whole ? at : std::string::npos;
+    const std::string bytes = file.readAll();
+    for (std::size_t at = 0; at + kQueueEntrySize <= bytes.size(); at += kQueueEntrySize) {
+        if (isIt(bytes.data() + at)) {
+            return at;
+        }
+    }
+    return std::string::npos;
 }
 
 }  // namespace
 
 bool QueueFile::isWaiting(const PendingEntry& pending) const {
-    return findWaiting(readWhole(path_), pending) != std::string::npos;
+    const LockedFile file(path_, O_RDONLY, LockedFile::Lock::Shared);
+    return findWaiting(file, pending) != std::string::npos;
 }
 
 void QueueFile::markRemoved(const PendingEntry& pending) {
     LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
-    const std::size_t at = findWaiting(file.readAll(), pending);
+    const std::size_t at = findWaiting(file, pending);
     if (at != std::string::npos) {
         const unsigned char removed = 1;
         file.writeAt(&removed, 1, at + kRemovedAt);
