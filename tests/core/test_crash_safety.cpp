@@ -86,6 +86,11 @@ public:
             throw std::runtime_error("pipe");
         }
         pid_ = ::fork();
+        if (pid_ < 0) {
+            ::close(fds[0]);
+            ::close(fds[1]);
+            throw std::runtime_error("fork");
+        }
         if (pid_ == 0) {
             ::close(fds[0]);
             try {
@@ -155,20 +160,28 @@ public:
             if (::getppid() != parent) {
                 ::_exit(0);
             }
-            DemoSite site(options);
-            site.start();
-            const std::string page = site.listPage();
-            const int port = site.port();
-            const std::size_t size = page.size();
-            if (!writeAll(fds[1], &port, sizeof port) || !writeAll(fds[1], &size, sizeof size) ||
-                !writeAll(fds[1], page.data(), size)) {
-                ::_exit(1);
+            // Nothing may leave this block: the child would go on running the tests.
+            try {
+                DemoSite site(options);
+                site.start();
+                const std::string page = site.listPage();
+                const int port = site.port();
+                const std::size_t size = page.size();
+                if (writeAll(fds[1], &port, sizeof port) && writeAll(fds[1], &size, sizeof size) &&
+                    writeAll(fds[1], page.data(), size)) {
+                    for (;;) {
+                        ::pause();
+                    }
+                }
+            } catch (...) {
             }
-            for (;;) {
-                ::pause();
-            }
+            ::_exit(1);
         }
         ::close(fds[1]);
+        if (pid_ < 0) {
+            ::close(fds[0]);
+            throw std::runtime_error("fork");
+        }
         int port = 0;
         std::size_t size = 0;
         const bool told =
