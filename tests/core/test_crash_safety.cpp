@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -18,6 +19,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include "core/catalogue/catalogue_file.h"
@@ -165,10 +167,12 @@ public:
                 DemoSite site(options);
                 site.start();
                 const std::string page = site.listPage();
-                const int port = site.port();
-                const std::size_t size = page.size();
-                if (writeAll(fds[1], &port, sizeof port) && writeAll(fds[1], &size, sizeof size) &&
-                    writeAll(fds[1], page.data(), size)) {
+                const std::string told =
+                    std::to_string(site.port()) + " " + std::to_string(page.size()) + "\n" + page;
+                FILE* out = ::fdopen(fds[1], "w");
+                const bool sent =
+                    out != nullptr && std::fwrite(told.data(), 1, told.size(), out) == told.size();
+                if (out != nullptr && std::fclose(out) == 0 && sent) {
                     for (;;) {
                         ::pause();
                     }
@@ -182,18 +186,19 @@ public:
             ::close(fds[0]);
             throw std::runtime_error("fork");
         }
-        int port = 0;
+        // "PORT SIZE", a line end and the list page.
+        const std::string told = test::drain(fds[0]);
+        const std::size_t lineEnd = told.find('\n');
         std::size_t size = 0;
-        const bool told =
-            readAll(fds[0], &port, sizeof port) && readAll(fds[0], &size, sizeof size);
-        listPage_.resize(told ? size : 0);
-        const bool whole = told && readAll(fds[0], listPage_.data(), size);
-        ::close(fds[0]);
-        if (!whole) {
+        std::istringstream head(told.substr(0, lineEnd));
+        std::string port;
+        if (lineEnd == std::string::npos || !(head >> port >> size) ||
+            told.size() - lineEnd - 1 != size) {
             stop();
             throw std::runtime_error("the stand-in site did not start");
         }
-        baseAddress_ = "http://127.0.0.1:" + std::to_string(port);
+        baseAddress_ = "http://127.0.0.1:" + port;
+        listPage_ = told.substr(lineEnd + 1);
     }
     ~SiteProcess() { stop(); }
 
@@ -202,30 +207,6 @@ public:
     const std::vector<DemoMix>& mixes() const { return content_.mixes(); }
 
 private:
-    static bool writeAll(int fd, const void* data, std::size_t size) {
-        const char* at = static_cast<const char*>(data);
-        while (size > 0) {
-            const ssize_t written = ::write(fd, at, size);
-            if (written <= 0) {
-                return false;
-            }
-            at += written;
-            size -= static_cast<std::size_t>(written);
-        }
-        return true;
-    }
-    static bool readAll(int fd, void* data, std::size_t size) {
-        char* at = static_cast<char*>(data);
-        while (size > 0) {
-            const ssize_t got = ::read(fd, at, size);
-            if (got <= 0) {
-                return false;
-            }
-            at += got;
-            size -= static_cast<std::size_t>(got);
-        }
-        return true;
-    }
     void stop() {
         if (pid_ > 0) {
             ::kill(pid_, SIGKILL);

@@ -69,8 +69,6 @@ void writeCatalogue(const std::string& path, const std::vector<MixRecord>& recor
     writeBytes(path, bytes);
 }
 
-namespace {
-
 std::string drain(int fd) {
     std::string text;
     char buffer[65536];
@@ -81,8 +79,6 @@ std::string drain(int fd) {
     close(fd);
     return text;
 }
-
-}  // namespace
 
 CommandResult runCli(const std::vector<std::string>& args, const std::string& stdoutPath) {
     TempFolder scratch;

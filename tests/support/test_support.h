@@ -40,6 +40,9 @@ std::string queueEntryBytes(const QueueEntry& entry);
 // Writes records as a Base.vlt.
 void writeCatalogue(const std::string& path, const std::vector<MixRecord>& records);
 
+// Everything `fd` gives until its end; closes it.
+std::string drain(int fd);
+
 struct CommandResult {
     int status;
     std::string out;
