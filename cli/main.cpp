@@ -46,7 +46,7 @@ constexpr const char* kSettingsHelp =
     "  [Main] MaxRequestsPerSecond=0   size queries and transfers started per second; 0 = any\n"
     "  [Downloader] Path=DIR/          the save folder (default: ZIP/ in the data folder)\n"
     "  [Downloader] FullNames=0        1: files are named ID-Author - Title.zip\n"
-    "  [Downloader] Resume=1           transfers go into NAME.zip.part and resume later\n"
+    "  [Downloader] Resume=1           a cut transfer goes on from its NAME.zip.part later\n"
     "  [Downloader] Retries=3          tries again after 1, 2 and 4 s on network and server\n"
     "                                  errors (a Retry-After of up to 60 s is honoured)\n"
     "  [Downloader] CheckArchives=1    a finished file must be a whole ZIP archive\n"

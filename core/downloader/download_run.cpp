@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <limits>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -139,6 +140,10 @@ std::string safeFileChars(std::string_view text) {
                 ch = '!';
                 break;
             default:
+                // A NUL would end the name early; a line break or a tab has no place in one.
+                if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) {
+                    ch = '_';
+                }
                 break;
         }
     }
@@ -151,7 +156,8 @@ std::string downloadFileName(const std::string& savePath, std::string_view id,
     if (fullNames) {
         name.append("-").append(safeFileChars(track));
     }
-    return savePath + cp1251ToUtf8(name) + ".zip";
+    const char* separator = savePath.empty() || savePath.back() == '/' ? "" : "/";
+    return savePath + separator + cp1251ToUtf8(name) + ".zip";
 }
 
 std::int64_t kilobytesOfPiece(std::size_t bytes) {
@@ -221,6 +227,15 @@ public:
         }
         ::unlink(path_.c_str());
     }
+    // Closes the file, kept for a later try to go on from when `keep` and it holds anything.
+    void leave(bool keep) {
+        struct stat st {};
+        if (keep && ::fstat(fd_, &st) == 0 && st.st_size > 0) {
+            ::close(std::exchange(fd_, -1));
+        } else {
+            discard();
+        }
+    }
 
 private:
     std::string path_;
@@ -231,6 +246,42 @@ private:
 std::int64_t sizeOf(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
+}
+
+// The save folder must be a folder before the first byte is asked for.
+void checkSaveFolder(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        throw IoError::fromErrno(path, errno);
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        throw IoError::fromErrno(path, ENOTDIR);
+    }
+}
+
+// The record that holds the entry's mix: the one at the entry's number when it holds the ID,
+// else the first with the ID. A restore, a damaged queue or another program can leave an entry
+// whose number is 0, past the end, or another mix's.
+std::optional<std::uint32_t> recordOf(const CatalogueFile& base, const QueueEntry& entry) {
+    if (entry.RecordNumber > 0 && static_cast<std::uint32_t>(entry.RecordNumber) <= base.count() &&
+        base.read(static_cast<std::uint32_t>(entry.RecordNumber)).Id == entry.Id) {
+        return static_cast<std::uint32_t>(entry.RecordNumber);
+    }
+    std::optional<std::uint32_t> found;
+    base.forEach({}, [&](std::uint32_t number, const MixRecordView& record) {
+        if (!found && record.Id == entry.Id) {
+            found = number;
+        }
+    });
+    return found;
+}
+
+// Two mixes in a row without a word from the site: it is down, or the connection is.
+constexpr int kSilentMixesBeforeGivingUp = 2;
+
+DownloadResult siteSilent(const std::string& site) {
+    return {DownloadResult::Outcome::Failed,
+            "Сайт " + site + " не отвечает: закачка остановлена, остальные миксы ждут в очереди."};
 }
 
 }  // namespace
@@ -270,61 +321,81 @@ void DownloadRun::holdWhilePaused() const {
 }
 
 DownloadResult DownloadRun::batch() {
-    DownloadUnderWay running(settings_.folder);
-    // Rows another run was fetching when this one came to them. Two runs going down one queue
-    // meet at every row, so each is waited for at the end: then the other run has taken it off
-    // the queue, or this one fetches it.
-    std::vector<std::size_t> heldElsewhere;
-    for (std::size_t row = 0; row < rows_.size() && !stopped(); ++row) {
-        holdWhilePaused();
-        std::string status = rows_.status(row);
-        if (status != download_status::waiting() && status != download_status::failed() &&
-            status != download_status::broken() && status != download_status::elsewhere()) {
-            continue;
+    int silentInARow = 0;
+    try {
+        checkSaveFolder(settings_.savePath);
+        DownloadUnderWay running(settings_.folder);
+        // Rows another run was fetching when this one came to them. Two runs going down one
+        // queue meet at every row, so each is waited for at the end: then the other run has
+        // taken it off the queue, or this one fetches it.
+        std::vector<std::size_t> heldElsewhere;
+        auto go = [&](std::size_t row, WhenHeld whenHeld) {
+            RowEnd end = process(row, running, true, whenHeld);
+            if (end != RowEnd::Skipped) {
+                silentInARow = end == RowEnd::NoAnswer ? silentInARow + 1 : 0;
+            }
+            return end != RowEnd::Stopped && silentInARow < kSilentMixesBeforeGivingUp;
+        };
+        for (std::size_t row = 0; row < rows_.size() && !stopped(); ++row) {
+            holdWhilePaused();
+            std::string status = rows_.status(row);
+            if (status != download_status::waiting() && status != download_status::failed() &&
+                status != download_status::broken() && status != download_status::elsewhere()) {
+                continue;
+            }
+            if (!go(row, WhenHeld::LeaveIt)) {
+                break;
+            }
+            if (rows_.status(row) == download_status::elsewhere()) {
+                heldElsewhere.push_back(row);
+            }
         }
-        DownloadResult result = process(row, running, true, WhenHeld::LeaveIt);
-        if (result.outcome != DownloadResult::Outcome::Done) {
-            return result;
+        for (std::size_t i = 0;
+             i < heldElsewhere.size() && !stopped() && silentInARow < kSilentMixesBeforeGivingUp;
+             ++i) {
+            // A row deleted in the window meanwhile is not waited for.
+            if (rows_.status(heldElsewhere[i]) == download_status::elsewhere()) {
+                go(heldElsewhere[i], WhenHeld::Wait);
+            }
         }
-        if (rows_.status(row) == download_status::elsewhere()) {
-            heldElsewhere.push_back(row);
-        }
-    }
-    for (std::size_t row : heldElsewhere) {
-        if (rows_.status(row) != download_status::elsewhere()) {
-            continue;  // deleted in the window meanwhile
-        }
-        DownloadResult result = process(row, running, true, WhenHeld::Wait);
-        if (result.outcome != DownloadResult::Outcome::Done) {
-            return result;
-        }
+    } catch (const IoError& e) {
+        return {DownloadResult::Outcome::Failed, e.what()};
     }
     if (stopped()) {
         return {DownloadResult::Outcome::Stopped, {}};
+    }
+    if (silentInARow >= kSilentMixesBeforeGivingUp) {
+        return siteSilent(settings_.site);
     }
     sound_.PlaySoundFile("alldone.wav");
     return {};
 }
 
 DownloadResult DownloadRun::single(std::size_t row) {
-    DownloadUnderWay running(settings_.folder);
-    return process(row, running, false, WhenHeld::LeaveIt);
+    try {
+        checkSaveFolder(settings_.savePath);
+        DownloadUnderWay running(settings_.folder);
+        process(row, running, false, WhenHeld::LeaveIt);
+    } catch (const IoError& e) {
+        return {DownloadResult::Outcome::Failed, e.what()};
+    }
+    return {stopped() ? DownloadResult::Outcome::Stopped : DownloadResult::Outcome::Done, {}};
 }
 
-DownloadResult DownloadRun::process(std::size_t row, DownloadUnderWay& running,
-                                    bool onlyWhileQueued, WhenHeld whenHeld) {
+DownloadRun::RowEnd DownloadRun::process(std::size_t row, DownloadUnderWay& running,
+                                         bool onlyWhileQueued, WhenHeld whenHeld) {
     const PendingEntry pending = rows_.entry(row);
     const std::int32_t number = pending.entry.RecordNumber;
     if (!running.claimMix(number)) {
         setStatus(row, download_status::elsewhere());
         if (whenHeld == WhenHeld::LeaveIt) {
-            return {};
+            return RowEnd::Skipped;
         }
         do {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             holdWhilePaused();
             if (stopped()) {
-                return {DownloadResult::Outcome::Stopped, {}};
+                return RowEnd::Stopped;
             }
         } while (!running.claimMix(number));
     }
@@ -334,23 +405,166 @@ DownloadResult DownloadRun::process(std::size_t row, DownloadUnderWay& running,
         ~Release() { running.releaseMix(number); }
     } release{running, number};
     try {
+        const CatalogueFile base(settings_.folder + "Base.vlt");
+        const std::optional<std::uint32_t> record = recordOf(base, pending.entry);
         if (onlyWhileQueued && !queue_.isWaiting(pending)) {
             // Another run fetched or dropped it after this one loaded the queue.
-            const bool fetched = CatalogueFile(settings_.folder + "Base.vlt")
-                                     .read(static_cast<std::uint32_t>(number))
-                                     .HasFile == 1;
+            const bool fetched = record && base.read(*record).HasFile == 1;
             setStatus(row, fetched ? download_status::done() : download_status::removed());
-            return {};
+            return RowEnd::Skipped;
         }
-        std::int64_t kilobytes = 0;
-        if (transferFile(row, pending, kilobytes)) {
-            markDownloaded(pending, kilobytes);
+        if (!record) {
+            giveUp(row,
+                   base.path() + ": нет записи микса " + cp1251ToUtf8(pending.entry.Id) +
+                       ", которого ждёт эта строка очереди",
+                   download_status::failed());
+            return RowEnd::Skipped;
         }
+        return fetchRow(row, pending, *record);
     } catch (const IoError& e) {
-        observer_.transferCleared();
-        return {DownloadResult::Outcome::Failed, e.what()};
+        giveUp(row, e.what(), download_status::failed());
+        throw;
     }
-    return {stopped() ? DownloadResult::Outcome::Stopped : DownloadResult::Outcome::Done, {}};
+}
+
+DownloadRun::RowEnd DownloadRun::fetchRow(std::size_t row, const PendingEntry& pending,
+                                          std::uint32_t record) {
+    const std::string address = downloadAddress(settings_.site, pending.entry.Id);
+    setStatus(row, download_status::preparing());
+    const SizeAnswer size = querySize(row, address);
+    if (stopped()) {
+        return RowEnd::Stopped;
+    }
+    if (size.bytes == 0) {
+        if (size.noSuchFile()) {
+            setStatus(row, download_status::removed());
+            queue_.markRemoved(pending);
+            sound_.PlaySoundFile("STOP.wav");
+            return RowEnd::Answered;
+        }
+        giveUp(row, size.error, download_status::failed());
+        return size.failure.silent() ? RowEnd::NoAnswer : RowEnd::Answered;
+    }
+    const std::string finalPath = downloadFileName(settings_.savePath, pending.entry.Id,
+                                                   pending.entry.Track, settings_.fullNames);
+    switch (fetchFile(row, address, size.bytes, finalPath)) {
+        case Transfer::Whole:
+            break;
+        case Transfer::Failed:
+            return RowEnd::Answered;
+        case Transfer::NoAnswer:
+            return RowEnd::NoAnswer;
+        case Transfer::Stopped:
+            return RowEnd::Stopped;
+    }
+    if (settings_.checkArchives) {
+        if (std::optional<std::string> defect = archiveDefect(finalPath)) {
+            ::unlink(finalPath.c_str());
+            giveUp(row, finalPath + ": " + *defect, download_status::broken());
+            return RowEnd::Answered;
+        }
+    }
+    // The row says "ОК" only once the catalogue knows.
+    markDownloaded(pending, record, maximum_);
+    reportProgress(row, true);
+    observer_.transferCleared();
+    setStatus(row, download_status::done());
+    sound_.PlaySoundFile("done.wav");
+    return RowEnd::Answered;
+}
+
+SizeAnswer DownloadRun::querySize(std::size_t row, const std::string& address) {
+    for (int attempt = 0;; ++attempt) {
+        pacer_.beforeRequest();
+        SizeAnswer size = sizes_.contentLength(address);
+        if (stopped() || size.bytes > 0 || !size.failure.retryable() ||
+            attempt >= settings_.retries) {
+            return size;
+        }
+        if (!waitBeforeRetry(row, attempt, size.failure.retryAfter)) {
+            return size;
+        }
+        setStatus(row, download_status::preparing());
+    }
+}
+
+DownloadRun::Transfer DownloadRun::fetchFile(std::size_t row, const std::string& address,
+                                             std::int64_t bytes, const std::string& finalPath) {
+    // Never a part of a file under its final name: a kill or a stop leaves only the .part.
+    const std::string path = finalPath + ".part";
+    maximum_ = bytes / 1024;
+    position_ = 0;
+    shownPercent_.clear();
+    lastReport_ = std::chrono::steady_clock::now();
+    for (int attempt = 0;;) {
+        // What an earlier try left is asked for no more; a file as long as the whole is suspect.
+        std::int64_t have = settings_.resume ? sizeOf(path) : 0;
+        if (have >= bytes) {
+            have = 0;
+        }
+        OutputFile file(path, have > 0);
+        holdWhilePaused();
+        pacer_.beforeRequest();
+        FileTransfer::Outcome outcome;
+        try {
+            outcome = transfer_.fetch(
+                address, bytes, have,
+                [&](std::int64_t start) {
+                    if (start == 0 && have > 0) {
+                        file.empty();
+                    }
+                    position_ = std::min(start / 1024, maximum_);
+                    reportProgress(row, false);
+                },
+                [&](std::string_view piece) {
+                    file.write(piece);
+                    position_ = std::min(position_ + kilobytesOfPiece(piece.size()), maximum_);
+                    reportProgress(row, false);
+                });
+        } catch (const HttpError& e) {
+            const HttpFailure& failure = e.failure();
+            // Kept, where resuming is on: the next try, or a later run, goes on from there.
+            file.leave(failure.retryable() && settings_.resume);
+            if (failure.retryable() && attempt < settings_.retries) {
+                if (!waitBeforeRetry(row, attempt++, failure.retryAfter)) {
+                    return Transfer::Stopped;
+                }
+                continue;
+            }
+            giveUp(row, e.what(), download_status::failed());
+            return failure.silent() ? Transfer::NoAnswer : Transfer::Failed;
+        } catch (const IoError&) {
+            file.discard();
+            throw;
+        }
+        if (outcome == FileTransfer::Outcome::Restart) {
+            file.discard();  // the server will not go on from there: from the start
+            continue;
+        }
+        if (outcome == FileTransfer::Outcome::Stopped) {
+            file.leave(settings_.resume);
+            return Transfer::Stopped;
+        }
+        file.close();
+        break;
+    }
+    if (::rename(path.c_str(), finalPath.c_str()) != 0) {
+        throw IoError::fromErrno(finalPath, errno);
+    }
+    return Transfer::Whole;
+}
+
+void DownloadRun::reportProgress(std::size_t row, bool complete) {
+    std::string percent = percentText(position_, maximum_, complete);
+    auto now = std::chrono::steady_clock::now();
+    if (percent != shownPercent_ || now - lastReport_ >= kProgressInterval || complete) {
+        lastReport_ = now;
+        observer_.transferProgress(position_, maximum_);
+        if (percent != shownPercent_) {
+            shownPercent_ = percent;
+            setStatus(row, percent);
+        }
+    }
 }
 
 bool DownloadRun::waitBeforeRetry(std::size_t row, int attempt, int retryAfterSeconds) {
@@ -378,138 +592,16 @@ void DownloadRun::giveUp(std::size_t row, const std::string& why, const std::str
     sound_.PlaySoundFile("STOP.wav");
 }
 
-bool DownloadRun::transferFile(std::size_t row, const PendingEntry& pending,
-                               std::int64_t& kilobytes) {
-    const std::string address = downloadAddress(settings_.site, pending.entry.Id);
-    setStatus(row, download_status::preparing());
-    SizeAnswer size;
-    for (int attempt = 0;; ++attempt) {
-        pacer_.beforeRequest();
-        size = sizes_.contentLength(address);
-        if (stopped()) {
-            return false;
-        }
-        if (size.bytes > 0 || !size.failure.retryable() || attempt >= settings_.retries) {
-            break;
-        }
-        if (!waitBeforeRetry(row, attempt, size.failure.retryAfter)) {
-            return false;
-        }
-        setStatus(row, download_status::preparing());
-    }
-    const std::int64_t bytes = size.bytes;
-    if (bytes == 0) {
-        setStatus(row, download_status::removed());
-        queue_.markRemoved(pending);
-        sound_.PlaySoundFile("STOP.wav");
-        return false;
-    }
-    const std::int64_t maximum = bytes / 1024;
-    std::int64_t position = 0;
-    const std::string finalPath = downloadFileName(settings_.savePath, pending.entry.Id,
-                                                   pending.entry.Track, settings_.fullNames);
-    const std::string path = settings_.resume ? finalPath + ".part" : finalPath;
-
-    std::string shown;
-    auto lastReport = std::chrono::steady_clock::now();
-    auto report = [&](bool complete) {
-        std::string percent = percentText(position, maximum, complete);
-        auto now = std::chrono::steady_clock::now();
-        if (percent != shown || now - lastReport >= kProgressInterval || complete) {
-            lastReport = now;
-            observer_.transferProgress(position, maximum);
-            if (percent != shown) {
-                shown = percent;
-                setStatus(row, percent);
-            }
-        }
-    };
-    for (int attempt = 0;;) {
-        // What an earlier try left is asked for no more; a file as long as the whole is suspect.
-        std::int64_t have = settings_.resume ? sizeOf(path) : 0;
-        if (have >= bytes) {
-            have = 0;
-        }
-        OutputFile file(path, have > 0);
-        holdWhilePaused();
-        pacer_.beforeRequest();
-        FileTransfer::Outcome outcome;
-        try {
-            outcome = transfer_.fetch(
-                address, bytes, have,
-                [&](std::int64_t start) {
-                    if (start == 0 && have > 0) {
-                        file.empty();
-                    }
-                    position = std::min(start / 1024, maximum);
-                    report(false);
-                },
-                [&](std::string_view piece) {
-                    file.write(piece);
-                    position = std::min(position + kilobytesOfPiece(piece.size()), maximum);
-                    report(false);
-                });
-        } catch (const HttpError& e) {
-            const HttpFailure& failure = e.failure();
-            if (failure.retryable() && settings_.resume) {
-                file.close();  // kept: the next try, or a later run, goes on from there
-            } else {
-                file.discard();
-            }
-            if (failure.retryable() && attempt < settings_.retries) {
-                if (!waitBeforeRetry(row, attempt++, failure.retryAfter)) {
-                    return false;
-                }
-                continue;
-            }
-            giveUp(row, e.what(), download_status::failed());
-            return false;
-        } catch (const IoError&) {
-            file.discard();
-            throw;
-        }
-        file.close();
-        if (outcome == FileTransfer::Outcome::Restart) {
-            ::unlink(path.c_str());  // the server will not go on from there: from the start
-            continue;
-        }
-        if (outcome == FileTransfer::Outcome::Stopped) {
-            return false;  // what arrived stays in the save folder
-        }
-        break;
-    }
-    if (path != finalPath && ::rename(path.c_str(), finalPath.c_str()) != 0) {
-        throw IoError::fromErrno(finalPath, errno);
-    }
-    if (settings_.checkArchives) {
-        if (std::optional<std::string> defect = archiveDefect(finalPath)) {
-            ::unlink(finalPath.c_str());
-            giveUp(row, finalPath + ": " + *defect, download_status::broken());
-            return false;
-        }
-    }
-    report(true);
-    observer_.transferCleared();
-    setStatus(row, download_status::done());
-    kilobytes = maximum;
-    return true;
-}
-
-void DownloadRun::markDownloaded(const PendingEntry& pending, std::int64_t kilobytes) {
-    holdWhilePaused();
-    if (stopped()) {
-        return;
-    }
+void DownloadRun::markDownloaded(const PendingEntry& pending, std::uint32_t record,
+                                 std::int64_t kilobytes) {
     // The record first: should the program die between the two writes, the entry is still
     // queued and is fetched again, rather than a fetched file the catalogue never learns of.
-    CatalogueFile(settings_.folder + "Base.vlt")
-        .update(static_cast<std::uint32_t>(pending.entry.RecordNumber), [&](MixRecord& record) {
-            record.HasFile = 1;
-            record.Size = static_cast<std::int32_t>(
-                std::min<std::int64_t>(kilobytes, std::numeric_limits<std::int32_t>::max()));
-        });
+    CatalogueFile(settings_.folder + "Base.vlt").update(record, [&](MixRecord& mix) {
+        mix.HasFile = 1;
+        mix.Size = static_cast<std::int32_t>(
+            std::min<std::int64_t>(kilobytes, std::numeric_limits<std::int32_t>::max()));
+    });
     queue_.markRemoved(pending);
-    sound_.PlaySoundFile("done.wav");
 }
 
 }  // namespace kelvarn

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -99,11 +100,12 @@ struct DownloadResult {
 };
 
 // Characters a file name may not hold, replaced one by one ('"' -> '\'', '*' -> '#', '/' and ':'
-// and '\\' -> '-', '<' -> '(', '>' -> ')', '?' -> '%', '|' -> '!').
+// and '\\' -> '-', '<' -> '(', '>' -> ')', '?' -> '%', '|' -> '!', a control byte -> '_').
 std::string safeFileChars(std::string_view text);
 
-// The save folder + the ID (+ "-" + the track with fullNames) + ".zip", as a UTF-8 path. The ID
-// goes through safeFileChars like the track, so no name leaves the save folder.
+// The save folder (a "/" added when it lacks one) + the ID (+ "-" + the track with fullNames) +
+// ".zip", as a UTF-8 path. The ID goes through safeFileChars like the track, so no name leaves the
+// save folder and every byte of it counts.
 std::string downloadFileName(const std::string& savePath, std::string_view id,
                              std::string_view track, bool fullNames);
 
@@ -124,27 +126,46 @@ public:
     // Every row that waits ("Нет", or "Ошибка", "Битый архив" or "Занят" from an earlier try)
     // when the batch reaches it, unless another run has taken it off the queue meanwhile. A row
     // another run is fetching shows "Занят" and is come back to at the end, once that run lets
-    // it go; "alldone.wav" at the end.
+    // it go; "alldone.wav" at the end. Two mixes in a row that fail without an answer from the
+    // site end the batch (Failed, saying so): the rest wait for the site to come back.
     DownloadResult batch();
     // The one row, whatever its status. A row another run is fetching is left to it.
     DownloadResult single(std::size_t row);
 
 private:
-    // Whether the file arrived whole; false for no size, a failed transfer or a stop.
-    bool transferFile(std::size_t row, const PendingEntry& pending, std::int64_t& kilobytes);
-    void markDownloaded(const PendingEntry& pending, std::int64_t kilobytes);
+    // How a row's turn ended, as far as the rest of the batch is concerned.
+    enum class RowEnd {
+        Answered,  // the site answered: fetched, dropped, or failed on its answer
+        NoAnswer,  // failed, after its tries, without a word from the site
+        Skipped,   // the site was not asked: another run has it, or no record holds the mix
+        Stopped,
+    };
+    // What became of one file's transfer.
+    enum class Transfer { Whole, Failed, NoAnswer, Stopped };
     // What process() does with a row whose mix another run is fetching: leaves it ("Занят"), or
     // waits until that run lets it go.
     enum class WhenHeld { LeaveIt, Wait };
-    DownloadResult process(std::size_t row, DownloadUnderWay& running, bool onlyWhileQueued,
-                           WhenHeld whenHeld);
+
+    // A file error fails the row it came on and ends the run.
+    RowEnd process(std::size_t row, DownloadUnderWay& running, bool onlyWhileQueued,
+                   WhenHeld whenHeld);
+    RowEnd fetchRow(std::size_t row, const PendingEntry& pending, std::uint32_t record);
+    // The size query, tried again as the settings say; stopped() tells whether a stop ended it.
+    SizeAnswer querySize(std::size_t row, const std::string& address);
+    // Fetches the file into NAME.part, and renames it to `finalPath` once it is whole.
+    Transfer fetchFile(std::size_t row, const std::string& address, std::int64_t bytes,
+                       const std::string& finalPath);
+    void markDownloaded(const PendingEntry& pending, std::uint32_t record, std::int64_t kilobytes);
+    // The running transfer's position to the window: its percentage whenever that changes, the
+    // bar at most every few tens of milliseconds.
+    void reportProgress(std::size_t row, bool complete);
     // Pause freezes the run between any two of its steps, and inside a transfer.
     void holdWhilePaused() const;
     bool stopped() const { return stop_.load(); }
     void setStatus(std::size_t row, const std::string& text);
     // "Повтор N" while the wait before try N lasts; false when a stop ended it.
     bool waitBeforeRetry(std::size_t row, int attempt, int retryAfterSeconds);
-    // The row's transfer has failed for good.
+    // The row has failed for good: it shows `status`, `why` goes to its tooltip.
     void giveUp(std::size_t row, const std::string& why, const std::string& status);
 
     DownloadSettings settings_;
@@ -158,6 +179,11 @@ private:
     RequestPacer pacer_;
     QueueFile queue_;
     const std::atomic<bool>& paused_;
+    // The running transfer's position, size and what the window last saw of it.
+    std::int64_t position_ = 0;
+    std::int64_t maximum_ = 0;
+    std::string shownPercent_;
+    std::chrono::steady_clock::time_point lastReport_;
 };
 
 }  // namespace kelvarn

@@ -363,7 +363,7 @@ void ImportRun::sizeNewRows() {
                 SizeAnswer answer =
                     query.contentLength(downloadAddress(settings_.site, rows_[i].id));
                 bytes = answer.bytes;
-                timeoutsInARow = answer.timedOut ? timeoutsInARow + 1 : 0;
+                timeoutsInARow = answer.failure.timedOut ? timeoutsInARow + 1 : 0;
                 if (timeoutsInARow == kTimeoutsBeforeGivingUp) {
                     show("Сайт не отвечает: размер остальных миксов 0"_cp);
                 }

@@ -143,8 +143,10 @@ CURLcode performWatched(CURLM* multi, CURL* easy, const Watch& watch) {
     curl_multi_add_handle(multi, easy);
     CURLcode result = CURLE_ABORTED_BY_CALLBACK;
     bool holding = false;
-    curl_off_t seen = 0;
-    Clock::time_point lastByte = Clock::now();
+    // The last moment the transfer had made kStallBytes of progress, and its count then: a
+    // server that trickles a byte now and then stalls as surely as a silent one.
+    curl_off_t mark = 0;
+    Clock::time_point markedAt = Clock::now();
     for (;;) {
         bool pause = watch.paused != nullptr && watch.paused->load();
         if (pause != holding) {
@@ -169,10 +171,10 @@ CURLcode performWatched(CURLM* multi, CURL* easy, const Watch& watch) {
             break;
         }
         curl_off_t now = bytesIn(easy);
-        if (now != seen || holding) {
-            seen = now;
-            lastByte = Clock::now();
-        } else if (Clock::now() - lastByte >= std::chrono::seconds(watch.stallSeconds)) {
+        if (now - mark >= HttpLimits::kStallBytes || holding) {
+            mark = now;
+            markedAt = Clock::now();
+        } else if (Clock::now() - markedAt >= std::chrono::seconds(watch.stallSeconds)) {
             result = CURLE_OPERATION_TIMEDOUT;
             break;
         }
@@ -180,6 +182,16 @@ CURLcode performWatched(CURLM* multi, CURL* easy, const Watch& watch) {
     }
     curl_multi_remove_handle(multi, easy);
     return result;
+}
+
+// A request that ended without a whole answer: a broken or missing connection, or a stall, is
+// the network's; a redirect loop is the server's answer.
+HttpFailure failureOf(CURLcode rc, long status) {
+    HttpFailure failure;
+    failure.status = static_cast<int>(status);
+    failure.network = rc != CURLE_TOO_MANY_REDIRECTS;
+    failure.timedOut = rc == CURLE_OPERATION_TIMEDOUT;
+    return failure;
 }
 
 }  // namespace
@@ -241,17 +253,22 @@ SizeAnswer SizeQuery::contentLength(const std::string& address) {
     // Refusing the first body byte, or the end of the headers, ends the transfer with a write
     // error: the headers are in.
     if (rc != CURLE_OK && rc != CURLE_WRITE_ERROR) {
-        answer.timedOut = rc == CURLE_OPERATION_TIMEDOUT;
-        answer.failure.network = !(stop_ != nullptr && stop_->load());
+        // Whatever status a redirect on the way had, no final answer came.
+        answer.failure = failureOf(rc, 0);
+        answer.failure.network = answer.failure.network && !(stop_ != nullptr && stop_->load());
+        answer.error = address + ": " + curl_easy_strerror(rc);
         return answer;
     }
     long status = 0;
     curl_off_t length = -1;
     curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
     curl_easy_getinfo(curl_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    answer.status = static_cast<int>(status);
     answer.bytes = isSuccess(status) && length > 0 ? static_cast<std::int64_t>(length) : 0;
     if (!isSuccess(status)) {
-        answer.failure = {static_cast<int>(status), false, state.headers.retryAfter};
+        answer.failure.status = answer.status;
+        answer.failure.retryAfter = state.headers.retryAfter;
+        answer.error = notSuccess(address, status).what();
     }
     return answer;
 }
@@ -278,7 +295,10 @@ struct Receiving {
         return code;
     }
     HttpFailure failureOf(long code) const {
-        return {static_cast<int>(code), false, headers.retryAfter};
+        HttpFailure failure;
+        failure.status = static_cast<int>(code);
+        failure.retryAfter = headers.retryAfter;
+        return failure;
     }
 };
 
@@ -385,8 +405,8 @@ FileTransfer::Outcome FileTransfer::fetch(const std::string& address, std::int64
     }
     const long code = state.status();
     if (rc != CURLE_OK) {
-        HttpFailure failure = state.failureOf(code);
-        failure.network = true;
+        HttpFailure failure = failureOf(rc, code);
+        failure.retryAfter = state.headers.retryAfter;
         throw HttpError(address, curl_easy_strerror(rc), failure);
     }
     if (!isSuccess(code)) {

@@ -16,12 +16,15 @@ namespace kelvarn {
 
 // Why a request failed, as far as trying it again is concerned.
 struct HttpFailure {
-    int status = 0;        // the HTTP status of the answer; 0 when none came whole
-    bool network = false;  // no connection, a broken one, a stall: the server may do better
-    int retryAfter = -1;   // the answer's Retry-After in seconds, -1 when it gave none
+    int status = 0;         // the HTTP status of the answer; 0 when none came whole
+    bool network = false;   // no connection, a broken one, a stall: the server may do better
+    bool timedOut = false;  // the server did not answer in time, or stalled
+    int retryAfter = -1;    // the answer's Retry-After in seconds, -1 when it gave none
 
     // Worth another try: the network failed, the server was overloaded or asked to wait.
     bool retryable() const { return network || status >= 500 || status == 429; }
+    // The site did not answer at all: no connection, no status line, or a stall.
+    bool silent() const { return timedOut || (network && status == 0); }
 };
 
 // A request that failed: the address and what went wrong.
@@ -43,7 +46,9 @@ private:
 // flag being set, whatever the server does.
 struct HttpLimits {
     long connectSeconds = 20;
-    long stallSeconds = 60;      // no byte for this long: the transfer has stalled
+    // Fewer than kStallBytes in this long: the transfer has stalled, however it trickles.
+    long stallSeconds = 60;
+    static constexpr std::int64_t kStallBytes = 1024;
     long sizeQuerySeconds = 30;  // the whole of one size query, however slowly headers trickle in
 };
 
@@ -55,8 +60,16 @@ std::string fetchListPage(const std::string& address, const std::atomic<bool>* s
 // What a size query found.
 struct SizeAnswer {
     std::int64_t bytes = 0;  // 0 when there is none
-    bool timedOut = false;   // the server did not answer in time
+    int status = 0;          // the final answer's HTTP status; 0 when none came
     HttpFailure failure;     // why there is no size, when the query failed
+    std::string error;       // the address and what went wrong, when the query failed
+
+    // The site answered that it has no such file: a 404 or 410, or a success without a length.
+    // Anything else without a size (no answer, a server error, a redirect loop) says nothing
+    // about the file.
+    bool noSuchFile() const {
+        return bytes == 0 && (status == 404 || status == 410 || (status >= 200 && status < 300));
+    }
 };
 
 // Asks for file sizes: a GET whose body is not read, only the Content-Length of its answer. One

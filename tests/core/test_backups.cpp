@@ -116,7 +116,7 @@ TEST(Backups, NoRestoreWhileADownloadRunsAndOneOnceItHasEnded) {
     DownloadSettings settings;
     settings.folder = folder.path();
     settings.site = silent.baseAddress();
-    settings.savePath = folder.file("ZIP/");
+    settings.savePath = folder.path();
     settings.retries = 0;
     DownloadRows rows;
     rows.load(QueueFile(folder.file("List.dnl")).pending());

@@ -78,6 +78,15 @@ TEST(DownloadNames, ForbiddenCharactersAreReplacedInTheIdAndTheTrack) {
     EXPECT_EQ(safeFileChars("\"*/:<>?\\|ok"), "'#--()%-!ok");
     EXPECT_EQ(downloadFileName("/z/", "../..", "", false), "/z/..-...zip");
     EXPECT_EQ(downloadFileName("/z/", "1", "Вася"_cp, true), "/z/1-Вася.zip");
+    // A folder named without its "/"; every byte of an ID counts, a NUL or a line break too.
+    EXPECT_EQ(downloadFileName("/z", "1", "", false), "/z/1.zip");
+    EXPECT_EQ(downloadFileName("/z/", std::string("1\0a", 3), "", false), "/z/1_a.zip");
+    EXPECT_EQ(downloadFileName("/z/",
+                               std::string("\0"
+                                           "1",
+                                           2),
+                               "A\tB\n", true),
+              "/z/_1-A_B_.zip");
 }
 
 TEST(RequestPacer, RequestsAreSpacedAndAStopEndsTheWait) {
@@ -239,35 +248,89 @@ TEST_F(DownloadRunTest, ABatchFetchesTheWaitingRowsMarksThemAndDropsTheOnesWitho
                                                        "done.wav", "alldone.wav"}));
 }
 
-TEST_F(DownloadRunTest, AFailedTransferLeavesTheEntryQueuedAndTheBatchGoesOn) {
-    const std::string body(3000, 'x');
-    CannedServer shortBody("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + body,
-                           CannedServer::After::Close);
-    CannedServer stalled("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + body);
-    CannedServer exact("HTTP/1.1 200 OK\r\nContent-Length: 2047\r\n\r\n" + std::string(2047, 'z'));
-    for (CannedServer* server : {&shortBody, &stalled, &exact}) {
-        queueMixes({0, 1});
-        DownloadSettings plain = settings(server->baseAddress());
-        plain.checkArchives = false;  // the bodies here are no archives
-        DownloadRun run(plain, rows, reports, sounds, stop, paused);
-        ASSERT_EQ(run.batch().outcome, DownloadResult::Outcome::Done);
+// Only the site's word that a file is not there drops an entry. No answer, a server error after
+// its tries, a redirect loop or a cut body fails the row and keeps it queued; two mixes in a row
+// without an answer end the batch, the rest waiting.
+TEST_F(DownloadRunTest, OnlyTheSitesWordThatAFileIsGoneDropsAnEntry) {
+    using Reply = CannedServer::Reply;
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n";
+    auto sizeThen = [&](Reply transfer) {
+        return [=](const std::string& request) {
+            return request.find("Cache-Control") != std::string::npos ? Reply{head} : transfer;
+        };
+    };
+    auto always = [](Reply reply) { return [=](const std::string&) { return reply; }; };
+    enum class End { Dropped, Failed, SiteSilent };
+    const struct {
+        const char* what;
+        CannedServer::Answer answer;
+        End end;
+    } cases[] = {
+        {"404", always({"HTTP/1.1 404 No\r\nContent-Length: 0\r\n\r\n"}), End::Dropped},
+        {"410", always({"HTTP/1.1 410 Gone\r\nContent-Length: 0\r\n\r\n"}), End::Dropped},
+        {"no length", always({"HTTP/1.1 200 OK\r\n\r\nzip", true}), End::Dropped},
+        {"500", always({"HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n"}), End::Failed},
+        {"503 and a wait",
+         always({"HTTP/1.1 503 Busy\r\nRetry-After: -5\r\nContent-Length: 0\r\n\r\n"}),
+         End::Failed},
+        {"403", always({"HTTP/1.1 403 No\r\nContent-Length: 0\r\n\r\n"}), End::Failed},
+        {"redirect loop",
+         always({"HTTP/1.1 302 Moved\r\nLocation: /loop\r\nContent-Length: 0\r\n\r\n"}),
+         End::Failed},
+        {"500 on the transfer", sizeThen({"HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n"}),
+         End::Failed},
+        {"cut body", sizeThen({head + std::string(3000, 'x'), true}), End::Failed},
+        {"silent", always({}), End::SiteSilent},
+        {"headers trickled", always({"", false, head}), End::SiteSilent},
+        {"body trickled", sizeThen({head, false, std::string(5000, 'x')}), End::SiteSilent},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CannedServer server(c.answer);
+        queueMixes({0, 1, 2});
+        DownloadSettings s = settings(server.baseAddress());
+        s.retries = 1;
+        s.retryDelaysMs = {0};
+        s.checkArchives = false;
+        DownloadResult result = DownloadRun(s, rows, reports, sounds, stop, paused).batch();
         std::vector<QueueEntry> queue = QueueFile(folder.file("List.dnl")).readAll();
-        MixRecord record = CatalogueFile(folder.file("Base.vlt")).read(1);
-        const std::string file = folder.file("ZIP/" + site.mixes()[0].id + ".zip");
-        if (server == &exact) {
-            EXPECT_EQ(record.Size, 1);  // 2047 bytes: one whole kilobyte
-            EXPECT_EQ(queue[0].Removed, 1);
-            EXPECT_EQ(readBytes(file), std::string(2047, 'z'));
-            continue;
+        for (std::size_t row = 0; row < 3; ++row) {
+            const bool waits = c.end == End::SiteSilent && row == 2;
+            EXPECT_EQ(cp1251ToUtf8(rows.status(row)), waits                   ? "Нет"
+                                                      : c.end == End::Dropped ? "DEL"
+                                                                              : "Ошибка")
+                << row;
+            EXPECT_EQ(queue[row].Removed, c.end == End::Dropped ? 1 : 0) << row;
+            EXPECT_FALSE(fileExists(folder.file("ZIP/" + site.mixes()[row].id + ".zip")));
         }
-        EXPECT_EQ(rows.status(0), download_status::failed());
-        EXPECT_EQ(rows.status(1), download_status::failed());  // the batch went on
-        EXPECT_EQ(queue[0].Removed, 0);
-        EXPECT_EQ(record.HasFile, 0);
-        EXPECT_FALSE(fileExists(file));
-        ASSERT_FALSE(reports.failures.empty());
-        EXPECT_NE(reports.failures.back().find(server->baseAddress()), std::string::npos);
+        // What a failed try leaves is kept to go on from, never an empty part file.
+        const std::string part = folder.file("ZIP/" + site.mixes()[0].id + ".zip.part");
+        EXPECT_TRUE(!fileExists(part) || !readBytes(part).empty());
+        EXPECT_EQ(result.outcome, c.end == End::SiteSilent ? DownloadResult::Outcome::Failed
+                                                           : DownloadResult::Outcome::Done);
+        EXPECT_EQ(result.error.find("не отвечает") != std::string::npos, c.end == End::SiteSilent);
+        if (c.end == End::Failed) {
+            EXPECT_NE(reports.failures.back().find(server.baseAddress()), std::string::npos);
+        }
     }
+
+    // Nobody listening: the command line keeps the queue byte for byte and says so.
+    int port;
+    {
+        CannedServer gone(always({}));
+        port = std::stoi(gone.baseAddress().substr(gone.baseAddress().rfind(':') + 1));
+    }
+    queueMixes({0, 1, 2});
+    writeBytes(folder.file("Setting.ini"),
+               "[Downloader]\r\nPath=" + folder.file("ZIP/") + "\r\nRetries=0\r\n");
+    const std::string queued = readBytes(folder.file("List.dnl"));
+    test::CommandResult cli =
+        test::runCli({"--data-dir", folder.path(), "--site",
+                      "http://127.0.0.1:" + std::to_string(port), "download"});
+    EXPECT_EQ(cli.status, 3);
+    EXPECT_NE(cli.err.find("не отвечает"), std::string::npos) << cli.err;
+    EXPECT_EQ(std::count(cli.out.begin(), cli.out.end(), '\n'), 2) << cli.out;
+    EXPECT_EQ(readBytes(folder.file("List.dnl")), queued);
 }
 
 TEST_F(DownloadRunTest, PauseHoldsTheRunAndAStopEndsATransferAtOnce) {
@@ -301,14 +364,81 @@ TEST_F(DownloadRunTest, PauseHoldsTheRunAndAStopEndsATransferAtOnce) {
     EXPECT_GT(readBytes(folder.file("ZIP/" + site.mixes()[1].id + ".zip.part")).size(), 0u);
 }
 
-TEST_F(DownloadRunTest, AMissingSaveFolderEndsTheRunWithItsName) {
+TEST_F(DownloadRunTest, TheSaveFolderIsAFolderWhateverItsSpellingAndNoFileIsWholeBeforeItIs) {
     queueMixes({0, 1});
+    // No folder, or a file where it should be: nothing is asked of the site, no row changes.
     ::rmdir(folder.file("ZIP").c_str());
-    DownloadResult result = batch();
-    EXPECT_EQ(result.outcome, DownloadResult::Outcome::Failed);
-    EXPECT_NE(result.error.find(folder.file("ZIP/")), std::string::npos);
-    EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll()[0].Removed, 0);
-    EXPECT_EQ(site.downloadRequests(), 1);  // the size query only
+    for (bool asFile : {false, true}) {
+        if (asFile) {
+            writeBytes(folder.file("ZIP"), "");
+        }
+        DownloadResult result = batch();
+        EXPECT_EQ(result.outcome, DownloadResult::Outcome::Failed);
+        EXPECT_NE(result.error.find(folder.file("ZIP/")), std::string::npos) << result.error;
+        EXPECT_EQ(rows.status(0), download_status::waiting());
+    }
+    EXPECT_EQ(site.downloadRequests() + site.sizeRequests(), 0);
+    ::unlink(folder.file("ZIP").c_str());
+    ::mkdir(folder.file("ZIP").c_str(), 0755);
+
+    // Named without its "/", it is still the folder the files go into.
+    DownloadSettings s = settings(site.baseAddress());
+    s.savePath = folder.file("ZIP");
+    s.resume = false;
+    DownloadRun(s, rows, reports, sounds, stop, paused).single(0);
+    EXPECT_EQ(readBytes(folder.file("ZIP/" + site.mixes()[0].id + ".zip")),
+              site.archive(site.mixes()[0]));
+
+    // Without resuming, a stopped transfer leaves neither the final name nor a part file.
+    CannedServer stalled("HTTP/1.1 200 OK\r\nContent-Length: 900000\r\n\r\n" +
+                         std::string(20000, 'p'));
+    s.site = stalled.baseAddress();
+    reports.onProgress = [&] { stop = reports.lastKilobytes > 0; };
+    DownloadRun(s, rows, reports, sounds, stop, paused).single(1);
+    EXPECT_TRUE(stop);
+    const std::string file = folder.file("ZIP/" + site.mixes()[1].id + ".zip");
+    EXPECT_FALSE(fileExists(file));
+    EXPECT_FALSE(fileExists(file + ".part"));
+}
+
+// A restore, a damaged queue or another program can leave an entry whose number is 0, negative,
+// past the end or another mix's: the record that holds its ID is marked; with none, the row
+// fails with the reason and the batch goes on.
+TEST_F(DownloadRunTest, AnEntryWithAStaleNumberMarksTheRecordOfItsMix) {
+    std::vector<std::size_t> whole;
+    for (std::size_t i = 0; whole.size() < 4; ++i) {
+        if (site.mixes()[i].status == 200 && site.mixes()[i].hasLength) {
+            whole.push_back(i);
+        }
+    }
+    const DemoMix& a = site.mixes()[whole[0]];
+    const DemoMix& b = site.mixes()[whole[1]];
+    const DemoMix& c = site.mixes()[whole[2]];
+    const DemoMix& lost = site.mixes()[whole[3]];
+    test::writeCatalogue(
+        folder.file("Base.vlt"),
+        {test::sampleRecord(a.id), test::sampleRecord(b.id), test::sampleRecord(c.id)});
+    writeBytes(folder.file("List.dnl"),
+               queueEntryBytes(entry(0, a.id)) + queueEntryBytes(entry(2, c.id)) +
+                   queueEntryBytes(entry(99, lost.id)) + queueEntryBytes(entry(-5, b.id)));
+    writeBytes(folder.file("Setting.ini"), "[Downloader]\r\nPath=" + folder.file("ZIP/") + "\r\n");
+    test::CommandResult cli =
+        test::runCli({"--data-dir", folder.path(), "--site", site.baseAddress(), "download"});
+    EXPECT_EQ(cli.status, 3);  // one row failed
+    EXPECT_EQ(cli.out.substr(0, cli.out.find("\n3\t")), "1\t" + a.id + "\tОК\n2\t" + c.id + "\tОК");
+    EXPECT_NE(cli.out.find("\n3\t" + lost.id + "\t" + folder.file("Base.vlt")), std::string::npos)
+        << cli.out;
+    EXPECT_NE(cli.out.find("\n4\t" + b.id + "\tОК\n"), std::string::npos) << cli.out;
+    CatalogueFile base(folder.file("Base.vlt"));
+    for (std::uint32_t n : {1u, 2u, 3u}) {
+        EXPECT_EQ(base.read(n).HasFile, 1) << n;
+    }
+    EXPECT_EQ(base.read(3).Size, c.bytes / 1024);
+    // The entry without a record stays queued; the rest were fetched and compacted away.
+    std::vector<QueueEntry> left = QueueFile(folder.file("List.dnl")).readAll();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].Id, lost.id);
+    EXPECT_FALSE(fileExists(folder.file("ZIP/" + lost.id + ".zip")));
 }
 
 TEST_F(DownloadRunTest, CommandLineListsTheQueueDownloadsItAndCompactsIt) {

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -148,6 +149,16 @@ CannedServer::~CannedServer() {
     ::close(listener_);
 }
 
+void CannedServer::send(int fd, const Reply& reply) const {
+    ::send(fd, reply.bytes.data(), reply.bytes.size(), MSG_NOSIGNAL);
+    for (char byte : reply.trickled) {
+        if (stopping_ || ::send(fd, &byte, 1, MSG_NOSIGNAL) != 1) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+}
+
 void CannedServer::serve() {
     std::vector<pollfd> watched{{listener_, POLLIN, 0}};
     while (!stopping_) {
@@ -169,7 +180,7 @@ void CannedServer::serve() {
             Reply reply;
             if (got > 0) {
                 reply = answer_(std::string(request, static_cast<std::size_t>(got)));
-                ::send(watched[i].fd, reply.bytes.data(), reply.bytes.size(), MSG_NOSIGNAL);
+                send(watched[i].fd, reply);
             }
             if (got <= 0 || (!reply.bytes.empty() && reply.close)) {
                 ::close(watched[i].fd);

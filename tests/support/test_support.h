@@ -59,13 +59,17 @@ CommandResult runCli(const std::vector<std::string>& args, const std::string& st
 int runUnprivileged(const std::function<int()>& body);
 
 // A server on 127.0.0.1 that misbehaves as told: each request gets the bytes its answer function
-// returns (headers, body and all, or only part of them), or, when they are empty, no word at all.
+// returns (headers, body and all, or only part of them, at once or trickled), or, when they are
+// empty, no word at all.
 // After answering it keeps the connection open, or closes it.
 class CannedServer {
 public:
     struct Reply {
+        Reply(std::string bytes = {}, bool close = false, std::string trickled = {})
+            : bytes(std::move(bytes)), close(close), trickled(std::move(trickled)) {}
         std::string bytes;
-        bool close = false;
+        bool close;
+        std::string trickled;  // then these, one byte every quarter of a second
     };
     using Answer = std::function<Reply(const std::string& request)>;
     enum class After { KeepOpen, Close };
@@ -82,6 +86,7 @@ public:
 
 private:
     void serve();
+    void send(int fd, const Reply& reply) const;
 
     Answer answer_;
     int listener_ = -1;
