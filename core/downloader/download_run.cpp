@@ -58,6 +58,13 @@ const std::string& failed() {
     static const std::string text = owned("Ошибка"_cp);
     return text;
 }
+std::string retrying(int attempt) {
+    return std::string("Повтор "_cp) + std::to_string(attempt);
+}
+std::vector<std::string> all(int retries) {
+    return {waiting(), preparing(), done(),      removed(),
+            failed(),  broken(),    elsewhere(), retrying(retries)};
+}
 }  // namespace download_status
 
 const std::array<std::string_view, 5>& QueueGridHeaders() {
@@ -367,7 +374,6 @@ DownloadResult DownloadRun::batch() {
     if (silentInARow >= kSilentMixesBeforeGivingUp) {
         return siteSilent(settings_.site);
     }
-    sound_.PlaySoundFile("alldone.wav");
     return {};
 }
 
@@ -577,7 +583,7 @@ bool DownloadRun::waitBeforeRetry(std::size_t row, int attempt, int retryAfterSe
     if (retryAfterSeconds >= 0 && retryAfterSeconds <= kLongestRetryAfter) {
         waitMs = retryAfterSeconds * 1000;
     }
-    setStatus(row, std::string("Повтор "_cp) + std::to_string(attempt + 1));
+    setStatus(row, download_status::retrying(attempt + 1));
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     while (!stopped() && std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -25,13 +25,16 @@ class DownloadUnderWay;
 
 // Status texts of the queue grid, Windows-1251.
 namespace download_status {
-const std::string& waiting();    // "Нет"
-const std::string& preparing();  // "Подготовка"
-const std::string& done();       // "ОК", in Cyrillic letters
-const std::string& removed();    // "DEL"
-const std::string& failed();     // "Ошибка"
-const std::string& broken();     // "Битый архив"
-const std::string& elsewhere();  // "Занят": another run is fetching it
+const std::string& waiting();       // "Нет"
+const std::string& preparing();     // "Подготовка"
+const std::string& done();          // "ОК", in Cyrillic letters
+const std::string& removed();       // "DEL"
+const std::string& failed();        // "Ошибка"
+const std::string& broken();        // "Битый архив"
+const std::string& elsewhere();     // "Занят": another run is fetching it
+std::string retrying(int attempt);  // "Повтор N" while the wait before try N lasts
+// Every text a row can show but the percentages, for sizing the column that shows them.
+std::vector<std::string> all(int retries);
 }  // namespace download_status
 
 // The queue grid's column headers: "№", "ID микса", "Трек", "Размер Kb", "Закачен".
@@ -126,7 +129,7 @@ public:
     // Every row that waits ("Нет", or "Ошибка", "Битый архив" or "Занят" from an earlier try)
     // when the batch reaches it, unless another run has taken it off the queue meanwhile. A row
     // another run is fetching shows "Занят" and is come back to at the end, once that run lets
-    // it go; "alldone.wav" at the end. Two mixes in a row that fail without an answer from the
+    // it go. Two mixes in a row that fail without an answer from the
     // site end the batch (Failed, saying so): the rest wait for the site to come back.
     DownloadResult batch();
     // The one row, whatever its status. A row another run is fetching is left to it.

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QVBoxLayout>
 
 #include "core/storage/io_error.h"
@@ -163,8 +164,11 @@ void DownloadWindow::buildControls() {
     queueGrid_->setSelectionMode(QAbstractItemView::SingleSelection);
     queueGrid_->setContextMenuPolicy(Qt::CustomContextMenu);
     queueGrid_->setStyleSheet(QStringLiteral("QTableView { background: black; color: white; }"));
+    // The status column is as wide as its longest text at the program font; the track gives
+    // way, so the grid keeps its width.
+    const int statusWidth = statusColumnWidth();
     int column = 0;
-    for (int width : {27, 53, 241, 88, 72}) {
+    for (int width : {27, 53, 241 - (statusWidth - 72), 88, statusWidth}) {
         queueGrid_->setColumnWidth(column++, width);
     }
     queueGrid_->setMinimumSize(500, 240);
@@ -230,6 +234,27 @@ void DownloadWindow::buildControls() {
     layout->addLayout(folder);
     layout->addWidget(fullNamesBox_);
     layout->addLayout(buttons);
+}
+
+int DownloadWindow::statusColumnWidth() const {
+    QStringList texts = {QStringLiteral("100%")};
+    for (const std::string& text : download_status::all(settings_.read(keys::Retries))) {
+        texts << fromCp1251(text);
+    }
+    int widest = 72;
+    for (const QString& text : texts) {
+        QStyleOptionViewItem option;
+        option.initFrom(queueGrid_);
+        option.text = text;
+        option.features = QStyleOptionViewItem::HasDisplay;
+        // One pixel more for the grid line.
+        widest = std::max(widest, queueGrid_->style()
+                                          ->sizeFromContents(QStyle::CT_ItemViewItem, &option,
+                                                             QSize(), queueGrid_)
+                                          .width() +
+                                      1);
+    }
+    return widest;
 }
 
 void DownloadWindow::connectControls() {
@@ -355,11 +380,16 @@ void DownloadWindow::start(bool batch) {
                                      context_.sound ? *context_.sound : silence, stop_, paused_);
     worker_ = std::thread([this, job = std::move(job), batch, row, run] {
         DownloadResult result = batch ? job->downloadRun.batch() : job->downloadRun.single(row);
-        queueCall(this, [this, run, result] { finishRun(run, result); });
+        queueCall(this, [this, run, result, batch] { finishRun(run, result, batch); });
     });
 }
 
 void DownloadWindow::setRunning(bool running) {
+    if (!running) {
+        // Whatever ended the run, the next one starts unpaused.
+        paused_ = false;
+        pauseButton_->setText(QStringLiteral("Приостановить"));
+    }
     fullNamesBox_->setEnabled(!running);
     pauseButton_->setEnabled(running);
     abortButton_->setEnabled(running);
@@ -375,7 +405,7 @@ void DownloadWindow::setRunning(bool running) {
     }
 }
 
-void DownloadWindow::finishRun(int run, const DownloadResult& result) {
+void DownloadWindow::finishRun(int run, const DownloadResult& result, bool batch) {
     if (run != run_) {
         return;  // aborted: the window is idle already
     }
@@ -385,13 +415,23 @@ void DownloadWindow::finishRun(int run, const DownloadResult& result) {
     setRunning(false);
     if (result.outcome == DownloadResult::Outcome::Failed) {
         MessageBox::error(this, QString::fromStdString(result.error));
+    } else if (batch && result.outcome == DownloadResult::Outcome::Done) {
+        showIdleAndPlay("alldone.wav");
     }
     emit runFinished(result);
+}
+
+void DownloadWindow::showIdleAndPlay(const std::string& sound) {
+    // The sound holds this thread while it plays: the window shows its end before it starts.
+    repaint();
+    context_.PlaySoundFile(sound);
 }
 
 void DownloadWindow::showRowStatus(int row) {
     currentRow_ = row;
     model_->statusChanged(row);
+    // The grid takes no input during a run; it follows the row being fetched instead.
+    queueGrid_->scrollTo(model_->index(row, 0));
 }
 
 void DownloadWindow::refreshCaption() {
@@ -419,8 +459,6 @@ void DownloadWindow::abortRun() {
     rows_.endRun();
     ++run_;
     finished_ = true;
-    paused_ = false;
-    pauseButton_->setText(QStringLiteral("Приостановить"));
     transferBar_->setValue(0);
     receivedLabel_->clear();
     // The row being fetched waits again; one that ended before the abort keeps its end.
@@ -433,7 +471,7 @@ void DownloadWindow::abortRun() {
         }
     }
     setRunning(false);
-    context_.PlaySoundFile("STOP.wav");
+    showIdleAndPlay("STOP.wav");
 }
 
 void DownloadWindow::stopRun() {

@@ -65,7 +65,10 @@ private:
     void togglePause();
     void abortRun();
     void setRunning(bool running);
-    void finishRun(int run, const DownloadResult& result);
+    // `batch`: the run was "Закачать все", which ends with a sound of its own when it got through.
+    void finishRun(int run, const DownloadResult& result, bool batch);
+    void showIdleAndPlay(const std::string& sound);
+    int statusColumnWidth() const;
     // The worker's report that a row's status has changed: it is the row being processed.
     void showRowStatus(int row);
     void refreshCaption();

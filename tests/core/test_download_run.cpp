@@ -245,7 +245,7 @@ TEST_F(DownloadRunTest, ABatchFetchesTheWaitingRowsMarksThemAndDropsTheOnesWitho
     EXPECT_EQ(reports.statuses[reports.statuses.size() - 2],
               (std::pair<std::size_t, std::string>{4, "100%"}));
     EXPECT_EQ(sounds.played, (std::vector<std::string>{"done.wav", "STOP.wav", "STOP.wav",
-                                                       "done.wav", "alldone.wav"}));
+                                                       "done.wav"}));
 }
 
 // Only the site's word that a file is not there drops an entry. No answer, a server error after
@@ -626,7 +626,7 @@ TEST_F(DownloadRunTest, AFileThatIsNoWholeArchiveIsRefusedUnlessTheCheckIsOff) {
     EXPECT_FALSE(fileExists(file));
     EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll()[0].Removed, 0);
     EXPECT_EQ(CatalogueFile(folder.file("Base.vlt")).read(1).HasFile, 0);
-    EXPECT_EQ(sounds.played, (std::vector<std::string>{"STOP.wav", "alldone.wav"}));
+    EXPECT_EQ(sounds.played, std::vector<std::string>{"STOP.wav"});
     ASSERT_FALSE(reports.failures.empty());
     EXPECT_NE(reports.failures.back().find(file), std::string::npos);
 

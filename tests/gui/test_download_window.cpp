@@ -5,13 +5,16 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QThread>
 #include <QtTest>
+#include <memory>
 
 #include "core/catalogue/catalogue_file.h"
 #include "core/storage/backups.h"
 #include "demo_site/demo_site.h"
 #include "gui/common/message_box.h"
 #include "gui/common/window_set.h"
+#include "gui/common/window_util.h"
 #include "gui/downloader/download_window.h"
 #include "gui/downloader/folder_chooser.h"
 #include "gui/main_window/main_window.h"
@@ -21,6 +24,21 @@
 using namespace kelvarn;
 
 namespace {
+
+// Whether a widget was enabled when it was last painted: what the user saw of it.
+class PaintedState : public QObject {
+public:
+    explicit PaintedState(QWidget* widget) { widget->installEventFilter(this); }
+    bool enabled = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            enabled = static_cast<QWidget*>(watched)->isEnabled();
+        }
+        return false;
+    }
+};
 
 std::string entryBytes(std::int32_t number, const std::string& id, std::uint8_t removed) {
     return test::queueEntryBytes({number, id, "Author - " + id, 3, removed});
@@ -41,6 +59,35 @@ class TestDownloadWindow : public QObject, test::WindowsFixture {
     }
     QString received() { return test::child<QLabel>(downloadWindow(), "received")->text(); }
     QString status(int row) { return grid()->model()->index(row, 4).data().toString(); }
+
+    // What the window showed when a sound of the GUI thread began: its row 0, and whether it
+    // looked idle (the buttons of a stopped run, painted so, an empty bar and label, the pause
+    // off).
+    struct Seen {
+        QString sound;
+        QString row0;
+        bool idle = false;
+    };
+    void recordWhatShowsAtSounds() {
+        auto seen = std::make_shared<QList<Seen>>();
+        auto abort = std::make_shared<PaintedState>(button("abortButton"));
+        auto start = std::make_shared<PaintedState>(button("downloadAllButton"));
+        sounds_.onPlay = [this, seen, abort, start](const QString& sound) {
+            if (QThread::currentThread() != qApp->thread()) {
+                return;  // the worker's sounds of each row
+            }
+            DownloadWindow& w = downloadWindow();
+            bool idle =
+                !abort->enabled && start->enabled && button("downloadAllButton")->isEnabled() &&
+                !button("abortButton")->isEnabled() && !button("pauseButton")->isEnabled() &&
+                button("pauseButton")->text() == QStringLiteral("Приостановить") &&
+                test::child<QProgressBar>(w, "transferBar")->value() == 0 && received().isEmpty() &&
+                w.windowTitle() == QStringLiteral("Downloader v1.0");
+            seen->append({sound, status(0), idle});
+        };
+        seenAtSounds_ = seen;
+    }
+    std::shared_ptr<QList<Seen>> seenAtSounds_;
 
     // Three queued mixes with records of their own; the middle entry was taken off earlier.
     void queueThree() {
@@ -73,7 +120,10 @@ private slots:
         sounds_.played.clear();
     }
 
-    void cleanup() { destroyWindows(windows_); }
+    void cleanup() {
+        sounds_.onPlay = nullptr;
+        destroyWindows(windows_);
+    }
 
     void aBatchFetchesTheWaitingRowsAndClosingCompactsTheQueue() {
         test::child<QAction>(*windows_.mainWindow, "openDownloader")->trigger();
@@ -85,6 +135,16 @@ private slots:
         QCOMPARE(grid()->model()->index(1, 1).data().toString(),
                  QString::fromStdString(site_.mixes()[10].id));
 
+        // Every status a row can show fits its column at the program font.
+        QStringList texts = {QStringLiteral("100%")};
+        for (const std::string& text : download_status::all(3)) {
+            texts << fromCp1251(text);
+        }
+        for (const QString& text : texts) {
+            QVERIFY2(test::cellFits(grid(), 4, text), qPrintable(text));
+        }
+
+        recordWhatShowsAtSounds();
         QSignalSpy finished(&window, &DownloadWindow::runFinished);
         QTest::mouseClick(button("downloadAllButton"), Qt::LeftButton);
         QVERIFY(!button("downloadAllButton")->isEnabled());
@@ -97,6 +157,9 @@ private slots:
         QCOMPARE(window.windowTitle(), QStringLiteral("Downloader v1.0"));
         QCOMPARE(received(), QString());
         QCOMPARE(sounds_.played, (QStringList{"done.wav", "done.wav", "alldone.wav"}));
+        // The end of the batch shows before its sound plays.
+        QCOMPARE(seenAtSounds_->size(), 1);
+        QVERIFY(seenAtSounds_->first().idle);
         const DemoMix& last = site_.mixes()[10];
         QCOMPARE(test::readBytes(path(QString::fromStdString("ZIP/" + last.id + ".zip"))),
                  site_.archive(last));
@@ -142,10 +205,18 @@ private slots:
         test::CannedServer slow("HTTP/1.1 200 OK\r\nContent-Length: 900000\r\n\r\n" +
                                 std::string(30000, 'p'));
         context_.site = slow.baseAddress();
+        recordWhatShowsAtSounds();
         button("downloadAllButton")->click();
         QTRY_VERIFY(status(0).endsWith(QLatin1Char('%')));
         QTRY_COMPARE(window.windowTitle(), status(0));
+        QTest::mouseClick(button("pauseButton"), Qt::LeftButton);
+        QCOMPARE(button("pauseButton")->text(), QStringLiteral("Возобновить"));
         QTest::mouseClick(button("abortButton"), Qt::LeftButton);
+        // The abort looks done before its sound plays: the row waits again, the controls idle.
+        QCOMPARE(seenAtSounds_->size(), 1);
+        QCOMPARE(seenAtSounds_->first().sound, QStringLiteral("STOP.wav"));
+        QCOMPARE(seenAtSounds_->first().row0, QStringLiteral("Нет"));
+        QVERIFY(seenAtSounds_->first().idle);
         QCOMPARE(status(0), QStringLiteral("Нет"));
         QCOMPARE(status(1), QStringLiteral("DEL"));  // the batch never took it
         QVERIFY(button("downloadAllButton")->isEnabled());
@@ -162,6 +233,41 @@ private slots:
         QTest::mouseClick(button("deleteAllButton"), Qt::LeftButton);
         QCOMPARE(grid()->model()->rowCount(), 1);
         QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    void aPauseEndsWithItsRunAndTheGridFollowsTheRowBeingFetched() {
+        // A long queue, most of it missing on a site that answers at once.
+        std::vector<MixRecord> records;
+        std::string queue;
+        for (int i = 0; i < 40; ++i) {
+            const std::string& id = site_.mixes()[static_cast<std::size_t>(i)].id;
+            records.push_back(test::sampleRecord(id));
+            queue += entryBytes(i + 1, id, 0);
+        }
+        test::writeCatalogue(path("Base.vlt"), records);
+        test::writeBytes(path("List.dnl"), queue);
+        DownloadWindow& window = downloadWindow();
+        window.open(windows_.mainWindow);
+        window.close();
+        window.open(windows_.mainWindow);
+
+        // Closed while paused, on a site that says nothing: the next run starts unpaused.
+        test::CannedServer silent("");
+        context_.site = silent.baseAddress();
+        button("downloadAllButton")->click();
+        button("pauseButton")->click();
+        window.close();
+        window.open(windows_.mainWindow);
+        QCOMPARE(button("pauseButton")->text(), QStringLiteral("Приостановить"));
+        test::CannedServer missing("HTTP/1.1 404 No\r\nContent-Length: 0\r\n\r\n");
+        context_.site = missing.baseAddress();
+        QSignalSpy finished(&window, &DownloadWindow::runFinished);
+        button("downloadAllButton")->click();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(status(39), QStringLiteral("DEL"));
+        // The last row fetched is in sight.
+        const int last = grid()->rowViewportPosition(39);
+        QVERIFY(last >= 0 && last < grid()->viewport()->height());
     }
 
     void closingTheProgramCompactsTheQueueWithoutTheWindowEverShown() {

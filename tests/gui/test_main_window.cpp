@@ -128,17 +128,6 @@ void pointAt(QTableView* grid, int modelRow) {
     QApplication::sendEvent(target, &move);
 }
 
-// Whether `text` shows whole in a cell of column `column`: the style's margins and the grid line
-// leave it room enough.
-bool cellFits(QTableView* grid, int column, const QString& text) {
-    QStyleOptionViewItem option;
-    option.initFrom(grid);
-    option.text = text;
-    option.features = QStyleOptionViewItem::HasDisplay;
-    QSize need = grid->style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), grid);
-    return need.width() <= grid->columnWidth(column) - 1;
-}
-
 // Whether a header shows whole: the sections are drawn with 2 pixels of padding and a 1-pixel
 // border on either side.
 bool headerFits(QTableView* grid, int column) {
@@ -323,7 +312,7 @@ private slots:
         for (QTableView* grid : {catalogueGrid(form), favouritesGrid(form), recycleBinGrid(form)}) {
             for (int c = 0; c < widest.size(); ++c) {
                 QVERIFY2(headerFits(grid, c), qPrintable(QString("header %1").arg(c)));
-                QVERIFY2(cellFits(grid, c, widest[c]), qPrintable(widest[c]));
+                QVERIFY2(test::cellFits(grid, c, widest[c]), qPrintable(widest[c]));
             }
         }
         pointAt(catalogueGrid(form), 0);

@@ -5,10 +5,14 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtGlobal>
 #include <QtTest>
+#include <functional>
 #include <string>
 
 #include "core/sound/sound.h"
@@ -22,8 +26,26 @@ namespace kelvarn::test {
 // The sounds a window played, in order.
 struct RecordedSounds final : SoundPlayer {
     QStringList played;
-    void PlaySoundFile(const std::string& name) override { played << QString::fromStdString(name); }
+    // Called with each sound as it starts, on the thread that plays it.
+    std::function<void(const QString&)> onPlay;
+    void PlaySoundFile(const std::string& name) override {
+        played << QString::fromStdString(name);
+        if (onPlay) {
+            onPlay(played.last());
+        }
+    }
 };
+
+// Whether `text` shows whole in a cell of column `column`: the style's margins and the grid line
+// leave it room enough.
+inline bool cellFits(QTableView* grid, int column, const QString& text) {
+    QStyleOptionViewItem option;
+    option.initFrom(grid);
+    option.text = text;
+    option.features = QStyleOptionViewItem::HasDisplay;
+    QSize need = grid->style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), grid);
+    return need.width() <= grid->columnWidth(column) - 1;
+}
 
 // A window's control by its object name; a name that is missing ends the test program, saying
 // which.
