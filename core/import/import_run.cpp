@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "core/catalogue/catalogue_file.h"
+#include "core/catalogue/html_text.h"
 #include "core/catalogue/id_list.h"
 #include "core/catalogue/styles.h"
 #include "core/downloader/queue_file.h"
@@ -282,15 +283,18 @@ void ImportRun::takeCandidates(const std::vector<SiteCandidate>& candidates) {
             continue;
         }
         std::uint8_t code = categoryCode(c.category);
-        if (!passesSelection(*selection_.get(), code, c.author, c.title)) {
+        // The page is HTML: "&amp;" in a title is an "&", for the author test as for the record.
+        std::string author = decodeCharacterReferences(c.author);
+        std::string title = decodeCharacterReferences(c.title);
+        if (!passesSelection(*selection_.get(), code, author, title)) {
             continue;
         }
         ImportRow row{std::string(c.id),
-                      std::string(c.author),
-                      std::string(c.title),
+                      std::move(author),
+                      std::move(title),
                       std::string(StyleName(code)),
                       {},
-                      std::string(c.email),
+                      decodeCharacterReferences(c.email),
                       code,
                       {}};
         batch.push_back(row);

@@ -245,6 +245,20 @@ TEST_F(ImportRunTest, StoredPageIsUsedWithoutARequestAndIdsNoLineCanHoldAreSkipp
     }
 }
 
+TEST_F(ImportRunTest, CharacterReferencesOfThePageAreDecodedIntoTheRecord) {
+    const std::string marker = fileLinkMarker(site.baseAddress());
+    writeBytes(folder.file("Loops.dat"),
+               marker +
+                   "777777\">Drum &amp; Bass &lt;Live&gt; &#151; &#x41;&#0;&#9731;&copy;</a>\r\n" +
+                   "<a href=\"mailto:a&amp;b@c\">&quot;Ab&quot;&nbsp;&#39;&#1025;&amp</a> "
+                   "category&id=3\"\r\n");
+    ASSERT_EQ(run().outcome, ImportResult::Outcome::Done);
+    const MixRecord record = CatalogueFile(folder.file("Base.vlt")).read(1);
+    EXPECT_EQ(record.Title, "Drum & Bass <Live> \x97 A??&copy;");
+    EXPECT_EQ(record.Author, "\"Ab\"\xA0'" + std::string("Ё&amp"_cp));
+    EXPECT_EQ(record.Email, "a&b@c");
+}
+
 TEST_F(ImportRunTest, IdsAfterNulsAndOddLineEndsOfTheIdListStillCount) {
     const auto& m = site.mixes();
     // A NUL line, a lone CR, an overlong line, NULs before and after an ID, no last line end.
