@@ -386,6 +386,9 @@ int ImportRun::saveAll() {
     Progress progress(observer_, static_cast<int>(rows_.size()));
     CatalogueAppender catalogue(settings_.folder + "Base.vlt");
     IdListAppender ids(IdList::inFolder(settings_.folder).path());
+    // Under the locks no other save is under way: a journal, or a half-written replacement of
+    // one, is what a killed save left, and it goes before this stage writes its own.
+    completeInterruptedSave(settings_.folder, catalogue, ids);
     // A mix saved since the run sorted out the known ones (typed in meanwhile) is known now:
     // looked up again under the lock, no mix is saved twice.
     markKnownRows(rows_, ids.ids());

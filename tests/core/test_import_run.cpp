@@ -228,8 +228,9 @@ TEST_F(ImportRunTest, StoredPageIsUsedWithoutARequestAndIdsNoLineCanHoldAreSkipp
                                              mail + marker + "\">No ID</a>" + mail + marker +
                                              "654321>Unclosed" + mail + marker +
                                              "777777\">Stored</a>" + mail);
-    // Temporaries of a run killed while writing its working files.
-    for (const char* left : {"out.Ab12Cd", "out2.zzzzzz", "Loops.dat.x1Y2z3"}) {
+    // Temporaries of a run killed while writing its working files or its journal.
+    const auto temporaries = {"out.Ab12Cd", "out2.zzzzzz", "Loops.dat.x1Y2z3", "Import.jnl.q1W2e3"};
+    for (const char* left : temporaries) {
         writeBytes(folder.file(left), std::string(1000, 'x'));
     }
     ImportResult result = run();
@@ -240,7 +241,7 @@ TEST_F(ImportRunTest, StoredPageIsUsedWithoutARequestAndIdsNoLineCanHoldAreSkipp
     EXPECT_EQ(rows[0].size, "0");  // the site does not know the ID
     EXPECT_EQ(readBytes(folder.file("index")), "777777\r\n");
     EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll().size(), 1u);
-    for (const char* left : {"out.Ab12Cd", "out2.zzzzzz", "Loops.dat.x1Y2z3"}) {
+    for (const char* left : temporaries) {
         EXPECT_FALSE(fileExists(folder.file(left))) << left;
     }
 }
