@@ -66,6 +66,13 @@ private:
     int lastStep_ = 0;
 };
 
+ImportResult failed(const IoError& error) {
+    ImportResult result;
+    result.outcome = ImportResult::Outcome::Failed;
+    result.error = error.what();
+    return result;
+}
+
 }  // namespace
 
 std::string ImportRow::cell(int column) const {
@@ -154,8 +161,7 @@ ImportResult ImportRun::run() {
         completeInterruptedSave(settings_.folder);
         result = runStages();
     } catch (const IoError& e) {
-        result.outcome = ImportResult::Outcome::Failed;
-        result.error = e.what();
+        result = failed(e);
     }
     if (settings_.forgetPage) {
         ::unlink((settings_.folder + "Loops.dat").c_str());
@@ -169,27 +175,16 @@ ImportResult ImportRun::runStages() {
     observer_.rowsCleared();
     show("Этап 1"_cp);
     try {
-        stepOne();
-        pause(250);
-        show("Этап 2"_cp);
-        if (!stepTwo()) {
-            throw IoError(settings_.folder + "out", kFileNotFound);
+        try {
+            stepOne();
+            pause(250);
+            show("Этап 2"_cp);
+            stepTwo();
+        } catch (const IoError&) {
+            throw;  // a file of ours: the site is not to blame
+        } catch (const std::exception& e) {
+            return fetchFailed(e.what());
         }
-    } catch (const std::exception& e) {
-        if (stopped()) {
-            result.outcome = ImportResult::Outcome::Stopped;
-            return result;
-        }
-        result.outcome = ImportResult::Outcome::FetchFailed;
-        result.error = e.what();
-        observer_.beep();
-        show("Возникли проблемы с получением миксов!"_cp);
-        pause(3000);
-        show("Проверьте подключение к интернету!"_cp);
-        pause(3000);
-        return result;
-    }
-    try {
         pause(250);
         show("Этап 3"_cp);
         stepThree();
@@ -203,9 +198,7 @@ ImportResult ImportRun::runStages() {
         show("Сохранение..."_cp);
         result.newRecords = saveAll();
     } catch (const IoError& e) {
-        result.outcome = ImportResult::Outcome::Failed;
-        result.error = e.what();
-        return result;
+        return failed(e);
     }
     if (stopped()) {
         result.outcome = ImportResult::Outcome::Stopped;
@@ -216,6 +209,22 @@ ImportResult ImportRun::runStages() {
     pause(1000);
     show(std::string("Количество новых записей: "_cp) + std::to_string(result.newRecords));
     pause(1000);
+    return result;
+}
+
+ImportResult ImportRun::fetchFailed(const std::string& error) {
+    ImportResult result;
+    if (stopped()) {
+        result.outcome = ImportResult::Outcome::Stopped;
+        return result;
+    }
+    result.outcome = ImportResult::Outcome::FetchFailed;
+    result.error = error;
+    observer_.beep();
+    show("Возникли проблемы с получением миксов!"_cp);
+    pause(3000);
+    show("Проверьте подключение к интернету!"_cp);
+    pause(3000);
     return result;
 }
 
@@ -242,23 +251,17 @@ void ImportRun::stepOne() {
     observer_.progress(100, 100);
 }
 
-bool ImportRun::stepTwo() {
+void ImportRun::stepTwo() {
     observer_.progress(0, 100);
     const std::string linesPath = settings_.folder + "out";
-    try {
+    {
         MappedFile lines(linesPath);
         MarkerPairs pairs = findMarkerPairs(lines.bytes(), marker_);
         pairCount_ = pairs.pairs;
         replaceFileContents(settings_.folder + "out2", pairs.fileText(), Durability::WorkingFile);
-    } catch (const IoError& e) {
-        if (e.path() == linesPath) {
-            return false;
-        }
-        throw;
     }
     ::unlink(linesPath.c_str());
     observer_.progress(100, 100);
-    return true;
 }
 
 void ImportRun::stepThree() {
@@ -319,6 +322,8 @@ ImportResult ImportRun::dryRun() {
         page = fileExists(pagePath)
                    ? std::string(MappedFile(pagePath).bytes())
                    : fetchListPage(listPageAddress(settings_.site), &stop_, settings_.limits);
+    } catch (const IoError& e) {
+        return failed(e);
     } catch (const std::exception& e) {
         result.outcome =
             stopped() ? ImportResult::Outcome::Stopped : ImportResult::Outcome::FetchFailed;
@@ -334,9 +339,7 @@ ImportResult ImportRun::dryRun() {
         discardKnown();
         sizeNewRows();
     } catch (const IoError& e) {
-        result.outcome = ImportResult::Outcome::Failed;
-        result.error = e.what();
-        return result;
+        return failed(e);
     }
     result.newRecords = static_cast<int>(
         std::count_if(rows_.begin(), rows_.end(), [](const ImportRow& r) { return r.isNew(); }));

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <set>
 #include <thread>
 
@@ -386,6 +387,23 @@ TEST_F(ImportRunTest, AMissingFileEndsTheRunWithItsNameBeforeAnyWrite) {
     EXPECT_EQ(result.error, "File not found: " + folder.file("List.dnl"));
     EXPECT_EQ(readBytes(folder.file("Base.vlt")), "");
     EXPECT_EQ(readBytes(folder.file("index")), "");
+}
+
+TEST_F(ImportRunTest, AFileErrorNamesTheFileAndIsNoNetworkFailure) {
+    writeBytes(folder.file("AvtLst.lst"), "");
+    for (const char* name : {"out", "Loops.dat"}) {
+        std::filesystem::create_directory(folder.file(name));
+        EXPECT_EQ(run().error, "Invalid filename: " + folder.file(name));
+        test::CommandResult r =
+            runCli({"--data-dir", folder.path(), "--site", site.baseAddress(), "import"});
+        EXPECT_EQ(r.status, 3);
+        EXPECT_EQ(r.err, "kelvarn-cli: Invalid filename: " + folder.file(name) + "\n");
+        std::filesystem::remove(folder.file(name));
+    }
+    EXPECT_EQ(recorder.beeps, 0);
+    EXPECT_EQ(std::count(recorder.statuses.begin(), recorder.statuses.end(),
+                         "Проверьте подключение к интернету!"),
+              0);
 }
 
 TEST_F(ImportRunTest, AStopDuringTheSaveLeavesWholeRecordsOnly) {
