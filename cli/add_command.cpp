@@ -44,10 +44,7 @@ ManualEntry parseEntry(const std::vector<std::string>& args) {
         } else if (option == "--email") {
             entry.email = text;
         } else if (option == "--style") {
-            if (value.empty() || !isDigits(value) || value.size() > 2 || std::stoi(value) > 14) {
-                throw UsageError{"a style code is 0 to 14: " + value};
-            }
-            entry.style = static_cast<std::uint8_t>(std::stoi(value));
+            entry.style = smallCode(value, 14, "a style code is 0 to 14");
         } else {
             throw UsageError{"unexpected argument: " + option};
         }

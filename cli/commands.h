@@ -1,6 +1,7 @@
 // The commands of kelvarn-cli, each a window action run headless over the core.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,15 @@ inline void requireNoArguments(const std::vector<std::string>& args) {
         throw UsageError{"unexpected argument: " + args.front()};
     }
 }
+
+// Numbers as typed: digits alone, leading zeros allowed; any other text is a usage error naming
+// `what`. A number too large to hold reads as the largest, so every range refuses it.
+std::uint64_t wholeNumber(const std::string& text, const std::string& what);
+// A record number: a usage error when the text is no number, a refusal when a catalogue of
+// `count` records has no such record.
+std::uint32_t recordNumber(const std::string& text, std::uint32_t count);
+// A style, rating or flag of 0..largest; anything else is a usage error naming `what`.
+std::uint8_t smallCode(const std::string& text, std::uint8_t largest, const std::string& what);
 
 // Arguments are UTF-8 as typed; each command converts what it stores. Tables go to `out`.
 int runList(const Context& context, const std::vector<std::string>& args, TableWriter& out);

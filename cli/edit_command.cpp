@@ -6,16 +6,6 @@
 namespace kelvarn::cli {
 namespace {
 
-// A whole number of at most `largest`, or a usage error naming what it should be.
-std::uint32_t numberArgument(const std::string& text, std::uint32_t largest,
-                             const std::string& what) {
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != text.npos ||
-        std::stoul(text) > largest) {
-        throw UsageError{what + ": " + text};
-    }
-    return static_cast<std::uint32_t>(std::stoul(text));
-}
-
 RecordEdit parseEdit(const std::vector<std::string>& args) {
     RecordEdit edit;
     for (std::size_t i = 1; i < args.size(); i += 2) {
@@ -32,12 +22,11 @@ RecordEdit parseEdit(const std::vector<std::string>& args) {
         } else if (option == "--email") {
             edit.email = text;
         } else if (option == "--style") {
-            edit.style = static_cast<std::uint8_t>(numberArgument(value, 14, "a style is 0 to 14"));
+            edit.style = smallCode(value, 14, "a style is 0 to 14");
         } else if (option == "--rating") {
-            edit.rating =
-                static_cast<std::uint8_t>(numberArgument(value, 10, "a rating is 0 to 10"));
+            edit.rating = smallCode(value, 10, "a rating is 0 to 10");
         } else if (option == "--file") {
-            edit.hasFile = numberArgument(value, 1, "--file is 0 or 1") == 1;
+            edit.hasFile = smallCode(value, 1, "--file is 0 or 1") == 1;
         } else {
             throw UsageError{"unexpected argument: " + option};
         }
@@ -51,13 +40,10 @@ int runEdit(const Context& context, const std::vector<std::string>& args, TableW
     if (args.empty()) {
         throw UsageError{"edit needs a record number"};
     }
-    std::uint32_t number = numberArgument(args[0], UINT32_MAX, "a record number");
+    wholeNumber(args[0], "not a record number");
     RecordEdit edit = parseEdit(args);
     CatalogueFile catalogue(context.folder + "Base.vlt");
-    if (number < 1 || number > catalogue.count()) {
-        throw Refusal{"no record " + args[0] + " in the catalogue"};
-    }
-    saveRecordEdit(catalogue, number, edit);
+    saveRecordEdit(catalogue, recordNumber(args[0], catalogue.count()), edit);
     return kExitDone;
 }
 

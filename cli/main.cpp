@@ -1,4 +1,5 @@
 // kelvarn-cli: the catalogue's window actions, headless, over the same core as the windows.
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -112,6 +113,9 @@ int dispatch(const Context& context, const std::string& command,
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A file size limit then fails the write (EFBIG), which is reported like a full disk, instead
+    // of killing the command without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     Context context;
     std::string dataDir;
     std::vector<std::string> words;

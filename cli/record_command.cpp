@@ -11,17 +11,14 @@ std::vector<std::uint32_t> recordNumbers(const std::vector<std::string>& args,
     if (args.empty()) {
         throw UsageError{"a record number is needed"};
     }
+    // A text that is no number is a usage error wherever it stands on the line.
+    for (const std::string& arg : args) {
+        wholeNumber(arg, "not a record number");
+    }
     const std::uint32_t count = catalogue.count();
     std::vector<std::uint32_t> numbers;
     for (const std::string& arg : args) {
-        if (arg.empty() || arg.size() > 10 || arg.find_first_not_of("0123456789") != arg.npos) {
-            throw UsageError{"not a record number: " + arg};
-        }
-        const unsigned long long number = std::stoull(arg);
-        if (number < 1 || number > count) {
-            throw Refusal{"no record " + arg + " in the catalogue"};
-        }
-        numbers.push_back(static_cast<std::uint32_t>(number));
+        numbers.push_back(recordNumber(arg, count));
     }
     return numbers;
 }

@@ -53,6 +53,9 @@ void closeOnTerminate(QWidget* mainWindow) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A file size limit fails the write (EFBIG), which shows its error box, instead of killing
+    // the program without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();
     try {

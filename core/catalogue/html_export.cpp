@@ -2,40 +2,14 @@
 
 #include <filesystem>
 
+#include "core/catalogue/html_text.h"
 #include "core/net/site_address.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/file_lock.h"
 
 namespace kelvarn {
-namespace {
 
 using namespace std::literals;
-
-std::string escaped(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char ch : text) {
-        switch (ch) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += ch;
-        }
-    }
-    return out;
-}
-
-}  // namespace
 
 std::string htmlPage(const RecordGrid& grid, std::string_view site) {
     std::string page;
@@ -59,14 +33,14 @@ std::string htmlPage(const RecordGrid& grid, std::string_view site) {
         line(head);
     }
     for (int r = 1; r < grid.rowCount(); ++r) {
-        const std::string id = escaped(grid.cell(kColId, r));
+        const std::string id = escapeForPage(grid.cell(kColId, r));
         line("<TR>");
         line("<TD ALIGN=CENTER><A target=\"_blank\" HREF=\"" +
              recordPageAddress(site, grid.cell(kColId, r)) + "\" >" + id + "</A></TD>");
-        line("<TD ALIGN=CENTER><a href=\"mailto:" + escaped(grid.cell(kColEmail, r)) + "\">" +
-             escaped(grid.cell(kColAuthor, r)) + " - " + escaped(grid.cell(kColTitle, r)) +
-             "</A></TD>");
-        line("<TD ALIGN=CENTER>" + escaped(grid.cell(kColStyle, r)) + "</TD>");
+        line("<TD ALIGN=CENTER><a href=\"mailto:" + escapeForPage(grid.cell(kColEmail, r)) + "\">" +
+             escapeForPage(grid.cell(kColAuthor, r)) + " - " +
+             escapeForPage(grid.cell(kColTitle, r)) + "</A></TD>");
+        line("<TD ALIGN=CENTER>" + escapeForPage(grid.cell(kColStyle, r)) + "</TD>");
         line("<TD ALIGN=CENTER><A target=\"_blank\" HREF=\"" +
              downloadAddress(site, grid.cell(kColId, r)) + "\" >" + std::string("Скачать"_cp) +
              "</A></TD>");

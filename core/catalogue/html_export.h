@@ -10,8 +10,8 @@
 namespace kelvarn {
 
 // The page for rows 1..last of the grid (a placeholder row too, as a row of empty texts):
-// Windows-1251, CR LF lines. Every text taken from a record is escaped (&, <, >, "), an ID in a
-// link is percent-encoded instead; the fixed parts of the page stay byte for byte.
+// Windows-1251, CR LF lines. Every text taken from a record goes through escapeForPage, an ID in
+// a link is percent-encoded instead; the fixed parts of the page stay byte for byte.
 std::string htmlPage(const RecordGrid& grid, std::string_view site);
 
 // Writes the page at `path`, then copies BackGround.jpg from `programFolder` into the folder

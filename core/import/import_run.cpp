@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "core/catalogue/catalogue_file.h"
+#include "core/catalogue/html_text.h"
 #include "core/catalogue/id_list.h"
 #include "core/catalogue/styles.h"
 #include "core/downloader/queue_file.h"
@@ -64,6 +65,13 @@ private:
     int maximum_;
     int lastStep_ = 0;
 };
+
+ImportResult failed(const IoError& error) {
+    ImportResult result;
+    result.outcome = ImportResult::Outcome::Failed;
+    result.error = error.what();
+    return result;
+}
 
 }  // namespace
 
@@ -153,8 +161,7 @@ ImportResult ImportRun::run() {
         completeInterruptedSave(settings_.folder);
         result = runStages();
     } catch (const IoError& e) {
-        result.outcome = ImportResult::Outcome::Failed;
-        result.error = e.what();
+        result = failed(e);
     }
     if (settings_.forgetPage) {
         ::unlink((settings_.folder + "Loops.dat").c_str());
@@ -168,27 +175,16 @@ ImportResult ImportRun::runStages() {
     observer_.rowsCleared();
     show("Этап 1"_cp);
     try {
-        stepOne();
-        pause(250);
-        show("Этап 2"_cp);
-        if (!stepTwo()) {
-            throw IoError(settings_.folder + "out", kFileNotFound);
+        try {
+            stepOne();
+            pause(250);
+            show("Этап 2"_cp);
+            stepTwo();
+        } catch (const IoError&) {
+            throw;  // a file of ours: the site is not to blame
+        } catch (const std::exception& e) {
+            return fetchFailed(e.what());
         }
-    } catch (const std::exception& e) {
-        if (stopped()) {
-            result.outcome = ImportResult::Outcome::Stopped;
-            return result;
-        }
-        result.outcome = ImportResult::Outcome::FetchFailed;
-        result.error = e.what();
-        observer_.beep();
-        show("Возникли проблемы с получением миксов!"_cp);
-        pause(3000);
-        show("Проверьте подключение к интернету!"_cp);
-        pause(3000);
-        return result;
-    }
-    try {
         pause(250);
         show("Этап 3"_cp);
         stepThree();
@@ -202,9 +198,7 @@ ImportResult ImportRun::runStages() {
         show("Сохранение..."_cp);
         result.newRecords = saveAll();
     } catch (const IoError& e) {
-        result.outcome = ImportResult::Outcome::Failed;
-        result.error = e.what();
-        return result;
+        return failed(e);
     }
     if (stopped()) {
         result.outcome = ImportResult::Outcome::Stopped;
@@ -215,6 +209,22 @@ ImportResult ImportRun::runStages() {
     pause(1000);
     show(std::string("Количество новых записей: "_cp) + std::to_string(result.newRecords));
     pause(1000);
+    return result;
+}
+
+ImportResult ImportRun::fetchFailed(const std::string& error) {
+    ImportResult result;
+    if (stopped()) {
+        result.outcome = ImportResult::Outcome::Stopped;
+        return result;
+    }
+    result.outcome = ImportResult::Outcome::FetchFailed;
+    result.error = error;
+    observer_.beep();
+    show("Возникли проблемы с получением миксов!"_cp);
+    pause(3000);
+    show("Проверьте подключение к интернету!"_cp);
+    pause(3000);
     return result;
 }
 
@@ -241,23 +251,17 @@ void ImportRun::stepOne() {
     observer_.progress(100, 100);
 }
 
-bool ImportRun::stepTwo() {
+void ImportRun::stepTwo() {
     observer_.progress(0, 100);
     const std::string linesPath = settings_.folder + "out";
-    try {
+    {
         MappedFile lines(linesPath);
         MarkerPairs pairs = findMarkerPairs(lines.bytes(), marker_);
         pairCount_ = pairs.pairs;
         replaceFileContents(settings_.folder + "out2", pairs.fileText(), Durability::WorkingFile);
-    } catch (const IoError& e) {
-        if (e.path() == linesPath) {
-            return false;
-        }
-        throw;
     }
     ::unlink(linesPath.c_str());
     observer_.progress(100, 100);
-    return true;
 }
 
 void ImportRun::stepThree() {
@@ -282,15 +286,18 @@ void ImportRun::takeCandidates(const std::vector<SiteCandidate>& candidates) {
             continue;
         }
         std::uint8_t code = categoryCode(c.category);
-        if (!passesSelection(*selection_.get(), code, c.author, c.title)) {
+        // The page is HTML: "&amp;" in a title is an "&", for the author test as for the record.
+        std::string author = decodeCharacterReferences(c.author);
+        std::string title = decodeCharacterReferences(c.title);
+        if (!passesSelection(*selection_.get(), code, author, title)) {
             continue;
         }
         ImportRow row{std::string(c.id),
-                      std::string(c.author),
-                      std::string(c.title),
+                      std::move(author),
+                      std::move(title),
                       std::string(StyleName(code)),
                       {},
-                      std::string(c.email),
+                      decodeCharacterReferences(c.email),
                       code,
                       {}};
         batch.push_back(row);
@@ -315,6 +322,8 @@ ImportResult ImportRun::dryRun() {
         page = fileExists(pagePath)
                    ? std::string(MappedFile(pagePath).bytes())
                    : fetchListPage(listPageAddress(settings_.site), &stop_, settings_.limits);
+    } catch (const IoError& e) {
+        return failed(e);
     } catch (const std::exception& e) {
         result.outcome =
             stopped() ? ImportResult::Outcome::Stopped : ImportResult::Outcome::FetchFailed;
@@ -330,9 +339,7 @@ ImportResult ImportRun::dryRun() {
         discardKnown();
         sizeNewRows();
     } catch (const IoError& e) {
-        result.outcome = ImportResult::Outcome::Failed;
-        result.error = e.what();
-        return result;
+        return failed(e);
     }
     result.newRecords = static_cast<int>(
         std::count_if(rows_.begin(), rows_.end(), [](const ImportRow& r) { return r.isNew(); }));
@@ -382,6 +389,9 @@ int ImportRun::saveAll() {
     Progress progress(observer_, static_cast<int>(rows_.size()));
     CatalogueAppender catalogue(settings_.folder + "Base.vlt");
     IdListAppender ids(IdList::inFolder(settings_.folder).path());
+    // Under the locks no other save is under way: a journal, or a half-written replacement of
+    // one, is what a killed save left, and it goes before this stage writes its own.
+    completeInterruptedSave(settings_.folder, catalogue, ids);
     // A mix saved since the run sorted out the known ones (typed in meanwhile) is known now:
     // looked up again under the lock, no mix is saved twice.
     markKnownRows(rows_, ids.ids());

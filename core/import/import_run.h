@@ -88,8 +88,10 @@ public:
 
 private:
     ImportResult runStages();
+    // A failed page fetch: the beep and the two messages, unless the user stopped it.
+    ImportResult fetchFailed(const std::string& error);
     void stepOne();
-    bool stepTwo();
+    void stepTwo();
     void stepThree();
     void takeCandidates(const std::vector<SiteCandidate>& candidates);
     void discardKnown();

@@ -115,13 +115,17 @@ int completeInterruptedSave(const std::string& folder, CatalogueAppender& catalo
     const std::uint32_t from =
         journal.firstNumber <= catalogue.count() + 1 ? journal.firstNumber : 1;
     std::unordered_map<std::string, std::uint32_t> numbers;
+    // A mix downloaded since the stage died has left the queue already: it goes in no more.
+    std::unordered_set<std::string> queuedIds;
     catalogue.forEachFrom(from, [&](std::uint32_t number, const MixRecordView& record) {
         std::string id(record.Id);
         if (listed.count(id) != 0) {
+            if (record.HasFile != 0) {
+                queuedIds.insert(id);
+            }
             numbers.emplace(std::move(id), number);
         }
     });
-    std::unordered_set<std::string> queuedIds;
     if (journal.queued) {
         for (const QueueEntry& entry : queue.readAll()) {
             queuedIds.insert(entry.Id);

@@ -10,8 +10,8 @@
 
 namespace kelvarn {
 
-// One mix as the page lists it; texts are Windows-1251, unchanged from the page, and point into
-// the text they were parsed from.
+// One mix as the page lists it; texts are Windows-1251, unchanged from the page (character
+// references too: the import decodes them), and point into the text they were parsed from.
 struct SiteCandidate {
     std::string_view id;
     std::string_view title;

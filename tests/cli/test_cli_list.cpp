@@ -173,7 +173,7 @@ TEST(CliList, LengthBytesAboveTheCapacityAndAll0xFFRecordsPrintInFull) {
     EXPECT_EQ(recycled.out, kHeader + "2\t" + filled + "3\t" + filled);
 }
 
-TEST(CliList, EveryCommandFailsWithThreeWhenStandardOutputCannotBeWritten) {
+TEST(CliList, EveryCommandFailsWithThreeWhenStandardOutputOrAFileCannotBeWritten) {
     // A hundred records pass the output buffer of a full device, so the list fails on its write;
     // the short tables fail when they are flushed.
     std::vector<MixRecord> records;
@@ -198,6 +198,12 @@ TEST(CliList, EveryCommandFailsWithThreeWhenStandardOutputCannotBeWritten) {
     }
     // The import did its work; only its report went nowhere.
     EXPECT_GT(test::readBytes(c.folder.file("Base.vlt")).size(), 100 * kRecordSize);
+
+    // A file size limit below the catalogue's end fails the append as a full disk does.
+    test::CommandResult limited =
+        runCli({"--data-dir", c.folder.path(), "add", "--id", "987654", "--author", "A"}, "", 8192);
+    EXPECT_EQ(limited.status, 3);
+    EXPECT_EQ(limited.err, "kelvarn-cli: Disk full: " + c.folder.file("Base.vlt") + "\n");
 }
 
 }  // namespace

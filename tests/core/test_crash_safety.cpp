@@ -455,6 +455,26 @@ TEST_F(CrashSafety, AManualEntryCutShortInItsIdLineIsCompletedAtTheNextStart) {
     EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll()[0].RecordNumber, 1);
 }
 
+TEST(SaveJournal, ACompletionQueuesNoMixThatWasDownloadedSinceTheStageDied) {
+    TempFolder folder;
+    SaveJournal journal{
+        {test::sampleRecord("1"), test::sampleRecord("2"), test::sampleRecord("3")}};
+    journal.queued = true;
+    // All three saved, the second downloaded and its entry compacted away, the third not queued.
+    std::vector<MixRecord> saved = journal.records;
+    saved[1].HasFile = 1;
+    test::writeCatalogue(folder.file("Base.vlt"), saved);
+    writeBytes(folder.file("index"), "1\r\n2\r\n3\r\n");
+    writeBytes(folder.file("List.dnl"), test::queueEntryBytes({1, "1", "A - T", 0, 0}));
+    writeBytes(saveJournalPath(folder.path()), journal.bytes());
+
+    EXPECT_EQ(completeInterruptedSave(folder.path()), 1);
+    const std::vector<QueueEntry> queue = QueueFile(folder.file("List.dnl")).readAll();
+    ASSERT_EQ(queue.size(), 2u);
+    EXPECT_EQ(queue[1].RecordNumber, 3);
+    EXPECT_EQ(queue[1].Id, "3");
+}
+
 TEST_F(CrashSafety, AKilledCompactionLeavesTheOldQueueOrTheNewOneAndNoLeftovers) {
     TempFolder folder;
     const std::string path = folder.file("List.dnl");

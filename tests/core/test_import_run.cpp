@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <set>
 #include <thread>
 
@@ -228,8 +229,9 @@ TEST_F(ImportRunTest, StoredPageIsUsedWithoutARequestAndIdsNoLineCanHoldAreSkipp
                                              mail + marker + "\">No ID</a>" + mail + marker +
                                              "654321>Unclosed" + mail + marker +
                                              "777777\">Stored</a>" + mail);
-    // Temporaries of a run killed while writing its working files.
-    for (const char* left : {"out.Ab12Cd", "out2.zzzzzz", "Loops.dat.x1Y2z3"}) {
+    // Temporaries of a run killed while writing its working files or its journal.
+    const auto temporaries = {"out.Ab12Cd", "out2.zzzzzz", "Loops.dat.x1Y2z3", "Import.jnl.q1W2e3"};
+    for (const char* left : temporaries) {
         writeBytes(folder.file(left), std::string(1000, 'x'));
     }
     ImportResult result = run();
@@ -240,9 +242,23 @@ TEST_F(ImportRunTest, StoredPageIsUsedWithoutARequestAndIdsNoLineCanHoldAreSkipp
     EXPECT_EQ(rows[0].size, "0");  // the site does not know the ID
     EXPECT_EQ(readBytes(folder.file("index")), "777777\r\n");
     EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll().size(), 1u);
-    for (const char* left : {"out.Ab12Cd", "out2.zzzzzz", "Loops.dat.x1Y2z3"}) {
+    for (const char* left : temporaries) {
         EXPECT_FALSE(fileExists(folder.file(left))) << left;
     }
+}
+
+TEST_F(ImportRunTest, CharacterReferencesOfThePageAreDecodedIntoTheRecord) {
+    const std::string marker = fileLinkMarker(site.baseAddress());
+    writeBytes(folder.file("Loops.dat"),
+               marker +
+                   "777777\">Drum &amp; Bass &lt;Live&gt; &#151; &#x41;&#0;&#9731;&copy;</a>\r\n" +
+                   "<a href=\"mailto:a&amp;b@c\">&quot;Ab&quot;&nbsp;&#39;&#1025;&amp</a> "
+                   "category&id=3\"\r\n");
+    ASSERT_EQ(run().outcome, ImportResult::Outcome::Done);
+    const MixRecord record = CatalogueFile(folder.file("Base.vlt")).read(1);
+    EXPECT_EQ(record.Title, "Drum & Bass <Live> \x97 A??&copy;");
+    EXPECT_EQ(record.Author, "\"Ab\"\xA0'" + std::string("Ё&amp"_cp));
+    EXPECT_EQ(record.Email, "a&b@c");
 }
 
 TEST_F(ImportRunTest, IdsAfterNulsAndOddLineEndsOfTheIdListStillCount) {
@@ -371,6 +387,23 @@ TEST_F(ImportRunTest, AMissingFileEndsTheRunWithItsNameBeforeAnyWrite) {
     EXPECT_EQ(result.error, "File not found: " + folder.file("List.dnl"));
     EXPECT_EQ(readBytes(folder.file("Base.vlt")), "");
     EXPECT_EQ(readBytes(folder.file("index")), "");
+}
+
+TEST_F(ImportRunTest, AFileErrorNamesTheFileAndIsNoNetworkFailure) {
+    writeBytes(folder.file("AvtLst.lst"), "");
+    for (const char* name : {"out", "Loops.dat"}) {
+        std::filesystem::create_directory(folder.file(name));
+        EXPECT_EQ(run().error, "Invalid filename: " + folder.file(name));
+        test::CommandResult r =
+            runCli({"--data-dir", folder.path(), "--site", site.baseAddress(), "import"});
+        EXPECT_EQ(r.status, 3);
+        EXPECT_EQ(r.err, "kelvarn-cli: Invalid filename: " + folder.file(name) + "\n");
+        std::filesystem::remove(folder.file(name));
+    }
+    EXPECT_EQ(recorder.beeps, 0);
+    EXPECT_EQ(std::count(recorder.statuses.begin(), recorder.statuses.end(),
+                         "Проверьте подключение к интернету!"),
+              0);
 }
 
 TEST_F(ImportRunTest, AStopDuringTheSaveLeavesWholeRecordsOnly) {

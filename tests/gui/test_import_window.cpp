@@ -207,6 +207,19 @@ private slots:
         QVERIFY(!import.selection().get()->addToQueue);
     }
 
+    void aFileErrorShowsItsBoxAndNotTheNetworkMessages() {
+        QVERIFY(QDir().mkdir(file("out")));
+        ImportWindow& import = *windows_.importWindow;
+        QSignalSpy finished(&import, &ImportWindow::runFinished);
+        startButton(import)->click();
+        QVERIFY(finished.wait(10000));
+        const QStringList shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].endsWith(QStringLiteral("Invalid filename: ") + file("out")),
+                 qPrintable(shown[0]));
+        QVERIFY(!stage(import).contains(QStringLiteral("интернету")));
+    }
+
     void closingTheProgramDuringARunStopsTheWorkerFirst() {
         QFile::remove(file("Loops.dat"));
         site_.setListDelayMs(5000);

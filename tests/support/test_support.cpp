@@ -4,11 +4,13 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -81,7 +83,8 @@ std::string drain(int fd) {
     return text;
 }
 
-CommandResult runCli(const std::vector<std::string>& args, const std::string& stdoutPath) {
+CommandResult runCli(const std::vector<std::string>& args, const std::string& stdoutPath,
+                     std::uint64_t fileSizeLimit) {
     TempFolder scratch;
     std::string outPath = stdoutPath.empty() ? scratch.file("out") : stdoutPath;
     std::string errPath = scratch.file("err");
@@ -100,6 +103,13 @@ CommandResult runCli(const std::vector<std::string>& args, const std::string& st
         int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(out, 1);
         dup2(err, 2);
+        if (fileSizeLimit != 0) {
+            const rlimit limit{fileSizeLimit, fileSizeLimit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            // The signal's default action, whatever the runner does with it: the command must
+            // set its own.
+            signal(SIGXFSZ, SIG_DFL);
+        }
         execv(program.c_str(), argv.data());
         _exit(127);
     }

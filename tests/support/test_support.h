@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
@@ -50,8 +51,10 @@ struct CommandResult {
 };
 
 // Runs kelvarn-cli with the arguments and collects its output; with `stdoutPath` its standard
-// output goes to that file instead (say /dev/full), and `out` stays empty.
-CommandResult runCli(const std::vector<std::string>& args, const std::string& stdoutPath = "");
+// output goes to that file instead (say /dev/full), and `out` stays empty. A `fileSizeLimit`
+// (bytes) sets RLIMIT_FSIZE for the command.
+CommandResult runCli(const std::vector<std::string>& args, const std::string& stdoutPath = "",
+                     std::uint64_t fileSizeLimit = 0);
 
 // Runs `body` in a child process that cannot override file permissions (as root it drops to an
 // unprivileged user), and returns the child's exit status. Lets tests see refused writes even

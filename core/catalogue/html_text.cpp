@@ -1,0 +1,139 @@
+#include "core/catalogue/html_text.h"
+
+#include <array>
+#include <charconv>
+#include <cstdint>
+
+#include "core/storage/cp1251.h"
+
+namespace kelvarn {
+namespace {
+
+// What a reference stands for besides a character.
+constexpr char32_t kNoCharacter = 0xFFFFFFFF;  // a number that names none a page may hold
+constexpr char32_t kOtherName = 0xFFFFFFFE;    // a name the import leaves as it stands
+
+// The longest name HTML gives a character, and room for a number with leading zeros.
+constexpr std::size_t kLongestReference = 32;
+
+// The characters browsers read the numbers 128..159 as (those of Windows-1252); 0 for none.
+constexpr std::array<char16_t, 32> kNumbers128To159 = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 128
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,       // 136
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 144
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,  // 152
+};
+
+struct Reference {
+    std::size_t length = 0;  // from its "&" to its ";"; 0 where none begins
+    char32_t character = 0;
+};
+
+bool isAsciiLetter(char ch) {
+    return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z');
+}
+
+bool isAsciiDigit(char ch) {
+    return ch >= '0' && ch <= '9';
+}
+
+char32_t numberedCharacter(std::string_view digits, int base) {
+    std::uint32_t value = 0;
+    const auto [end, error] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+    if (digits.empty() || end != digits.data() + digits.size()) {
+        return 0;  // no number: no reference either
+    }
+    if (error == std::errc() && value >= 0x80 && value <= 0x9F) {
+        value = kNumbers128To159[value - 0x80];
+    }
+    const bool none = error != std::errc() || value < 0x20 || value == 0x7F ||
+                      (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF;
+    return none ? kNoCharacter : value;
+}
+
+Reference referenceAt(std::string_view text) {
+    const std::size_t end = text.substr(0, kLongestReference + 2).find(';');
+    if (text.empty() || text[0] != '&' || end == std::string_view::npos || end < 2) {
+        return {};
+    }
+    std::string_view body = text.substr(1, end - 1);
+    if (body[0] == '#') {
+        body.remove_prefix(1);
+        const bool hex = !body.empty() && (body[0] == 'x' || body[0] == 'X');
+        const char32_t character = numberedCharacter(body.substr(hex ? 1 : 0), hex ? 16 : 10);
+        return character == 0 ? Reference{} : Reference{end + 1, character};
+    }
+    if (!isAsciiLetter(body[0])) {
+        return {};
+    }
+    for (char ch : body) {
+        if (!isAsciiLetter(ch) && !isAsciiDigit(ch)) {
+            return {};
+        }
+    }
+    static constexpr std::array<std::pair<std::string_view, char32_t>, 5> kDecoded = {{
+        {"amp", '&'},
+        {"lt", '<'},
+        {"gt", '>'},
+        {"quot", '"'},
+        {"nbsp", 0xA0},
+    }};
+    for (const auto& [name, character] : kDecoded) {
+        if (body == name) {
+            return {end + 1, character};
+        }
+    }
+    return {end + 1, kOtherName};
+}
+
+}  // namespace
+
+std::string decodeCharacterReferences(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const Reference reference = referenceAt(text.substr(at));
+        if (reference.length == 0 || reference.character == kOtherName) {
+            out += text[at++];
+            continue;
+        }
+        const int byte =
+            reference.character == kNoCharacter ? -1 : detail::unicodeToCp1251(reference.character);
+        out += byte < 0 ? '?' : static_cast<char>(byte);
+        at += reference.length;
+    }
+    return out;
+}
+
+std::string escapeForPage(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        switch (byte) {
+            case '&': {
+                const Reference reference = referenceAt(text.substr(at));
+                const bool begins = reference.length != 0 && reference.character != kNoCharacter;
+                out += begins ? "&" : "&amp;";
+                break;
+            }
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                if (byte >= 0x20 && byte != 0x7F && byte != 0x98) {
+                    out += text[at];
+                }
+        }
+    }
+    return out;
+}
+
+}  // namespace kelvarn
