@@ -101,13 +101,9 @@ int runDownload(const Context& context, const std::vector<std::string>& args, Ta
     DownloadRows rows;
     QueueFile queue(context.folder + "List.dnl");
     rows.load(queue.pending());
-    std::size_t row = 0;
+    std::uint64_t row = 0;
     if (!args.empty()) {
-        if (args[0].empty() || args[0].find_first_not_of("0123456789") != std::string::npos ||
-            args[0].size() > 9) {
-            throw UsageError{"ROW is a row number of the queue: " + args[0]};
-        }
-        row = std::stoul(args[0]);
+        row = wholeNumber(args[0], "ROW");
         if (row < 1 || row > rows.size()) {
             printError("the queue has no row " + args[0]);
             return kExitRefused;

@@ -459,6 +459,7 @@ TEST_F(DownloadRunTest, CommandLineListsTheQueueDownloadsItAndCompactsIt) {
     EXPECT_NE(list.out.find("\n1\t" + fetched.id + "\t"), std::string::npos);
 
     EXPECT_EQ(cli({"download", "3"}).status, 1);
+    EXPECT_EQ(cli({"download", "12345678901234567890"}).status, 1);
     EXPECT_EQ(cli({"download", "x"}).status, 2);
     test::CommandResult one = cli({"download", "1"});
     EXPECT_EQ(one.status, 0) << one.err;
