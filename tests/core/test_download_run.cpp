@@ -244,8 +244,8 @@ TEST_F(DownloadRunTest, ABatchFetchesTheWaitingRowsMarksThemAndDropsTheOnesWitho
     EXPECT_EQ(reports.statuses.front(), (std::pair<std::size_t, std::string>{0, "Подготовка"}));
     EXPECT_EQ(reports.statuses[reports.statuses.size() - 2],
               (std::pair<std::size_t, std::string>{4, "100%"}));
-    EXPECT_EQ(sounds.played, (std::vector<std::string>{"done.wav", "STOP.wav", "STOP.wav",
-                                                       "done.wav"}));
+    EXPECT_EQ(sounds.played,
+              (std::vector<std::string>{"done.wav", "STOP.wav", "STOP.wav", "done.wav"}));
 }
 
 // Only the site's word that a file is not there drops an entry. No answer, a server error after
