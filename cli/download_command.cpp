@@ -50,7 +50,8 @@ public:
     }
     bool allDone() const {
         for (const auto& [row, status] : outcome_) {
-            if (status != download_status::done() && status != download_status::removed()) {
+            if (status != download_status::done() && status != download_status::removed() &&
+                status != download_status::takenOff()) {
                 return false;
             }
         }

@@ -58,6 +58,10 @@ const std::string& failed() {
     static const std::string text = owned("Ошибка"_cp);
     return text;
 }
+const std::string& takenOff() {
+    static const std::string text = owned("Снят"_cp);
+    return text;
+}
 std::string retrying(int attempt) {
     return std::string("Повтор "_cp) + std::to_string(attempt);
 }
@@ -286,6 +290,38 @@ std::optional<std::uint32_t> recordOf(const CatalogueFile& base, const QueueEntr
 // Two mixes in a row without a word from the site: it is down, or the connection is.
 constexpr int kSilentMixesBeforeGivingUp = 2;
 
+// What the user is told of a failed request, the library's words after it.
+std::string failureText(const HttpFailure& failure, const std::string& detail) {
+    using Kind = HttpFailure::Kind;
+    std::string text;
+    switch (failure.kind) {
+        case Kind::NoConnection:
+            text = "Нет связи с сайтом";
+            break;
+        case Kind::Stalled:
+            text = "Сайт не отвечает";
+            break;
+        case Kind::Cut:
+            text = "Закачка оборвалась";
+            break;
+        case Kind::ErrorAnswer:
+            text = "Сайт ответил ошибкой " + std::to_string(failure.status);
+            break;
+        case Kind::RedirectLoop:
+            text = "Сайт отсылает по кругу";
+            break;
+        case Kind::LongBody:
+            text = "Сайт прислал больше, чем обещал";
+            break;
+    }
+    return text + " (" + detail + ")";
+}
+
+std::string failureText(const IoError& error) {
+    return std::string(error.code() == kDiskFull ? "Диск заполнен" : "Ошибка файла") + " (" +
+           error.what() + ")";
+}
+
 DownloadResult siteSilent(const std::string& site) {
     return {DownloadResult::Outcome::Failed,
             "Сайт " + site + " не отвечает: закачка остановлена, остальные миксы ждут в очереди."};
@@ -366,7 +402,7 @@ DownloadResult DownloadRun::batch() {
             }
         }
     } catch (const IoError& e) {
-        return {DownloadResult::Outcome::Failed, e.what()};
+        return {DownloadResult::Outcome::Failed, failureText(e)};
     }
     if (stopped()) {
         return {DownloadResult::Outcome::Stopped, {}};
@@ -383,7 +419,7 @@ DownloadResult DownloadRun::single(std::size_t row) {
         DownloadUnderWay running(settings_.folder);
         process(row, running, false, WhenHeld::LeaveIt);
     } catch (const IoError& e) {
-        return {DownloadResult::Outcome::Failed, e.what()};
+        return {DownloadResult::Outcome::Failed, failureText(e)};
     }
     return {stopped() ? DownloadResult::Outcome::Stopped : DownloadResult::Outcome::Done, {}};
 }
@@ -411,14 +447,14 @@ DownloadRun::RowEnd DownloadRun::process(std::size_t row, DownloadUnderWay& runn
         ~Release() { running.releaseMix(number); }
     } release{running, number};
     try {
-        const CatalogueFile base(settings_.folder + "Base.vlt");
-        const std::optional<std::uint32_t> record = recordOf(base, pending.entry);
         if (onlyWhileQueued && !queue_.isWaiting(pending)) {
-            // Another run fetched or dropped it after this one loaded the queue.
-            const bool fetched = record && base.read(*record).HasFile == 1;
-            setStatus(row, fetched ? download_status::done() : download_status::removed());
+            // Another run fetched or dropped it after this one loaded the queue: its doing,
+            // not this run's.
+            setStatus(row, download_status::takenOff());
             return RowEnd::Skipped;
         }
+        const CatalogueFile base(settings_.folder + "Base.vlt");
+        const std::optional<std::uint32_t> record = recordOf(base, pending.entry);
         if (!record) {
             giveUp(row,
                    base.path() + ": нет записи микса " + cp1251ToUtf8(pending.entry.Id) +
@@ -428,7 +464,7 @@ DownloadRun::RowEnd DownloadRun::process(std::size_t row, DownloadUnderWay& runn
         }
         return fetchRow(row, pending, *record);
     } catch (const IoError& e) {
-        giveUp(row, e.what(), download_status::failed());
+        giveUp(row, failureText(e), download_status::failed());
         throw;
     }
 }
@@ -448,7 +484,7 @@ DownloadRun::RowEnd DownloadRun::fetchRow(std::size_t row, const PendingEntry& p
             sound_.PlaySoundFile("STOP.wav");
             return RowEnd::Answered;
         }
-        giveUp(row, size.error, download_status::failed());
+        giveUp(row, failureText(size.failure, size.error), download_status::failed());
         return size.failure.silent() ? RowEnd::NoAnswer : RowEnd::Answered;
     }
     const std::string finalPath = downloadFileName(settings_.savePath, pending.entry.Id,
@@ -466,7 +502,8 @@ DownloadRun::RowEnd DownloadRun::fetchRow(std::size_t row, const PendingEntry& p
     if (settings_.checkArchives) {
         if (std::optional<std::string> defect = archiveDefect(finalPath)) {
             ::unlink(finalPath.c_str());
-            giveUp(row, finalPath + ": " + *defect, download_status::broken());
+            giveUp(row, "Файл не целый архив (" + finalPath + ": " + *defect + ")",
+                   download_status::broken());
             return RowEnd::Answered;
         }
     }
@@ -537,7 +574,7 @@ DownloadRun::Transfer DownloadRun::fetchFile(std::size_t row, const std::string&
                 }
                 continue;
             }
-            giveUp(row, e.what(), download_status::failed());
+            giveUp(row, failureText(failure, e.what()), download_status::failed());
             return failure.silent() ? Transfer::NoAnswer : Transfer::Failed;
         } catch (const IoError&) {
             file.discard();

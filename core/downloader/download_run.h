@@ -32,6 +32,7 @@ const std::string& removed();       // "DEL"
 const std::string& failed();        // "Ошибка"
 const std::string& broken();        // "Битый архив"
 const std::string& elsewhere();     // "Занят": another run is fetching it
+const std::string& takenOff();      // "Снят": another run took it off the queue
 std::string retrying(int attempt);  // "Повтор N" while the wait before try N lasts
 // Every text a row can show but the percentages, for sizing the column that shows them.
 std::vector<std::string> all(int retries);

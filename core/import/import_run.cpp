@@ -370,7 +370,8 @@ void ImportRun::sizeNewRows() {
                 SizeAnswer answer =
                     query.contentLength(downloadAddress(settings_.site, rows_[i].id));
                 bytes = answer.bytes;
-                timeoutsInARow = answer.failure.timedOut ? timeoutsInARow + 1 : 0;
+                timeoutsInARow =
+                    answer.failure.kind == HttpFailure::Kind::Stalled ? timeoutsInARow + 1 : 0;
                 if (timeoutsInARow == kTimeoutsBeforeGivingUp) {
                     show("Сайт не отвечает: размер остальных миксов 0"_cp);
                 }

@@ -184,13 +184,18 @@ CURLcode performWatched(CURLM* multi, CURL* easy, const Watch& watch) {
     return result;
 }
 
-// A request that ended without a whole answer: a broken or missing connection, or a stall, is
-// the network's; a redirect loop is the server's answer.
+// A request that ended without a whole answer.
 HttpFailure failureOf(CURLcode rc, long status) {
     HttpFailure failure;
     failure.status = static_cast<int>(status);
-    failure.network = rc != CURLE_TOO_MANY_REDIRECTS;
-    failure.timedOut = rc == CURLE_OPERATION_TIMEDOUT;
+    using Kind = HttpFailure::Kind;
+    if (rc == CURLE_TOO_MANY_REDIRECTS) {
+        failure.kind = Kind::RedirectLoop;
+    } else if (rc == CURLE_OPERATION_TIMEDOUT) {
+        failure.kind = Kind::Stalled;
+    } else {
+        failure.kind = status == 0 ? Kind::NoConnection : Kind::Cut;
+    }
     return failure;
 }
 
@@ -210,7 +215,7 @@ std::string fetchListPage(const std::string& address, const std::atomic<bool>* s
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
     CURLcode rc = performWatched(multi.get(), curl.get(), {stop, nullptr, limits.stallSeconds});
     if (rc != CURLE_OK) {
-        throw HttpError(address, curl_easy_strerror(rc));
+        throw HttpError(address, curl_easy_strerror(rc), failureOf(rc, 0));
     }
     long status = 0;
     curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
@@ -255,7 +260,6 @@ SizeAnswer SizeQuery::contentLength(const std::string& address) {
     if (rc != CURLE_OK && rc != CURLE_WRITE_ERROR) {
         // Whatever status a redirect on the way had, no final answer came.
         answer.failure = failureOf(rc, 0);
-        answer.failure.network = answer.failure.network && !(stop_ != nullptr && stop_->load());
         answer.error = address + ": " + curl_easy_strerror(rc);
         return answer;
     }
@@ -344,8 +348,12 @@ size_t receivePiece(char* data, size_t size, size_t count, void* state) {
             throw notSuccess(*r.address, code, r.failureOf(code));
         }
         if (r.start + r.received + length > r.expected) {
-            throw HttpError(*r.address, "the body runs past the announced " +
-                                            std::to_string(r.expected) + " bytes");
+            HttpFailure failure = r.failureOf(code);
+            failure.kind = HttpFailure::Kind::LongBody;
+            throw HttpError(
+                *r.address,
+                "the body runs past the announced " + std::to_string(r.expected) + " bytes",
+                failure);
         }
         (*r.receive)(std::string_view(data, size * count));
     } catch (...) {
@@ -414,8 +422,12 @@ FileTransfer::Outcome FileTransfer::fetch(const std::string& address, std::int64
     }
     const std::int64_t total = std::max<std::int64_t>(state.start, 0) + state.received;
     if (total != expectedBytes) {
-        throw HttpError(address, "the body ended after " + std::to_string(total) + " of " +
-                                     std::to_string(expectedBytes) + " bytes");
+        HttpFailure failure = state.failureOf(code);
+        failure.kind = HttpFailure::Kind::Cut;
+        throw HttpError(address,
+                        "the body ended after " + std::to_string(total) + " of " +
+                            std::to_string(expectedBytes) + " bytes",
+                        failure);
     }
     return Outcome::Complete;
 }

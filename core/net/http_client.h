@@ -14,17 +14,27 @@ typedef void CURLM;
 
 namespace kelvarn {
 
-// Why a request failed, as far as trying it again is concerned.
+// Why a request failed: what the user is told, and whether trying again may help.
 struct HttpFailure {
-    int status = 0;         // the HTTP status of the answer; 0 when none came whole
-    bool network = false;   // no connection, a broken one, a stall: the server may do better
-    bool timedOut = false;  // the server did not answer in time, or stalled
-    int retryAfter = -1;    // the answer's Retry-After in seconds, -1 when it gave none
+    enum class Kind {
+        NoConnection,  // none could be made, or it broke before any answer
+        Stalled,       // no answer in time, or one that came too slowly
+        Cut,           // the answer broke off, or ended short of its length
+        ErrorAnswer,   // the server answered, with a status that is no success
+        RedirectLoop,
+        LongBody,  // the body ran past the length the server announced
+    };
+    Kind kind = Kind::ErrorAnswer;
+    int status = 0;       // the HTTP status of the answer; 0 when none came whole
+    int retryAfter = -1;  // the answer's Retry-After in seconds, -1 when it gave none
 
     // Worth another try: the network failed, the server was overloaded or asked to wait.
-    bool retryable() const { return network || status >= 500 || status == 429; }
-    // The site did not answer at all: no connection, no status line, or a stall.
-    bool silent() const { return timedOut || (network && status == 0); }
+    bool retryable() const {
+        return kind == Kind::NoConnection || kind == Kind::Stalled || kind == Kind::Cut ||
+               status >= 500 || status == 429;
+    }
+    // The site did not answer at all.
+    bool silent() const { return kind == Kind::NoConnection || kind == Kind::Stalled; }
 };
 
 // A request that failed: the address and what went wrong.

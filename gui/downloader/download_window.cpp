@@ -43,6 +43,9 @@ public:
             if (row < rows_.size() && rows_.status(row) == download_status::elsewhere()) {
                 return QStringLiteral("Этот микс сейчас качает другая закачка");
             }
+            if (row < rows_.size() && rows_.status(row) == download_status::takenOff()) {
+                return QStringLiteral("Другая закачка уже сняла этот микс с очереди");
+            }
             return failures_.value(index.row());
         }
         if (role != Qt::DisplayRole || row >= rows_.size()) {
@@ -440,7 +443,8 @@ void DownloadWindow::refreshCaption() {
         status = fromCp1251(rows_.status(currentRow_));
     }
     bool ended = status.isEmpty() || status == QStringLiteral("DEL") ||
-                 status == fromCp1251(download_status::done());
+                 status == fromCp1251(download_status::done()) ||
+                 status == fromCp1251(download_status::takenOff());
     setWindowTitle(ended ? kCaption : status);
 }
 
@@ -465,7 +469,8 @@ void DownloadWindow::abortRun() {
     if (currentRow_ >= 0 && static_cast<std::size_t>(currentRow_) < rows_.size()) {
         std::string status = rows_.status(currentRow_);
         if (status != download_status::done() && status != download_status::removed() &&
-            status != download_status::failed() && status != download_status::broken()) {
+            status != download_status::takenOff() && status != download_status::failed() &&
+            status != download_status::broken()) {
             rows_.setStatus(currentRow_, download_status::waiting());
             model_->statusChanged(currentRow_);
         }

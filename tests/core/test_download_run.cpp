@@ -265,24 +265,29 @@ TEST_F(DownloadRunTest, OnlyTheSitesWordThatAFileIsGoneDropsAnEntry) {
         const char* what;
         CannedServer::Answer answer;
         End end;
+        std::string reason;  // what the row's tooltip and the command line say first
     } cases[] = {
-        {"404", always({"HTTP/1.1 404 No\r\nContent-Length: 0\r\n\r\n"}), End::Dropped},
-        {"410", always({"HTTP/1.1 410 Gone\r\nContent-Length: 0\r\n\r\n"}), End::Dropped},
-        {"no length", always({"HTTP/1.1 200 OK\r\n\r\nzip", true}), End::Dropped},
-        {"500", always({"HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n"}), End::Failed},
+        {"404", always({"HTTP/1.1 404 No\r\nContent-Length: 0\r\n\r\n"}), End::Dropped, ""},
+        {"410", always({"HTTP/1.1 410 Gone\r\nContent-Length: 0\r\n\r\n"}), End::Dropped, ""},
+        {"no length", always({"HTTP/1.1 200 OK\r\n\r\nzip", true}), End::Dropped, ""},
+        {"500", always({"HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n"}), End::Failed,
+         "Сайт ответил ошибкой 500"},
         {"503 and a wait",
-         always({"HTTP/1.1 503 Busy\r\nRetry-After: -5\r\nContent-Length: 0\r\n\r\n"}),
-         End::Failed},
-        {"403", always({"HTTP/1.1 403 No\r\nContent-Length: 0\r\n\r\n"}), End::Failed},
+         always({"HTTP/1.1 503 Busy\r\nRetry-After: -5\r\nContent-Length: 0\r\n\r\n"}), End::Failed,
+         "Сайт ответил ошибкой 503"},
+        {"403", always({"HTTP/1.1 403 No\r\nContent-Length: 0\r\n\r\n"}), End::Failed,
+         "Сайт ответил ошибкой 403"},
         {"redirect loop",
          always({"HTTP/1.1 302 Moved\r\nLocation: /loop\r\nContent-Length: 0\r\n\r\n"}),
-         End::Failed},
+         End::Failed, "Сайт отсылает по кругу"},
         {"500 on the transfer", sizeThen({"HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n"}),
-         End::Failed},
-        {"cut body", sizeThen({head + std::string(3000, 'x'), true}), End::Failed},
-        {"silent", always({}), End::SiteSilent},
-        {"headers trickled", always({"", false, head}), End::SiteSilent},
-        {"body trickled", sizeThen({head, false, std::string(5000, 'x')}), End::SiteSilent},
+         End::Failed, "Сайт ответил ошибкой 500"},
+        {"cut body", sizeThen({head + std::string(3000, 'x'), true}), End::Failed,
+         "Закачка оборвалась"},
+        {"silent", always({}), End::SiteSilent, "Сайт не отвечает"},
+        {"headers trickled", always({"", false, head}), End::SiteSilent, "Сайт не отвечает"},
+        {"body trickled", sizeThen({head, false, std::string(5000, 'x')}), End::SiteSilent,
+         "Сайт не отвечает"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -309,8 +314,9 @@ TEST_F(DownloadRunTest, OnlyTheSitesWordThatAFileIsGoneDropsAnEntry) {
         EXPECT_EQ(result.outcome, c.end == End::SiteSilent ? DownloadResult::Outcome::Failed
                                                            : DownloadResult::Outcome::Done);
         EXPECT_EQ(result.error.find("не отвечает") != std::string::npos, c.end == End::SiteSilent);
-        if (c.end == End::Failed) {
-            EXPECT_NE(reports.failures.back().find(server.baseAddress()), std::string::npos);
+        if (c.end != End::Dropped) {
+            EXPECT_TRUE(reports.failures.back().starts_with(c.reason + " (" + server.baseAddress()))
+                << reports.failures.back();
         }
     }
 
@@ -330,6 +336,8 @@ TEST_F(DownloadRunTest, OnlyTheSitesWordThatAFileIsGoneDropsAnEntry) {
     EXPECT_EQ(cli.status, 3);
     EXPECT_NE(cli.err.find("не отвечает"), std::string::npos) << cli.err;
     EXPECT_EQ(std::count(cli.out.begin(), cli.out.end(), '\n'), 2) << cli.out;
+    EXPECT_NE(cli.out.find("\tНет связи с сайтом (http://127.0.0.1:"), std::string::npos)
+        << cli.out;
     EXPECT_EQ(readBytes(folder.file("List.dnl")), queued);
 }
 
@@ -399,6 +407,17 @@ TEST_F(DownloadRunTest, TheSaveFolderIsAFolderWhateverItsSpellingAndNoFileIsWhol
     const std::string file = folder.file("ZIP/" + site.mixes()[1].id + ".zip");
     EXPECT_FALSE(fileExists(file));
     EXPECT_FALSE(fileExists(file + ".part"));
+
+    // A full disk is said in the row and ends the run; the entry stays queued.
+    writeBytes(folder.file("Setting.ini"), "[Downloader]\r\nPath=" + folder.file("ZIP/") + "\r\n");
+    test::CommandResult full = test::runCli(
+        {"--data-dir", folder.path(), "--site", site.baseAddress(), "download", "1"}, "", 1000);
+    EXPECT_EQ(full.status, 3);
+    EXPECT_NE(full.out.find("\tДиск заполнен ("), std::string::npos) << full.out;
+    std::vector<QueueEntry> left = QueueFile(folder.file("List.dnl")).readAll();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].Id, site.mixes()[1].id);
+    EXPECT_EQ(left[0].Removed, 0);
 }
 
 // A restore, a damaged queue or another program can leave an entry whose number is 0, negative,
@@ -510,7 +529,7 @@ TEST_F(DownloadRunTest, AMixAnotherRunIsFetchingIsLeftToItUntilItLetsGoAndNeverF
     other.reset();
     run.join();
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::Done);
-    EXPECT_EQ(rows.status(0), download_status::done());
+    EXPECT_EQ(rows.status(0), download_status::takenOff());  // not this run's doing
     // This run asked the site nothing more and wrote no file of it.
     EXPECT_EQ(site.downloadRequests() + site.sizeRequests(), requests);
     EXPECT_FALSE(fileExists(firstFile));
@@ -629,7 +648,7 @@ TEST_F(DownloadRunTest, AFileThatIsNoWholeArchiveIsRefusedUnlessTheCheckIsOff) {
     EXPECT_EQ(CatalogueFile(folder.file("Base.vlt")).read(1).HasFile, 0);
     EXPECT_EQ(sounds.played, std::vector<std::string>{"STOP.wav"});
     ASSERT_FALSE(reports.failures.empty());
-    EXPECT_NE(reports.failures.back().find(file), std::string::npos);
+    EXPECT_TRUE(reports.failures.back().starts_with("Файл не целый архив (" + file + ": "));
 
     checked.checkArchives = false;
     queueMixes({0});
