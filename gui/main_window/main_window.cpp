@@ -828,6 +828,12 @@ void MainWindow::writeClosingSettings() {
 }
 
 void MainWindow::closingSequence() {
+    // The good-bye picture answers the close at once; what has to end ends behind it.
+    goodbye_->show();
+    goodbye_->raise();
+    goodbye_->repaint();
+    QElapsedTimer shown;
+    shown.start();
     // A run under way ends before anything else closes; it never leaves a record half-written.
     windows_.importWindow->stopRun();
     // The windows of the menu, in its order, then the author list the import window opens.
@@ -838,10 +844,7 @@ void MainWindow::closingSequence() {
     writeClosingSettings();
     std::remove(context_.file("Loops.dat").c_str());
 
-    goodbye_->show();
-    goodbye_->raise();
-    goodbye_->repaint();
-    pause(1000);
+    pause(static_cast<int>(std::max<qint64>(0, 1000 - shown.elapsed())));
     for (int step = 1; step <= 25; ++step) {
         setWindowOpacity((250 - 10 * step) / 255.0);
         // Painting hands the new opacity to the window system now; otherwise it would see only

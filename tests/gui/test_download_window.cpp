@@ -270,6 +270,37 @@ private slots:
         QVERIFY(last >= 0 && last < grid()->viewport()->height());
     }
 
+    void closingTheProgramDuringARunShowsTheGoodbyeBeforeTheRunHasEnded() {
+        // The worker is held in the sound of its first file when the program is closed.
+        std::atomic<bool> inSound{false};
+        std::atomic<bool> soundOver{false};
+        sounds_.onPlay = [&](const QString&) {
+            if (QThread::currentThread() != qApp->thread() && !inSound.exchange(true)) {
+                QThread::msleep(700);
+                soundOver = true;
+            }
+        };
+        downloadWindow().open(windows_.mainWindow);
+        button("downloadAllButton")->click();
+        QTRY_VERIFY(inSound);
+        auto* goodbye = test::child<QWidget>(*windows_.mainWindow, "goodbye");
+        bool overWhenPainted = true;
+        struct FirstPaint : QObject {
+            std::function<void()> seen;
+            bool eventFilter(QObject*, QEvent* event) override {
+                if (event->type() == QEvent::Paint && seen) {
+                    std::exchange(seen, nullptr)();
+                }
+                return false;
+            }
+        } first;
+        first.seen = [&] { overWhenPainted = soundOver; };
+        goodbye->installEventFilter(&first);
+        QVERIFY(windows_.mainWindow->close());
+        QVERIFY(!overWhenPainted);
+        QVERIFY(soundOver);  // the run ended before the program did
+    }
+
     void closingTheProgramCompactsTheQueueWithoutTheWindowEverShown() {
         windows_.mainWindow->close();
         QCOMPARE(test::readBytes(path("List.dnl")),
