@@ -14,6 +14,7 @@
 #include "core/storage/program_folder.h"
 #include "gui/common/message_box.h"
 #include "gui/common/window_set.h"
+#include "gui/common/window_util.h"
 #include "gui/main_window/main_window.h"
 
 namespace {
@@ -55,6 +56,7 @@ void closeOnTerminate(QWidget* mainWindow) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();
+    kelvarn::loadQtTranslations();
     try {
         kelvarn::chooseProgramFolder(optionValue(args, QStringLiteral("--data-dir")).toStdString());
     } catch (const std::exception& e) {

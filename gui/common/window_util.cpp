@@ -1,13 +1,17 @@
 #include "gui/common/window_util.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLibraryInfo>
 #include <QListWidget>
+#include <QLocale>
 #include <QPalette>
 #include <QScreen>
 #include <QStyle>
 #include <QTableView>
+#include <QTranslator>
 #include <QWidget>
 #include <algorithm>
 #include <array>
@@ -54,6 +58,24 @@ void showCentredOver(QWidget* window, const QWidget* owner) {
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+QString plainToolTip(const QString& text) {
+    if (text.isEmpty()) {
+        return text;
+    }
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
+void loadQtTranslations() {
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator);
+    } else {
+        delete translator;
+    }
 }
 
 QString fromCp1251(std::string_view bytes) {

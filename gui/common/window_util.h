@@ -39,6 +39,15 @@ Control* named(Control* control, const char* name) {
     return control;
 }
 
+// `text` as a tooltip that shows it as it stands. Qt reads any tooltip that looks like HTML as
+// HTML and has no plain-text switch for tooltips, so the text goes in escaped, its spaces and
+// line breaks kept.
+QString plainToolTip(const QString& text);
+
+// Qt's own dialogs (file and folder choosers, their questions) in Russian, as the program is;
+// without the translations installed they stay in English.
+void loadQtTranslations();
+
 // Windows-1251 bytes as text for the screen.
 QString fromCp1251(std::string_view bytes);
 

@@ -42,7 +42,7 @@ public:
             if (row < rows_.size() && rows_.status(row) == download_status::elsewhere()) {
                 return QStringLiteral("Этот микс сейчас качает другая закачка");
             }
-            return failures_.value(index.row());
+            return plainToolTip(failures_.value(index.row()));
         }
         if (role != Qt::DisplayRole || row >= rows_.size()) {
             return {};

@@ -1,6 +1,5 @@
 #include "gui/tools/manual_entry_window.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
@@ -126,12 +125,13 @@ void ManualEntryWindow::add() {
     switch (result.outcome) {
         case ManualEntryResult::Outcome::NoName:
         case ManualEntryResult::Outcome::NoId:
-            QApplication::beep();
+            MessageBox::beep();
             MessageBox::error(this, fromCp1251(result.message));
             return;
         case ManualEntryResult::Outcome::Exists:
             // The typed values stay for a corrected ID.
-            MessageBox::message(this, fromCp1251(result.message));
+            MessageBox::beep();
+            MessageBox::information(this, fromCp1251(result.message));
             break;
         case ManualEntryResult::Outcome::Added:
             emit recordAdded(result.number, result.record);
