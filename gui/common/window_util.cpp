@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLibraryInfo>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QPalette>
@@ -107,6 +108,12 @@ void setUpDarkCheckList(QListWidget* list) {
     // The style draws a tick box's frame in a darker shade of the window colour.
     palette.setColor(QPalette::Window, Qt::lightGray);
     list->setPalette(palette);
+}
+
+void setUpDarkEditBox(QLineEdit* box) {
+    box->setStyleSheet(
+        QStringLiteral("QLineEdit { background: black; color: white; border: 1px solid gray; }"
+                       "QLineEdit:focus { border-color: white; }"));
 }
 
 void setUpGridView(QTableView* grid) {

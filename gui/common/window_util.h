@@ -8,6 +8,7 @@
 #include <QString>
 #include <string_view>
 
+class QLineEdit;
 class QListWidget;
 class QComboBox;
 class QScreen;
@@ -57,6 +58,10 @@ std::string toCp1251(const QString& text);
 // A list of tick boxes, white on black: the tick boxes are framed in grey, which an empty one
 // needs to show on black. Disabled items keep the palette's grey text.
 void setUpDarkCheckList(QListWidget* list);
+
+// An edit field on a black window: white on black in a grey frame, which turns white while the
+// field has the focus, so it shows as a field either way.
+void setUpDarkEditBox(QLineEdit* box);
 
 // The grids' common ground: no row numbers, rows 16 pixels high, whole rows selected, nothing
 // edited in place.

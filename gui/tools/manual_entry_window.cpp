@@ -45,8 +45,7 @@ ManualEntryWindow::ManualEntryWindow(const AppContext& context, QWidget* mainWin
     auto addBox = [this, layout, &row, &addCaption](const QString& caption, const char* name) {
         addCaption(caption);
         auto* box = named(new QLineEdit(this), name);
-        box->setStyleSheet(
-            QStringLiteral("background: black; color: white; border: 1px solid gray;"));
+        setUpDarkEditBox(box);
         layout->addWidget(box, row++, 0);
         return box;
     };
