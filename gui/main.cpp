@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QSocketNotifier>
 #include <QStringList>
 #include <csignal>
@@ -14,15 +15,20 @@
 #include "core/storage/program_folder.h"
 #include "gui/common/message_box.h"
 #include "gui/common/window_set.h"
+#include "gui/common/window_util.h"
 #include "gui/main_window/main_window.h"
 
 namespace {
 
-// The value after `option` on the command line, or nothing.
-QString optionValue(const QStringList& args, const QString& option) {
-    int at = args.indexOf(option);
-    return at > 0 && at + 1 < args.size() ? args[at + 1] : QString();
-}
+constexpr const char* kUsage =
+    "usage: kelvarn [--data-dir DIR] [--site URL]\n"
+    "  --data-dir DIR  the data folder (default: the program's own folder when it holds\n"
+    "                  Base.vlt, else $XDG_DATA_HOME/kelvarn)\n"
+    "  --site URL      the site's base address for this run (default: [Main] Site in\n"
+    "                  Setting.ini)\n"
+    "  -h, --help      print this and exit\n"
+    "  -v, --version   print the version and exit\n"
+    "Qt's own options (-platform, -style, ...) are taken as well.\n";
 
 // A termination signal (the session ending, `kill`) closes the main window as its close box
 // does, so settings are written and a running import stops cleanly; during the catalogue load
@@ -56,10 +62,42 @@ int main(int argc, char** argv) {
     // A file size limit fails the write (EFBIG), which shows its error box, instead of killing
     // the program without a word.
     std::signal(SIGXFSZ, SIG_IGN);
+    const QCommandLineOption dataDir(QStringLiteral("data-dir"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption site(QStringLiteral("site"), QString(), QStringLiteral("URL"));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    QCommandLineParser parser;
+    // As Qt spells its own options: "-reverse" is one word, not -r -e -v ...
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions({dataDir, site, help, version});
+    // Help and version are answered before the application is made: they need no display,
+    // and no folder is chosen or written.
+    QStringList raw;
+    for (int i = 0; i < argc; ++i) {
+        raw << QString::fromLocal8Bit(argv[i]);
+    }
+    parser.parse(raw);
+    if (parser.isSet(help)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("kelvarn %s\n", KELVARN_VERSION);
+        return 0;
+    }
     QApplication app(argc, argv);
-    const QStringList args = QApplication::arguments();
+    // Now without Qt's own options, which QApplication has taken.
+    if (!parser.parse(QApplication::arguments()) || !parser.positionalArguments().isEmpty()) {
+        const QString error = parser.errorText().isEmpty()
+                                  ? QStringLiteral("unexpected argument: ") +
+                                        parser.positionalArguments().constFirst()
+                                  : parser.errorText();
+        std::fprintf(stderr, "kelvarn: %s\n%s", qPrintable(error), kUsage);
+        return 2;
+    }
+    kelvarn::loadQtTranslations();
     try {
-        kelvarn::chooseProgramFolder(optionValue(args, QStringLiteral("--data-dir")).toStdString());
+        kelvarn::chooseProgramFolder(parser.value(dataDir).toStdString());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kelvarn: %s\n", e.what());
         kelvarn::MessageBox::error(nullptr, QString::fromStdString(e.what()));
@@ -68,8 +106,7 @@ int main(int argc, char** argv) {
     kelvarn::SdlSoundPlayer sound(kelvarn::ProgramFolder());
     kelvarn::AppContext context;
     context.folder = kelvarn::ProgramFolder();
-    context.site =
-        kelvarn::normalizeSiteAddress(optionValue(args, QStringLiteral("--site")).toStdString());
+    context.site = kelvarn::normalizeSiteAddress(parser.value(site).toStdString());
     context.sound = &sound;
     context.today = [] { return kelvarn::oleToday(); };
 

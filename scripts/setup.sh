@@ -8,7 +8,7 @@ packages=(
   g++ cmake make pkg-config
   qt6-base-dev libcurl4-openssl-dev libcpp-httplib-dev libsdl2-dev libzip-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang-format clang libclang-rt-14-dev llvm
-  xvfb xauth fonts-dejavu-core fonts-liberation imagemagick sqlite3
+  xvfb xauth fonts-dejavu-core fonts-liberation qt6-translations-l10n imagemagick sqlite3
   dpkg-dev file desktop-file-utils
 )
 

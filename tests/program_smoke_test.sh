@@ -30,6 +30,12 @@ start_and_terminate() {
   grep -q "^day=0" "$folder/Setting.ini" || { echo "the new-days setting was not written ($2)"; exit 1; }
 }
 
+# Asked for its usage or version it answers without a display, and writes nothing.
+for ask in "--help:--data-dir DIR" "--version:kelvarn "; do
+  out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program_dir/kelvarn" --data-dir "$folder" "${ask%%:*}")
+  [[ $out == *"${ask#*:}"* && -z $(ls -A "$folder") ]] || { echo "kelvarn ${ask%%:*}: $out"; exit 1; }
+done
+
 for f in Base.vlt index List.dnl AvtLst.lst About Help; do
   cp "$program_dir/$f" "$folder/"
 done

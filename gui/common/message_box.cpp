@@ -1,5 +1,9 @@
 #include "gui/common/message_box.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <utility>
+
 namespace kelvarn {
 namespace {
 
@@ -24,6 +28,14 @@ QMessageBox::StandardButton MessageBox::show(QWidget* parent, QMessageBox::Icon 
         return script().next;
     }
     QMessageBox box(icon, title, text, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    for (auto [which, label] :
+         {std::pair{QMessageBox::Ok, "OK"}, std::pair{QMessageBox::Yes, "&Yes"},
+          std::pair{QMessageBox::No, "&No"}}) {
+        if (QAbstractButton* button = box.button(which)) {
+            button->setText(QString::fromLatin1(label));
+        }
+    }
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -35,10 +47,22 @@ void MessageBox::message(QWidget* parent, const QString& text) {
     show(parent, QMessageBox::Information, QStringLiteral("Kelvarn"), text, QMessageBox::Ok);
 }
 
+void MessageBox::information(QWidget* parent, const QString& text) {
+    show(parent, QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok);
+}
+
 QMessageBox::StandardButton MessageBox::question(QWidget* parent, const QString& title,
                                                  const QString& text,
                                                  QMessageBox::StandardButtons buttons) {
     return show(parent, QMessageBox::Information, title, text, buttons);
+}
+
+void MessageBox::beep() {
+    if (script().on) {
+        script().shown << QStringLiteral("beep");
+    } else {
+        QApplication::beep();
+    }
 }
 
 void MessageBox::setScripted(bool scripted) {

@@ -1,5 +1,7 @@
 // Every message box of the program goes through here. Tests switch the boxes to scripted mode:
-// nothing is shown, each box is recorded, and questions get the answer set beforehand.
+// nothing is shown, each box and each beep is recorded, and questions get the answer set
+// beforehand. A box shows its text as it stands (names from the site or the user may look like
+// HTML) and keeps the program's English button texts when Qt's dialogs speak Russian.
 #pragma once
 
 #include <QMessageBox>
@@ -16,13 +18,18 @@ public:
     static void error(QWidget* parent, const QString& text);
     // A message in the program's own name, as a refused entry is reported.
     static void message(QWidget* parent, const QString& text);
+    // A notice titled "Information".
+    static void information(QWidget* parent, const QString& text);
     static QMessageBox::StandardButton question(QWidget* parent, const QString& title,
                                                 const QString& text,
                                                 QMessageBox::StandardButtons buttons);
 
+    // The system beep that comes before a refusal's box.
+    static void beep();
+
     static void setScripted(bool scripted);
     static void setNextAnswer(QMessageBox::StandardButton answer);
-    // "title: text" of every box since the last call, oldest first.
+    // "title: text" of every box, and "beep" for every beep, since the last call, oldest first.
     static QStringList takeShown();
 
 private:

@@ -1,13 +1,18 @@
 #include "gui/common/window_util.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLibraryInfo>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QPalette>
 #include <QScreen>
 #include <QStyle>
 #include <QTableView>
+#include <QTranslator>
 #include <QWidget>
 #include <algorithm>
 #include <array>
@@ -56,6 +61,24 @@ void showCentredOver(QWidget* window, const QWidget* owner) {
     window->activateWindow();
 }
 
+QString plainToolTip(const QString& text) {
+    if (text.isEmpty()) {
+        return text;
+    }
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
+void loadQtTranslations() {
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator);
+    } else {
+        delete translator;
+    }
+}
+
 QString fromCp1251(std::string_view bytes) {
     static const std::array<QChar, 256> table = [] {
         std::array<QChar, 256> t{};
@@ -85,6 +108,12 @@ void setUpDarkCheckList(QListWidget* list) {
     // The style draws a tick box's frame in a darker shade of the window colour.
     palette.setColor(QPalette::Window, Qt::lightGray);
     list->setPalette(palette);
+}
+
+void setUpDarkEditBox(QLineEdit* box) {
+    box->setStyleSheet(
+        QStringLiteral("QLineEdit { background: black; color: white; border: 1px solid gray; }"
+                       "QLineEdit:focus { border-color: white; }"));
 }
 
 void setUpGridView(QTableView* grid) {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <string_view>
 
+class QLineEdit;
 class QListWidget;
 class QComboBox;
 class QScreen;
@@ -39,6 +40,15 @@ Control* named(Control* control, const char* name) {
     return control;
 }
 
+// `text` as a tooltip that shows it as it stands. Qt reads any tooltip that looks like HTML as
+// HTML and has no plain-text switch for tooltips, so the text goes in escaped, its spaces and
+// line breaks kept.
+QString plainToolTip(const QString& text);
+
+// Qt's own dialogs (file and folder choosers, their questions) in Russian, as the program is;
+// without the translations installed they stay in English.
+void loadQtTranslations();
+
 // Windows-1251 bytes as text for the screen.
 QString fromCp1251(std::string_view bytes);
 
@@ -48,6 +58,10 @@ std::string toCp1251(const QString& text);
 // A list of tick boxes, white on black: the tick boxes are framed in grey, which an empty one
 // needs to show on black. Disabled items keep the palette's grey text.
 void setUpDarkCheckList(QListWidget* list);
+
+// An edit field on a black window: white on black in a grey frame, which turns white while the
+// field has the focus, so it shows as a field either way.
+void setUpDarkEditBox(QLineEdit* box);
 
 // The grids' common ground: no row numbers, rows 16 pixels high, whole rows selected, nothing
 // edited in place.

@@ -46,7 +46,7 @@ public:
             if (row < rows_.size() && rows_.status(row) == download_status::takenOff()) {
                 return QStringLiteral("Другая закачка уже сняла этот микс с очереди");
             }
-            return failures_.value(index.row());
+            return plainToolTip(failures_.value(index.row()));
         }
         if (role != Qt::DisplayRole || row >= rows_.size()) {
             return {};

@@ -1,6 +1,5 @@
 #include "gui/import/author_list_window.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -232,7 +231,7 @@ void AuthorListWindow::addTypedName() {
     std::string name = toCp1251(nameBox_->text());
     for (int row = 0; row < chosenList_->count(); ++row) {
         if (nameOf(chosenList_->item(row)) == name) {
-            QApplication::beep();
+            MessageBox::beep();
             MessageBox::message(
                 this, QStringLiteral("Автор \"%1\" уже есть в списке!!!").arg(nameBox_->text()));
             return;

@@ -223,6 +223,7 @@ void ImportWindow::buildProgressPanel() {
     icon->setPixmap(QPixmap(QStringLiteral(":/icon.png"))
                         .scaled(33, 33, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     stageLabel_ = named(new QLabel(QStringLiteral("Загрузка"), progressPanel_), "stageLabel");
+    stageLabel_->setTextFormat(Qt::PlainText);
     stageLabel_->setStyleSheet(
         QStringLiteral("color: red; font-weight: bold; font-style: italic;"));
     progressBar_ = named(new QProgressBar(progressPanel_), "progressBar");

@@ -15,6 +15,12 @@ HelpWindow::HelpWindow(const AppContext& context, QWidget* parent) : SecondaryWi
     help->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTextColours(help, QColor(192, 192, 192), Qt::black);
     setUpSingleViewWindow(this, QStringLiteral("Помощь"), true, help);
+    // The text lines its columns up with spaces, which only a fixed-pitch font keeps.
+    QFont fixed = help->font();
+    fixed.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono")});
+    fixed.setStyleHint(QFont::Monospace);
+    fixed.setFixedPitch(true);
+    help->setFont(fixed);
     LoadMemoFile(help, context.file("Help"));
 }
 

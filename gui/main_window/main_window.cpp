@@ -491,6 +491,8 @@ void MainWindow::buildStatusBar() {
                                               "datePanel"};
     for (std::size_t i = 0; i < statusPanels_.size(); ++i) {
         QLabel* panel = named(new QLabel(bar), names[i]);
+        // Names from the site read as they stand, even where they look like HTML.
+        panel->setTextFormat(Qt::PlainText);
         panel->setFont(narrow);
         panel->setFixedWidth(
             std::max(widths[i], panel->fontMetrics().horizontalAdvance(widest[i])));
@@ -648,7 +650,7 @@ void MainWindow::recordCommand(VisibleGrid which, const QString& item) {
             queueRow(queue, grid, row);
             context_.PlaySoundFile("add.wav");
         } else if (item == QLatin1String("downloadAll")) {
-            QApplication::beep();
+            MessageBox::beep();
             bool everyRow =
                 MessageBox::question(this, QStringLiteral("Information"),
                                      QStringLiteral("Хотите перекачать все заново?"),

@@ -22,8 +22,11 @@ RecordEditor::RecordEditor(QWidget* parent) : SecondaryWindow(parent) {
     }
     hasFile_ = named(new QCheckBox(QStringLiteral("Файл"), this), "hasFileBox");
     hasFile_->setStyleSheet(QStringLiteral("color: lime;"));
-    for (QWidget* box : std::initializer_list<QWidget*>{author_, title_, email_, style_, rating_}) {
-        box->setStyleSheet(QStringLiteral("background: black; color: white;"));
+    for (QLineEdit* box : {author_, title_, email_}) {
+        setUpDarkEditBox(box);
+    }
+    for (QComboBox* list : {style_, rating_}) {
+        list->setStyleSheet(QStringLiteral("background: black; color: white;"));
     }
     auto* ok = named(new QPushButton(QStringLiteral("ОК"), this), "okButton");
     auto* cancel = named(new QPushButton(QStringLiteral("Отмена"), this), "cancelButton");

@@ -1,6 +1,5 @@
 #include "gui/tools/manual_entry_window.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
@@ -46,8 +45,7 @@ ManualEntryWindow::ManualEntryWindow(const AppContext& context, QWidget* mainWin
     auto addBox = [this, layout, &row, &addCaption](const QString& caption, const char* name) {
         addCaption(caption);
         auto* box = named(new QLineEdit(this), name);
-        box->setStyleSheet(
-            QStringLiteral("background: black; color: white; border: 1px solid gray;"));
+        setUpDarkEditBox(box);
         layout->addWidget(box, row++, 0);
         return box;
     };
@@ -126,12 +124,13 @@ void ManualEntryWindow::add() {
     switch (result.outcome) {
         case ManualEntryResult::Outcome::NoName:
         case ManualEntryResult::Outcome::NoId:
-            QApplication::beep();
+            MessageBox::beep();
             MessageBox::error(this, fromCp1251(result.message));
             return;
         case ManualEntryResult::Outcome::Exists:
             // The typed values stay for a corrected ID.
-            MessageBox::message(this, fromCp1251(result.message));
+            MessageBox::beep();
+            MessageBox::information(this, fromCp1251(result.message));
             break;
         case ManualEntryResult::Outcome::Added:
             emit recordAdded(result.number, result.record);

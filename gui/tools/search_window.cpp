@@ -17,16 +17,23 @@ SearchWindow::SearchWindow(const AppContext& context, QWidget* parent)
     auto* group = new QGroupBox(QStringLiteral("Поиск"), this);
     group->setStyleSheet(QStringLiteral("QGroupBox { color: silver; }"));
     searchText_ = named(new QLineEdit(group), "searchText");
-    searchText_->setStyleSheet(
-        QStringLiteral("background: black; color: white; border: 1px solid gray;"));
+    setUpDarkEditBox(searchText_);
     byId_ = named(new QRadioButton(QStringLiteral("По ID"), group), "byId");
     byName_ = named(new QRadioButton(QStringLiteral("по названию"), group), "byName");
     byEmail_ = named(new QRadioButton(QStringLiteral("по E-mail"), group), "byEmail");
     byName_->setChecked(true);
     digitsOnly_ =
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
+    // The style's own circle would be grey on grey here: a silver ring on black, and a white dot
+    // in the chosen one.
     for (QRadioButton* radio : {byId_, byName_, byEmail_}) {
-        radio->setStyleSheet(QStringLiteral("color: white;"));
+        radio->setStyleSheet(QStringLiteral(
+            "QRadioButton { color: white; }"
+            "QRadioButton::indicator { width: 9px; height: 9px; border: 1px solid silver;"
+            " border-radius: 5px; background: black; }"
+            "QRadioButton::indicator:checked { background: qradialgradient(cx: 0.5, cy: 0.5,"
+            " radius: 0.5, fx: 0.5, fy: 0.5, stop: 0 white, stop: 0.55 white, stop: 0.7 black); "
+            "}"));
     }
     findButton_ = named(new QPushButton(QStringLiteral("Найти"), this), "findButton");
     auto* foundLabel = new QLabel(QStringLiteral("Найдено:"), this);

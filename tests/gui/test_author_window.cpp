@@ -333,7 +333,7 @@ private slots:
         box("nameBox")->setText("Bob");
         button("addNameButton")->click();
         QCOMPARE(MessageBox::takeShown(),
-                 QStringList("Kelvarn: Автор \"Bob\" уже есть в списке!!!"));
+                 QStringList({"beep", "Kelvarn: Автор \"Bob\" уже есть в списке!!!"}));
         QCOMPARE(texts(chosenList()), QStringList({"Bob", "Вася"}));
         QCOMPARE(changed.count(), 0);
 
@@ -351,7 +351,8 @@ private slots:
         button("addNameButton")->click();
         QCOMPARE(texts(chosenList()), QStringList({"", "x"}));
         button("addNameButton")->click();
-        QCOMPARE(MessageBox::takeShown(), QStringList("Kelvarn: Автор \"\" уже есть в списке!!!"));
+        QCOMPARE(MessageBox::takeShown(),
+                 QStringList({"beep", "Kelvarn: Автор \"\" уже есть в списке!!!"}));
         QVERIFY(window().close());
         QCOMPARE(read("AvtLst.lst"), QByteArray("\r\nx\r\n"));
         QCOMPARE(importField()->text(), QStringLiteral(";x;"));

@@ -1,5 +1,6 @@
 #include <QComboBox>
 #include <QFile>
+#include <QFontInfo>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -341,6 +342,21 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(helpText(window)->verticalScrollBar()->isVisible());
         QCOMPARE(MessageBox::takeShown(), QStringList());
+    }
+
+    void theHelpTextsColumnsLineUp() {
+        Folder f;
+        QVERIFY(QFile::copy(KELVARN_SOURCE_DIR "/resources/Help", f.path("Help")));
+        HelpWindow window(f.context);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QPlainTextEdit* help = helpText(window);
+        QVERIFY(QFontInfo(help->font()).fixedPitch());
+        // Unwrapped too: a wrapped line breaks its columns.
+        const double room = help->viewport()->width() - 2 * help->document()->documentMargin();
+        for (const QString& line : memoLines(help)) {
+            QVERIFY2(help->fontMetrics().horizontalAdvance(line) <= room, qPrintable(line));
+        }
     }
 
     void creditsShowBothContributors() {

@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -17,6 +18,7 @@
 #include "core/storage/ole_date.h"
 #include "gui/common/message_box.h"
 #include "gui/common/window_set.h"
+#include "gui/common/window_util.h"
 #include "gui/downloader/download_window.h"
 #include "gui/import/author_list_window.h"
 #include "gui/import/import_window.h"
@@ -293,6 +295,26 @@ private slots:
         QCOMPARE(recordItems(form, "recycleBinMenu").size(), 5);
         QCOMPARE(recordItems(form, "catalogueMenu").last()->text(),
                  QStringLiteral("Добавить в Избранное"));
+    }
+
+    void textsThatLookLikeHtmlReadAsTheyStand() {
+        MixRecord odd = record("100001", 1, "<b>BIG</b> <font color=red>RED</font>", "x<br>y");
+        odd.Email = "<script>alert(1)</script>";
+        test::writeCatalogue(path("Base.vlt"), {odd});
+        start();
+        pointAt(catalogueGrid(*windows_.mainWindow), 0);
+        const QList<QLabel*> panels = statusPanels(*windows_.mainWindow);
+        QCOMPARE(panels[0]->text(),
+                 QStringLiteral(" <b>BIG</b> <font color=red>RED</font> - x<br>y"));
+        QCOMPARE(panels[2]->text(), QStringLiteral("<script>alert(1)</script>"));
+        for (QLabel* panel : panels) {
+            QCOMPARE(panel->textFormat(), Qt::PlainText);
+        }
+        // A tooltip is read as HTML: it shows every character, spaces and lines too.
+        const QString text = panels[0]->text() + "\n  &amp;";
+        QTextDocument tip;
+        tip.setHtml(plainToolTip(text));
+        QCOMPARE(tip.toPlainText(), text);
     }
 
     void numbersDatesHeadersAndStatusTextsReadWhole() {

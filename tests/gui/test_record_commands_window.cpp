@@ -1,12 +1,16 @@
 // The main window's context-menu commands, the record editor and "В HTML", driven as a user
 // would: the bytes on disk, the grids, the clipboard and the sounds.
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
+#include <QTranslator>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -15,6 +19,7 @@
 #include "core/storage/cp1251.h"
 #include "gui/common/file_dialog.h"
 #include "gui/common/message_box.h"
+#include "gui/common/window_util.h"
 #include "gui/main_window/record_editor.h"
 #include "tests/support/gui_test_support.h"
 
@@ -74,7 +79,12 @@ private slots:
         MessageBox::takeShown();
     }
 
-    void cleanup() { destroyWindows(windows_); }
+    void cleanup() {
+        destroyWindows(windows_);
+        MessageBox::setScripted(true);
+        FileDialog::setScripted(true);
+        delete qApp->findChild<QTranslator*>();
+    }
 
     void copyQueueMoveAndRestore() {
         command("catalogueGrid", "catalogueMenu", 0, "copyName");
@@ -93,7 +103,7 @@ private slots:
         QCOMPARE(queue[0].Id, std::string("222222"));
         QCOMPARE(queue[1].Id, std::string("111111"));
         QCOMPARE(MessageBox::takeShown(),
-                 QStringList{QStringLiteral("Information: Хотите перекачать все заново?")});
+                 (QStringList{"beep", "Information: Хотите перекачать все заново?"}));
 
         // "Удалить" on the first row: its flag byte, the grids, the sound.
         const std::string before = test::readBytes(path("Base.vlt"));
@@ -143,6 +153,33 @@ private slots:
         QFile::remove(file(QStringLiteral("page.html")));
         test::child<QAction>(form(), "exportHtml")->trigger();
         QVERIFY(!QFile::exists(file(QStringLiteral("page.html"))));
+    }
+
+    // Real boxes and dialogs, read and answered from a timer while they run.
+    void qtsDialogsSpeakRussianAndTheProgramsBoxesKeepTheirWords() {
+        loadQtTranslations();
+        QCoreApplication::processEvents();  // the windows made before take the change in
+        MessageBox::setScripted(false);
+        FileDialog::setScripted(false);
+        QStringList seen;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            for (QAbstractButton* button : box->buttons()) {
+                seen << button->text();
+            }
+            seen << (box->textFormat() == Qt::PlainText ? "plain" : "HTML when it looks so");
+            box->button(QMessageBox::No)->click();
+        });
+        command("catalogueGrid", "catalogueMenu", 0, "downloadAll");
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            seen << dialog->windowTitle() << test::child<QLabel>(*dialog, "fileNameLabel")->text();
+            dialog->reject();
+        });
+        test::child<QAction>(form(), "exportHtml")->trigger();
+        seen << QFileDialog::tr("%1 already exists.\nDo you want to replace it?").arg("a.html");
+        QCOMPARE(seen, (QStringList{"&Yes", "&No", "plain", "Сохранить как",
+                                    "&Имя файла:", "a.html уже существует.\nЗаменить его?"}));
     }
 };
 

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTableView>
 #include <QtTest>
 #include <array>
@@ -20,6 +22,7 @@
 #include "core/storage/ole_date.h"
 #include "gui/common/message_box.h"
 #include "gui/main_window/main_window.h"
+#include "gui/main_window/record_editor.h"
 #include "gui/tools/manual_entry_window.h"
 #include "gui/tools/search_window.h"
 #include "tests/support/gui_test_support.h"
@@ -198,6 +201,28 @@ private slots:
         QVERIFY(sounds_.played.isEmpty());
     }
 
+    // As drawn: a light dot in the chosen search mode only, and rings and frames lighter than
+    // the black windows round them.
+    void choicesAndFieldsShowOnBlack() {
+        auto lightness = [](QWidget* control, QPoint at) {
+            return control->grab().toImage().pixelColor(at).lightness();
+        };
+        searchWindow().open(windows_.mainWindow);
+        for (QRadioButton* radio : searchWindow().findChildren<QRadioButton*>()) {
+            QStyleOptionButton option;
+            option.initFrom(radio);
+            const QRect circle =
+                radio->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, radio);
+            QCOMPARE(lightness(radio, circle.center()) > 200, radio->isChecked());
+            QVERIFY(lightness(radio, {circle.left(), circle.center().y()}) > 100);
+        }
+        windows_.recordEditor->edit(windows_.mainWindow, 1, record("1", "A", "T"),
+                                    [](const RecordEdit&) { return true; });
+        for (QLineEdit* field : windows_.recordEditor->findChildren<QLineEdit*>()) {
+            QVERIFY(lightness(field, {0, field->height() / 2}) > 100);
+        }
+    }
+
     void refusedEntriesWriteNothingAndKeepTheBoxes() {
         const std::string catalogue = test::readBytes(path("Base.vlt"));
         const std::string ids = test::readBytes(path("index"));
@@ -213,11 +238,10 @@ private slots:
         fill(QStringLiteral("123"), QString(), QStringLiteral("T"));
         styleBox()->setCurrentIndex(2);
         clickAdd();
-        QCOMPARE(
-            MessageBox::takeShown(),
-            (QStringList{QStringLiteral("Error: Одно из полей названия должно быть заполнено!"),
-                         QStringLiteral("Error: Поле ID-номера должно обязательно быть заполнено!"),
-                         QStringLiteral("Kelvarn: Запись с номером 123 уже существует!")}));
+        QCOMPARE(MessageBox::takeShown(),
+                 (QStringList{"beep", "Error: Одно из полей названия должно быть заполнено!",
+                              "beep", "Error: Поле ID-номера должно обязательно быть заполнено!",
+                              "beep", "Information: Запись с номером 123 уже существует!"}));
         // Only the refusal of a known ID is a completed add to the ear.
         QCOMPARE(sounds_.played, QStringList{"add.wav"});
         QCOMPARE(box("idBox")->text(), QStringLiteral("123"));
