@@ -400,10 +400,11 @@ BackupFiles readBackup(const std::string& folder, const std::string& name) {
 
 void replaceWithBackup(const std::string& folder, const BackupFiles& files) {
     refuseTooLarge(folder);
+    const int keep = Settings(folder).read(keys::Backups);
     {
         const ClosedAtEnd held = heldBackups(folder, LOCK_EX);
         copyFiles(folder, freeName(folder + "backup/", now("%Y-%m-%d_%H-%M-%S")));
-        prune(folder, Settings(folder).read(keys::Backups));
+        prune(folder, keep);
     }
     const std::string restoring = folder + kRestoring;
     std::error_code error;
