@@ -69,6 +69,11 @@ void writeCatalogue(const std::string& path, const std::vector<MixRecord>& recor
     writeBytes(path, bytes);
 }
 
+void PrintTo(const CatalogueFiles& files, std::ostream* out) {
+    *out << files.base.size() << " bytes of records, " << files.ids.size() << " of lines, "
+         << files.queue.size() << " of queue";
+}
+
 CatalogueFiles readCatalogueFiles(const std::string& folder) {
     return {readBytes(folder + "Base.vlt"), readBytes(folder + "index"),
             readBytes(folder + "List.dnl")};

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,6 +46,8 @@ struct CatalogueFiles {
     std::string base, ids, queue;
     bool operator==(const CatalogueFiles&) const = default;
 };
+// Their sizes, where a test shows them.
+void PrintTo(const CatalogueFiles& files, std::ostream* out);
 CatalogueFiles readCatalogueFiles(const std::string& folder);
 void writeCatalogueFiles(const std::string& folder, const CatalogueFiles& files);
 // Records "1" to `count`, each with its line and its queue entry.
