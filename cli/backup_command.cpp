@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "core/storage/backups.h"
 #include "core/storage/io_error.h"
+#include "core/tools/backup_restore.h"
 
 namespace kelvarn::cli {
 

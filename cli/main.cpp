@@ -7,6 +7,7 @@
 #include "cli/cli_output.h"
 #include "cli/commands.h"
 #include "core/net/site_address.h"
+#include "core/storage/backups.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/io_error.h"
 #include "core/storage/program_folder.h"
@@ -42,8 +43,9 @@ constexpr const char* kSettingsHelp =
     "\n"
     "Settings (Setting.ini in the data folder; the windows keep them, the CLI only reads):\n"
     "  [Main] Site=URL                 the site's base address (--site overrides it)\n"
-    "  [Main] Backups=7                days of Base.vlt and index copies kept in backup/\n"
-    "                                  (taken before the first write of a day; 0 = none)\n"
+    "  [Main] Backups=7                days of Base.vlt, index and List.dnl copies kept in\n"
+    "                                  backup/ (taken before the first write of a day; 0 =\n"
+    "                                  none), and as many copies that restores replaced\n"
     "  [Main] MaxRequestsPerSecond=0   size queries and transfers started per second; 0 = any\n"
     "  [Downloader] Path=DIR/          the save folder (default: ZIP/ in the data folder)\n"
     "  [Downloader] FullNames=0        1: files are named ID-Author - Title.zip\n"
@@ -149,6 +151,8 @@ int main(int argc, char** argv) {
     try {
         kelvarn::chooseProgramFolder(dataDir);
         context.folder = kelvarn::ProgramFolder();
+        kelvarn::setDailyBackups({{}, [](const std::string& message) { printError(message); }});
+        kelvarn::finishInterruptedRestore(context.folder);
         int status = dispatch(context, words.front(), {words.begin() + 1, words.end()}, out);
         out.flush();
         return status;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/catalogue/mix_record.h"
+#include "core/storage/backups.h"
 #include "core/storage/file_lock.h"
 #include "core/storage/io_error.h"
 
@@ -97,12 +98,12 @@ std::uint32_t appendTo(LockedFile& file, const QueueEntry& entry) {
 }  // namespace
 
 std::uint32_t QueueFile::append(const QueueEntry& entry) {
-    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
+    LockedFile file(backedUpBeforeWriting(path_), O_RDWR, LockedFile::Lock::Exclusive);
     return appendTo(file, entry);
 }
 
 bool QueueFile::appendUnlessQueued(const QueueEntry& entry) {
-    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
+    LockedFile file(backedUpBeforeWriting(path_), O_RDWR, LockedFile::Lock::Exclusive);
     bool queued = false;
     forEachEntry(file.readAll(), [&](const unsigned char* bytes) {
         queued |= readShortString(bytes + kIdAt, kIdCapacity) == entry.Id;
@@ -150,7 +151,7 @@ bool QueueFile::isWaiting(const PendingEntry& pending) const {
 }
 
 void QueueFile::markRemoved(const PendingEntry& pending) {
-    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
+    LockedFile file(backedUpBeforeWriting(path_), O_RDWR, LockedFile::Lock::Exclusive);
     const std::size_t at = findWaiting(file, pending);
     if (at != std::string::npos) {
         const unsigned char removed = 1;
@@ -159,7 +160,7 @@ void QueueFile::markRemoved(const PendingEntry& pending) {
 }
 
 void QueueFile::compact() {
-    LockedFile file(path_, O_RDWR, LockedFile::Lock::Exclusive);
+    LockedFile file(backedUpBeforeWriting(path_), O_RDWR, LockedFile::Lock::Exclusive);
     std::string bytes = file.readAll();
     std::string kept;
     kept.reserve(bytes.size());

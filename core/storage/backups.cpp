@@ -12,11 +12,15 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <map>
+#include <mutex>
 #include <regex>
 #include <stdexcept>
+#include <utility>
 
 #include "core/storage/file_lock.h"
 #include "core/storage/io_error.h"
+#include "core/storage/ole_date.h"
 #include "core/storage/settings.h"
 
 namespace kelvarn {
@@ -26,6 +30,14 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t kRecordBytes = 176;
 constexpr const char* kDownloadLock = "download.lock";
+constexpr const char* kQueue = "List.dnl";
+// The journal of a save stage: a copy taken while one was half done holds it, so that it is
+// completed, after a restore, against the files it was written for.
+constexpr const char* kSaveJournal = "Import.jnl";
+constexpr std::string_view kPart = ".part";
+// A restore's files while they are written beside their targets, and once all of them are whole.
+constexpr const char* kRestoring = "restore.part";
+constexpr const char* kRestoreReady = "restore.new";
 constexpr std::uintmax_t kLargestCatalogue =
     static_cast<std::uintmax_t>(std::numeric_limits<std::int32_t>::max()) * kRecordBytes;
 
@@ -38,17 +50,37 @@ std::string now(const char* format) {
     return text;
 }
 
+// YYYY-MM-DD of a day as the catalogue counts them.
+std::string dayName(double date) {
+    const std::string shown = formatOleDate(date);  // DD.MM.YYYY
+    if (shown.empty()) {
+        throw std::runtime_error("no day " + std::to_string(date));
+    }
+    return shown.substr(6, 4) + "-" + shown.substr(3, 2) + "-" + shown.substr(0, 2);
+}
+
 bool isDay(const std::string& name) {
     static const std::regex day(R"(\d{4}-\d{2}-\d{2})");
     return std::regex_match(name, day);
+}
+
+// A day, or the day and time of a restore's copy (and a count, for a second that saw two).
+bool isBackupName(const std::string& name) {
+    static const std::regex backup(R"(\d{4}-\d{2}-\d{2}(_\d{2}-\d{2}-\d{2}(-\d+)?)?)");
+    return std::regex_match(name, backup);
 }
 
 std::string idListIn(const std::string& folder) {
     return fileExists(folder + "index") || !fileExists(folder + "Index") ? "index" : "Index";
 }
 
+// A backup of an earlier version holds no queue; one killed half-way there is not whole.
+bool isWhole(const std::string& dir) {
+    return fileExists(dir + "Base.vlt") && fileExists(dir + idListIn(dir));
+}
+
 // The file's bytes, read without its lock: a writer of this process may hold it already (the
-// first write of a day can come while the other file of the pair is locked), and a copy that a
+// first write of a day can come while another of the three files is locked), and a copy that a
 // writer elsewhere is extending at that moment is still a fair copy of the day.
 std::string unlockedBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -58,31 +90,15 @@ std::string unlockedBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Copies the pair into backup/`name`/, each file written whole and synced before it counts.
-void copyPair(const std::string& folder, const std::string& name) {
-    const std::array<std::string, 2> pair = {"Base.vlt", idListIn(folder)};
-    // A catalogue longer than record numbers reach is refused by its writers; no copy of it is
-    // worth reading it whole.
-    for (const std::string& file : pair) {
-        std::error_code missing;
-        if (fs::file_size(folder + file, missing) > kLargestCatalogue && !missing) {
-            throw std::runtime_error(folder + file + " is too large to copy");
-        }
-    }
-    const std::string target = folder + "backup/" + name + "/";
-    std::error_code error;
-    fs::create_directories(target, error);
-    if (error) {
-        throw IoError::fromErrno(target, error.value());
-    }
-    for (const std::string& file : pair) {
-        replaceFileContents(target + file, unlockedBytes(folder + file));
+void renameOrThrow(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        throw IoError::fromErrno(to, errno);
     }
 }
 
 // Opens `path` and flocks it: a descriptor of its own, since LockedFile's mutex would make a
 // second holder in this process wait rather than share or be refused. -1 when a non-blocking
-// `operation` finds the lock taken; throws IoError when the file cannot be opened.
+// `operation` finds the lock taken; throws IoError when the file cannot be opened or locked.
 int lockedDescriptor(const std::string& path, int openFlags, int operation) {
     int fd = ::open(path.c_str(), openFlags | O_CLOEXEC, 0644);
     if (fd < 0) {
@@ -93,8 +109,12 @@ int lockedDescriptor(const std::string& path, int openFlags, int operation) {
         rc = ::flock(fd, operation);
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) {
+        const int err = errno;
         ::close(fd);
-        return -1;
+        if (err == EWOULDBLOCK) {
+            return -1;
+        }
+        throw IoError::fromErrno(path, err);
     }
     return fd;
 }
@@ -107,6 +127,149 @@ struct ClosedAtEnd {
         }
     }
 };
+
+// backup/, made when missing and locked: a copy or a removal holds it alone, a restore reading a
+// backup shares it. Nothing else is locked under it.
+ClosedAtEnd heldBackups(const std::string& folder, int operation) {
+    const std::string backups = folder + "backup";
+    std::error_code error;
+    fs::create_directories(backups, error);
+    if (error) {
+        throw IoError::fromErrno(backups, error.value());
+    }
+    return ClosedAtEnd{lockedDescriptor(backups, O_RDONLY | O_DIRECTORY, operation)};
+}
+
+std::array<std::string, 4> copiedFiles(const std::string& folder) {
+    return {kSaveJournal, "Base.vlt", idListIn(folder), kQueue};
+}
+
+bool isOptional(const std::string& file) {
+    return file == kQueue || file == kSaveJournal;
+}
+
+// A catalogue longer than record numbers reach is refused by its writers; no copy of it is worth
+// reading it whole, nor making backup/ for.
+void refuseTooLarge(const std::string& folder) {
+    for (const std::string& file : copiedFiles(folder)) {
+        std::error_code missing;
+        if (fs::file_size(folder + file, missing) > kLargestCatalogue && !missing) {
+            throw std::runtime_error(folder + file + " is too large to copy");
+        }
+    }
+}
+
+// Copies the files as they stand into backup/`name`/, built whole in NAME.part first. The caller
+// holds backup/.
+void copyFiles(const std::string& folder, const std::string& name) {
+    const std::string target = folder + "backup/" + name;
+    const std::string part = target + std::string(kPart);
+    std::error_code error;
+    // What a killed copy left, or the half copy an earlier version left for the day.
+    fs::remove_all(part, error);
+    fs::remove_all(target, error);
+    fs::create_directory(part, error);
+    if (error) {
+        throw IoError::fromErrno(part, error.value());
+    }
+    for (const std::string& file : copiedFiles(folder)) {
+        if (!isOptional(file) || fileExists(folder + file)) {
+            replaceFileContents(part + "/" + file, unlockedBytes(folder + file));
+        }
+    }
+    renameOrThrow(part, target);
+    syncFolder(folder + "backup/");
+}
+
+// The folders under backup/: whole backups, and what killed copies left.
+struct BackupFolders {
+    std::vector<std::string> whole, leftovers;
+};
+
+BackupFolders foldersIn(const std::string& backups) {
+    BackupFolders found;
+    std::error_code error;
+    for (const fs::directory_entry& dir : fs::directory_iterator(backups, error)) {
+        const std::string name = dir.path().filename().string();
+        std::error_code gone;
+        if (!dir.is_directory(gone)) {
+            continue;
+        }
+        if (isBackupName(name)) {
+            (isWhole(backups + name + "/") ? found.whole : found.leftovers).push_back(name);
+        } else if (name.ends_with(kPart) &&
+                   isBackupName(name.substr(0, name.size() - kPart.size()))) {
+            found.leftovers.push_back(name);
+        }
+    }
+    std::sort(found.whole.begin(), found.whole.end());
+    return found;
+}
+
+// Under backup/'s lock: what killed copies left goes, then the oldest days and the oldest copies
+// of restores beyond `keep` of each.
+void prune(const std::string& folder, int keep) {
+    const std::string backups = folder + "backup/";
+    const BackupFolders found = foldersIn(backups);
+    std::vector<std::string> gone = found.leftovers;
+    std::array<std::vector<std::string>, 2> kinds;
+    for (const std::string& name : found.whole) {
+        kinds[isDay(name) ? 0 : 1].push_back(name);
+    }
+    for (const std::vector<std::string>& names : kinds) {
+        const std::size_t kept = static_cast<std::size_t>(std::max(keep, 1));
+        if (names.size() > kept) {
+            gone.insert(gone.end(), names.begin(), names.end() - static_cast<std::ptrdiff_t>(kept));
+        }
+    }
+    for (const std::string& name : gone) {
+        std::error_code ignored;
+        fs::remove_all(backups + name, ignored);
+    }
+}
+
+// The name for a copy taken now: a second that saw another gets a count.
+std::string freeName(const std::string& backups, const std::string& stamp) {
+    std::string name = stamp;
+    std::error_code error;
+    for (int n = 2; fs::exists(backups + name, error); ++n) {
+        name = stamp + "-" + std::to_string(n);
+    }
+    return name;
+}
+
+// Renames the files of a whole restore over their targets, then removes its folder: run again
+// after a kill, it does the rest.
+void moveReadyInPlace(const std::string& folder) {
+    const std::string ready = folder + kRestoreReady;
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const fs::directory_entry& file : fs::directory_iterator(ready, error)) {
+        names.push_back(file.path().filename().string());
+    }
+    if (error) {
+        return;
+    }
+    for (const std::string& name : names) {
+        renameOrThrow(ready + "/" + name, folder + name);
+    }
+    syncFolder(folder);
+    if (::rmdir(ready.c_str()) != 0) {
+        throw IoError::fromErrno(ready, errno);
+    }
+    syncFolder(folder);
+}
+
+struct DailyState {
+    std::mutex mutex;
+    DailyBackups hooks;
+    std::map<std::string, std::string> triedOn;  // folder: the day its copy was last tried
+};
+
+DailyState& daily() {
+    static DailyState state;
+    return state;
+}
 
 }  // namespace
 
@@ -155,79 +318,149 @@ void DownloadUnderWay::releaseMix(std::int32_t recordNumber) {
     }
 }
 
-void takeBackup(const std::string& folder, const std::string& day, int keep) {
-    if (!fs::exists(folder + "backup/" + day)) {
-        copyPair(folder, day);
-    }
-    std::vector<std::string> days;
-    for (const BackupEntry& entry : listBackups(folder)) {
-        if (isDay(entry.name)) {
-            days.push_back(entry.name);
-        }
-    }
-    for (std::size_t i = 0; i + static_cast<std::size_t>(std::max(keep, 1)) < days.size(); ++i) {
-        std::error_code ignored;
-        fs::remove_all(folder + "backup/" + days[i], ignored);
-    }
+void setDailyBackups(DailyBackups hooks) {
+    DailyState& state = daily();
+    std::lock_guard<std::mutex> hold(state.mutex);
+    state.hooks = std::move(hooks);
 }
 
 const std::string& backedUpBeforeWriting(const std::string& path) {
     const std::string folder = fs::path(path).parent_path().string() + "/";
+    DailyState& state = daily();
     try {
-        // Every write passes here: once today's copy exists, one look at the folder is all.
-        const std::string day = now("%Y-%m-%d");
-        if (fs::exists(folder + "backup/" + day)) {
-            return path;
+        std::string day;
+        {
+            std::lock_guard<std::mutex> hold(state.mutex);
+            day = dayName(state.hooks.today ? state.hooks.today() : oleToday());
+            // Every write passes here: once the day's copy was tried, one look at a map is all.
+            if (std::exchange(state.triedOn[folder], day) == day) {
+                return path;
+            }
         }
         const int keep = Settings(folder).read(keys::Backups);
         if (keep > 0) {
             takeBackup(folder, day, keep);
         }
-    } catch (const std::exception&) {
-        // A day without its copy is no reason to refuse the user's change.
+    } catch (const std::exception& e) {
+        // A day without its copy is no reason to refuse the user's change, but the user hears of
+        // it: the copy may be the only undo.
+        std::function<void(const std::string&)> failed;
+        {
+            std::lock_guard<std::mutex> hold(state.mutex);
+            failed = state.hooks.failed;
+        }
+        if (failed) {
+            failed("today's backup was not taken: " + std::string(e.what()));
+        }
     }
     return path;
 }
 
+void takeBackup(const std::string& folder, const std::string& day, int keep) {
+    refuseTooLarge(folder);
+    const ClosedAtEnd held = heldBackups(folder, LOCK_EX);
+    if (!isWhole(folder + "backup/" + day + "/")) {
+        copyFiles(folder, day);
+    }
+    prune(folder, keep);
+}
+
 std::vector<BackupEntry> listBackups(const std::string& folder) {
     std::vector<BackupEntry> entries;
-    std::error_code error;
-    for (const fs::directory_entry& dir : fs::directory_iterator(folder + "backup", error)) {
-        if (dir.is_directory()) {
-            std::uintmax_t bytes = fs::file_size(dir.path() / "Base.vlt", error);
-            entries.push_back({dir.path().filename().string(),
-                               error ? 0 : static_cast<std::uint32_t>(bytes / kRecordBytes)});
-        }
+    for (const std::string& name : foldersIn(folder + "backup/").whole) {
+        std::error_code error;
+        const std::uintmax_t bytes = fs::file_size(folder + "backup/" + name + "/Base.vlt", error);
+        entries.push_back({name, error ? 0 : static_cast<std::uint32_t>(bytes / kRecordBytes)});
     }
-    std::sort(entries.begin(), entries.end(),
-              [](const BackupEntry& a, const BackupEntry& b) { return a.name < b.name; });
     return entries;
 }
 
-void restoreBackup(const std::string& folder, const std::string& name) {
-    const std::string source = folder + "backup/" + name + "/";
-    const std::string idList = idListIn(folder);
-    if (name.find('/') != std::string::npos || !fileExists(source + "Base.vlt") ||
-        !fileExists(source + idList)) {
-        throw std::runtime_error("no backup " + name);
+BackupFiles readBackup(const std::string& folder, const std::string& name) {
+    const std::string backups = folder + "backup";
+    const std::string dir = backups + "/" + name + "/";
+    const std::runtime_error none("no backup " + name);
+    std::error_code error;
+    if (!isBackupName(name) || !fs::is_directory(backups, error)) {
+        throw none;
     }
-    // An import holds the folder, a download run the download lock, each for its whole run:
-    // no restore under their feet, and none starts while this one runs.
-    const ClosedAtEnd importLock{
-        lockedDescriptor(folder, O_RDONLY | O_DIRECTORY, LOCK_EX | LOCK_NB)};
-    if (importLock.fd < 0) {
+    // Shared with other restores: no copy is pruned while it is read.
+    const ClosedAtEnd held{lockedDescriptor(backups, O_RDONLY | O_DIRECTORY, LOCK_SH)};
+    if (!isWhole(dir)) {
+        throw none;
+    }
+    BackupFiles files{unlockedBytes(dir + "Base.vlt"), unlockedBytes(dir + idListIn(dir)), {}, {}};
+    if (fileExists(dir + kQueue)) {
+        files.queue = unlockedBytes(dir + kQueue);
+    }
+    if (fileExists(dir + kSaveJournal)) {
+        files.journal = unlockedBytes(dir + kSaveJournal);
+    }
+    return files;
+}
+
+void replaceWithBackup(const std::string& folder, const BackupFiles& files) {
+    refuseTooLarge(folder);
+    const int keep = Settings(folder).read(keys::Backups);
+    {
+        const ClosedAtEnd held = heldBackups(folder, LOCK_EX);
+        copyFiles(folder, freeName(folder + "backup/", now("%Y-%m-%d_%H-%M-%S")));
+        prune(folder, keep);
+    }
+    const std::string restoring = folder + kRestoring;
+    std::error_code error;
+    fs::create_directory(restoring, error);
+    if (error) {
+        throw IoError::fromErrno(restoring, error.value());
+    }
+    replaceFileContents(restoring + "/Base.vlt", files.base);
+    replaceFileContents(restoring + "/" + idListIn(folder), files.ids);
+    replaceFileContents(restoring + "/" + kQueue, files.queue.value());
+    if (files.journal) {
+        replaceFileContents(restoring + "/" + kSaveJournal, *files.journal);
+    }
+    // All whole beside their targets: from here on the restore is done, by the next start
+    // should this one be killed.
+    renameOrThrow(restoring, folder + kRestoreReady);
+    syncFolder(folder);
+    moveReadyInPlace(folder);
+}
+
+void finishInterruptedRestore(const std::string& folder) {
+    std::error_code error;
+    // Nearly every start finds neither, and takes no lock for them.
+    if (!fs::exists(folder + kRestoring, error) && !fs::exists(folder + kRestoreReady, error)) {
+        return;
+    }
+    // A restore holds these while its files are on the disk: one under way ends before we look.
+    const LockedFile base(folder + "Base.vlt", O_RDONLY | O_CREAT, LockedFile::Lock::Exclusive);
+    const LockedFile ids(folder + idListIn(folder), O_RDONLY | O_CREAT,
+                         LockedFile::Lock::Exclusive);
+    const LockedFile queue(folder + kQueue, O_RDONLY | O_CREAT, LockedFile::Lock::Exclusive);
+    fs::remove_all(folder + kRestoring, error);
+    moveReadyInPlace(folder);
+}
+
+RunsHeldOff::RunsHeldOff(const std::string& folder) {
+    // An import holds the folder, a download run the download lock, each for its whole run.
+    import_ = lockedDescriptor(folder, O_RDONLY | O_DIRECTORY, LOCK_EX | LOCK_NB);
+    if (import_ < 0) {
         throw std::runtime_error("an import is running on " + folder);
     }
-    const ClosedAtEnd downloadLock{
-        lockedDescriptor(folder + kDownloadLock, O_RDONLY | O_CREAT, LOCK_EX | LOCK_NB)};
-    if (downloadLock.fd < 0) {
+    try {
+        download_ = lockedDescriptor(folder + kDownloadLock, O_RDONLY | O_CREAT, LOCK_EX | LOCK_NB);
+    } catch (const IoError&) {
+        ::close(import_);
+        throw;
+    }
+    if (download_ < 0) {
+        ::close(import_);
         throw std::runtime_error("a download is running on " + folder);
     }
-    copyPair(folder, now("%Y-%m-%d_%H-%M-%S"));
-    for (const std::string& file : {std::string("Base.vlt"), idList}) {
-        LockedFile target(folder + file, O_RDWR, LockedFile::Lock::Exclusive);
-        replaceFileContents(folder + file, MappedFile(source + file).bytes());
-    }
+}
+
+RunsHeldOff::~RunsHeldOff() {
+    ::close(download_);
+    ::close(import_);
 }
 
 }  // namespace kelvarn

@@ -11,6 +11,8 @@
 #include <cctype>
 #include <cerrno>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
 
 #include "core/storage/io_error.h"
@@ -18,15 +20,34 @@
 namespace kelvarn {
 namespace {
 
-std::mutex& mutexFor(const std::string& path) {
-    static std::mutex registryMutex;
-    static std::unordered_map<std::string, std::unique_ptr<std::mutex>> registry;
-    std::lock_guard<std::mutex> hold(registryMutex);
-    auto& slot = registry[path];
-    if (!slot) {
-        slot = std::make_unique<std::mutex>();
+// A thread's turn on a file among the threads of this process, by device and inode; an entry
+// lives while a thread holds or waits for it.
+struct Turn {
+    std::mutex mutex;
+    std::thread::id holder;
+    int users = 0;
+};
+
+struct FileKey {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FileKey&) const = default;
+};
+
+struct FileKeyHash {
+    std::size_t operator()(const FileKey& key) const {
+        return std::hash<std::uint64_t>{}(key.inode) * 31 + std::hash<std::uint64_t>{}(key.device);
     }
-    return *slot;
+};
+
+struct Turns {
+    std::mutex mutex;
+    std::unordered_map<FileKey, Turn, FileKeyHash> byFile;  // a Turn never moves while listed
+};
+
+Turns& turns() {
+    static Turns all;
+    return all;
 }
 
 bool sameFile(int fd, const std::string& path) {
@@ -46,11 +67,18 @@ std::string folderOf(const std::string& path) {
 }  // namespace
 
 LockedFile::LockedFile(std::string path, int flags, Lock lock, mode_t mode)
-    : path_(std::move(path)), guard_(mutexFor(path_)) {
+    : path_(std::move(path)) {
     for (;;) {
         fd_ = ::open(path_.c_str(), flags | O_CLOEXEC, mode);
         if (fd_ < 0) {
             fail(errno);
+        }
+        try {
+            takeTurn();
+        } catch (const IoError&) {
+            ::close(fd_);
+            fd_ = -1;
+            throw;
         }
         int rc;
         do {
@@ -60,6 +88,7 @@ LockedFile::LockedFile(std::string path, int flags, Lock lock, mode_t mode)
             int err = errno;
             ::close(fd_);
             fd_ = -1;
+            endTurn();
             fail(err);
         }
         if (sameFile(fd_, path_)) {
@@ -67,12 +96,47 @@ LockedFile::LockedFile(std::string path, int flags, Lock lock, mode_t mode)
         }
         ::close(fd_);
         fd_ = -1;
+        endTurn();
     }
 }
 
 LockedFile::~LockedFile() {
     if (fd_ >= 0) {
         ::close(fd_);  // closing drops the flock
+        endTurn();
+    }
+}
+
+void LockedFile::takeTurn() {
+    struct stat opened {};
+    if (fstat(fd_, &opened) != 0) {
+        fail(errno);
+    }
+    Turns& all = turns();
+    Turn* turn = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(all.mutex);
+        turn = &all.byFile[{opened.st_dev, opened.st_ino}];
+        if (turn->holder == std::this_thread::get_id()) {
+            fail(EDEADLK);
+        }
+        ++turn->users;
+    }
+    turn->mutex.lock();
+    std::lock_guard<std::mutex> hold(all.mutex);
+    turn->holder = std::this_thread::get_id();
+    device_ = opened.st_dev;
+    inode_ = opened.st_ino;
+}
+
+void LockedFile::endTurn() {
+    Turns& all = turns();
+    std::lock_guard<std::mutex> hold(all.mutex);
+    auto at = all.byFile.find({device_, inode_});
+    at->second.holder = {};
+    at->second.mutex.unlock();
+    if (--at->second.users == 0) {
+        all.byFile.erase(at);
     }
 }
 
@@ -217,10 +281,8 @@ void replaceFileContents(const std::string& path, std::span<const std::string_vi
         throw IoError::fromErrno(path, err);
     }
     // The rename is durable only once the folder itself is synced.
-    int dir = synced ? ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
+    if (synced) {
+        syncFolder(folderOf(path));
     }
 }
 
@@ -272,6 +334,14 @@ bool fileExists(const std::string& path) {
 
 void syncFile(const std::string& path) {
     LockedFile(path, O_RDONLY, LockedFile::Lock::Shared).sync();
+}
+
+void syncFolder(const std::string& folder) {
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
 }
 
 }  // namespace kelvarn

@@ -1,12 +1,12 @@
 // Every operation on a data file runs as a unit: a mutex per file inside the process and an
 // advisory flock across processes, so the window, its workers and a kelvarn-cli started on the
-// same folder never interleave their reads and writes.
+// same folder never interleave their reads and writes. The mutex is the file's (its device and
+// inode), however its path is spelled.
 #pragma once
 
 #include <sys/types.h>
 
 #include <cstdint>
-#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,8 +18,9 @@ public:
     enum class Lock { Shared, Exclusive };
 
     // Opens `path` with the open(2) flags given and locks it; throws IoError when it cannot be
-    // opened. A file replaced by a rename while we waited for the lock is opened again, so the
-    // lock always guards the file that the path names.
+    // opened, or when this thread holds the file already (it would wait for itself for ever). A
+    // file replaced by a rename while we waited for the lock is opened again, so the lock always
+    // guards the file that the path names.
     LockedFile(std::string path, int flags, Lock lock, mode_t mode = 0644);
     ~LockedFile();
 
@@ -42,10 +43,14 @@ public:
 
 private:
     [[noreturn]] void fail(int err) const;
+    // This process's turn on the open file, or an IoError naming the path.
+    void takeTurn();
+    void endTurn();
 
     std::string path_;
-    std::unique_lock<std::mutex> guard_;
     int fd_ = -1;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
 };
 
 // Replaces the file at `path` with `contents` as one step: a temporary file in the same folder is
@@ -86,5 +91,8 @@ bool fileExists(const std::string& path);
 
 // Waits until what was written to the file is on the disk; the caller must not hold its lock.
 void syncFile(const std::string& path);
+
+// Makes the renames and removals made in the folder durable, as far as the system lets it.
+void syncFolder(const std::string& folder);
 
 }  // namespace kelvarn

@@ -38,7 +38,8 @@ inline constexpr IntKey LoadDelay{"Main", "LoadDelay", 10};
 inline constexpr TextKey Site{"Main", "Site", "http://www.zentrova.ru"};
 // Size queries and transfers started per second at most, to one site; 0 sets no limit.
 inline constexpr IntKey MaxRequestsPerSecond{"Main", "MaxRequestsPerSecond", 0};
-// How many days of Base.vlt and index copies backup/ keeps; 0 takes none.
+// How many days of Base.vlt, index and List.dnl copies backup/ keeps (0 takes none), and how
+// many copies of the files restores replaced (at least one).
 inline constexpr IntKey Backups{"Main", "Backups", 7};
 inline constexpr TextKey CheckListStyle{"GetLoopsList", "CheckListStyle", "text"};
 inline constexpr BoolKey AddCheck{"GetLoopsList", "AddCheck", true};

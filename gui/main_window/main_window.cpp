@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyleOptionViewItem>
@@ -20,10 +21,12 @@
 #include "core/catalogue/record_edit.h"
 #include "core/catalogue/styles.h"
 #include "core/import/save_journal.h"
+#include "core/storage/backups.h"
 #include "core/storage/io_error.h"
 #include "core/storage/ole_date.h"
 #include "gui/common/file_dialog.h"
 #include "gui/common/message_box.h"
+#include "gui/common/queued_call.h"
 #include "gui/common/record_grid_model.h"
 #include "gui/common/secondary_window.h"
 #include "gui/common/window_util.h"
@@ -230,6 +233,15 @@ MainWindow::MainWindow(const AppContext& context, Windows& windows, QWidget* par
     buildStatusBar();
     buildPanels();
 
+    // Whichever window or run writes first on a day, a backup that fails is told here, once.
+    setDailyBackups({context.today, [window = QPointer<MainWindow>(this)](const std::string& text) {
+                         queueCall(qApp, [window, text] {
+                             if (window) {
+                                 MessageBox::error(window, QString::fromStdString(text));
+                             }
+                         });
+                     }});
+
     loadTimer_ = named(new QTimer(this), "loadTimer");
     loadTimer_->setInterval(200);
     connect(loadTimer_, &QTimer::timeout, this, &MainWindow::firstLoad);
@@ -241,6 +253,7 @@ MainWindow::MainWindow(const AppContext& context, Windows& windows, QWidget* par
 }
 
 MainWindow::~MainWindow() {
+    setDailyBackups({});
     // The grids' models read views_, which dies before the base class deletes the children.
     delete takeCentralWidget();
 }
@@ -590,9 +603,10 @@ void MainWindow::firstLoad() {
         return;
     }
     loadTried_ = true;
-    // An import killed in its save stage left mixes half saved: they are whole before the
-    // catalogue is read.
+    // A restore killed half-way, or an import killed in its save stage: the files are whole
+    // before the catalogue is read.
     try {
+        finishInterruptedRestore(context_.folder);
         completeInterruptedSave(context_.folder);
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));

@@ -1,5 +1,5 @@
-// Daily copies of Base.vlt and index: taken before the first write of a day, rotated, listed and
-// put back.
+// Copies of Base.vlt, index and List.dnl: taken before the first write of a day, rotated, listed
+// and put back together.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -14,13 +14,19 @@
 #include "core/catalogue/catalogue_file.h"
 #include "core/catalogue/id_list.h"
 #include "core/downloader/download_run.h"
+#include "core/import/save_journal.h"
 #include "core/storage/backups.h"
+#include "core/storage/file_lock.h"
+#include "core/storage/io_error.h"
+#include "core/tools/backup_restore.h"
 #include "tests/support/test_support.h"
 
 namespace kelvarn {
 namespace {
 
+using test::CatalogueFiles;
 using test::readBytes;
+using test::readCatalogueFiles;
 using test::TempFolder;
 using test::writeBytes;
 
@@ -32,37 +38,60 @@ std::vector<std::string> namesOf(const std::vector<BackupEntry>& entries) {
     return names;
 }
 
-// Records 1 and 2 in the folder, and the backup 2026-01-01 of record 1 alone.
-void withBackupOfOneRecord(const TempFolder& folder) {
-    test::writeCatalogue(folder.file("Base.vlt"), {test::sampleRecord("1")});
-    writeBytes(folder.file("index"), "1\r\n");
+// Records 1 and 2, both queued, in the folder, and the backup 2026-01-01 of record 1 alone, whose
+// files it returns.
+CatalogueFiles withBackupOfOneRecord(const TempFolder& folder) {
+    test::writeCatalogueFiles(folder.path(), test::sampleCatalogueFiles(1));
     takeBackup(folder.path(), "2026-01-01", 7);
-    test::writeCatalogue(folder.file("Base.vlt"),
-                         {test::sampleRecord("1"), test::sampleRecord("2")});
-    writeBytes(folder.file("index"), "1\r\n2\r\n");
+    test::writeCatalogueFiles(folder.path(), test::sampleCatalogueFiles(2));
+    return test::sampleCatalogueFiles(1);
 }
 
-TEST(Backups, TheFirstWriteOfADayKeepsTheDayBeforeAndTheOldestDaysGo) {
+test::CommandResult cli(const TempFolder& folder, std::vector<std::string> args) {
+    args.insert(args.begin(), {"--data-dir", folder.path()});
+    return test::runCli(args);
+}
+
+TEST(Backups, TheFirstWriteOfEachDayKeepsAllThreeAsTheDayBeganAndTheOldestGo) {
     TempFolder folder;
-    test::writeCatalogue(folder.file("Base.vlt"), {test::sampleRecord("1")});
-    writeBytes(folder.file("index"), "1\r\n");
-    const std::string before = readBytes(folder.file("Base.vlt"));
-
+    const CatalogueFiles one = test::sampleCatalogueFiles(1);
+    test::writeCatalogueFiles(folder.path(), one);
+    double today = 46000;  // 2025-12-09
+    setDailyBackups({[&] { return today; }, {}});
+    QueueFile(folder.file("List.dnl")).append({2, "2", "A - T", 0, 0});
     CatalogueFile(folder.file("Base.vlt")).append(test::sampleRecord("2"));
+    const CatalogueFiles secondDay = readCatalogueFiles(folder.path());
+    today += 1;
     IdList::inFolder(folder.path()).append("2");
-    std::vector<BackupEntry> taken = listBackups(folder.path());
-    ASSERT_EQ(taken.size(), 1u);
-    EXPECT_EQ(taken[0].records, 1u);
-    const std::string day = folder.file("backup/" + taken[0].name + "/");
-    EXPECT_EQ(readBytes(day + "Base.vlt"), before);  // as the day began, not after its writes
-    EXPECT_EQ(readBytes(day + "index"), "1\r\n");
+    setDailyBackups({});
+    EXPECT_EQ(namesOf(listBackups(folder.path())),
+              (std::vector<std::string>{"2025-12-09", "2025-12-10"}));
+    EXPECT_EQ(readCatalogueFiles(folder.file("backup/2025-12-09/")), one);
+    EXPECT_EQ(readCatalogueFiles(folder.file("backup/2025-12-10/")), secondDay);
 
+    // What an earlier version killed in its copy left is not listed; the day's copy replaces it.
+    std::filesystem::create_directories(folder.file("backup/2026-01-05"));
+    writeBytes(folder.file("backup/2026-01-05/Base.vlt"), one.base);
+    EXPECT_EQ(listBackups(folder.path()).size(), 2u);
     for (int d = 1; d <= 8; ++d) {
         takeBackup(folder.path(), "2026-01-0" + std::to_string(d), 7);
     }
     std::vector<std::string> names = namesOf(listBackups(folder.path()));
     EXPECT_EQ(names.size(), 7u);
-    EXPECT_EQ(names.front(), "2026-01-03");
+    EXPECT_EQ(names.front(), "2026-01-02");
+    EXPECT_EQ(readCatalogueFiles(folder.file("backup/2026-01-05/")),
+              readCatalogueFiles(folder.path()));
+
+    // The copies restores keep go by the same rule, beside the days.
+    writeBytes(folder.file("Setting.ini"), "[Main]\r\nBackups=2\r\n");
+    for (int i = 0; i < 3; ++i) {
+        restoreBackup(folder.path(), "2026-01-08");
+    }
+    names = namesOf(listBackups(folder.path()));
+    EXPECT_EQ(std::count_if(names.begin(), names.end(),
+                            [](const std::string& n) { return n.find('_') != std::string::npos; }),
+              2);
+    EXPECT_EQ(names.size(), 4u);
 
     // Backups=0 takes none.
     TempFolder off;
@@ -72,32 +101,97 @@ TEST(Backups, TheFirstWriteOfADayKeepsTheDayBeforeAndTheOldestDaysGo) {
     EXPECT_FALSE(std::filesystem::exists(off.file("backup")));
 }
 
-TEST(Backups, TheCommandLineListsThemAndPutsOneBackKeepingTheCurrentPair) {
+TEST(Backups, TheCommandLinePutsAListedBackupBackAllThreeTogetherKeepingTheCurrentOnes) {
     TempFolder folder;
-    withBackupOfOneRecord(folder);
-    const std::string current = readBytes(folder.file("Base.vlt"));
-    auto cli = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), {"--data-dir", folder.path()});
-        return test::runCli(args);
-    };
-    EXPECT_EQ(cli({"backups"}).out, "2026-01-01\t1\n");
+    const CatalogueFiles backup = withBackupOfOneRecord(folder);
+    // An entry whose record number is another mix's in the backup.
+    writeBytes(folder.file("List.dnl"),
+               readBytes(folder.file("List.dnl")) + test::queueEntryBytes({1, "5", "A - T", 0, 0}));
+    const CatalogueFiles current = readCatalogueFiles(folder.path());
+    EXPECT_EQ(cli(folder, {"backups"}).out, "2026-01-01\t1\n");
 
     // Not while an import holds the folder.
     int dir = ::open(folder.path().c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_EQ(::flock(dir, LOCK_EX), 0);
-    EXPECT_EQ(cli({"restore-backup", "2026-01-01"}).status, 1);
+    EXPECT_EQ(cli(folder, {"restore-backup", "2026-01-01"}).status, 1);
     ::close(dir);
-    EXPECT_EQ(cli({"restore-backup", "1999-01-01"}).status, 1);
-    EXPECT_EQ(readBytes(folder.file("Base.vlt")), current);
+    // Only a name that `backups` lists, refused at once: no other spelling of it, no way out.
+    for (const char* name : {"..", "", "../backup/2026-01-01", "2026-01-01/", "1999-01-01"}) {
+        const test::CommandResult refused = cli(folder, {"restore-backup", name});
+        EXPECT_EQ(refused.status, 1) << name;
+        EXPECT_EQ(refused.err, "kelvarn-cli: no backup " + std::string(name) + "\n");
+    }
+    EXPECT_EQ(readCatalogueFiles(folder.path()), current);
 
-    test::CommandResult restored = cli({"restore-backup", "2026-01-01"});
+    test::CommandResult restored = cli(folder, {"restore-backup", "2026-01-01"});
     EXPECT_EQ(restored.status, 0) << restored.err;
-    EXPECT_EQ(CatalogueFile(folder.file("Base.vlt")).count(), 1u);
-    EXPECT_EQ(readBytes(folder.file("index")), "1\r\n");
+    EXPECT_EQ(readCatalogueFiles(folder.path()), backup);
+    // The day's copy and the restore's own hold the files it replaced.
     std::vector<BackupEntry> entries = listBackups(folder.path());
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[1].records, 2u);  // the pair as it stood before the restore
-    EXPECT_EQ(readBytes(folder.file("backup/" + entries[1].name + "/Base.vlt")), current);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[2].records, 2u);
+    EXPECT_EQ(readCatalogueFiles(folder.file("backup/" + entries[1].name + "/")), current);
+    EXPECT_EQ(readCatalogueFiles(folder.file("backup/" + entries[2].name + "/")), current);
+
+    // A backup made before queues were kept: the entries that still name their mix stay.
+    test::writeCatalogueFiles(folder.path(), current);
+    std::filesystem::remove(folder.file("backup/2026-01-01/List.dnl"));
+    EXPECT_EQ(cli(folder, {"restore-backup", "2026-01-01"}).status, 0);
+    EXPECT_EQ(readCatalogueFiles(folder.path()), backup);
+}
+
+TEST(Backups, AJournalIsCompletedAgainstTheFilesItWasWrittenForBeforeAndAfterARestore) {
+    TempFolder folder;
+    const CatalogueFiles backup = withBackupOfOneRecord(folder);
+    // A save of mix 3 killed after its ID line.
+    writeSaveJournal(folder.path(), SaveJournal{{test::sampleRecord("3")}, true, 3});
+    writeBytes(folder.file("index"), "1\r\n2\r\n3\r\n");
+    const CatalogueFiles halfSaved = readCatalogueFiles(folder.path());
+
+    const test::CommandResult restored = cli(folder, {"restore-backup", "2026-01-01"});
+    ASSERT_EQ(restored.status, 0) << restored.err;
+    EXPECT_EQ(readCatalogueFiles(folder.path()), backup);
+    EXPECT_FALSE(fileExists(saveJournalPath(folder.path())));
+    // The copy the restore kept has the mix whole; the day's, taken by the restore's first write
+    // before it completed the journal, holds the journal beside the files.
+    const std::vector<BackupEntry> entries = listBackups(folder.path());
+    ASSERT_EQ(entries.size(), 3u);
+    const std::string kept = folder.file("backup/" + entries[2].name + "/");
+    EXPECT_EQ(readCatalogueFiles(folder.file("backup/" + entries[1].name + "/")), halfSaved);
+    EXPECT_EQ(CatalogueFile(kept + "Base.vlt").read(3), test::sampleRecord("3"));
+    EXPECT_EQ(QueueFile(kept + "List.dnl").readAll().back().RecordNumber, 3);
+
+    // That day's copy put back is whole at once: mix 3 in all three files, once.
+    restoreBackup(folder.path(), entries[1].name);
+    EXPECT_FALSE(fileExists(saveJournalPath(folder.path())));
+    EXPECT_EQ(readCatalogueFiles(folder.path()), readCatalogueFiles(kept));
+}
+
+TEST(Backups, ADailyCopyThatCannotBeMadeIsSaidAndTheWriteGoesAhead) {
+    TempFolder folder;
+    test::writeCatalogueFiles(folder.path(), test::sampleCatalogueFiles(1));
+    writeBytes(folder.file("backup"), "");  // a file where the folder should be
+    const test::CommandResult added = cli(folder, {"add", "--id", "7", "--author", "A"});
+    EXPECT_EQ(added.status, 0);
+    const std::string told = "kelvarn-cli: today's backup was not taken: ";
+    EXPECT_EQ(added.err.find(told), 0u) << added.err;
+    EXPECT_EQ(added.err.find(told, 1), std::string::npos) << added.err;  // once for three files
+    EXPECT_NE(added.err.find(folder.file("backup")), std::string::npos) << added.err;
+    EXPECT_EQ(CatalogueFile(folder.file("Base.vlt")).count(), 2u);
+}
+
+TEST(Backups, AFileLockedAgainByItsHolderThroughAnotherSpellingIsAnErrorNotAHang) {
+    TempFolder folder;
+    writeBytes(folder.file("Base.vlt"), "");
+    const LockedFile held(folder.file("Base.vlt"), O_RDWR, LockedFile::Lock::Exclusive);
+    const std::string other = folder.path() + "./Base.vlt";
+    try {
+        MappedFile again(other);
+        FAIL() << "locked twice";
+    } catch (const IoError& e) {
+        EXPECT_EQ(e.path(), other);
+        EXPECT_NE(std::string(e.what()).find("Resource deadlock avoided"), std::string::npos);
+    }
 }
 
 TEST(Backups, NoRestoreWhileADownloadRunsAndOneOnceItHasEnded) {

@@ -28,9 +28,11 @@
 #include "core/downloader/queue_file.h"
 #include "core/import/import_run.h"
 #include "core/import/save_journal.h"
+#include "core/storage/backups.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/file_lock.h"
 #include "core/storage/profile_file.h"
+#include "core/tools/backup_restore.h"
 #include "core/tools/manual_entry.h"
 #include "demo_site/demo_site.h"
 #include "tests/support/test_support.h"
@@ -40,7 +42,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using test::CatalogueFiles;
 using test::readBytes;
+using test::readCatalogueFiles;
 using test::TempFolder;
 using test::writeBytes;
 
@@ -545,6 +549,89 @@ TEST_F(CrashSafety, AKilledSettingsWriteLeavesTheOldFileOrTheNewOne) {
         ProfileFile(path).writeInteger("Main", "Day", 0);
         ASSERT_EQ(leftoverReplacements(folder.path(), "Setting.ini"), std::vector<std::string>{});
     }
+}
+
+std::ptrdiff_t entriesIn(const std::string& folder) {
+    return std::distance(std::filesystem::directory_iterator(folder), {});
+}
+
+TEST_F(CrashSafety, AKilledRestoreLeavesAllThreeFilesOldOrAllTheBackupsOnceTheNextStartHasRun) {
+    TempFolder folder;
+    const CatalogueFiles live = test::sampleCatalogueFiles(2849);
+    const CatalogueFiles backup = test::sampleCatalogueFiles(2000);
+    const std::string backupDir = folder.file("backup/2020-01-01/");
+    auto prepare = [&] {
+        std::filesystem::remove_all(folder.file("backup"));
+        std::filesystem::create_directories(backupDir);
+        test::writeCatalogueFiles(backupDir, backup);
+        test::writeCatalogueFiles(folder.path(), live);
+    };
+    auto restoring = [&](int ready) {
+        signalReady(ready);
+        restoreBackup(folder.path(), "2020-01-01");
+    };
+    prepare();
+    const Clock::duration work = timeToFinish(restoring);
+    ASSERT_EQ(readCatalogueFiles(folder.path()), backup);
+    const std::ptrdiff_t entries = entriesIn(folder.path());
+
+    std::mt19937 random = seeded();
+    int restored = 0;
+    const int kills = rounds(40);
+    for (int round = 0; round < kills; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        prepare();
+        Victim victim(restoring);
+        ASSERT_TRUE(victim.waitReady());
+        victim.killAfter(randomMoment(random, work));
+        finishInterruptedRestore(folder.path());
+        const CatalogueFiles now = readCatalogueFiles(folder.path());
+        ASSERT_TRUE(now == live || now == backup) << ::testing::PrintToString(now);
+        restored += now == backup ? 1 : 0;
+        ASSERT_EQ(entriesIn(folder.path()), entries) << "a restore's leftovers";
+        // The copies of the day and of the restore are whole, or not listed.
+        for (const BackupEntry& entry : listBackups(folder.path())) {
+            if (entry.name != "2020-01-01") {
+                ASSERT_EQ(readCatalogueFiles(folder.file("backup/" + entry.name + "/")), live)
+                    << entry.name;
+            }
+        }
+    }
+    EXPECT_GT(restored, 0);
+    EXPECT_LT(restored, kills);
+}
+
+TEST_F(CrashSafety, AKilledDailyCopyIsNeverListedAndTheNextWriteOfTheDayTakesItWhole) {
+    TempFolder folder;
+    const CatalogueFiles live = test::sampleCatalogueFiles(20000);
+    test::writeCatalogueFiles(folder.path(), live);
+    auto copying = [&](int ready) {
+        signalReady(ready);
+        takeBackup(folder.path(), "2020-02-01", 7);
+    };
+    const Clock::duration work = timeToFinish(copying);
+
+    std::mt19937 random = seeded();
+    int cut = 0;
+    for (int round = 0; round < rounds(40); ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::filesystem::remove_all(folder.file("backup"));
+        Victim victim(copying);
+        ASSERT_TRUE(victim.waitReady());
+        victim.killAfter(randomMoment(random, work));
+        const std::vector<BackupEntry> listed = listBackups(folder.path());
+        cut += listed.empty() && std::filesystem::exists(folder.file("backup")) ? 1 : 0;
+        if (!listed.empty()) {
+            ASSERT_EQ(listed.size(), 1u);
+            ASSERT_EQ(listed[0].name, "2020-02-01");
+            ASSERT_EQ(readCatalogueFiles(folder.file("backup/2020-02-01/")), live);
+        }
+        // The next write of the day takes it whole, and clears what the kill left.
+        takeBackup(folder.path(), "2020-02-01", 7);
+        ASSERT_EQ(readCatalogueFiles(folder.file("backup/2020-02-01/")), live);
+        ASSERT_EQ(entriesIn(folder.file("backup")), 1);
+    }
+    EXPECT_GT(cut, 0);
 }
 
 TEST_F(CrashSafety, AKilledDownloadNeverTakesAnEntryOffWithoutMarkingItsRecord) {

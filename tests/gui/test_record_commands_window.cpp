@@ -31,6 +31,7 @@ class TestRecordCommandsWindow : public QObject, test::WindowsFixture {
     Q_OBJECT
 
     test::RecordedSounds sounds_;
+    double today_ = 46000;
 
     MainWindow& form() { return *windows_.mainWindow; }
     QTableView* grid(const char* name) { return test::child<QTableView>(form(), name); }
@@ -72,7 +73,8 @@ private slots:
         test::writeBytes(path("BackGround.jpg"), "jpeg");
         context_.site = "http://site";
         context_.sound = &sounds_;
-        context_.today = [] { return 46000.0; };
+        today_ = 46000;
+        context_.today = [this] { return today_; };
         context_.sleep = [](int) {};
         startWindows();
         sounds_.played.clear();
@@ -180,6 +182,24 @@ private slots:
         seen << QFileDialog::tr("%1 already exists.\nDo you want to replace it?").arg("a.html");
         QCOMPARE(seen, (QStringList{"&Yes", "&No", "plain", "Сохранить как",
                                     "&Имя файла:", "a.html уже существует.\nЗаменить его?"}));
+    }
+
+    void aDailyCopyThatCannotBeMadeIsShownOnceADay() {
+        today_ = 47000;  // a day whose copy the other tests' writes did not try
+        test::writeBytes(path("backup"), "");  // a file where the folder should be
+        command("catalogueGrid", "catalogueMenu", 0, "download");
+        command("catalogueGrid", "catalogueMenu", 0, "addToFavourites");
+        QCoreApplication::processEvents();
+        QStringList shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].startsWith("Error: today's backup was not taken: "));
+        QVERIFY(shown[0].endsWith(file(QStringLiteral("backup"))));
+        QCOMPARE(QueueFile(path("List.dnl")).readAll().size(), std::size_t{1});
+
+        today_ += 1;
+        command("catalogueGrid", "catalogueMenu", 0, "addToFavourites");
+        QCoreApplication::processEvents();
+        QCOMPARE(MessageBox::takeShown().size(), 1);
     }
 };
 

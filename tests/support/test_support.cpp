@@ -72,6 +72,34 @@ void writeCatalogue(const std::string& path, const std::vector<MixRecord>& recor
     writeBytes(path, bytes);
 }
 
+void PrintTo(const CatalogueFiles& files, std::ostream* out) {
+    *out << files.base.size() << " bytes of records, " << files.ids.size() << " of lines, "
+         << files.queue.size() << " of queue";
+}
+
+CatalogueFiles readCatalogueFiles(const std::string& folder) {
+    return {readBytes(folder + "Base.vlt"), readBytes(folder + "index"),
+            readBytes(folder + "List.dnl")};
+}
+
+void writeCatalogueFiles(const std::string& folder, const CatalogueFiles& files) {
+    writeBytes(folder + "Base.vlt", files.base);
+    writeBytes(folder + "index", files.ids);
+    writeBytes(folder + "List.dnl", files.queue);
+}
+
+CatalogueFiles sampleCatalogueFiles(int count) {
+    CatalogueFiles files;
+    for (int n = 1; n <= count; ++n) {
+        const std::string id = std::to_string(n);
+        RecordBytes record = encodeRecord(sampleRecord(id));
+        files.base.append(reinterpret_cast<const char*>(record.data()), record.size());
+        files.ids += id + "\r\n";
+        files.queue += queueEntryBytes({n, id, "A - T", 0, 0});
+    }
+    return files;
+}
+
 std::string drain(int fd) {
     std::string text;
     char buffer[65536];

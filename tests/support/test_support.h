@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,6 +41,18 @@ std::string queueEntryBytes(const QueueEntry& entry);
 
 // Writes records as a Base.vlt.
 void writeCatalogue(const std::string& path, const std::vector<MixRecord>& records);
+
+// Base.vlt, index and List.dnl of a folder: the files that refer to one another.
+struct CatalogueFiles {
+    std::string base, ids, queue;
+    bool operator==(const CatalogueFiles&) const = default;
+};
+// Their sizes, where a test shows them.
+void PrintTo(const CatalogueFiles& files, std::ostream* out);
+CatalogueFiles readCatalogueFiles(const std::string& folder);
+void writeCatalogueFiles(const std::string& folder, const CatalogueFiles& files);
+// Records "1" to `count`, each with its line and its queue entry.
+CatalogueFiles sampleCatalogueFiles(int count);
 
 // Everything `fd` gives until its end; closes it.
 std::string drain(int fd);

@@ -1,0 +1,17 @@
+// Putting a backup back: Base.vlt, index and List.dnl together, all or nothing, and never under a
+// save stage that is still to be completed against the files it was written for.
+#pragma once
+
+#include <string>
+
+namespace kelvarn {
+
+// Puts backup `name` (one that listBackups lists) back as the folder's Base.vlt, ID list and
+// List.dnl, after completing a save stage left half done and keeping the current three as a
+// backup of their own. A backup made before queues were kept brings none back: the current queue
+// stays, less the entries whose record number names another mix, or none, in the restored
+// catalogue. Refuses (std::runtime_error) any other name at once, and while an import or a
+// download runs on the folder; throws IoError.
+void restoreBackup(const std::string& folder, const std::string& name);
+
+}  // namespace kelvarn
