@@ -350,7 +350,7 @@ const std::string& backedUpBeforeWriting(const std::string& path) {
             failed = state.hooks.failed;
         }
         if (failed) {
-            failed("today's backup was not taken: " + std::string(e.what()));
+            failed("Резервная копия за сегодня не сделана: " + std::string(e.what()));
         }
     }
     return path;

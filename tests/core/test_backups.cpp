@@ -173,7 +173,7 @@ TEST(Backups, ADailyCopyThatCannotBeMadeIsSaidAndTheWriteGoesAhead) {
     writeBytes(folder.file("backup"), "");  // a file where the folder should be
     const test::CommandResult added = cli(folder, {"add", "--id", "7", "--author", "A"});
     EXPECT_EQ(added.status, 0);
-    const std::string told = "kelvarn-cli: today's backup was not taken: ";
+    const std::string told = "kelvarn-cli: Резервная копия за сегодня не сделана: ";
     EXPECT_EQ(added.err.find(told), 0u) << added.err;
     EXPECT_EQ(added.err.find(told, 1), std::string::npos) << added.err;  // once for three files
     EXPECT_NE(added.err.find(folder.file("backup")), std::string::npos) << added.err;

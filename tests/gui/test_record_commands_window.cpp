@@ -192,7 +192,7 @@ private slots:
         QCoreApplication::processEvents();
         QStringList shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
-        QVERIFY(shown[0].startsWith("Error: today's backup was not taken: "));
+        QVERIFY(shown[0].startsWith("Error: Резервная копия за сегодня не сделана: "));
         QVERIFY(shown[0].endsWith(file(QStringLiteral("backup"))));
         QCOMPARE(QueueFile(path("List.dnl")).readAll().size(), std::size_t{1});
 
