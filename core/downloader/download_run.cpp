@@ -270,21 +270,10 @@ void checkSaveFolder(const std::string& path) {
     }
 }
 
-// The record that holds the entry's mix: the one at the entry's number when it holds the ID,
-// else the first with the ID. A restore, a damaged queue or another program can leave an entry
-// whose number is 0, past the end, or another mix's.
-std::optional<std::uint32_t> recordOf(const CatalogueFile& base, const QueueEntry& entry) {
-    if (entry.RecordNumber > 0 && static_cast<std::uint32_t>(entry.RecordNumber) <= base.count() &&
-        base.read(static_cast<std::uint32_t>(entry.RecordNumber)).Id == entry.Id) {
-        return static_cast<std::uint32_t>(entry.RecordNumber);
-    }
-    std::optional<std::uint32_t> found;
-    base.forEach({}, [&](std::uint32_t number, const MixRecordView& record) {
-        if (!found && record.Id == entry.Id) {
-            found = number;
-        }
-    });
-    return found;
+// Whether record `number` of the catalogue holds the entry's mix.
+bool holdsEntry(const CatalogueFile& base, std::int32_t number, const QueueEntry& entry) {
+    return number > 0 && static_cast<std::uint32_t>(number) <= base.count() &&
+           base.read(static_cast<std::uint32_t>(number)).Id == entry.Id;
 }
 
 // Two mixes in a row without a word from the site: it is down, or the connection is.
@@ -453,12 +442,11 @@ DownloadRun::RowEnd DownloadRun::process(std::size_t row, DownloadUnderWay& runn
             setStatus(row, download_status::takenOff());
             return RowEnd::Skipped;
         }
-        const CatalogueFile base(settings_.folder + "Base.vlt");
-        const std::optional<std::uint32_t> record = recordOf(base, pending.entry);
+        const std::optional<std::uint32_t> record = recordOf(pending.entry);
         if (!record) {
             giveUp(row,
-                   base.path() + ": нет записи микса " + cp1251ToUtf8(pending.entry.Id) +
-                       ", которого ждёт эта строка очереди",
+                   settings_.folder + "Base.vlt: нет записи микса " +
+                       cp1251ToUtf8(pending.entry.Id) + ", которого ждёт эта строка очереди",
                    download_status::failed());
             return RowEnd::Skipped;
         }
@@ -467,6 +455,36 @@ DownloadRun::RowEnd DownloadRun::process(std::size_t row, DownloadUnderWay& runn
         giveUp(row, failureText(e), download_status::failed());
         throw;
     }
+}
+
+std::optional<std::uint32_t> DownloadRun::recordOf(const QueueEntry& entry) {
+    const CatalogueFile base(settings_.folder + "Base.vlt");
+    if (holdsEntry(base, entry.RecordNumber, entry)) {
+        return static_cast<std::uint32_t>(entry.RecordNumber);
+    }
+    if (!strayRecords_) {
+        // One pass over the catalogue finds the records of every such entry of the run: a
+        // restore can leave a whole queue of them, and a catalogue of a million records is not
+        // read once per entry.
+        strayRecords_.emplace();
+        for (std::size_t row = 0; row < rows_.size(); ++row) {
+            const QueueEntry other = rows_.entry(row).entry;
+            if (!holdsEntry(base, other.RecordNumber, other)) {
+                strayRecords_->emplace(other.Id, 0);
+            }
+        }
+        base.forEach({}, [&](std::uint32_t number, const MixRecordView& record) {
+            auto stray = strayRecords_->find(std::string(record.Id));
+            if (stray != strayRecords_->end() && stray->second == 0) {
+                stray->second = number;
+            }
+        });
+    }
+    auto stray = strayRecords_->find(entry.Id);
+    if (stray == strayRecords_->end() || stray->second == 0) {
+        return std::nullopt;
+    }
+    return stray->second;
 }
 
 DownloadRun::RowEnd DownloadRun::fetchRow(std::size_t row, const PendingEntry& pending,

@@ -9,8 +9,10 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/downloader/queue_file.h"
@@ -154,6 +156,10 @@ private:
     RowEnd process(std::size_t row, DownloadUnderWay& running, bool onlyWhileQueued,
                    WhenHeld whenHeld);
     RowEnd fetchRow(std::size_t row, const PendingEntry& pending, std::uint32_t record);
+    // The record that holds the entry's mix: the one at the entry's number when it holds the ID,
+    // else the first with the ID. A restore, a damaged queue or another program can leave an
+    // entry whose number is 0, past the end, or another mix's.
+    std::optional<std::uint32_t> recordOf(const QueueEntry& entry);
     // The size query, tried again as the settings say; stopped() tells whether a stop ended it.
     SizeAnswer querySize(std::size_t row, const std::string& address);
     // Fetches the file into NAME.part, and renames it to `finalPath` once it is whole.
@@ -188,6 +194,9 @@ private:
     std::int64_t maximum_ = 0;
     std::string shownPercent_;
     std::chrono::steady_clock::time_point lastReport_;
+    // The records of the run's entries whose number does not hold their mix, by ID (0: none),
+    // found at the first such entry.
+    std::optional<std::unordered_map<std::string, std::uint32_t>> strayRecords_;
 };
 
 }  // namespace kelvarn
