@@ -844,7 +844,12 @@ void MainWindow::writeClosingSettings() {
 }
 
 void MainWindow::closingSequence() {
-    // The good-bye picture answers the close at once; what has to end ends behind it.
+    // The good-bye picture answers the close at once, the other windows gone from the screen;
+    // what has to end ends behind it.
+    for (const auto& [name, window] : windowItems()) {
+        window->hide();
+    }
+    windows_.authorListWindow->hide();
     goodbye_->show();
     goodbye_->raise();
     goodbye_->repaint();
