@@ -209,6 +209,7 @@ public:
     const std::string& baseAddress() const { return baseAddress_; }
     const std::string& listPage() const { return listPage_; }
     const std::vector<DemoMix>& mixes() const { return content_.mixes(); }
+    std::string archive(const DemoMix& mix) const { return content_.archive(mix); }
 
 private:
     void stop() {
@@ -638,10 +639,12 @@ TEST_F(CrashSafety, AKilledDownloadNeverTakesAnEntryOffWithoutMarkingItsRecord) 
     TempFolder folder;
     ::mkdir(folder.file("ZIP").c_str(), 0755);
     std::vector<MixRecord> records;
+    std::vector<const DemoMix*> mixes;
     std::string queue;
     for (const DemoMix& mix : site.mixes()) {
         if (mix.status == 200 && mix.hasLength && mix.bytes > 1024 && mix.bytes < 64 * 1024 &&
             records.size() < 25) {
+            mixes.push_back(&mix);
             records.push_back(test::sampleRecord(mix.id));
             records.back().HasFile = 0;
             queue += test::queueEntryBytes({static_cast<std::int32_t>(records.size()), mix.id,
@@ -655,8 +658,10 @@ TEST_F(CrashSafety, AKilledDownloadNeverTakesAnEntryOffWithoutMarkingItsRecord) 
         test::writeCatalogue(folder.file("Base.vlt"), records);
         writeBytes(folder.file("List.dnl"), queue);
     };
+    bool resume = true;
     auto downloadAll = [&] {
         DownloadSettings settings;
+        settings.resume = resume;
         settings.folder = folder.path();
         settings.site = site.baseAddress();
         settings.savePath = folder.file("ZIP/");
@@ -677,6 +682,7 @@ TEST_F(CrashSafety, AKilledDownloadNeverTakesAnEntryOffWithoutMarkingItsRecord) 
     std::mt19937 random = seeded();
     for (int round = 0; round < rounds(25); ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
+        resume = round % 2 == 0;
         prepare();
         Victim victim(downloading);
         ASSERT_TRUE(victim.waitReady());
@@ -692,6 +698,9 @@ TEST_F(CrashSafety, AKilledDownloadNeverTakesAnEntryOffWithoutMarkingItsRecord) 
             record.HasFile = records[i].HasFile;
             record.Size = records[i].Size;
             ASSERT_EQ(record, records[i]);
+            // Resuming or not, a file under its final name is a whole one.
+            const std::string file = folder.file("ZIP/" + records[i].Id + ".zip");
+            ASSERT_TRUE(!fileExists(file) || readBytes(file) == site.archive(*mixes[i])) << file;
         }
         // The next run fetches what is left; every entry ends taken off and its record marked.
         ASSERT_EQ(downloadAll(), DownloadResult::Outcome::Done);
