@@ -279,31 +279,29 @@ bool holdsEntry(const CatalogueFile& base, std::int32_t number, const QueueEntry
 // Two mixes in a row without a word from the site: it is down, or the connection is.
 constexpr int kSilentMixesBeforeGivingUp = 2;
 
-// What the user is told of a failed request, the library's words after it.
-std::string failureText(const HttpFailure& failure, const std::string& detail) {
+// What the user is told of a failed request.
+std::string failureWords(const HttpFailure& failure) {
     using Kind = HttpFailure::Kind;
-    std::string text;
     switch (failure.kind) {
         case Kind::NoConnection:
-            text = "Нет связи с сайтом";
-            break;
+            return "Нет связи с сайтом";
         case Kind::Stalled:
-            text = "Сайт не отвечает";
-            break;
+            return "Сайт не отвечает";
         case Kind::Cut:
-            text = "Закачка оборвалась";
-            break;
+            return "Закачка оборвалась";
         case Kind::ErrorAnswer:
-            text = "Сайт ответил ошибкой " + std::to_string(failure.status);
-            break;
+            return "Сайт ответил ошибкой " + std::to_string(failure.status);
         case Kind::RedirectLoop:
-            text = "Сайт отсылает по кругу";
-            break;
+            return "Сайт отсылает по кругу";
         case Kind::LongBody:
-            text = "Сайт прислал больше, чем обещал";
-            break;
+            return "Сайт прислал больше, чем обещал";
     }
-    return text + " (" + detail + ")";
+    return {};
+}
+
+// The same, the library's words after it.
+std::string failureText(const HttpFailure& failure, const std::string& detail) {
+    return failureWords(failure) + " (" + detail + ")";
 }
 
 std::string failureText(const IoError& error) {
