@@ -7,7 +7,9 @@
 #include <QTableView>
 #include <QThread>
 #include <QtTest>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "core/catalogue/catalogue_file.h"
 #include "core/storage/backups.h"
@@ -25,19 +27,23 @@ using namespace kelvarn;
 
 namespace {
 
-// Whether a widget was enabled when it was last painted: what the user saw of it.
-class PaintedState : public QObject {
+// Calls `painted` each time the widget is painted: what the user saw of it.
+class OnPaint : public QObject {
 public:
-    explicit PaintedState(QWidget* widget) { widget->installEventFilter(this); }
-    bool enabled = false;
+    OnPaint(QWidget* widget, std::function<void(QWidget*)> painted) : painted_(std::move(painted)) {
+        widget->installEventFilter(this);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint) {
-            enabled = static_cast<QWidget*>(watched)->isEnabled();
+            painted_(static_cast<QWidget*>(watched));
         }
         return false;
     }
+
+private:
+    std::function<void(QWidget*)> painted_;
 };
 
 std::string entryBytes(std::int32_t number, const std::string& id, std::uint8_t removed) {
@@ -60,34 +66,25 @@ class TestDownloadWindow : public QObject, test::WindowsFixture {
     QString received() { return test::child<QLabel>(downloadWindow(), "received")->text(); }
     QString status(int row) { return grid()->model()->index(row, 4).data().toString(); }
 
-    // What the window showed when a sound of the GUI thread began: its row 0, and whether it
-    // looked idle (the buttons of a stopped run, painted so, an empty bar and label, the pause
-    // off).
-    struct Seen {
-        QString sound;
-        QString row0;
-        bool idle = false;
-    };
-    void recordWhatShowsAtSounds() {
-        auto seen = std::make_shared<QList<Seen>>();
-        auto abort = std::make_shared<PaintedState>(button("abortButton"));
-        auto start = std::make_shared<PaintedState>(button("downloadAllButton"));
-        sounds_.onPlay = [this, seen, abort, start](const QString& sound) {
-            if (QThread::currentThread() != qApp->thread()) {
-                return;  // the worker's sounds of each row
+    // What the user saw when each sound of the GUI thread began: the sound, row 0, and whether
+    // the buttons were last painted as an idle window's.
+    std::shared_ptr<QStringList> watchSounds() {
+        auto seen = std::make_shared<QStringList>();
+        auto lit = std::make_shared<std::pair<bool, bool>>();  // abort, start
+        watches_.clear();
+        watches_.emplace_back(std::make_unique<OnPaint>(
+            button("abortButton"), [lit](QWidget* w) { lit->first = w->isEnabled(); }));
+        watches_.emplace_back(std::make_unique<OnPaint>(
+            button("downloadAllButton"), [lit](QWidget* w) { lit->second = w->isEnabled(); }));
+        sounds_.onPlay = [this, seen, lit](const QString& sound) {
+            if (QThread::currentThread() == qApp->thread()) {  // not the worker's of each row
+                const bool idle = !lit->first && lit->second;
+                *seen << sound + " " + status(0) + (idle ? " idle" : " busy");
             }
-            DownloadWindow& w = downloadWindow();
-            bool idle =
-                !abort->enabled && start->enabled && button("downloadAllButton")->isEnabled() &&
-                !button("abortButton")->isEnabled() && !button("pauseButton")->isEnabled() &&
-                button("pauseButton")->text() == QStringLiteral("Приостановить") &&
-                test::child<QProgressBar>(w, "transferBar")->value() == 0 && received().isEmpty() &&
-                w.windowTitle() == QStringLiteral("Downloader v1.0");
-            seen->append({sound, status(0), idle});
         };
-        seenAtSounds_ = seen;
+        return seen;
     }
-    std::shared_ptr<QList<Seen>> seenAtSounds_;
+    std::vector<std::unique_ptr<OnPaint>> watches_;
 
     // Three queued mixes with records of their own; the middle entry was taken off earlier.
     void queueThree() {
@@ -122,6 +119,7 @@ private slots:
 
     void cleanup() {
         sounds_.onPlay = nullptr;
+        watches_.clear();
         destroyWindows(windows_);
     }
 
@@ -144,7 +142,7 @@ private slots:
             QVERIFY2(test::cellFits(grid(), 4, text), qPrintable(text));
         }
 
-        recordWhatShowsAtSounds();
+        const auto seen = watchSounds();
         QSignalSpy finished(&window, &DownloadWindow::runFinished);
         QTest::mouseClick(button("downloadAllButton"), Qt::LeftButton);
         QVERIFY(!button("downloadAllButton")->isEnabled());
@@ -157,9 +155,7 @@ private slots:
         QCOMPARE(window.windowTitle(), QStringLiteral("Downloader v1.0"));
         QCOMPARE(received(), QString());
         QCOMPARE(sounds_.played, (QStringList{"done.wav", "done.wav", "alldone.wav"}));
-        // The end of the batch shows before its sound plays.
-        QCOMPARE(seenAtSounds_->size(), 1);
-        QVERIFY(seenAtSounds_->first().idle);
+        QCOMPARE(*seen, QStringList{"alldone.wav ОК idle"});  // the end shows before its sound
         const DemoMix& last = site_.mixes()[10];
         QCOMPARE(test::readBytes(path(QString::fromStdString("ZIP/" + last.id + ".zip"))),
                  site_.archive(last));
@@ -205,7 +201,7 @@ private slots:
         test::CannedServer slow("HTTP/1.1 200 OK\r\nContent-Length: 900000\r\n\r\n" +
                                 std::string(30000, 'p'));
         context_.site = slow.baseAddress();
-        recordWhatShowsAtSounds();
+        const auto seen = watchSounds();
         button("downloadAllButton")->click();
         QTRY_VERIFY(status(0).endsWith(QLatin1Char('%')));
         QTRY_COMPARE(window.windowTitle(), status(0));
@@ -213,14 +209,11 @@ private slots:
         QCOMPARE(button("pauseButton")->text(), QStringLiteral("Возобновить"));
         QTest::mouseClick(button("abortButton"), Qt::LeftButton);
         // The abort looks done before its sound plays: the row waits again, the controls idle.
-        QCOMPARE(seenAtSounds_->size(), 1);
-        QCOMPARE(seenAtSounds_->first().sound, QStringLiteral("STOP.wav"));
-        QCOMPARE(seenAtSounds_->first().row0, QStringLiteral("Нет"));
-        QVERIFY(seenAtSounds_->first().idle);
-        QCOMPARE(status(0), QStringLiteral("Нет"));
+        QCOMPARE(*seen, QStringList{"STOP.wav Нет idle"});
         QCOMPARE(status(1), QStringLiteral("DEL"));  // the batch never took it
         QVERIFY(button("downloadAllButton")->isEnabled());
         QVERIFY(!button("abortButton")->isEnabled());
+        QCOMPARE(button("pauseButton")->text(), QStringLiteral("Приостановить"));
         QCOMPARE(test::child<QProgressBar>(window, "transferBar")->value(), 0);
         QCOMPARE(received(), QString());
         QCOMPARE(sounds_.played.last(), QStringLiteral("STOP.wav"));
@@ -247,8 +240,6 @@ private slots:
         test::writeCatalogue(path("Base.vlt"), records);
         test::writeBytes(path("List.dnl"), queue);
         DownloadWindow& window = downloadWindow();
-        window.open(windows_.mainWindow);
-        window.close();
         window.open(windows_.mainWindow);
 
         // Closed while paused, on a site that says nothing: the next run starts unpaused.
@@ -283,21 +274,11 @@ private slots:
         downloadWindow().open(windows_.mainWindow);
         button("downloadAllButton")->click();
         QTRY_VERIFY(inSound);
-        auto* goodbye = test::child<QWidget>(*windows_.mainWindow, "goodbye");
-        bool overWhenPainted = true;
-        struct FirstPaint : QObject {
-            std::function<void()> seen;
-            bool eventFilter(QObject*, QEvent* event) override {
-                if (event->type() == QEvent::Paint && seen) {
-                    std::exchange(seen, nullptr)();
-                }
-                return false;
-            }
-        } first;
-        first.seen = [&] { overWhenPainted = soundOver; };
-        goodbye->installEventFilter(&first);
+        std::optional<bool> overWhenPainted;
+        OnPaint first(test::child<QWidget>(*windows_.mainWindow, "goodbye"),
+                      [&](QWidget*) { overWhenPainted = overWhenPainted.value_or(soundOver); });
         QVERIFY(windows_.mainWindow->close());
-        QVERIFY(!overWhenPainted);
+        QCOMPARE(overWhenPainted, std::optional<bool>(false));
         QVERIFY(soundOver);  // the run ended before the program did
     }
 
