@@ -64,8 +64,8 @@ kelvarn::CatalogueViews& loadedViews(long count) {
     std::unique_ptr<kelvarn::CatalogueViews>& views = loaded[count];
     if (!views) {
         views = std::make_unique<kelvarn::CatalogueViews>();
-        kelvarn::ReadBase(catalogues().baseFor(count), kNoFilter, *views);
-        kelvarn::CopyTable(*views);
+        kelvarn::loadViews(catalogues().baseFor(count), kNoFilter, *views);
+        kelvarn::copyTableToSwap(*views);
     }
     return *views;
 }
@@ -76,8 +76,8 @@ void BM_Load(benchmark::State& state) {
     kelvarn::bench::startPeak();
     for (auto _ : state) {
         auto views = std::make_unique<kelvarn::CatalogueViews>();
-        kelvarn::ReadBase(file, kNoFilter, *views);
-        kelvarn::CopyTable(*views);
+        kelvarn::loadViews(file, kNoFilter, *views);
+        kelvarn::copyTableToSwap(*views);
         tableRows = views->Table.rowCount() - 1;
         // Freeing the grids is not part of a load.
         state.PauseTiming();

@@ -30,8 +30,8 @@ ListRequest parseList(const std::vector<std::string>& args) {
         } else if (!viewGiven && (arg == "catalogue" || arg == "favourites" || arg == "recycle")) {
             viewGiven = true;
             request.view = arg == "catalogue"    ? VisibleGrid::Table
-                           : arg == "favourites" ? VisibleGrid::Favorit
-                                                 : VisibleGrid::Recucled;
+                           : arg == "favourites" ? VisibleGrid::Favourites
+                                                 : VisibleGrid::RecycleBin;
         } else {
             throw UsageError{"unexpected argument: " + arg};
         }

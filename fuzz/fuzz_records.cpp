@@ -52,8 +52,8 @@ void checkViews(const CatalogueFile& file, const Expected& expected) {
     // Neither filter ticked: the catalogue view keeps every record in it.
     reloadViews(file, ViewFilter{false, false, 0, 0}, views);
     check(views.Table.rowCount() == shownRows(expected.catalogue), "catalogue rows");
-    check(views.Favorit.rowCount() == shownRows(expected.favourites), "favourite rows");
-    check(views.Recucled.rowCount() == shownRows(expected.recycled), "recycle bin rows");
+    check(views.Favourites.rowCount() == shownRows(expected.favourites), "favourite rows");
+    check(views.RecycleBin.rowCount() == shownRows(expected.recycled), "recycle bin rows");
     for (int code = 0; code < kStyleCount; ++code) {
         std::string_view name = StyleName(static_cast<std::uint8_t>(code));
         check(selectStyleNode(views, code, name) == VisibleGrid::Table, "a style shows Table");
@@ -64,8 +64,8 @@ void checkViews(const CatalogueFile& file, const Expected& expected) {
     }
     check(selectStyleNode(views, kKeyAllStyles, {}) == VisibleGrid::Table, "all styles");
     check(views.Table.rowCount() == shownRows(expected.catalogue), "all styles rows");
-    check(selectStyleNode(views, kKeyRecycleBin, {}) == VisibleGrid::Recucled, "recycle bin");
-    check(selectStyleNode(views, kKeyFavourites, {}) == VisibleGrid::Favorit, "favourites");
+    check(selectStyleNode(views, kKeyRecycleBin, {}) == VisibleGrid::RecycleBin, "recycle bin");
+    check(selectStyleNode(views, kKeyFavourites, {}) == VisibleGrid::Favourites, "favourites");
 
     // Both filters ticked: of the catalogue view, only records not downloaded stay.
     reloadViews(file, ViewFilter{true, true, 0, 0}, views);
@@ -73,8 +73,8 @@ void checkViews(const CatalogueFile& file, const Expected& expected) {
     for (int r = 1; views.Table.isRecordRow(r); ++r) {
         check(views.Table.cell(kColFile, r) == FileFlagText(0), "a filtered row is not downloaded");
     }
-    check(views.Favorit.rowCount() == shownRows(expected.favourites), "favourites unfiltered");
-    check(views.Recucled.rowCount() == shownRows(expected.recycled), "recycle bin unfiltered");
+    check(views.Favourites.rowCount() == shownRows(expected.favourites), "favourites unfiltered");
+    check(views.RecycleBin.rowCount() == shownRows(expected.recycled), "recycle bin unfiltered");
 }
 
 }  // namespace

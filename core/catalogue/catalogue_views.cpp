@@ -43,15 +43,15 @@ void copyRows(const RecordGrid& from, RecordGrid& to) {
 
 CatalogueViews::CatalogueViews() {
     SetGridHeaders(Table);
-    SetGridHeaders(Favorit);
-    SetGridHeaders(Recucled);
+    SetGridHeaders(Favourites);
+    SetGridHeaders(RecycleBin);
 }
 
 ViewFilter viewFilterFor(bool onlyNew, bool notDownloaded, const Settings& settings, double today) {
     return ViewFilter{onlyNew, notDownloaded, settings.read(keys::Day), today};
 }
 
-bool SortBase(const MixRecordView& record, const ViewFilter& filter) {
+bool passesViewFilter(const MixRecordView& record, const ViewFilter& filter) {
     bool isNew = filter.today - record.AddedDate < static_cast<double>(filter.days) + 1;
     bool notDownloaded = record.HasFile == 0;
     return (!filter.onlyNew || isNew) && (!filter.notDownloaded || notDownloaded);
@@ -59,22 +59,22 @@ bool SortBase(const MixRecordView& record, const ViewFilter& filter) {
 
 std::optional<VisibleGrid> loadedInto(const MixRecordView& record, const ViewFilter& filter) {
     if (record.InRecycleBin != 0) {
-        return VisibleGrid::Recucled;
+        return VisibleGrid::RecycleBin;
     }
     if (record.IsFavourite != 0) {
-        return VisibleGrid::Favorit;
+        return VisibleGrid::Favourites;
     }
-    if (SortBase(record, filter)) {
+    if (passesViewFilter(record, filter)) {
         return VisibleGrid::Table;
     }
     return std::nullopt;
 }
 
-void ReadBase(const CatalogueFile& file, const ViewFilter& filter, CatalogueViews& views,
-              LoadObserver* observer) {
+void loadViews(const CatalogueFile& file, const ViewFilter& filter, CatalogueViews& views,
+               LoadObserver* observer) {
     // In the order of VisibleGrid.
-    std::array<LoadedRows, 3> loaded{LoadedRows(views.Table), LoadedRows(views.Favorit),
-                                     LoadedRows(views.Recucled)};
+    std::array<LoadedRows, 3> loaded{LoadedRows(views.Table), LoadedRows(views.Favourites),
+                                     LoadedRows(views.RecycleBin)};
     auto finishAll = [&] {
         for (LoadedRows& rows : loaded) {
             rows.finish();
@@ -106,18 +106,18 @@ void ReadBase(const CatalogueFile& file, const ViewFilter& filter, CatalogueView
     finishAll();
 }
 
-void CopyTable(CatalogueViews& views) {
+void copyTableToSwap(CatalogueViews& views) {
     copyRows(views.Table, views.Swap);
 }
 
 void reloadViews(const CatalogueFile& file, const ViewFilter& filter, CatalogueViews& views,
                  LoadObserver* observer) {
     ClearGrid(views.Table);
-    ClearGrid(views.Recucled);
+    ClearGrid(views.RecycleBin);
     ClearGrid(views.Swap);
-    ClearGrid(views.Favorit);
-    ReadBase(file, filter, views, observer);
-    CopyTable(views);
+    ClearGrid(views.Favourites);
+    loadViews(file, filter, views, observer);
+    copyTableToSwap(views);
 }
 
 VisibleGrid selectStyleNode(CatalogueViews& views, int key, std::string_view nodeText) {
@@ -137,10 +137,10 @@ VisibleGrid selectStyleNode(CatalogueViews& views, int key, std::string_view nod
         }
     }
     if (key == kKeyRecycleBin) {
-        return VisibleGrid::Recucled;
+        return VisibleGrid::RecycleBin;
     }
     if (key == kKeyFavourites) {
-        return VisibleGrid::Favorit;
+        return VisibleGrid::Favourites;
     }
     if (matched) {
         table.setRowCount(table.rowCount() - 1);

@@ -1,6 +1,6 @@
 // Loading the catalogue into its views: the catalogue view `Table` (filtered by the two view
-// filters), favourites `Favorit`, the recycle bin `Recucled`, and the hidden master copy `Swap`
-// from which a style selection rebuilds `Table`.
+// filters), `Favourites`, the `RecycleBin`, and the hidden master copy `Swap` from which a style
+// selection rebuilds `Table`.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +20,8 @@ struct CatalogueViews {
     CatalogueViews();
 
     RecordGrid Table;
-    RecordGrid Favorit;
-    RecordGrid Recucled;
+    RecordGrid Favourites;
+    RecordGrid RecycleBin;
     RecordGrid Swap;
 };
 
@@ -37,7 +37,7 @@ struct ViewFilter {
 ViewFilter viewFilterFor(bool onlyNew, bool notDownloaded, const Settings& settings, double today);
 
 // Whether a record of the catalogue view goes into `Table`.
-bool SortBase(const MixRecordView& record, const ViewFilter& filter);
+bool passesViewFilter(const MixRecordView& record, const ViewFilter& filter);
 
 // What a load reports as it goes; the window shows its splash progress bar and paces the load.
 class LoadObserver {
@@ -48,19 +48,19 @@ public:
     virtual void loadFinished() {}
 };
 
-enum class VisibleGrid { Table, Favorit, Recucled };
+enum class VisibleGrid { Table, Favourites, RecycleBin };
 
 // The grid a load puts the record in; nothing for a catalogue record the filter leaves out.
 std::optional<VisibleGrid> loadedInto(const MixRecordView& record, const ViewFilter& filter);
 
-// Fills Table, Favorit and Recucled from the file, which hold their two rows as created or
+// Fills Table, Favourites and RecycleBin from the file, which hold their two rows as created or
 // cleared. A record in the recycle bin goes there even when it is a favourite; favourites and
 // recycled records are never filtered. On a file error the grids stay as far as they were filled.
-void ReadBase(const CatalogueFile& file, const ViewFilter& filter, CatalogueViews& views,
-              LoadObserver* observer = nullptr);
+void loadViews(const CatalogueFile& file, const ViewFilter& filter, CatalogueViews& views,
+               LoadObserver* observer = nullptr);
 
 // Swap becomes a copy of Table.
-void CopyTable(CatalogueViews& views);
+void copyTableToSwap(CatalogueViews& views);
 
 // "Перезагрузка базы": clears the four grids, loads and copies again.
 void reloadViews(const CatalogueFile& file, const ViewFilter& filter, CatalogueViews& views,

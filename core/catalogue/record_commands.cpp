@@ -19,9 +19,9 @@ RecordGrid& moveTarget(CatalogueViews& views, RecordMove move) {
     switch (move) {
         case RecordMove::Recycle:
         case RecordMove::RecycleFavourite:
-            return views.Recucled;
+            return views.RecycleBin;
         case RecordMove::Favourite:
-            return views.Favorit;
+            return views.Favourites;
         case RecordMove::Unfavourite:
         case RecordMove::Restore:
             break;
@@ -54,11 +54,11 @@ RecordGrid& moveSource(CatalogueViews& views, RecordMove move) {
             return views.Table;
         case RecordMove::RecycleFavourite:
         case RecordMove::Unfavourite:
-            return views.Favorit;
+            return views.Favourites;
         case RecordMove::Restore:
             break;
     }
-    return views.Recucled;
+    return views.RecycleBin;
 }
 
 void applyMoveFlags(RecordMove move, MixRecord& record) {

@@ -176,10 +176,10 @@ ImportResult ImportRun::runStages() {
     show("Этап 1"_cp);
     try {
         try {
-            stepOne();
+            fetchPageLines();
             pause(250);
             show("Этап 2"_cp);
-            stepTwo();
+            pairMarkers();
         } catch (const IoError&) {
             throw;  // a file of ours: the site is not to blame
         } catch (const std::exception& e) {
@@ -187,7 +187,7 @@ ImportResult ImportRun::runStages() {
         }
         pause(250);
         show("Этап 3"_cp);
-        stepThree();
+        readCandidates();
         pause(250);
         show("Отброс уже существующих миксов"_cp);
         discardKnown();
@@ -228,7 +228,7 @@ ImportResult ImportRun::fetchFailed(const std::string& error) {
     return result;
 }
 
-void ImportRun::stepOne() {
+void ImportRun::fetchPageLines() {
     observer_.progress(0, 100);
     const std::string pagePath = settings_.folder + "Loops.dat";
     // A run killed while writing a working file leaves its temporary behind; no other run can be
@@ -251,7 +251,7 @@ void ImportRun::stepOne() {
     observer_.progress(100, 100);
 }
 
-void ImportRun::stepTwo() {
+void ImportRun::pairMarkers() {
     observer_.progress(0, 100);
     const std::string linesPath = settings_.folder + "out";
     {
@@ -264,7 +264,7 @@ void ImportRun::stepTwo() {
     observer_.progress(100, 100);
 }
 
-void ImportRun::stepThree() {
+void ImportRun::readCandidates() {
     const std::string pairsPath = settings_.folder + "out2";
     {
         MappedFile pairs(pairsPath);

@@ -90,9 +90,12 @@ private:
     ImportResult runStages();
     // A failed page fetch: the beep and the two messages, unless the user stopped it.
     ImportResult fetchFailed(const std::string& error);
-    void stepOne();
-    void stepTwo();
-    void stepThree();
+    // "Этап 1": the list page (fetched once per program start) split into lines, file "out".
+    void fetchPageLines();
+    // "Этап 2": the lines between the page's markers, paired, file "out2".
+    void pairMarkers();
+    // "Этап 3": the pairs read as candidates, kept when they pass the selection.
+    void readCandidates();
     void takeCandidates(const std::vector<SiteCandidate>& candidates);
     void discardKnown();
     void sizeNewRows();

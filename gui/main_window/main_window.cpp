@@ -174,8 +174,8 @@ const std::array<ViewLook, 3>& viewLooks() {
          {26, 53, 137, 146, 134, 102, 49, 72, 65, 51, 48},
          "catalogueMenu",
          recordItemsAnd({"Добавить в Избранное", "addToFavourites"})},
-        {VisibleGrid::Recucled,
-         &CatalogueViews::Recucled,
+        {VisibleGrid::RecycleBin,
+         &CatalogueViews::RecycleBin,
          "recycleBinGrid",
          {26, 59, 117, 117, 113, 122, 97, 64, 103, 55, 48},
          "recycleBinMenu",
@@ -185,8 +185,8 @@ const std::array<ViewLook, 3>& viewLooks() {
           {"Копировать название", "copyName"},
           kSeparator,
           {"Изменить", "edit"}}},
-        {VisibleGrid::Favorit,
-         &CatalogueViews::Favorit,
+        {VisibleGrid::Favourites,
+         &CatalogueViews::Favourites,
          "favouritesGrid",
          {25, 59, 118, 118, 112, 122, 97, 64, 103, 55, 48},
          "favouritesMenu",
@@ -214,7 +214,7 @@ int headerPicture(int key) {
 
 MainWindow::MainWindow(const AppContext& context, Windows& windows, QWidget* parent)
     : QMainWindow(parent), context_(context), windows_(windows), settings_(context.folder) {
-    setWindowTitle(QStringLiteral("Kelvarn v4.0.5 for Zentrova"));
+    setWindowTitle(QStringLiteral("Kelvarn v" KELVARN_VERSION " for Zentrova"));
     setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -568,8 +568,8 @@ void MainWindow::loadCatalogue(bool reload) {
         if (reload) {
             reloadViews(file, filter, views_, &splash);
         } else {
-            ReadBase(file, filter, views_, &splash);
-            CopyTable(views_);
+            loadViews(file, filter, views_, &splash);
+            copyTableToSwap(views_);
         }
     } catch (const IoError& e) {
         failure = QString::fromStdString(e.what());
@@ -728,9 +728,9 @@ void MainWindow::editRecord(VisibleGrid which, int row) {
                                     if (which == VisibleGrid::Table) {
                                         applyTo(views_.Swap);
                                     }
-                                    applyTo(which == VisibleGrid::Table     ? views_.Table
-                                            : which == VisibleGrid::Favorit ? views_.Favorit
-                                                                            : views_.Recucled);
+                                    applyTo(which == VisibleGrid::Table        ? views_.Table
+                                            : which == VisibleGrid::Favourites ? views_.Favourites
+                                                                               : views_.RecycleBin);
                                     gridsChanged();
                                     try {
                                         CatalogueFile catalogue(context_.file("Base.vlt"));

@@ -35,8 +35,8 @@ struct LoadedCatalogue {
 
     void load(const std::vector<MixRecord>& records, ViewFilter filter) {
         test::writeCatalogue(folder.file("Base.vlt"), records);
-        ReadBase(CatalogueFile(folder.file("Base.vlt")), filter, views);
-        CopyTable(views);
+        loadViews(CatalogueFile(folder.file("Base.vlt")), filter, views);
+        copyTableToSwap(views);
     }
 };
 
@@ -50,8 +50,8 @@ TEST(CatalogueLoad, EmptyCatalogueLeavesEveryGridWithItsPlaceholderRow) {
     LoadedCatalogue c;
     c.load({}, ViewFilter{false, false, 0, kToday});
     EXPECT_TRUE(holdsOnlyPlaceholder(c.views.Table));
-    EXPECT_TRUE(holdsOnlyPlaceholder(c.views.Favorit));
-    EXPECT_TRUE(holdsOnlyPlaceholder(c.views.Recucled));
+    EXPECT_TRUE(holdsOnlyPlaceholder(c.views.Favourites));
+    EXPECT_TRUE(holdsOnlyPlaceholder(c.views.RecycleBin));
     EXPECT_TRUE(holdsOnlyPlaceholder(c.views.Swap));
     EXPECT_EQ(c.views.Table.cell(kColTitle, 0), "Название"_cp);
 }
@@ -69,9 +69,9 @@ TEST(CatalogueLoad, RecordsGoToRecycleBinFavouritesOrCatalogueInFileOrder) {
     records[5].IsFavourite = 7;  // any non-zero byte is set
     c.load(records, ViewFilter{false, false, 0, kToday});
     EXPECT_EQ(numbers(c.views.Table), (std::vector<int>{1, 5}));
-    EXPECT_EQ(numbers(c.views.Recucled), (std::vector<int>{2, 4}));
-    EXPECT_EQ(numbers(c.views.Favorit), (std::vector<int>{3, 6}));
-    EXPECT_EQ(c.views.Recucled.cell(kColId, 2), "4");
+    EXPECT_EQ(numbers(c.views.RecycleBin), (std::vector<int>{2, 4}));
+    EXPECT_EQ(numbers(c.views.Favourites), (std::vector<int>{3, 6}));
+    EXPECT_EQ(c.views.RecycleBin.cell(kColId, 2), "4");
 }
 
 TEST(CatalogueLoad, FavouritesAndRecycledRecordsAreNeverFiltered) {
@@ -81,8 +81,8 @@ TEST(CatalogueLoad, FavouritesAndRecycledRecordsAreNeverFiltered) {
     MixRecord oldRecycled = added("2", 400, true);
     oldRecycled.InRecycleBin = 1;
     c.load({oldFavourite, oldRecycled, added("3", 365, true)}, ViewFilter{true, true, 7, kToday});
-    EXPECT_EQ(numbers(c.views.Favorit), (std::vector<int>{1}));
-    EXPECT_EQ(numbers(c.views.Recucled), (std::vector<int>{2}));
+    EXPECT_EQ(numbers(c.views.Favourites), (std::vector<int>{1}));
+    EXPECT_EQ(numbers(c.views.RecycleBin), (std::vector<int>{2}));
     EXPECT_TRUE(holdsOnlyPlaceholder(c.views.Table));
 }
 
@@ -118,9 +118,9 @@ TEST(CatalogueLoad, NewDaysBoundaries) {
     // The comparison is made on the stored doubles: late on the eighth day is still too old.
     MixRecord edge = added("edge", 7);
     edge.AddedDate = kToday - 7.999;
-    EXPECT_TRUE(SortBase(edge.as<std::string_view>(), ViewFilter{true, false, 7, kToday}));
+    EXPECT_TRUE(passesViewFilter(edge.as<std::string_view>(), ViewFilter{true, false, 7, kToday}));
     edge.AddedDate = kToday - 8;
-    EXPECT_FALSE(SortBase(edge.as<std::string_view>(), ViewFilter{true, false, 7, kToday}));
+    EXPECT_FALSE(passesViewFilter(edge.as<std::string_view>(), ViewFilter{true, false, 7, kToday}));
 }
 
 TEST(CatalogueLoad, FilterReadsDayFromTheSettingsAtEveryLoad) {
@@ -144,14 +144,14 @@ TEST(CatalogueLoad, ObserverSeesTheCountEveryRecordAndTheEnd) {
     TempFolder folder;
     test::writeCatalogue(folder.file("Base.vlt"), {added("1", 0), added("2", 0), added("3", 0)});
     CatalogueViews views;
-    ReadBase(CatalogueFile(folder.file("Base.vlt")), ViewFilter{}, views, &recorder);
+    loadViews(CatalogueFile(folder.file("Base.vlt")), ViewFilter{}, views, &recorder);
     EXPECT_EQ(recorder.events, (std::vector<std::uint32_t>{1003, 1, 2, 3, 9999}));
 }
 
 TEST(CatalogueLoad, MissingCatalogueRaisesFileNotFoundAndLeavesThePlaceholders) {
     TempFolder folder;
     CatalogueViews views;
-    EXPECT_THROW(ReadBase(CatalogueFile(folder.file("Base.vlt")), ViewFilter{}, views), IoError);
+    EXPECT_THROW(loadViews(CatalogueFile(folder.file("Base.vlt")), ViewFilter{}, views), IoError);
     EXPECT_TRUE(holdsOnlyPlaceholder(views.Table));
 }
 
@@ -165,9 +165,9 @@ TEST(CatalogueLoad, RandomBytesLoadWithoutHarm) {
     }
     test::writeBytes(folder.file("Base.vlt"), junk);
     CatalogueViews views;
-    ReadBase(CatalogueFile(folder.file("Base.vlt")), ViewFilter{false, false, 0, kToday}, views);
+    loadViews(CatalogueFile(folder.file("Base.vlt")), ViewFilter{false, false, 0, kToday}, views);
     int shown = 0;
-    for (const RecordGrid* grid : {&views.Table, &views.Favorit, &views.Recucled}) {
+    for (const RecordGrid* grid : {&views.Table, &views.Favourites, &views.RecycleBin}) {
         for (int r = 1; r < grid->rowCount(); ++r) {
             shown += grid->isRecordRow(r) ? 1 : 0;
         }
@@ -185,8 +185,8 @@ TEST(CatalogueLoad, ReloadRebuildsEveryViewAndSwapMatchesTable) {
     reloadViews(file, ViewFilter{false, false, 0, kToday}, c.views);
     EXPECT_EQ(numbers(c.views.Table), (std::vector<int>{2, 3}));
     EXPECT_EQ(numbers(c.views.Swap), (std::vector<int>{2, 3}));
-    EXPECT_EQ(numbers(c.views.Favorit), (std::vector<int>{1}));
-    EXPECT_TRUE(holdsOnlyPlaceholder(c.views.Recucled));
+    EXPECT_EQ(numbers(c.views.Favourites), (std::vector<int>{1}));
+    EXPECT_TRUE(holdsOnlyPlaceholder(c.views.RecycleBin));
     EXPECT_TRUE(c.views.Swap.row(0).isEmpty());
     for (int col = 0; col < kGridColumns; ++col) {
         EXPECT_EQ(c.views.Table.cell(col, 2), c.views.Swap.cell(col, 2));
@@ -226,11 +226,11 @@ TEST(StyleTree, RecycleBinAndFavouritesShowTheirOwnGridsUnfilteredAndClearTable)
     MixRecord bin = sampleRecord("3", 4, kToday);
     bin.InRecycleBin = 1;
     c.load({sampleRecord("1", 0, kToday), fav, bin}, ViewFilter{false, false, 0, kToday});
-    EXPECT_EQ(selectStyleNode(c.views, kKeyRecycleBin, "Корзина"_cp), VisibleGrid::Recucled);
+    EXPECT_EQ(selectStyleNode(c.views, kKeyRecycleBin, "Корзина"_cp), VisibleGrid::RecycleBin);
     EXPECT_TRUE(holdsOnlyPlaceholder(c.views.Table));
-    EXPECT_EQ(numbers(c.views.Recucled), (std::vector<int>{3}));
-    EXPECT_EQ(selectStyleNode(c.views, kKeyFavourites, "Избранное"_cp), VisibleGrid::Favorit);
-    EXPECT_EQ(numbers(c.views.Favorit), (std::vector<int>{2}));
+    EXPECT_EQ(numbers(c.views.RecycleBin), (std::vector<int>{3}));
+    EXPECT_EQ(selectStyleNode(c.views, kKeyFavourites, "Избранное"_cp), VisibleGrid::Favourites);
+    EXPECT_EQ(numbers(c.views.Favourites), (std::vector<int>{2}));
     EXPECT_EQ(numbers(c.views.Swap), (std::vector<int>{1}));
 }
 
@@ -262,17 +262,17 @@ TEST(StyleTree, ShownGridIsTheWindowsGridAfterALoadAndAClick) {
          {ViewFilter{false, false, 0, kToday}, ViewFilter{true, true, 6, kToday}}) {
         for (int key = kKeyAllStyles; key < kStyleCount; ++key) {
             CatalogueViews views;
-            ReadBase(file, filter, views);
-            CopyTable(views);
+            loadViews(file, filter, views);
+            copyTableToSwap(views);
             if (key != kKeyAllStyles) {
                 selectStyleNode(views, key, StyleName(static_cast<std::uint8_t>(key)));
             }
             EXPECT_EQ(cells(shownGrid(file, filter, VisibleGrid::Table, key)), cells(views.Table))
                 << "style key " << key << ", filters " << filter.onlyNew;
-            EXPECT_EQ(cells(shownGrid(file, filter, VisibleGrid::Favorit, key)),
-                      cells(views.Favorit));
-            EXPECT_EQ(cells(shownGrid(file, filter, VisibleGrid::Recucled, key)),
-                      cells(views.Recucled));
+            EXPECT_EQ(cells(shownGrid(file, filter, VisibleGrid::Favourites, key)),
+                      cells(views.Favourites));
+            EXPECT_EQ(cells(shownGrid(file, filter, VisibleGrid::RecycleBin, key)),
+                      cells(views.RecycleBin));
         }
     }
 }

@@ -26,8 +26,8 @@ protected:
     void load(std::vector<MixRecord> records) {
         test::writeCatalogue(folder.file("Base.vlt"), records);
         views = CatalogueViews();
-        ReadBase(catalogue, ViewFilter{false, false, 0, 46000}, views);
-        CopyTable(views);
+        loadViews(catalogue, ViewFilter{false, false, 0, 46000}, views);
+        copyTableToSwap(views);
     }
     TempFolder folder;
     CatalogueFile catalogue{folder.file("Base.vlt")};
@@ -49,18 +49,18 @@ TEST_F(RecordCommandsTest, MovesWriteOnlyTheFlagBytesAndKeepGridsAndSwapInStep) 
     after[169] = before[169];
     EXPECT_EQ(after, before);
     EXPECT_EQ(numbersIn(views.Table), std::vector<std::string>{""});  // its placeholder row
-    EXPECT_EQ(numbersIn(views.Recucled), (std::vector<std::string>{"", "1"}));
+    EXPECT_EQ(numbersIn(views.RecycleBin), (std::vector<std::string>{"", "1"}));
     selectStyleNode(views, kKeyAllStyles, "Все стили"_cp);
     EXPECT_EQ(numbersIn(views.Table), std::vector<std::string>{"2"});
 
     // "Добавить в Избранное", then "Удалить" from the favourites, then "Восстановить".
     moveRecord(catalogue, views, RecordMove::Favourite, 1);
     EXPECT_EQ(catalogue.read(2).IsFavourite, 1);
-    EXPECT_EQ(numbersIn(views.Favorit), (std::vector<std::string>{"", "2"}));
+    EXPECT_EQ(numbersIn(views.Favourites), (std::vector<std::string>{"", "2"}));
     moveRecord(catalogue, views, RecordMove::RecycleFavourite, 2);
     EXPECT_EQ(catalogue.read(2).IsFavourite, 0);
     EXPECT_EQ(catalogue.read(2).InRecycleBin, 1);
-    EXPECT_EQ(numbersIn(views.Recucled), (std::vector<std::string>{"", "1", "2"}));
+    EXPECT_EQ(numbersIn(views.RecycleBin), (std::vector<std::string>{"", "1", "2"}));
     moveRecord(catalogue, views, RecordMove::Restore, 2);
     EXPECT_EQ(catalogue.read(1).InRecycleBin, 0);
     EXPECT_EQ(numbersIn(views.Table), std::vector<std::string>{""});  // not before a tree click
@@ -70,7 +70,7 @@ TEST_F(RecordCommandsTest, MovesWriteOnlyTheFlagBytesAndKeepGridsAndSwapInStep) 
 
     // The placeholder row names no record: nothing moves.
     EXPECT_EQ(moveRecord(catalogue, views, RecordMove::Restore, 1), std::nullopt);
-    EXPECT_EQ(numbersIn(views.Recucled), (std::vector<std::string>{"", "2"}));
+    EXPECT_EQ(numbersIn(views.RecycleBin), (std::vector<std::string>{"", "2"}));
     EXPECT_TRUE(isInMoveSource(RecordMove::Restore, catalogue.read(2).as<std::string_view>()));
     EXPECT_FALSE(isInMoveSource(RecordMove::Unfavourite, catalogue.read(2).as<std::string_view>()));
 }
