@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -12,7 +13,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyleOptionViewItem>
-#include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <cstdio>
 #include <utility>
@@ -77,6 +78,45 @@ constexpr QSize kGridSize(733, 593);
 
 // The splash progress bar of the catalogue load, repainted as it moves and paced by the
 // "LoadDelay" setting.
+// Drops the keyboard and mouse input of every window while it lives; close requests pass.
+class InputBlocker final : public QObject {
+public:
+    InputBlocker() { QCoreApplication::instance()->installEventFilter(this); }
+    ~InputBlocker() override { QCoreApplication::instance()->removeEventFilter(this); }
+    InputBlocker(const InputBlocker&) = delete;
+    InputBlocker& operator=(const InputBlocker&) = delete;
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        return isUserInput(event->type());
+    }
+
+private:
+    static bool isUserInput(QEvent::Type type) {
+        switch (type) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::MouseMove:
+            case QEvent::Wheel:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::Shortcut:
+            case QEvent::ShortcutOverride:
+            case QEvent::ContextMenu:
+            case QEvent::TouchBegin:
+            case QEvent::TouchUpdate:
+            case QEvent::TouchEnd:
+            case QEvent::TabletPress:
+            case QEvent::TabletRelease:
+            case QEvent::TabletMove:
+                return true;
+            default:
+                return false;
+        }
+    }
+};
+
 class SplashLoad final : public LoadObserver {
 public:
     SplashLoad(QWidget* splash, QProgressBar* bar, int delay, std::function<void(int)> pause)
@@ -538,14 +578,14 @@ void MainWindow::pause(int milliseconds) {
         context_.sleep(milliseconds);
         return;
     }
-    // The window stays painted but takes no input while it waits, as during the whole load.
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < milliseconds) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents,
-                                        static_cast<int>(milliseconds - clock.elapsed()));
-        QThread::msleep(1);
-    }
+    // The windows stay painted but take no input while the load or the closing waits. Input is
+    // dropped, not held back: Qt counts a close request from the window system as input, and
+    // held-back input is handed on only when the event loop next wakes for something else, so a
+    // close held back here could go unanswered for as long as nothing else happens.
+    InputBlocker blocker;
+    QEventLoop wait;
+    QTimer::singleShot(milliseconds, &wait, &QEventLoop::quit);
+    wait.exec();
 }
 
 void MainWindow::loadCatalogue(bool reload) {
@@ -882,10 +922,13 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (!closing_) {
-        closing_ = true;
-        closingSequence();
+    if (closing_) {
+        // Asked again while the good-bye shows: the close under way ends it.
+        event->ignore();
+        return;
     }
+    closing_ = true;
+    closingSequence();
     event->accept();
     QApplication::quit();
 }
