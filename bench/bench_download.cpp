@@ -18,9 +18,9 @@
 
 #include "bench/bench_support.h"
 #include "core/catalogue/mix_record.h"
+#include "core/catalogue/queue_file.h"
 #include "core/downloader/archive_check.h"
 #include "core/downloader/download_run.h"
-#include "core/downloader/queue_file.h"
 #include "core/sound/sound.h"
 #include "demo_site/demo_site.h"
 

@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "core/import/author_list.h"
 #include "core/import/import_run.h"
+#include "core/import/selection.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/io_error.h"
 #include "core/storage/ole_date.h"

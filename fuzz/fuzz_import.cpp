@@ -8,7 +8,7 @@
 
 #include "core/catalogue/catalogue_file.h"
 #include "core/catalogue/id_list.h"
-#include "core/downloader/queue_file.h"
+#include "core/catalogue/queue_file.h"
 #include "core/import/import_run.h"
 #include "core/storage/file_lock.h"
 #include "fuzz/fuzz_support.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/downloader/queue_file.h"
+#include "core/catalogue/queue_file.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

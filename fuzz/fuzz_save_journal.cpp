@@ -10,7 +10,7 @@
 
 #include "core/catalogue/catalogue_file.h"
 #include "core/catalogue/id_list.h"
-#include "core/downloader/queue_file.h"
+#include "core/catalogue/queue_file.h"
 #include "core/import/save_journal.h"
 #include "core/storage/io_error.h"
 #include "fuzz/fuzz_support.h"

@@ -5,6 +5,7 @@
 #include <string>
 #include <variant>
 
+#include "core/import/selection.h"
 #include "core/storage/settings.h"
 #include "fuzz/fuzz_support.h"
 

@@ -9,7 +9,7 @@
 
 #include "core/catalogue/catalogue_file.h"
 #include "core/catalogue/catalogue_views.h"
-#include "core/downloader/queue_file.h"
+#include "core/catalogue/queue_file.h"
 
 namespace kelvarn {
 

@@ -13,8 +13,8 @@
 
 #include "core/catalogue/catalogue_file.h"
 #include "core/downloader/archive_check.h"
+#include "core/downloader/download_lock.h"
 #include "core/net/site_address.h"
-#include "core/storage/backups.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/io_error.h"
 

@@ -15,7 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/downloader/queue_file.h"
+#include "core/catalogue/queue_file.h"
 #include "core/net/http_client.h"
 #include "core/net/request_pacer.h"
 #include "core/sound/sound.h"

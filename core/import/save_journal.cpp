@@ -9,7 +9,7 @@
 
 #include "core/catalogue/catalogue_file.h"
 #include "core/catalogue/id_list.h"
-#include "core/downloader/queue_file.h"
+#include "core/catalogue/queue_file.h"
 #include "core/storage/file_lock.h"
 #include "core/storage/io_error.h"
 

@@ -1,5 +1,7 @@
 #include "core/import/selection.h"
 
+#include <charconv>
+
 #include "core/storage/cp1251.h"
 
 namespace kelvarn {
@@ -47,6 +49,35 @@ void LiveSelection::set(SelectionControls controls) {
 std::shared_ptr<const SelectionControls> LiveSelection::get() const {
     std::lock_guard<std::mutex> hold(mutex_);
     return controls_;
+}
+
+std::string encodeCheckListStyle(const StyleChecks& checks) {
+    std::string text;
+    for (int i = 0; i < kImportStyleCount; ++i) {
+        if (checks[i]) {
+            text += std::to_string(i) + ",";
+        }
+    }
+    return text;
+}
+
+void decodeCheckListStyle(std::string_view text, StyleChecks& checks) {
+    std::string entry;
+    for (char c : text) {
+        if (c != ',') {
+            if (entry.size() < 2) {
+                entry.push_back(c);
+            }
+            continue;
+        }
+        int item = -1;
+        auto [end, ec] = std::from_chars(entry.data(), entry.data() + entry.size(), item);
+        if (ec == std::errc() && end == entry.data() + entry.size() && item >= 0 &&
+            item < kImportStyleCount) {
+            checks[static_cast<std::size_t>(item)] = true;
+        }
+        entry.clear();
+    }
 }
 
 }  // namespace kelvarn

@@ -9,9 +9,22 @@
 #include <string_view>
 #include <vector>
 
-#include "core/storage/settings.h"
+#include <array>
+
+#include "core/catalogue/styles.h"
 
 namespace kelvarn {
+
+// The import's style check list, items 0..13.
+using StyleChecks = std::array<bool, kImportStyleCount>;
+
+// "0,3,13," for items 0, 3 and 13; empty when none is checked.
+std::string encodeCheckListStyle(const StyleChecks& checks);
+
+// Checks the items the text names; items not named keep their state. An entry keeps at most its
+// first two characters, and characters after the last "," are ignored, so "text" checks nothing.
+// An entry that names no item (not a number, or past 13) is passed over.
+void decodeCheckListStyle(std::string_view text, StyleChecks& checks);
 
 // The import window's selection controls as they stand. Texts are Windows-1251.
 struct SelectionControls {

@@ -29,7 +29,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kRecordBytes = 176;
-constexpr const char* kDownloadLock = "download.lock";
 constexpr const char* kQueue = "List.dnl";
 // The journal of a save stage: a copy taken while one was half done holds it, so that it is
 // completed, after a restore, against the files it was written for.
@@ -94,29 +93,6 @@ void renameOrThrow(const std::string& from, const std::string& to) {
     if (::rename(from.c_str(), to.c_str()) != 0) {
         throw IoError::fromErrno(to, errno);
     }
-}
-
-// Opens `path` and flocks it: a descriptor of its own, since LockedFile's mutex would make a
-// second holder in this process wait rather than share or be refused. -1 when a non-blocking
-// `operation` finds the lock taken; throws IoError when the file cannot be opened or locked.
-int lockedDescriptor(const std::string& path, int openFlags, int operation) {
-    int fd = ::open(path.c_str(), openFlags | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        throw IoError::fromErrno(path, errno);
-    }
-    int rc;
-    do {
-        rc = ::flock(fd, operation);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-        const int err = errno;
-        ::close(fd);
-        if (err == EWOULDBLOCK) {
-            return -1;
-        }
-        throw IoError::fromErrno(path, err);
-    }
-    return fd;
 }
 
 struct ClosedAtEnd {
@@ -273,49 +249,8 @@ DailyState& daily() {
 
 }  // namespace
 
-DownloadUnderWay::DownloadUnderWay(const std::string& folder) {
-    try {
-        // Written never, but open for writing: a mix's claim is a write lock.
-        fd_ = lockedDescriptor(folder + kDownloadLock, O_RDWR | O_CREAT, LOCK_SH);
-    } catch (const IoError&) {
-        // A folder where the file cannot be made is one no restore can write either.
-    }
-}
-
-DownloadUnderWay::~DownloadUnderWay() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-}
-
-namespace {
-
-// An open-file-description lock: held per descriptor, so two runs of one process exclude each
-// other as two processes do; closing the descriptor drops it.
-bool lockRecordByte(int fd, std::int32_t recordNumber, short type) {
-    struct flock range {};
-    range.l_type = type;
-    range.l_whence = SEEK_SET;
-    range.l_start = static_cast<std::uint32_t>(recordNumber);  // every number a byte of its own
-    range.l_len = 1;
-    int rc;
-    do {
-        rc = ::fcntl(fd, F_OFD_SETLK, &range);
-    } while (rc != 0 && errno == EINTR);
-    return rc == 0;
-}
-
-}  // namespace
-
-bool DownloadUnderWay::claimMix(std::int32_t recordNumber) {
-    // Without the lock file there is no run to share with either.
-    return fd_ < 0 || lockRecordByte(fd_, recordNumber, F_WRLCK);
-}
-
-void DownloadUnderWay::releaseMix(std::int32_t recordNumber) {
-    if (fd_ >= 0) {
-        lockRecordByte(fd_, recordNumber, F_UNLCK);
-    }
+std::string downloadLockPath(const std::string& folder) {
+    return folder + "download.lock";
 }
 
 void setDailyBackups(DailyBackups hooks) {
@@ -447,7 +382,8 @@ RunsHeldOff::RunsHeldOff(const std::string& folder) {
         throw std::runtime_error("an import is running on " + folder);
     }
     try {
-        download_ = lockedDescriptor(folder + kDownloadLock, O_RDONLY | O_CREAT, LOCK_EX | LOCK_NB);
+        download_ =
+            lockedDescriptor(downloadLockPath(folder), O_RDONLY | O_CREAT, LOCK_EX | LOCK_NB);
     } catch (const IoError&) {
         ::close(import_);
         throw;

@@ -327,6 +327,26 @@ void removeAbandonedReplacements(const std::string& path) {
     }
 }
 
+int lockedDescriptor(const std::string& path, int openFlags, int operation) {
+    int fd = ::open(path.c_str(), openFlags | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        throw IoError::fromErrno(path, errno);
+    }
+    int rc;
+    do {
+        rc = ::flock(fd, operation);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        const int err = errno;
+        ::close(fd);
+        if (err == EWOULDBLOCK) {
+            return -1;
+        }
+        throw IoError::fromErrno(path, err);
+    }
+    return fd;
+}
+
 bool fileExists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);

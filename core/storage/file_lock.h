@@ -87,6 +87,12 @@ private:
     void* data_ = nullptr;
 };
 
+// Opens `path` and flocks it (`operation`: LOCK_SH or LOCK_EX, with LOCK_NB or without): a
+// descriptor of its own, since LockedFile's mutex would make a second holder in this process wait
+// rather than share or be refused. -1 when a non-blocking `operation` finds the lock taken;
+// throws IoError when the file cannot be opened or locked.
+int lockedDescriptor(const std::string& path, int openFlags, int operation);
+
 bool fileExists(const std::string& path);
 
 // Waits until what was written to the file is on the disk; the caller must not hold its lock.

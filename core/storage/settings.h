@@ -1,11 +1,9 @@
 // Every key of Setting.ini with its section, spelling and default, and typed access to them.
 #pragma once
 
-#include <array>
 #include <string>
 #include <string_view>
 
-#include "core/catalogue/styles.h"
 #include "core/storage/profile_file.h"
 
 namespace kelvarn {
@@ -87,16 +85,5 @@ private:
     std::string folder_;
     ProfileFile file_;
 };
-
-// The import's style check list, items 0..13.
-using StyleChecks = std::array<bool, kImportStyleCount>;
-
-// "0,3,13," for items 0, 3 and 13; empty when none is checked.
-std::string encodeCheckListStyle(const StyleChecks& checks);
-
-// Checks the items the text names; items not named keep their state. An entry keeps at most its
-// first two characters, and characters after the last "," are ignored, so "text" checks nothing.
-// An entry that names no item (not a number, or past 13) is passed over.
-void decodeCheckListStyle(std::string_view text, StyleChecks& checks);
 
 }  // namespace kelvarn

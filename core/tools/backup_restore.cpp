@@ -7,7 +7,7 @@
 #include "core/catalogue/catalogue_file.h"
 #include "core/catalogue/id_list.h"
 #include "core/catalogue/mix_record.h"
-#include "core/downloader/queue_file.h"
+#include "core/catalogue/queue_file.h"
 #include "core/import/save_journal.h"
 #include "core/storage/backups.h"
 #include "core/storage/file_lock.h"

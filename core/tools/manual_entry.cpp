@@ -4,7 +4,7 @@
 
 #include "core/catalogue/catalogue_file.h"
 #include "core/catalogue/id_list.h"
-#include "core/downloader/queue_file.h"
+#include "core/catalogue/queue_file.h"
 #include "core/import/save_journal.h"
 #include "core/storage/cp1251.h"
 

@@ -21,8 +21,8 @@
 #include <thread>
 
 #include "core/catalogue/catalogue_file.h"
+#include "core/catalogue/queue_file.h"
 #include "core/catalogue/record_edit.h"
-#include "core/downloader/queue_file.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/ole_date.h"
 #include "core/storage/settings.h"

@@ -24,8 +24,8 @@
 
 #include "core/catalogue/catalogue_file.h"
 #include "core/catalogue/id_list.h"
+#include "core/catalogue/queue_file.h"
 #include "core/downloader/download_run.h"
-#include "core/downloader/queue_file.h"
 #include "core/import/import_run.h"
 #include "core/import/save_journal.h"
 #include "core/storage/backups.h"

@@ -9,10 +9,10 @@
 #include <thread>
 
 #include "core/catalogue/catalogue_file.h"
+#include "core/catalogue/queue_file.h"
+#include "core/downloader/download_lock.h"
 #include "core/downloader/download_run.h"
-#include "core/downloader/queue_file.h"
 #include "core/net/request_pacer.h"
-#include "core/storage/backups.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/file_lock.h"
 #include "core/storage/io_error.h"

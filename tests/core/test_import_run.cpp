@@ -9,7 +9,7 @@
 
 #include "core/catalogue/catalogue_file.h"
 #include "core/catalogue/id_list.h"
-#include "core/downloader/queue_file.h"
+#include "core/catalogue/queue_file.h"
 #include "core/import/import_run.h"
 #include "core/import/site_list_parser.h"
 #include "core/storage/cp1251.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/catalogue/catalogue_file.h"
-#include "core/downloader/queue_file.h"
+#include "core/catalogue/queue_file.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/io_error.h"
 #include "core/tools/manual_entry.h"

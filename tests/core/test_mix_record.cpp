@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "core/catalogue/mix_record.h"
-#include "core/downloader/queue_file.h"
+#include "core/catalogue/queue_file.h"
 #include "core/storage/cp1251.h"
 
 namespace kelvarn {

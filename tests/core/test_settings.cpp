@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "core/import/selection.h"
 #include "core/storage/file_lock.h"
 #include "core/storage/io_error.h"
 #include "core/storage/settings.h"

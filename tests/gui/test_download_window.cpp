@@ -12,7 +12,7 @@
 #include <optional>
 
 #include "core/catalogue/catalogue_file.h"
-#include "core/storage/backups.h"
+#include "core/downloader/download_lock.h"
 #include "demo_site/demo_site.h"
 #include "gui/common/message_box.h"
 #include "gui/common/window_set.h"

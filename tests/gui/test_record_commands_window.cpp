@@ -15,7 +15,7 @@
 #include <QtTest>
 
 #include "core/catalogue/catalogue_file.h"
-#include "core/downloader/queue_file.h"
+#include "core/catalogue/queue_file.h"
 #include "core/storage/cp1251.h"
 #include "gui/common/file_dialog.h"
 #include "gui/common/message_box.h"

@@ -17,7 +17,7 @@
 
 #include "core/catalogue/catalogue_views.h"
 #include "core/catalogue/mix_record.h"
-#include "core/downloader/queue_file.h"
+#include "core/catalogue/queue_file.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/ole_date.h"
 #include "gui/common/message_box.h"

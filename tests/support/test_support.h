@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/catalogue/mix_record.h"
-#include "core/downloader/queue_file.h"
+#include "core/catalogue/queue_file.h"
 
 namespace kelvarn::test {
 

@@ -1,4 +1,4 @@
-#include "core/downloader/queue_file.h"
+#include "core/catalogue/queue_file.h"
 
 #include <fcntl.h>
 
