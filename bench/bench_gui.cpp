@@ -13,8 +13,8 @@
 #include <string>
 
 #include "gui/common/message_box.h"
-#include "gui/common/window_set.h"
 #include "gui/main_window/main_window.h"
+#include "gui/window_set.h"
 
 namespace {
 

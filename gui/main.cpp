@@ -14,9 +14,9 @@
 #include "core/storage/ole_date.h"
 #include "core/storage/program_folder.h"
 #include "gui/common/message_box.h"
-#include "gui/common/window_set.h"
 #include "gui/common/window_util.h"
 #include "gui/main_window/main_window.h"
+#include "gui/window_set.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "core/catalogue/record_commands.h"
 #include "core/storage/settings.h"
 #include "gui/common/app_context.h"
-#include "gui/common/window_set.h"
+#include "gui/common/windows.h"
 
 namespace kelvarn {
 

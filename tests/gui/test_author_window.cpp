@@ -8,9 +8,9 @@
 #include "core/catalogue/mix_record.h"
 #include "core/storage/cp1251.h"
 #include "gui/common/message_box.h"
-#include "gui/common/window_set.h"
 #include "gui/import/author_list_window.h"
 #include "gui/import/import_window.h"
+#include "gui/window_set.h"
 #include "tests/support/gui_test_support.h"
 
 using namespace kelvarn;

@@ -15,11 +15,11 @@
 #include "core/downloader/download_lock.h"
 #include "demo_site/demo_site.h"
 #include "gui/common/message_box.h"
-#include "gui/common/window_set.h"
 #include "gui/common/window_util.h"
 #include "gui/downloader/download_window.h"
 #include "gui/downloader/folder_chooser.h"
 #include "gui/main_window/main_window.h"
+#include "gui/window_set.h"
 #include "tests/support/gui_test_support.h"
 #include "tests/support/test_support.h"
 

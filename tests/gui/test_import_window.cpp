@@ -15,10 +15,10 @@
 #include "core/storage/cp1251.h"
 #include "demo_site/demo_site.h"
 #include "gui/common/message_box.h"
-#include "gui/common/window_set.h"
 #include "gui/import/author_list_window.h"
 #include "gui/import/import_window.h"
 #include "gui/main_window/main_window.h"
+#include "gui/window_set.h"
 #include "tests/support/gui_test_support.h"
 #include "tests/support/test_support.h"
 

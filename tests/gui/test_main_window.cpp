@@ -17,7 +17,6 @@
 #include "core/storage/cp1251.h"
 #include "core/storage/ole_date.h"
 #include "gui/common/message_box.h"
-#include "gui/common/window_set.h"
 #include "gui/common/window_util.h"
 #include "gui/downloader/download_window.h"
 #include "gui/import/author_list_window.h"
@@ -30,6 +29,7 @@
 #include "gui/tools/manual_entry_window.h"
 #include "gui/tools/search_window.h"
 #include "gui/tools/statistics_window.h"
+#include "gui/window_set.h"
 #include "tests/support/gui_test_support.h"
 #include "tests/support/test_support.h"
 

@@ -17,8 +17,8 @@
 
 #include "core/sound/sound.h"
 #include "gui/common/app_context.h"
-#include "gui/common/window_set.h"
 #include "gui/main_window/main_window.h"
+#include "gui/window_set.h"
 #include "tests/support/test_support.h"
 
 namespace kelvarn::test {

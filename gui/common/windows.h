@@ -1,11 +1,10 @@
 // The program's thirteen windows, one of each, created at start-up and kept to the end. The main
 // window reaches the others through this set; the others are wired to one another with signals
-// as they are created.
+// as they are created (gui/window_set).
 #pragma once
 
 namespace kelvarn {
 
-struct AppContext;
 class MainWindow;
 class RecordEditor;
 class DownloadWindow;
@@ -35,12 +34,5 @@ struct Windows {
     HelpWindow* helpWindow = nullptr;
     AuthorListWindow* authorListWindow = nullptr;
 };
-
-// Creates the windows in start-up order, the main window first; each reads what it shows as it
-// is made, but the author list, which loads its names once the import window listens.
-void createWindows(const AppContext& context, Windows& windows);
-
-// Deletes them, the main window last.
-void destroyWindows(Windows& windows);
 
 }  // namespace kelvarn

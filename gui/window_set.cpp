@@ -1,6 +1,5 @@
 #include <QApplication>
 
-#include "gui/common/window_set.h"
 #include "gui/common/window_util.h"
 #include "gui/downloader/download_window.h"
 #include "gui/downloader/folder_chooser.h"
@@ -15,6 +14,7 @@
 #include "gui/tools/manual_entry_window.h"
 #include "gui/tools/search_window.h"
 #include "gui/tools/statistics_window.h"
+#include "gui/window_set.h"
 
 namespace kelvarn {
 
