@@ -387,37 +387,21 @@ DownloadRun::RowEnd DownloadRun::fetchRow(std::size_t row, const PendingEntry& p
         return RowEnd::Stopped;
     }
     if (size.bytes == 0) {
-        if (size.noSuchFile()) {
-            setStatus(row, DownloadState::dropped());
-            queue_.markRemoved(pending);
-            sound_.PlaySoundFile("STOP.wav");
-            return RowEnd::Answered;
-        }
-        giveUp(row, DownloadState::failed(failureText(size.failure, size.error)));
-        return size.failure.silent() ? RowEnd::NoAnswer : RowEnd::Answered;
+        return withoutSize(row, pending, size);
     }
     const std::string finalPath = downloadFileName(settings_.savePath, pending.entry.Id,
                                                    pending.entry.Track, settings_.fullNames);
-    switch (fetchFile(row, address, size.bytes, finalPath)) {
-        case Transfer::Whole:
-            break;
-        case Transfer::Failed:
-            return RowEnd::Answered;
-        case Transfer::NoAnswer:
-            return RowEnd::NoAnswer;
-        case Transfer::Stopped:
-            return RowEnd::Stopped;
+    // Never a part of a file under its final name: a kill or a stop leaves only the .part.
+    const std::string part = finalPath + ".part";
+    if (std::optional<RowEnd> end = fetchPart(row, address, size.bytes, part)) {
+        return *end;
     }
-    if (settings_.checkArchives) {
-        if (std::optional<std::string> defect = archiveDefect(finalPath)) {
-            ::unlink(finalPath.c_str());
-            giveUp(row, DownloadState::broken("Файл не целый архив (" + finalPath + ": " + *defect +
-                                              ")"));
-            return RowEnd::Answered;
-        }
+    if (std::optional<std::string> defect = finishFile(part, finalPath)) {
+        giveUp(row, DownloadState::broken(*defect));
+        return RowEnd::Answered;
     }
     // The row says "ОК" only once the catalogue knows.
-    markDownloaded(pending, record, maximum_);
+    markDownloaded(pending, record, size.bytes / 1024);
     reportProgress(row, true);
     observer_.transferCleared();
     setStatus(row, DownloadState::done());
@@ -429,8 +413,7 @@ SizeAnswer DownloadRun::querySize(std::size_t row, const std::string& address) {
     for (int attempt = 0;; ++attempt) {
         pacer_.beforeRequest();
         SizeAnswer size = sizes_.contentLength(address);
-        if (stopped() || size.bytes > 0 || !size.failure.retryable() ||
-            attempt >= settings_.retries) {
+        if (stopped() || size.bytes > 0 || !mayRetry(attempt, size.failure)) {
             return size;
         }
         if (!waitBeforeRetry(row, attempt, size.failure.retryAfter)) {
@@ -440,70 +423,111 @@ SizeAnswer DownloadRun::querySize(std::size_t row, const std::string& address) {
     }
 }
 
-DownloadRun::Transfer DownloadRun::fetchFile(std::size_t row, const std::string& address,
-                                             std::int64_t bytes, const std::string& finalPath) {
-    // Never a part of a file under its final name: a kill or a stop leaves only the .part.
-    const std::string path = finalPath + ".part";
+DownloadRun::RowEnd DownloadRun::withoutSize(std::size_t row, const PendingEntry& pending,
+                                             const SizeAnswer& size) {
+    if (size.noSuchFile()) {
+        setStatus(row, DownloadState::dropped());
+        queue_.markRemoved(pending);
+        sound_.PlaySoundFile("STOP.wav");
+        return RowEnd::Answered;
+    }
+    giveUp(row, DownloadState::failed(failureText(size.failure, size.error)));
+    return size.failure.silent() ? RowEnd::NoAnswer : RowEnd::Answered;
+}
+
+std::optional<DownloadRun::RowEnd> DownloadRun::fetchPart(std::size_t row,
+                                                          const std::string& address,
+                                                          std::int64_t bytes,
+                                                          const std::string& part) {
     maximum_ = bytes / 1024;
     position_ = 0;
     shownPercent_ = -1;
     lastReport_ = std::chrono::steady_clock::now();
     for (int attempt = 0;;) {
-        // What an earlier try left is asked for no more; a file as long as the whole is suspect.
-        std::int64_t have = settings_.resume ? sizeOf(path) : 0;
-        if (have >= bytes) {
-            have = 0;
-        }
-        OutputFile file(path, have > 0);
-        holdWhilePaused();
-        pacer_.beforeRequest();
-        FileTransfer::Outcome outcome;
         try {
-            outcome = transfer_.fetch(
-                address, bytes, have,
-                [&](std::int64_t start) {
-                    if (start == 0 && have > 0) {
-                        file.empty();
-                    }
-                    position_ = std::min(start / 1024, maximum_);
-                    reportProgress(row, false);
-                },
-                [&](std::string_view piece) {
-                    file.write(piece);
-                    position_ = std::min(position_ + kilobytesOfPiece(piece.size()), maximum_);
-                    reportProgress(row, false);
-                });
+            switch (fetchOnce(row, address, bytes, part)) {
+                case FileTransfer::Outcome::Complete:
+                    return std::nullopt;
+                case FileTransfer::Outcome::Stopped:
+                    return RowEnd::Stopped;
+                case FileTransfer::Outcome::Restart:
+                    continue;
+            }
         } catch (const HttpError& e) {
             const HttpFailure& failure = e.failure();
-            // Kept, where resuming is on: the next try, or a later run, goes on from there.
-            file.leave(failure.retryable() && settings_.resume);
-            if (failure.retryable() && attempt < settings_.retries) {
-                if (!waitBeforeRetry(row, attempt++, failure.retryAfter)) {
-                    return Transfer::Stopped;
-                }
-                continue;
+            if (!mayRetry(attempt, failure)) {
+                giveUp(row, DownloadState::failed(failureText(failure, e.what())));
+                return failure.silent() ? RowEnd::NoAnswer : RowEnd::Answered;
             }
-            giveUp(row, DownloadState::failed(failureText(failure, e.what())));
-            return failure.silent() ? Transfer::NoAnswer : Transfer::Failed;
-        } catch (const IoError&) {
-            file.discard();
-            throw;
+            if (!waitBeforeRetry(row, attempt++, failure.retryAfter)) {
+                return RowEnd::Stopped;
+            }
         }
-        if (outcome == FileTransfer::Outcome::Restart) {
-            file.discard();  // the server will not go on from there: from the start
-            continue;
-        }
-        if (outcome == FileTransfer::Outcome::Stopped) {
-            file.leave(settings_.resume);
-            return Transfer::Stopped;
-        }
-        file.close();
-        break;
     }
-    if (::rename(path.c_str(), finalPath.c_str()) != 0) {
+}
+
+FileTransfer::Outcome DownloadRun::fetchOnce(std::size_t row, const std::string& address,
+                                             std::int64_t bytes, const std::string& part) {
+    // What an earlier try left is asked for no more; a file as long as the whole is suspect.
+    std::int64_t have = settings_.resume ? sizeOf(part) : 0;
+    if (have >= bytes) {
+        have = 0;
+    }
+    OutputFile file(part, have > 0);
+    holdWhilePaused();
+    pacer_.beforeRequest();
+    FileTransfer::Outcome outcome;
+    try {
+        outcome = transfer_.fetch(
+            address, bytes, have,
+            [&](std::int64_t start) {
+                if (start == 0 && have > 0) {
+                    file.empty();
+                }
+                position_ = std::min(start / 1024, maximum_);
+                reportProgress(row, false);
+            },
+            [&](std::string_view piece) {
+                file.write(piece);
+                position_ = std::min(position_ + kilobytesOfPiece(piece.size()), maximum_);
+                reportProgress(row, false);
+            });
+    } catch (const HttpError& e) {
+        // Kept, where resuming is on: the next try, or a later run, goes on from there.
+        file.leave(e.failure().retryable() && settings_.resume);
+        throw;
+    } catch (const IoError&) {
+        file.discard();
+        throw;
+    }
+    switch (outcome) {
+        case FileTransfer::Outcome::Complete:
+            file.close();
+            break;
+        case FileTransfer::Outcome::Stopped:
+            file.leave(settings_.resume);
+            break;
+        case FileTransfer::Outcome::Restart:
+            file.discard();  // the server will not go on from there: from the start
+            break;
+    }
+    return outcome;
+}
+
+std::optional<std::string> DownloadRun::finishFile(const std::string& part,
+                                                   const std::string& finalPath) {
+    if (::rename(part.c_str(), finalPath.c_str()) != 0) {
         throw IoError::fromErrno(finalPath, errno);
     }
-    return Transfer::Whole;
+    if (!settings_.checkArchives) {
+        return std::nullopt;
+    }
+    std::optional<std::string> defect = archiveDefect(finalPath);
+    if (!defect) {
+        return std::nullopt;
+    }
+    ::unlink(finalPath.c_str());
+    return "Файл не целый архив (" + finalPath + ": " + *defect + ")";
 }
 
 void DownloadRun::reportProgress(std::size_t row, bool complete) {
@@ -535,6 +559,10 @@ bool DownloadRun::waitBeforeRetry(std::size_t row, int attempt, int retryAfterSe
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return !stopped();
+}
+
+bool DownloadRun::mayRetry(int attempt, const HttpFailure& failure) const {
+    return failure.retryable() && attempt < settings_.retries;
 }
 
 void DownloadRun::giveUp(std::size_t row, DownloadState state) {

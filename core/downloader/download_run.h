@@ -100,8 +100,6 @@ private:
         Skipped,   // the site was not asked: another run has it, or no record holds the mix
         Stopped,
     };
-    // What became of one file's transfer.
-    enum class Transfer { Whole, Failed, NoAnswer, Stopped };
     // What process() does with a row whose mix another run is fetching: leaves it ("Занят"), or
     // waits until that run lets it go.
     enum class WhenHeld { LeaveIt, Wait };
@@ -114,11 +112,22 @@ private:
     // else the first with the ID. A restore, a damaged queue or another program can leave an
     // entry whose number is 0, past the end, or another mix's.
     std::optional<std::uint32_t> recordOf(const QueueEntry& entry);
-    // The size query, tried again as the settings say; stopped() tells whether a stop ended it.
+    // The steps of fetchRow, each returning what it found. The size query, tried again as the
+    // settings say; stopped() tells whether a stop ended it.
     SizeAnswer querySize(std::size_t row, const std::string& address);
-    // Fetches the file into NAME.part, and renames it to `finalPath` once it is whole.
-    Transfer fetchFile(std::size_t row, const std::string& address, std::int64_t bytes,
-                       const std::string& finalPath);
+    // The end of a row the site gave no size for: dropped on the site's word, failed otherwise.
+    RowEnd withoutSize(std::size_t row, const PendingEntry& pending, const SizeAnswer& size);
+    // Fetches the file of `bytes` into `part`, tried again as the settings say: nothing once it
+    // holds the whole file, else how the row's turn ended.
+    std::optional<RowEnd> fetchPart(std::size_t row, const std::string& address, std::int64_t bytes,
+                                    const std::string& part);
+    // One try of fetchPart. A failed request comes out as HttpError, what arrived kept where a
+    // later try may go on from it.
+    FileTransfer::Outcome fetchOnce(std::size_t row, const std::string& address, std::int64_t bytes,
+                                    const std::string& part);
+    // Renames the whole `part` to `finalPath` and checks the archive where the settings ask: why
+    // the file is no whole archive (it is removed then), or nothing.
+    std::optional<std::string> finishFile(const std::string& part, const std::string& finalPath);
     void markDownloaded(const PendingEntry& pending, std::uint32_t record, std::int64_t kilobytes);
     // The running transfer's position to the window: its percentage whenever that changes, the
     // bar at most every few tens of milliseconds.
@@ -127,6 +136,8 @@ private:
     void holdWhilePaused() const;
     bool stopped() const { return stop_.load(); }
     void setStatus(std::size_t row, DownloadState state);
+    // Whether a request that failed so may be tried again after try `attempt`.
+    bool mayRetry(int attempt, const HttpFailure& failure) const;
     // "Повтор N" while the wait before try N lasts; false when a stop ended it.
     bool waitBeforeRetry(std::size_t row, int attempt, int retryAfterSeconds);
     // The row has failed for good: it shows `state`, which says why.
