@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <csignal>
 #include <map>
 
@@ -16,18 +17,18 @@ void interrupt(int) {
     interrupted = true;
 }
 
-// The running transfer on the terminal's progress line, and each row's last status.
+// The running transfer on the terminal's progress line, and each row's last state.
 class DownloadProgress final : public DownloadObserver {
 public:
     explicit DownloadProgress(const DownloadRows& rows) : rows_(rows) {}
 
-    void rowStatus(std::size_t row, const std::string& text) override {
-        outcome_[row] = text;
+    void rowStatus(std::size_t row, const DownloadState& state) override {
+        outcome_.insert_or_assign(row, state);
         row_ = row;
         bar_.show(percent_, label());
     }
     void transferProgress(std::int64_t kilobytes, std::int64_t maximum) override {
-        percent_ = maximum > 0 ? static_cast<int>(100 * kilobytes / maximum) : 0;
+        percent_ = transferPercent(kilobytes, maximum, false);
         transfer_ = cp1251ToUtf8(transferLabel(kilobytes, maximum));
         bar_.show(percent_, label());
     }
@@ -35,27 +36,19 @@ public:
         percent_ = 0;
         transfer_.clear();
     }
-    void rowFailed(std::size_t row, const std::string& message) override {
-        failures_[row] = message;
-    }
 
-    // Every row the run came to, with its final status: the error of a failed transfer.
+    // Every row the run came to, with its final state: why, for a failed one.
     void print(TableWriter& out) const {
-        for (const auto& [row, status] : outcome_) {
-            auto failure = failures_.find(row);
-            out.row(std::array<std::string, 3>{
-                std::to_string(row + 1), rows_.entry(row).entry.Id,
-                failure != failures_.end() ? utf8ToCp1251(failure->second).value_or("?") : status});
+        for (const auto& [row, state] : outcome_) {
+            out.row(std::array<std::string, 3>{std::to_string(row + 1), rows_.entry(row).entry.Id,
+                                               state.reason().empty()
+                                                   ? statusText(state)
+                                                   : utf8ToCp1251(state.reason()).value_or("?")});
         }
     }
     bool allDone() const {
-        for (const auto& [row, status] : outcome_) {
-            if (status != download_status::done() && status != download_status::removed() &&
-                status != download_status::takenOff()) {
-                return false;
-            }
-        }
-        return true;
+        return std::all_of(outcome_.begin(), outcome_.end(),
+                           [](const auto& outcome) { return outcome.second.leftQueue(); });
     }
 
 private:
@@ -63,8 +56,7 @@ private:
 
     const DownloadRows& rows_;
     TerminalBar bar_;
-    std::map<std::size_t, std::string> outcome_;
-    std::map<std::size_t, std::string> failures_;
+    std::map<std::size_t, DownloadState> outcome_;
     std::size_t row_ = 0;
     int percent_ = 0;
     std::string transfer_;

@@ -20,109 +20,6 @@
 
 namespace kelvarn {
 
-namespace {
-
-// clang 14 crashes on a std::string initialised straight from a _cp literal.
-std::string owned(std::string_view text) {
-    return std::string(text);
-}
-
-}  // namespace
-
-namespace download_status {
-const std::string& waiting() {
-    static const std::string text = owned("Нет"_cp);
-    return text;
-}
-const std::string& preparing() {
-    static const std::string text = owned("Подготовка"_cp);
-    return text;
-}
-const std::string& done() {
-    static const std::string text = owned("ОК"_cp);
-    return text;
-}
-const std::string& removed() {
-    static const std::string text = "DEL";
-    return text;
-}
-const std::string& broken() {
-    static const std::string text = owned("Битый архив"_cp);
-    return text;
-}
-const std::string& elsewhere() {
-    static const std::string text = owned("Занят"_cp);
-    return text;
-}
-const std::string& failed() {
-    static const std::string text = owned("Ошибка"_cp);
-    return text;
-}
-const std::string& takenOff() {
-    static const std::string text = owned("Снят"_cp);
-    return text;
-}
-std::string retrying(int attempt) {
-    return std::string("Повтор "_cp) + std::to_string(attempt);
-}
-std::vector<std::string> all(int retries) {
-    return {waiting(), preparing(), done(),      removed(),
-            failed(),  broken(),    elsewhere(), retrying(retries)};
-}
-}  // namespace download_status
-
-const std::array<std::string_view, 5>& QueueGridHeaders() {
-    static const std::array<std::string_view, 5> headers = {"№"_cp, "ID микса"_cp, "Трек"_cp,
-                                                            "Размер Kb"_cp, "Закачен"_cp};
-    return headers;
-}
-
-void DownloadRows::load(std::vector<PendingEntry> entries) {
-    std::lock_guard lock(mutex_);
-    entries_ = std::move(entries);
-    statuses_.assign(entries_.size(), download_status::waiting());
-}
-
-std::size_t DownloadRows::size() const {
-    std::lock_guard lock(mutex_);
-    return entries_.size();
-}
-
-PendingEntry DownloadRows::entry(std::size_t row) const {
-    std::lock_guard lock(mutex_);
-    return entries_.at(row);
-}
-
-std::string DownloadRows::status(std::size_t row) const {
-    std::lock_guard lock(mutex_);
-    return statuses_.at(row);
-}
-
-void DownloadRows::setStatus(std::size_t row, std::string text) {
-    std::lock_guard lock(mutex_);
-    statuses_.at(row) = std::move(text);
-}
-
-int DownloadRows::beginRun() {
-    std::lock_guard lock(mutex_);
-    currentRun_ = ++runs_;
-    return currentRun_;
-}
-
-void DownloadRows::endRun() {
-    std::lock_guard lock(mutex_);
-    currentRun_ = 0;
-}
-
-bool DownloadRows::setRunStatus(int run, std::size_t row, std::string text) {
-    std::lock_guard lock(mutex_);
-    if (run != currentRun_) {
-        return false;
-    }
-    statuses_.at(row) = std::move(text);
-    return true;
-}
-
 std::string safeFileChars(std::string_view text) {
     std::string safe(text);
     for (char& ch : safe) {
@@ -176,9 +73,8 @@ std::int64_t kilobytesOfPiece(std::size_t bytes) {
     return static_cast<std::int64_t>(bytes / kRead * (kRead / 1024) + bytes % kRead / 1024);
 }
 
-std::string percentText(std::int64_t kilobytes, std::int64_t maximum, bool complete) {
-    std::int64_t percent = maximum > 0 ? kilobytes * 100 / maximum : (complete ? 100 : 0);
-    return std::to_string(percent) + "%";
+int transferPercent(std::int64_t kilobytes, std::int64_t maximum, bool complete) {
+    return static_cast<int>(maximum > 0 ? kilobytes * 100 / maximum : (complete ? 100 : 0));
 }
 
 std::string transferLabel(std::int64_t kilobytes, std::int64_t maximum) {
@@ -338,9 +234,9 @@ DownloadRun::DownloadRun(DownloadSettings settings, DownloadRows& rows, Download
       queue_(settings_.folder + "List.dnl"),
       paused_(paused) {}
 
-void DownloadRun::setStatus(std::size_t row, const std::string& text) {
-    if (rows_.setRunStatus(run_, row, text)) {
-        observer_.rowStatus(row, text);
+void DownloadRun::setStatus(std::size_t row, DownloadState state) {
+    if (rows_.setRunStatus(run_, row, state)) {
+        observer_.rowStatus(row, state);
     }
 }
 
@@ -368,15 +264,13 @@ DownloadResult DownloadRun::batch() {
         };
         for (std::size_t row = 0; row < rows_.size() && !stopped(); ++row) {
             holdWhilePaused();
-            std::string status = rows_.status(row);
-            if (status != download_status::waiting() && status != download_status::failed() &&
-                status != download_status::broken() && status != download_status::elsewhere()) {
+            if (!rows_.status(row).isRunnable()) {
                 continue;
             }
             if (!go(row, WhenHeld::LeaveIt)) {
                 break;
             }
-            if (rows_.status(row) == download_status::elsewhere()) {
+            if (rows_.status(row).kind() == DownloadState::Kind::Busy) {
                 heldElsewhere.push_back(row);
             }
         }
@@ -384,7 +278,7 @@ DownloadResult DownloadRun::batch() {
              i < heldElsewhere.size() && !stopped() && silentInARow < kSilentMixesBeforeGivingUp;
              ++i) {
             // A row deleted in the window meanwhile is not waited for.
-            if (rows_.status(heldElsewhere[i]) == download_status::elsewhere()) {
+            if (rows_.status(heldElsewhere[i]).kind() == DownloadState::Kind::Busy) {
                 go(heldElsewhere[i], WhenHeld::Wait);
             }
         }
@@ -416,7 +310,7 @@ DownloadRun::RowEnd DownloadRun::process(std::size_t row, DownloadUnderWay& runn
     const PendingEntry pending = rows_.entry(row);
     const std::int32_t number = pending.entry.RecordNumber;
     if (!running.claimMix(number)) {
-        setStatus(row, download_status::elsewhere());
+        setStatus(row, DownloadState::busy());
         if (whenHeld == WhenHeld::LeaveIt) {
             return RowEnd::Skipped;
         }
@@ -437,20 +331,19 @@ DownloadRun::RowEnd DownloadRun::process(std::size_t row, DownloadUnderWay& runn
         if (onlyWhileQueued && !queue_.isWaiting(pending)) {
             // Another run fetched or dropped it after this one loaded the queue: its doing,
             // not this run's.
-            setStatus(row, download_status::takenOff());
+            setStatus(row, DownloadState::takenOff());
             return RowEnd::Skipped;
         }
         const std::optional<std::uint32_t> record = recordOf(pending.entry);
         if (!record) {
-            giveUp(row,
-                   settings_.folder + "Base.vlt: нет записи микса " +
-                       cp1251ToUtf8(pending.entry.Id) + ", которого ждёт эта строка очереди",
-                   download_status::failed());
+            giveUp(row, DownloadState::failed(settings_.folder + "Base.vlt: нет записи микса " +
+                                              cp1251ToUtf8(pending.entry.Id) +
+                                              ", которого ждёт эта строка очереди"));
             return RowEnd::Skipped;
         }
         return fetchRow(row, pending, *record);
     } catch (const IoError& e) {
-        giveUp(row, failureText(e), download_status::failed());
+        giveUp(row, DownloadState::failed(failureText(e)));
         throw;
     }
 }
@@ -488,46 +381,30 @@ std::optional<std::uint32_t> DownloadRun::recordOf(const QueueEntry& entry) {
 DownloadRun::RowEnd DownloadRun::fetchRow(std::size_t row, const PendingEntry& pending,
                                           std::uint32_t record) {
     const std::string address = downloadAddress(settings_.site, pending.entry.Id);
-    setStatus(row, download_status::preparing());
+    setStatus(row, DownloadState::preparing());
     const SizeAnswer size = querySize(row, address);
     if (stopped()) {
         return RowEnd::Stopped;
     }
     if (size.bytes == 0) {
-        if (size.noSuchFile()) {
-            setStatus(row, download_status::removed());
-            queue_.markRemoved(pending);
-            sound_.PlaySoundFile("STOP.wav");
-            return RowEnd::Answered;
-        }
-        giveUp(row, failureText(size.failure, size.error), download_status::failed());
-        return size.failure.silent() ? RowEnd::NoAnswer : RowEnd::Answered;
+        return withoutSize(row, pending, size);
     }
     const std::string finalPath = downloadFileName(settings_.savePath, pending.entry.Id,
                                                    pending.entry.Track, settings_.fullNames);
-    switch (fetchFile(row, address, size.bytes, finalPath)) {
-        case Transfer::Whole:
-            break;
-        case Transfer::Failed:
-            return RowEnd::Answered;
-        case Transfer::NoAnswer:
-            return RowEnd::NoAnswer;
-        case Transfer::Stopped:
-            return RowEnd::Stopped;
+    // Never a part of a file under its final name: a kill or a stop leaves only the .part.
+    const std::string part = finalPath + ".part";
+    if (std::optional<RowEnd> end = fetchPart(row, address, size.bytes, part)) {
+        return *end;
     }
-    if (settings_.checkArchives) {
-        if (std::optional<std::string> defect = archiveDefect(finalPath)) {
-            ::unlink(finalPath.c_str());
-            giveUp(row, "Файл не целый архив (" + finalPath + ": " + *defect + ")",
-                   download_status::broken());
-            return RowEnd::Answered;
-        }
+    if (std::optional<std::string> defect = finishFile(part, finalPath)) {
+        giveUp(row, DownloadState::broken(*defect));
+        return RowEnd::Answered;
     }
     // The row says "ОК" only once the catalogue knows.
-    markDownloaded(pending, record, maximum_);
+    markDownloaded(pending, record, size.bytes / 1024);
     reportProgress(row, true);
     observer_.transferCleared();
-    setStatus(row, download_status::done());
+    setStatus(row, DownloadState::done());
     sound_.PlaySoundFile("done.wav");
     return RowEnd::Answered;
 }
@@ -536,92 +413,132 @@ SizeAnswer DownloadRun::querySize(std::size_t row, const std::string& address) {
     for (int attempt = 0;; ++attempt) {
         pacer_.beforeRequest();
         SizeAnswer size = sizes_.contentLength(address);
-        if (stopped() || size.bytes > 0 || !size.failure.retryable() ||
-            attempt >= settings_.retries) {
+        if (stopped() || size.bytes > 0 || !mayRetry(attempt, size.failure)) {
             return size;
         }
         if (!waitBeforeRetry(row, attempt, size.failure.retryAfter)) {
             return size;
         }
-        setStatus(row, download_status::preparing());
+        setStatus(row, DownloadState::preparing());
     }
 }
 
-DownloadRun::Transfer DownloadRun::fetchFile(std::size_t row, const std::string& address,
-                                             std::int64_t bytes, const std::string& finalPath) {
-    // Never a part of a file under its final name: a kill or a stop leaves only the .part.
-    const std::string path = finalPath + ".part";
+DownloadRun::RowEnd DownloadRun::withoutSize(std::size_t row, const PendingEntry& pending,
+                                             const SizeAnswer& size) {
+    if (size.noSuchFile()) {
+        setStatus(row, DownloadState::dropped());
+        queue_.markRemoved(pending);
+        sound_.PlaySoundFile("STOP.wav");
+        return RowEnd::Answered;
+    }
+    giveUp(row, DownloadState::failed(failureText(size.failure, size.error)));
+    return size.failure.silent() ? RowEnd::NoAnswer : RowEnd::Answered;
+}
+
+std::optional<DownloadRun::RowEnd> DownloadRun::fetchPart(std::size_t row,
+                                                          const std::string& address,
+                                                          std::int64_t bytes,
+                                                          const std::string& part) {
     maximum_ = bytes / 1024;
     position_ = 0;
-    shownPercent_.clear();
+    shownPercent_ = -1;
     lastReport_ = std::chrono::steady_clock::now();
     for (int attempt = 0;;) {
-        // What an earlier try left is asked for no more; a file as long as the whole is suspect.
-        std::int64_t have = settings_.resume ? sizeOf(path) : 0;
-        if (have >= bytes) {
-            have = 0;
-        }
-        OutputFile file(path, have > 0);
-        holdWhilePaused();
-        pacer_.beforeRequest();
-        FileTransfer::Outcome outcome;
         try {
-            outcome = transfer_.fetch(
-                address, bytes, have,
-                [&](std::int64_t start) {
-                    if (start == 0 && have > 0) {
-                        file.empty();
-                    }
-                    position_ = std::min(start / 1024, maximum_);
-                    reportProgress(row, false);
-                },
-                [&](std::string_view piece) {
-                    file.write(piece);
-                    position_ = std::min(position_ + kilobytesOfPiece(piece.size()), maximum_);
-                    reportProgress(row, false);
-                });
+            switch (fetchOnce(row, address, bytes, part)) {
+                case FileTransfer::Outcome::Complete:
+                    return std::nullopt;
+                case FileTransfer::Outcome::Stopped:
+                    return RowEnd::Stopped;
+                case FileTransfer::Outcome::Restart:
+                    continue;
+            }
         } catch (const HttpError& e) {
             const HttpFailure& failure = e.failure();
-            // Kept, where resuming is on: the next try, or a later run, goes on from there.
-            file.leave(failure.retryable() && settings_.resume);
-            if (failure.retryable() && attempt < settings_.retries) {
-                if (!waitBeforeRetry(row, attempt++, failure.retryAfter)) {
-                    return Transfer::Stopped;
-                }
-                continue;
+            if (!mayRetry(attempt, failure)) {
+                giveUp(row, DownloadState::failed(failureText(failure, e.what())));
+                return failure.silent() ? RowEnd::NoAnswer : RowEnd::Answered;
             }
-            giveUp(row, failureText(failure, e.what()), download_status::failed());
-            return failure.silent() ? Transfer::NoAnswer : Transfer::Failed;
-        } catch (const IoError&) {
-            file.discard();
-            throw;
+            if (!waitBeforeRetry(row, attempt++, failure.retryAfter)) {
+                return RowEnd::Stopped;
+            }
         }
-        if (outcome == FileTransfer::Outcome::Restart) {
-            file.discard();  // the server will not go on from there: from the start
-            continue;
-        }
-        if (outcome == FileTransfer::Outcome::Stopped) {
-            file.leave(settings_.resume);
-            return Transfer::Stopped;
-        }
-        file.close();
-        break;
     }
-    if (::rename(path.c_str(), finalPath.c_str()) != 0) {
+}
+
+FileTransfer::Outcome DownloadRun::fetchOnce(std::size_t row, const std::string& address,
+                                             std::int64_t bytes, const std::string& part) {
+    // What an earlier try left is asked for no more; a file as long as the whole is suspect.
+    std::int64_t have = settings_.resume ? sizeOf(part) : 0;
+    if (have >= bytes) {
+        have = 0;
+    }
+    OutputFile file(part, have > 0);
+    holdWhilePaused();
+    pacer_.beforeRequest();
+    FileTransfer::Outcome outcome;
+    try {
+        outcome = transfer_.fetch(
+            address, bytes, have,
+            [&](std::int64_t start) {
+                if (start == 0 && have > 0) {
+                    file.empty();
+                }
+                position_ = std::min(start / 1024, maximum_);
+                reportProgress(row, false);
+            },
+            [&](std::string_view piece) {
+                file.write(piece);
+                position_ = std::min(position_ + kilobytesOfPiece(piece.size()), maximum_);
+                reportProgress(row, false);
+            });
+    } catch (const HttpError& e) {
+        // Kept, where resuming is on: the next try, or a later run, goes on from there.
+        file.leave(e.failure().retryable() && settings_.resume);
+        throw;
+    } catch (const IoError&) {
+        file.discard();
+        throw;
+    }
+    switch (outcome) {
+        case FileTransfer::Outcome::Complete:
+            file.close();
+            break;
+        case FileTransfer::Outcome::Stopped:
+            file.leave(settings_.resume);
+            break;
+        case FileTransfer::Outcome::Restart:
+            file.discard();  // the server will not go on from there: from the start
+            break;
+    }
+    return outcome;
+}
+
+std::optional<std::string> DownloadRun::finishFile(const std::string& part,
+                                                   const std::string& finalPath) {
+    if (::rename(part.c_str(), finalPath.c_str()) != 0) {
         throw IoError::fromErrno(finalPath, errno);
     }
-    return Transfer::Whole;
+    if (!settings_.checkArchives) {
+        return std::nullopt;
+    }
+    std::optional<std::string> defect = archiveDefect(finalPath);
+    if (!defect) {
+        return std::nullopt;
+    }
+    ::unlink(finalPath.c_str());
+    return "Файл не целый архив (" + finalPath + ": " + *defect + ")";
 }
 
 void DownloadRun::reportProgress(std::size_t row, bool complete) {
-    std::string percent = percentText(position_, maximum_, complete);
+    const int percent = transferPercent(position_, maximum_, complete);
     auto now = std::chrono::steady_clock::now();
     if (percent != shownPercent_ || now - lastReport_ >= kProgressInterval || complete) {
         lastReport_ = now;
         observer_.transferProgress(position_, maximum_);
         if (percent != shownPercent_) {
             shownPercent_ = percent;
-            setStatus(row, percent);
+            setStatus(row, DownloadState::fetching(percent));
         }
     }
 }
@@ -636,7 +553,7 @@ bool DownloadRun::waitBeforeRetry(std::size_t row, int attempt, int retryAfterSe
     if (retryAfterSeconds >= 0 && retryAfterSeconds <= kLongestRetryAfter) {
         waitMs = retryAfterSeconds * 1000;
     }
-    setStatus(row, download_status::retrying(attempt + 1));
+    setStatus(row, DownloadState::retrying(attempt + 1));
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     while (!stopped() && std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -644,10 +561,13 @@ bool DownloadRun::waitBeforeRetry(std::size_t row, int attempt, int retryAfterSe
     return !stopped();
 }
 
-void DownloadRun::giveUp(std::size_t row, const std::string& why, const std::string& status) {
+bool DownloadRun::mayRetry(int attempt, const HttpFailure& failure) const {
+    return failure.retryable() && attempt < settings_.retries;
+}
+
+void DownloadRun::giveUp(std::size_t row, DownloadState state) {
     observer_.transferCleared();
-    setStatus(row, status);
-    observer_.rowFailed(row, why);
+    setStatus(row, std::move(state));
     sound_.PlaySoundFile("STOP.wav");
 }
 

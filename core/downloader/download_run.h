@@ -4,11 +4,9 @@
 // through an observer, in order; it touches no widget.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +14,7 @@
 #include <vector>
 
 #include "core/catalogue/queue_file.h"
+#include "core/downloader/download_rows.h"
 #include "core/net/http_client.h"
 #include "core/net/request_pacer.h"
 #include "core/sound/sound.h"
@@ -25,61 +24,15 @@ namespace kelvarn {
 
 class DownloadUnderWay;
 
-// Status texts of the queue grid, Windows-1251.
-namespace download_status {
-const std::string& waiting();       // "Нет"
-const std::string& preparing();     // "Подготовка"
-const std::string& done();          // "ОК", in Cyrillic letters
-const std::string& removed();       // "DEL"
-const std::string& failed();        // "Ошибка"
-const std::string& broken();        // "Битый архив"
-const std::string& elsewhere();     // "Занят": another run is fetching it
-const std::string& takenOff();      // "Снят": another run took it off the queue
-std::string retrying(int attempt);  // "Повтор N" while the wait before try N lasts
-// Every text a row can show but the percentages, for sizing the column that shows them.
-std::vector<std::string> all(int retries);
-}  // namespace download_status
-
-// The queue grid's column headers: "№", "ID микса", "Трек", "Размер Kb", "Закачен".
-const std::array<std::string_view, 5>& QueueGridHeaders();
-
-// The download window's rows: the queue's waiting entries as loaded, each with the status it
-// shows. The GUI thread and the worker share it, so every member locks. A run writes statuses
-// only while it is the current one: once the window has let a run go (an abort), nothing that run
-// still reports can overwrite what the window shows.
-class DownloadRows {
-public:
-    void load(std::vector<PendingEntry> entries);
-    std::size_t size() const;
-    PendingEntry entry(std::size_t row) const;
-    std::string status(std::size_t row) const;
-    // The window's own writes (delete commands, abort).
-    void setStatus(std::size_t row, std::string text);
-
-    // A run's writes: `run` from beginRun(), ignored after endRun(). Returns whether it counted.
-    int beginRun();
-    void endRun();
-    bool setRunStatus(int run, std::size_t row, std::string text);
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<PendingEntry> entries_;
-    std::vector<std::string> statuses_;
-    int runs_ = 0;
-    int currentRun_ = 0;
-};
-
 class DownloadObserver {
 public:
     virtual ~DownloadObserver() = default;
-    // A row's new status text.
-    virtual void rowStatus(std::size_t /*row*/, const std::string& /*text*/) {}
+    // A row's new state; a failed one carries why.
+    virtual void rowStatus(std::size_t /*row*/, const DownloadState& /*state*/) {}
     // The running transfer's position and size in whole kilobytes.
     virtual void transferProgress(std::int64_t /*kilobytes*/, std::int64_t /*maximum*/) {}
     // The transfer has ended: the bar back to 0, the label empty.
     virtual void transferCleared() {}
-    // Why a row's transfer failed; the row shows "Ошибка" and stays queued.
-    virtual void rowFailed(std::size_t /*row*/, const std::string& /*message*/) {}
 };
 
 struct DownloadSettings {
@@ -119,8 +72,9 @@ std::string downloadFileName(const std::string& savePath, std::string_view id,
 // each add theirs: a piece of 12,000 bytes reads as 5120 + 5120 + 1760 and adds 5 + 5 + 1.
 std::int64_t kilobytesOfPiece(std::size_t bytes);
 
-// "N%" of a transfer at `kilobytes` of `maximum`; a file under a kilobyte is 0 % until complete.
-std::string percentText(std::int64_t kilobytes, std::int64_t maximum, bool complete);
+// The percentage of a transfer at `kilobytes` of `maximum`; a file under a kilobyte is at 0 until
+// complete.
+int transferPercent(std::int64_t kilobytes, std::int64_t maximum, bool complete);
 // "NKB из MKB"
 std::string transferLabel(std::int64_t kilobytes, std::int64_t maximum);
 
@@ -146,8 +100,6 @@ private:
         Skipped,   // the site was not asked: another run has it, or no record holds the mix
         Stopped,
     };
-    // What became of one file's transfer.
-    enum class Transfer { Whole, Failed, NoAnswer, Stopped };
     // What process() does with a row whose mix another run is fetching: leaves it ("Занят"), or
     // waits until that run lets it go.
     enum class WhenHeld { LeaveIt, Wait };
@@ -160,11 +112,22 @@ private:
     // else the first with the ID. A restore, a damaged queue or another program can leave an
     // entry whose number is 0, past the end, or another mix's.
     std::optional<std::uint32_t> recordOf(const QueueEntry& entry);
-    // The size query, tried again as the settings say; stopped() tells whether a stop ended it.
+    // The steps of fetchRow, each returning what it found. The size query, tried again as the
+    // settings say; stopped() tells whether a stop ended it.
     SizeAnswer querySize(std::size_t row, const std::string& address);
-    // Fetches the file into NAME.part, and renames it to `finalPath` once it is whole.
-    Transfer fetchFile(std::size_t row, const std::string& address, std::int64_t bytes,
-                       const std::string& finalPath);
+    // The end of a row the site gave no size for: dropped on the site's word, failed otherwise.
+    RowEnd withoutSize(std::size_t row, const PendingEntry& pending, const SizeAnswer& size);
+    // Fetches the file of `bytes` into `part`, tried again as the settings say: nothing once it
+    // holds the whole file, else how the row's turn ended.
+    std::optional<RowEnd> fetchPart(std::size_t row, const std::string& address, std::int64_t bytes,
+                                    const std::string& part);
+    // One try of fetchPart. A failed request comes out as HttpError, what arrived kept where a
+    // later try may go on from it.
+    FileTransfer::Outcome fetchOnce(std::size_t row, const std::string& address, std::int64_t bytes,
+                                    const std::string& part);
+    // Renames the whole `part` to `finalPath` and checks the archive where the settings ask: why
+    // the file is no whole archive (it is removed then), or nothing.
+    std::optional<std::string> finishFile(const std::string& part, const std::string& finalPath);
     void markDownloaded(const PendingEntry& pending, std::uint32_t record, std::int64_t kilobytes);
     // The running transfer's position to the window: its percentage whenever that changes, the
     // bar at most every few tens of milliseconds.
@@ -172,11 +135,13 @@ private:
     // Pause freezes the run between any two of its steps, and inside a transfer.
     void holdWhilePaused() const;
     bool stopped() const { return stop_.load(); }
-    void setStatus(std::size_t row, const std::string& text);
+    void setStatus(std::size_t row, DownloadState state);
+    // Whether a request that failed so may be tried again after try `attempt`.
+    bool mayRetry(int attempt, const HttpFailure& failure) const;
     // "Повтор N" while the wait before try N lasts; false when a stop ended it.
     bool waitBeforeRetry(std::size_t row, int attempt, int retryAfterSeconds);
-    // The row has failed for good: it shows `status`, `why` goes to its tooltip.
-    void giveUp(std::size_t row, const std::string& why, const std::string& status);
+    // The row has failed for good: it shows `state`, which says why.
+    void giveUp(std::size_t row, DownloadState state);
 
     DownloadSettings settings_;
     DownloadRows& rows_;
@@ -192,7 +157,7 @@ private:
     // The running transfer's position, size and what the window last saw of it.
     std::int64_t position_ = 0;
     std::int64_t maximum_ = 0;
-    std::string shownPercent_;
+    int shownPercent_ = -1;
     std::chrono::steady_clock::time_point lastReport_;
     // The records of the run's entries whose number does not hold their mix, by ID (0: none),
     // found at the first such entry.

@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHash>
 #include <QHeaderView>
 #include <QMenu>
 #include <QStyle>
@@ -39,16 +38,13 @@ public:
     }
     QVariant data(const QModelIndex& index, int role) const override {
         auto row = static_cast<std::size_t>(index.row());
-        if (role == Qt::ToolTipRole && index.column() == 4) {
-            if (row < rows_.size() && rows_.status(row) == download_status::elsewhere()) {
-                return QStringLiteral("Этот микс сейчас качает другая закачка");
-            }
-            if (row < rows_.size() && rows_.status(row) == download_status::takenOff()) {
-                return QStringLiteral("Другая закачка уже сняла этот микс с очереди");
-            }
-            return plainToolTip(failures_.value(index.row()));
+        if (row >= rows_.size()) {
+            return {};
         }
-        if (role != Qt::DisplayRole || row >= rows_.size()) {
+        if (role == Qt::ToolTipRole && index.column() == 4) {
+            return toolTip(rows_.status(row));
+        }
+        if (role != Qt::DisplayRole) {
             return {};
         }
         const QueueEntry entry = rows_.entry(row).entry;
@@ -62,7 +58,7 @@ public:
             case 3:
                 return QString::number(entry.Size);
             default:
-                return fromCp1251(rows_.status(row));
+                return fromCp1251(statusText(rows_.status(row)));
         }
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
@@ -75,19 +71,24 @@ public:
 
     void reset() {
         beginResetModel();
-        failures_.clear();
         endResetModel();
     }
     void statusChanged(int row) { emit dataChanged(index(row, 4), index(row, 4)); }
-    // Why the row's transfer failed, shown over its status.
-    void setFailure(int row, const QString& text) {
-        failures_[row] = text;
-        statusChanged(row);
-    }
 
 private:
+    // Over the status: why the row failed, or whose the row is now.
+    static QVariant toolTip(const DownloadState& state) {
+        switch (state.kind()) {
+            case DownloadState::Kind::Busy:
+                return QStringLiteral("Этот микс сейчас качает другая закачка");
+            case DownloadState::Kind::TakenOff:
+                return QStringLiteral("Другая закачка уже сняла этот микс с очереди");
+            default:
+                return plainToolTip(QString::fromStdString(state.reason()));
+        }
+    }
+
     const DownloadRows& rows_;
-    QHash<int, QString> failures_;
 };
 
 // Carries the worker's reports to the window, in the order they were made; reports of a run the
@@ -95,10 +96,10 @@ private:
 // the observer has gone.
 class DownloadWindow::Observer final : public DownloadObserver {
 public:
-    Observer(DownloadWindow* window, DownloadQueueModel* model, const int& currentRun, int run)
-        : window_(window), model_(model), currentRun_(currentRun), run_(run) {}
+    Observer(DownloadWindow* window, const int& currentRun, int run)
+        : window_(window), currentRun_(currentRun), run_(run) {}
 
-    void rowStatus(std::size_t row, const std::string&) override {
+    void rowStatus(std::size_t row, const DownloadState&) override {
         post([window = window_, row] { window->showRowStatus(static_cast<int>(row)); });
     }
     void transferProgress(std::int64_t kilobytes, std::int64_t maximum) override {
@@ -115,11 +116,6 @@ public:
             window->receivedLabel_->clear();
         });
     }
-    void rowFailed(std::size_t row, const std::string& message) override {
-        post([model = model_, row, text = QString::fromStdString(message)] {
-            model->setFailure(static_cast<int>(row), text);
-        });
-    }
 
 private:
     template <typename Call>
@@ -132,17 +128,16 @@ private:
     }
 
     DownloadWindow* window_;
-    DownloadQueueModel* model_;
     const int& currentRun_;
     int run_;
 };
 
 // A run and the observer it reports to, owned by the worker thread.
 struct DownloadWindow::Job {
-    Job(DownloadWindow* window, DownloadQueueModel* model, const int& currentRun, int run,
-        DownloadSettings settings, DownloadRows& rows, SoundPlayer& sound,
-        const std::atomic<bool>& stop, const std::atomic<bool>& paused)
-        : observer(window, model, currentRun, run),
+    Job(DownloadWindow* window, const int& currentRun, int run, DownloadSettings settings,
+        DownloadRows& rows, SoundPlayer& sound, const std::atomic<bool>& stop,
+        const std::atomic<bool>& paused)
+        : observer(window, currentRun, run),
           downloadRun(std::move(settings), rows, observer, sound, stop, paused) {}
 
     Observer observer;
@@ -240,15 +235,11 @@ void DownloadWindow::buildControls() {
 }
 
 int DownloadWindow::statusColumnWidth() const {
-    QStringList texts = {QStringLiteral("100%")};
-    for (const std::string& text : download_status::all(settings_.read(keys::Retries))) {
-        texts << fromCp1251(text);
-    }
     int widest = 72;
-    for (const QString& text : texts) {
+    for (const DownloadState& state : widestStates(settings_.read(keys::Retries))) {
         QStyleOptionViewItem option;
         option.initFrom(queueGrid_);
-        option.text = text;
+        option.text = fromCp1251(statusText(state));
         option.features = QStyleOptionViewItem::HasDisplay;
         // One pixel more for the grid line.
         widest = std::max(widest, queueGrid_->style()
@@ -347,14 +338,14 @@ void DownloadWindow::deleteSelected() {
         MessageBox::error(this, QString::fromStdString(e.what()));
         return;
     }
-    rows_.setStatus(selectedRow_, download_status::removed());
+    rows_.setStatus(selectedRow_, DownloadState::dropped());
     model_->statusChanged(selectedRow_);
 }
 
 void DownloadWindow::deleteAll() {
     QueueFile queue(context_.file("List.dnl"));
     for (std::size_t row = 0; row < rows_.size(); ++row) {
-        rows_.setStatus(row, download_status::removed());
+        rows_.setStatus(row, DownloadState::dropped());
         model_->statusChanged(static_cast<int>(row));
         try {
             queue.markRemoved(rows_.entry(row));
@@ -379,7 +370,7 @@ void DownloadWindow::start(bool batch) {
     const auto row = static_cast<std::size_t>(std::max(selectedRow_, 0));
     static SilentSoundPlayer silence;
     // Made here, so the run is the rows' current one before anything can abort it.
-    auto job = std::make_unique<Job>(this, model_, run_, run, runSettings(), rows_,
+    auto job = std::make_unique<Job>(this, run_, run, runSettings(), rows_,
                                      context_.sound ? *context_.sound : silence, stop_, paused_);
     worker_ = std::thread([this, job = std::move(job), batch, row, run] {
         DownloadResult result = batch ? job->downloadRun.batch() : job->downloadRun.single(row);
@@ -438,14 +429,14 @@ void DownloadWindow::showRowStatus(int row) {
 }
 
 void DownloadWindow::refreshCaption() {
-    QString status;
+    QString caption = kCaption;
     if (currentRow_ >= 0 && static_cast<std::size_t>(currentRow_) < rows_.size()) {
-        status = fromCp1251(rows_.status(currentRow_));
+        const DownloadState state = rows_.status(currentRow_);
+        if (!state.leftQueue()) {
+            caption = fromCp1251(statusText(state));
+        }
     }
-    bool ended = status.isEmpty() || status == QStringLiteral("DEL") ||
-                 status == fromCp1251(download_status::done()) ||
-                 status == fromCp1251(download_status::takenOff());
-    setWindowTitle(ended ? kCaption : status);
+    setWindowTitle(caption);
 }
 
 void DownloadWindow::togglePause() {
@@ -467,11 +458,8 @@ void DownloadWindow::abortRun() {
     receivedLabel_->clear();
     // The row being fetched waits again; one that ended before the abort keeps its end.
     if (currentRow_ >= 0 && static_cast<std::size_t>(currentRow_) < rows_.size()) {
-        std::string status = rows_.status(currentRow_);
-        if (status != download_status::done() && status != download_status::removed() &&
-            status != download_status::takenOff() && status != download_status::failed() &&
-            status != download_status::broken()) {
-            rows_.setStatus(currentRow_, download_status::waiting());
+        if (!rows_.status(currentRow_).isFinal()) {
+            rows_.setStatus(currentRow_, DownloadState::waiting());
             model_->statusChanged(currentRow_);
         }
     }

@@ -101,14 +101,40 @@ TEST(RequestPacer, RequestsAreSpacedAndAStopEndsTheWait) {
 }
 
 TEST(DownloadNames, PercentAndLabel) {
-    EXPECT_EQ(percentText(1, 3, false), "33%");
-    EXPECT_EQ(percentText(0, 0, false), "0%");
-    EXPECT_EQ(percentText(0, 0, true), "100%");  // a file under a kilobyte, complete
+    EXPECT_EQ(transferPercent(1, 3, false), 33);
+    EXPECT_EQ(transferPercent(0, 0, false), 0);
+    EXPECT_EQ(transferPercent(0, 0, true), 100);  // a file under a kilobyte, complete
     EXPECT_EQ(cp1251ToUtf8(transferLabel(5, 12)), "5KB из 12KB");
     EXPECT_EQ(kilobytesOfPiece(12000), 11);
     EXPECT_EQ(kilobytesOfPiece(5120), 5);
     EXPECT_EQ(kilobytesOfPiece(2047), 1);
-    EXPECT_EQ(cp1251ToUtf8(download_status::done()), "\u041E\u041A");
+}
+
+// What a row shows, and what a batch, an abort and the command line make of it.
+TEST(DownloadNames, EachStateHasItsTextAndItsRoad) {
+    const struct {
+        DownloadState state;
+        const char* text;
+        bool runnable, final, offQueue;
+    } cases[] = {
+        {DownloadState::waiting(), "Нет", true, false, false},
+        {DownloadState::preparing(), "Подготовка", false, false, false},
+        {DownloadState::fetching(45), "45%", false, false, false},
+        {DownloadState::retrying(2), "Повтор 2", false, false, false},
+        {DownloadState::done(), "\u041E\u041A", false, true, true},
+        {DownloadState::dropped(), "DEL", false, true, true},
+        {DownloadState::failed("Сайт не отвечает"), "Ошибка", true, true, false},
+        {DownloadState::broken("Файл не целый архив"), "Битый архив", true, true, false},
+        {DownloadState::busy(), "Занят", true, false, false},
+        {DownloadState::takenOff(), "Снят", false, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(cp1251ToUtf8(statusText(c.state)), c.text);
+        EXPECT_EQ(c.state.isRunnable(), c.runnable);
+        EXPECT_EQ(c.state.isFinal(), c.final);
+        EXPECT_EQ(c.state.leftQueue(), c.offQueue);
+    }
 }
 
 struct Sounds final : SoundPlayer {
@@ -125,17 +151,17 @@ struct Reports final : DownloadObserver {
     std::vector<std::string> failures;
     std::atomic<std::int64_t> lastKilobytes{-1};
     std::function<void()> onProgress;
-    void rowStatus(std::size_t row, const std::string& text) override {
-        statuses.emplace_back(row, cp1251ToUtf8(text));
+    void rowStatus(std::size_t row, const DownloadState& state) override {
+        statuses.emplace_back(row, cp1251ToUtf8(statusText(state)));
+        if (!state.reason().empty()) {
+            failures.push_back(state.reason());
+        }
     }
     void transferProgress(std::int64_t kilobytes, std::int64_t) override {
         lastKilobytes = kilobytes;
         if (onProgress) {
             onProgress();
         }
-    }
-    void rowFailed(std::size_t, const std::string& message) override {
-        failures.push_back(message);
     }
 };
 
@@ -202,7 +228,7 @@ TEST_F(DownloadRunTest, ABatchFetchesTheWaitingRowsMarksThemAndDropsTheOnesWitho
     std::size_t missing = mixWhere([](const DemoMix& m) { return m.status == 404; });
     std::size_t tiny = mixWhere([](const DemoMix& m) { return m.bytes == 1023; });
     queueMixes({whole, deleted, chunked, missing, tiny});
-    rows.setStatus(1, download_status::removed());  // deleted by the user before the batch
+    rows.setStatus(1, DownloadState::dropped());  // deleted by the user before the batch
 
     DownloadResult result = batch();
     ASSERT_EQ(result.outcome, DownloadResult::Outcome::Done) << result.error;
@@ -231,11 +257,11 @@ TEST_F(DownloadRunTest, ABatchFetchesTheWaitingRowsMarksThemAndDropsTheOnesWitho
     }
     EXPECT_EQ(removed, (std::vector<int>{1, 0, 1, 1, 1}));
 
-    EXPECT_EQ(rows.status(0), download_status::done());
-    EXPECT_EQ(rows.status(1), download_status::removed());
-    EXPECT_EQ(rows.status(2), download_status::removed());
-    EXPECT_EQ(rows.status(3), download_status::removed());
-    EXPECT_EQ(rows.status(4), download_status::done());
+    EXPECT_EQ(rows.status(0).kind(), DownloadState::Kind::Done);
+    EXPECT_EQ(rows.status(1).kind(), DownloadState::Kind::Dropped);
+    EXPECT_EQ(rows.status(2).kind(), DownloadState::Kind::Dropped);
+    EXPECT_EQ(rows.status(3).kind(), DownloadState::Kind::Dropped);
+    EXPECT_EQ(rows.status(4).kind(), DownloadState::Kind::Done);
     EXPECT_EQ(reports.statuses.front(), (std::pair<std::size_t, std::string>{0, "Подготовка"}));
     EXPECT_EQ(reports.statuses[reports.statuses.size() - 2],
               (std::pair<std::size_t, std::string>{4, "100%"}));
@@ -296,9 +322,10 @@ TEST_F(DownloadRunTest, OnlyTheSitesWordThatAFileIsGoneDropsAnEntry) {
         std::vector<QueueEntry> queue = QueueFile(folder.file("List.dnl")).readAll();
         for (std::size_t row = 0; row < 3; ++row) {
             const bool waits = c.end == End::SiteSilent && row == 2;
-            EXPECT_EQ(cp1251ToUtf8(rows.status(row)), waits                   ? "Нет"
-                                                      : c.end == End::Dropped ? "DEL"
-                                                                              : "Ошибка")
+            EXPECT_EQ(cp1251ToUtf8(statusText(rows.status(row))), waits ? "Нет"
+                                                                  : c.end == End::Dropped
+                                                                      ? "DEL"
+                                                                      : "Ошибка")
                 << row;
             EXPECT_EQ(queue[row].Removed, c.end == End::Dropped ? 1 : 0) << row;
             EXPECT_FALSE(fileExists(folder.file("ZIP/" + site.mixes()[row].id + ".zip")));
@@ -338,7 +365,7 @@ TEST_F(DownloadRunTest, PauseHoldsTheRunAndAStopEndsATransferAtOnce) {
     EXPECT_EQ(site.downloadRequests(), 0);
     paused = false;
     run.join();
-    EXPECT_EQ(rows.status(0), download_status::done());
+    EXPECT_EQ(rows.status(0).kind(), DownloadState::Kind::Done);
 
     // A server that sends part of the body and then nothing: stopped mid-transfer.
     CannedServer stalled("HTTP/1.1 200 OK\r\nContent-Length: 900000\r\n\r\n" +
@@ -372,7 +399,7 @@ TEST_F(DownloadRunTest, TheSaveFolderIsAFolderWhateverItsSpellingAndNoFileIsWhol
         DownloadResult result = batch();
         EXPECT_EQ(result.outcome, DownloadResult::Outcome::Failed);
         EXPECT_NE(result.error.find(folder.file("ZIP/")), std::string::npos) << result.error;
-        EXPECT_EQ(rows.status(0), download_status::waiting());
+        EXPECT_EQ(rows.status(0).kind(), DownloadState::Kind::Waiting);
     }
     EXPECT_EQ(site.downloadRequests() + site.sizeRequests(), 0);
     ::unlink(folder.file("ZIP").c_str());
@@ -505,11 +532,12 @@ TEST_F(DownloadRunTest, AMixAnotherRunIsFetchingIsLeftToItUntilItLetsGoAndNeverF
     DownloadResult result;
     std::thread run([&] { result = batch(); });
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (rows.status(1) != download_status::done() && std::chrono::steady_clock::now() < giveUp) {
+    while (rows.status(1).kind() != DownloadState::Kind::Done &&
+           std::chrono::steady_clock::now() < giveUp) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    EXPECT_EQ(rows.status(1), download_status::done());
-    EXPECT_EQ(rows.status(0), download_status::elsewhere());
+    EXPECT_EQ(rows.status(1).kind(), DownloadState::Kind::Done);
+    EXPECT_EQ(rows.status(0).kind(), DownloadState::Kind::Busy);
     EXPECT_FALSE(fileExists(firstFile + ".part"));
     // The other run fetches it: its record marked, its entry taken off; then it lets go.
     CatalogueFile(folder.file("Base.vlt")).update(1, [](MixRecord& r) { r.HasFile = 1; });
@@ -518,7 +546,7 @@ TEST_F(DownloadRunTest, AMixAnotherRunIsFetchingIsLeftToItUntilItLetsGoAndNeverF
     other.reset();
     run.join();
     EXPECT_EQ(result.outcome, DownloadResult::Outcome::Done);
-    EXPECT_EQ(rows.status(0), download_status::takenOff());  // not this run's doing
+    EXPECT_EQ(rows.status(0).kind(), DownloadState::Kind::TakenOff);  // not this run's doing
     // This run asked the site nothing more and wrote no file of it.
     EXPECT_EQ(site.downloadRequests() + site.sizeRequests(), requests);
     EXPECT_FALSE(fileExists(firstFile));
@@ -594,7 +622,7 @@ TEST_F(DownloadRunTest, ACutTransferIsTriedAgainAndResumesWhereItStopped) {
     EXPECT_EQ(readBytes(file), archive);
     EXPECT_FALSE(fileExists(file + ".part"));
     EXPECT_EQ(server.rangeRequests, 2);  // from 100,000, then from 200,000
-    EXPECT_EQ(rows.status(0), download_status::done());
+    EXPECT_EQ(rows.status(0).kind(), DownloadState::Kind::Done);
     auto retried = std::count_if(reports.statuses.begin(), reports.statuses.end(),
                                  [](const auto& s) { return s.second.starts_with("Повтор"); });
     EXPECT_EQ(retried, 3);
@@ -619,7 +647,7 @@ TEST_F(DownloadRunTest, ACutTransferIsTriedAgainAndResumesWhereItStopped) {
     ::unlink(file.c_str());
     DownloadRun giving(patient, rows, reports, sounds, stop, paused);
     giving.batch();
-    EXPECT_EQ(rows.status(0), download_status::failed());
+    EXPECT_EQ(rows.status(0).kind(), DownloadState::Kind::Failed);
     EXPECT_EQ(readBytes(file + ".part").size(), 3000u);
     EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll()[0].Removed, 0);
 }
@@ -631,7 +659,7 @@ TEST_F(DownloadRunTest, AFileThatIsNoWholeArchiveIsRefusedUnlessTheCheckIsOff) {
     DownloadRun run(checked, rows, reports, sounds, stop, paused);
     run.batch();
     const std::string file = folder.file("ZIP/" + site.mixes()[0].id + ".zip");
-    EXPECT_EQ(rows.status(0), download_status::broken());
+    EXPECT_EQ(rows.status(0).kind(), DownloadState::Kind::Broken);
     EXPECT_FALSE(fileExists(file));
     EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll()[0].Removed, 0);
     EXPECT_EQ(CatalogueFile(folder.file("Base.vlt")).read(1).HasFile, 0);
@@ -643,7 +671,7 @@ TEST_F(DownloadRunTest, AFileThatIsNoWholeArchiveIsRefusedUnlessTheCheckIsOff) {
     queueMixes({0});
     DownloadRun unchecked(checked, rows, reports, sounds, stop, paused);
     unchecked.batch();
-    EXPECT_EQ(rows.status(0), download_status::done());
+    EXPECT_EQ(rows.status(0).kind(), DownloadState::Kind::Done);
     EXPECT_EQ(readBytes(file), "<html>Error: the file is on holiday</html>");
 }
 

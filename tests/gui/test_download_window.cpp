@@ -134,11 +134,8 @@ private slots:
                  QString::fromStdString(site_.mixes()[10].id));
 
         // Every status a row can show fits its column at the program font.
-        QStringList texts = {QStringLiteral("100%")};
-        for (const std::string& text : download_status::all(3)) {
-            texts << fromCp1251(text);
-        }
-        for (const QString& text : texts) {
+        for (const DownloadState& state : widestStates(3)) {
+            const QString text = fromCp1251(statusText(state));
             QVERIFY2(test::cellFits(grid(), 4, text), qPrintable(text));
         }
 

@@ -1,0 +1,116 @@
+#include "core/downloader/download_rows.h"
+
+#include "core/storage/cp1251.h"
+
+namespace kelvarn {
+
+bool DownloadState::isRunnable() const {
+    return kind_ == Kind::Waiting || kind_ == Kind::Failed || kind_ == Kind::Broken ||
+           kind_ == Kind::Busy;
+}
+
+bool DownloadState::isFinal() const {
+    return leftQueue() || kind_ == Kind::Failed || kind_ == Kind::Broken;
+}
+
+bool DownloadState::leftQueue() const {
+    return kind_ == Kind::Done || kind_ == Kind::Dropped || kind_ == Kind::TakenOff;
+}
+
+std::string statusText(const DownloadState& state) {
+    using Kind = DownloadState::Kind;
+    std::string_view text;
+    switch (state.kind()) {
+        case Kind::Waiting:
+            text = "Нет"_cp;
+            break;
+        case Kind::Preparing:
+            text = "Подготовка"_cp;
+            break;
+        case Kind::Fetching:
+            return std::to_string(state.number()) + "%";
+        case Kind::Retrying:
+            return std::string("Повтор "_cp) + std::to_string(state.number());
+        case Kind::Done:
+            text = "ОК"_cp;
+            break;
+        case Kind::Dropped:
+            text = "DEL";
+            break;
+        case Kind::Failed:
+            text = "Ошибка"_cp;
+            break;
+        case Kind::Broken:
+            text = "Битый архив"_cp;
+            break;
+        case Kind::Busy:
+            text = "Занят"_cp;
+            break;
+        case Kind::TakenOff:
+            text = "Снят"_cp;
+            break;
+    }
+    return std::string(text);
+}
+
+std::vector<DownloadState> widestStates(int retries) {
+    return {DownloadState::waiting(),     DownloadState::preparing(),
+            DownloadState::fetching(100), DownloadState::retrying(retries),
+            DownloadState::done(),        DownloadState::dropped(),
+            DownloadState::failed({}),    DownloadState::broken({}),
+            DownloadState::busy(),        DownloadState::takenOff()};
+}
+
+const std::array<std::string_view, 5>& QueueGridHeaders() {
+    static const std::array<std::string_view, 5> headers = {"№"_cp, "ID микса"_cp, "Трек"_cp,
+                                                            "Размер Kb"_cp, "Закачен"_cp};
+    return headers;
+}
+
+void DownloadRows::load(std::vector<PendingEntry> entries) {
+    std::lock_guard lock(mutex_);
+    entries_ = std::move(entries);
+    statuses_.assign(entries_.size(), DownloadState::waiting());
+}
+
+std::size_t DownloadRows::size() const {
+    std::lock_guard lock(mutex_);
+    return entries_.size();
+}
+
+PendingEntry DownloadRows::entry(std::size_t row) const {
+    std::lock_guard lock(mutex_);
+    return entries_.at(row);
+}
+
+DownloadState DownloadRows::status(std::size_t row) const {
+    std::lock_guard lock(mutex_);
+    return statuses_.at(row);
+}
+
+void DownloadRows::setStatus(std::size_t row, DownloadState state) {
+    std::lock_guard lock(mutex_);
+    statuses_.at(row) = std::move(state);
+}
+
+int DownloadRows::beginRun() {
+    std::lock_guard lock(mutex_);
+    currentRun_ = ++runs_;
+    return currentRun_;
+}
+
+void DownloadRows::endRun() {
+    std::lock_guard lock(mutex_);
+    currentRun_ = 0;
+}
+
+bool DownloadRows::setRunStatus(int run, std::size_t row, DownloadState state) {
+    std::lock_guard lock(mutex_);
+    if (run != currentRun_) {
+        return false;
+    }
+    statuses_.at(row) = std::move(state);
+    return true;
+}
+
+}  // namespace kelvarn
