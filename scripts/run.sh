@@ -3,7 +3,7 @@
 # local stand-in for the music site serving on loopback, so imports and downloads work offline.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh run
 
 folder=build/program
 # The demo keeps its catalogue and settings apart, so the program folder stays as a build lays

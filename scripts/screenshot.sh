@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Takes the README's screenshot: the main window on a small generated catalogue, under a virtual
-# X server. Needs a build (scripts/setup.sh) with the benchmark tools.
+# X server. Needs the test command's build (scripts/setup.sh test), for the benchmark tools.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+command -v Xvfb > /dev/null && command -v import > /dev/null ||
+  { echo "the screenshot needs Xvfb and ImageMagick: apt-get install xvfb imagemagick" >&2; exit 1; }
 out=${1:-docs/screenshot.png}
 demo=$(mktemp -d)
 display=:$((90 + RANDOM % 9))

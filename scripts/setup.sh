@@ -1,16 +1,47 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Kelvarn needs, then configures and builds it. The ready program
-# folder (executables, empty catalogue files, sounds, texts) ends up in build/program.
+# Installs the Debian packages Kelvarn needs, then configures and builds it into build/.
+# Usage: setup.sh run|test [CMAKE_ARGS...]
+#   run   what starting the program needs: the windows, the CLI, the stand-in site and the ready
+#         program folder (executables, empty catalogue files, sounds, texts) in build/program;
+#   test  everything, with the tests, the benchmarks and the tools the test command runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(
+# Building and running the programs; the fonts and Qt's Russian are what the windows show.
+program_packages=(
   g++ cmake make pkg-config
   qt6-base-dev libcurl4-openssl-dev libcpp-httplib-dev libsdl2-dev libzip-dev
-  libgtest-dev libgmock-dev libbenchmark-dev clang-format clang libclang-rt-14-dev llvm
-  xvfb xauth fonts-dejavu-core fonts-liberation qt6-translations-l10n imagemagick sqlite3
+  fonts-dejavu-core fonts-liberation qt6-translations-l10n
+)
+# run.sh starts the window on a virtual X server where there is no display.
+run_packages=(xvfb xauth)
+# The tests and benchmarks; the format check; clang with its fuzzer runtime (the unversioned
+# package follows Debian's default LLVM) and llvm's symbolizer for the sanitizers' reports; the
+# package test's cpack, dpkg-shlibdeps and menu entry check.
+test_packages=(
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang-format clang libclang-rt-dev llvm
   dpkg-dev file desktop-file-utils
 )
+
+mode=${1:-}
+shift || true
+case $mode in
+  run)
+    packages=("${program_packages[@]}" "${run_packages[@]}")
+    configure=(-DKELVARN_TESTS=OFF)
+    targets=(--target kelvarn kelvarn-cli kelvarn-demo-site program_folder)
+    ;;
+  test)
+    packages=("${program_packages[@]}" "${test_packages[@]}")
+    configure=(-DKELVARN_TESTS=ON)
+    targets=()
+    ;;
+  *)
+    echo "usage: $0 run|test [CMAKE_ARGS...]" >&2
+    exit 2
+    ;;
+esac
 
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
@@ -28,5 +59,5 @@ if [ "${#missing[@]}" -gt 0 ]; then
 fi
 
 # Further arguments go to the configure step (the test command turns warnings into errors).
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-cmake --build build -j"$(nproc)"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${configure[@]}" "$@"
+cmake --build build -j"$(nproc)" "${targets[@]}"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# An install lays out a ready program folder and never overwrites the data files already there.
-# The Debian package holds the system layout: its programs lay out each user's data folder from
-# the installed templates, keep every file already there, and write nothing under /usr.
+# The default install and the Debian package hold the shared layout: the programs lay out each
+# user's data folder from the installed templates, keep every file already there, and write
+# nothing under the prefix. The program folder install lays out a ready program folder and never
+# overwrites the data files already there.
 set -euo pipefail
 build_dir=$1
 sources=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,17 +20,28 @@ check_laid_out() {
   cmp -s "$1/Help" "$sources/resources/Help" || { echo "$1/Help is not the shipped one"; exit 1; }
 }
 
+# A program folder only goes where its user names.
+status=0
+DESTDIR=$work/refused cmake --install "$build_dir" --component program_folder --prefix /usr/local \
+  > /dev/null 2> "$work/err" || status=$?
+[ "$status" != 0 ] && grep -q -- "--prefix DIR" "$work/err" ||
+  { echo "a program folder was installed into /usr/local: $(cat "$work/err")"; exit 1; }
+[ ! -e "$work/refused" ] || { echo "a refused install wrote files"; exit 1; }
+
 prefix=$work/prefix
-cmake --install "$build_dir" --prefix "$prefix" > /dev/null
+program_folder() {
+  cmake --install "$build_dir" --component program_folder --prefix "$prefix" > /dev/null
+}
+program_folder
 [ -x "$prefix/kelvarn" ] && [ -x "$prefix/kelvarn-cli" ] || { echo "executables not installed"; exit 1; }
 check_laid_out "$prefix"
 [ ! -s "$prefix/Base.vlt" ] || { echo "a new Base.vlt is not empty"; exit 1; }
-[ ! -e "$prefix/share" ] || { echo "the system layout went into a program folder"; exit 1; }
+[ ! -e "$prefix/share" ] || { echo "the shared layout went into a program folder"; exit 1; }
 
 printf 'catalogue bytes' > "$prefix/Base.vlt"
 printf '123456\r\n' > "$prefix/index"
 printf 'my help' > "$prefix/Help"
-cmake --install "$build_dir" --prefix "$prefix" > /dev/null
+program_folder
 [ "$(cat "$prefix/Base.vlt")" = "catalogue bytes" ] || { echo "Base.vlt overwritten"; exit 1; }
 [ "$(cat "$prefix/index")" = $'123456\r' ] || { echo "index overwritten"; exit 1; }
 [ "$(cat "$prefix/Help")" = "my help" ] || { echo "Help overwritten"; exit 1; }
@@ -37,7 +49,7 @@ cmake --install "$build_dir" --prefix "$prefix" > /dev/null
 # A folder that spells its ID list "Index" gets no second one.
 rm "$prefix/index"
 printf '1\r\n' > "$prefix/Index"
-cmake --install "$build_dir" --prefix "$prefix" > /dev/null
+program_folder
 [ ! -e "$prefix/index" ] || { echo "index made beside Index"; exit 1; }
 
 # The Debian package.
@@ -63,6 +75,20 @@ entry=$usr/share/applications/kelvarn.desktop
 desktop-file-validate "$entry"
 grep -qx 'Exec=kelvarn' "$entry" && grep -qx 'Icon=kelvarn' "$entry" ||
   { echo "the menu entry does not start the installed program"; exit 1; }
+
+# The default install, into a DESTDIR: the package's files under the configured prefix, nothing
+# of a data folder at its top, and a first start lays the user's data folder out.
+default_prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build_dir/CMakeCache.txt")
+DESTDIR=$work/dest cmake --install "$build_dir" > /dev/null
+installed=$work/dest$default_prefix
+[ "$(ls "$installed")" = $'bin\nlib\nshare' ] ||
+  { echo "the default install put more than bin, lib and share in $default_prefix"; exit 1; }
+listing() { (cd "$1" && find . | sort); }
+[ "$(listing "$installed")" = "$(listing "$usr")" ] ||
+  { echo "the default install differs from the package:"
+    diff <(listing "$installed") <(listing "$usr"); exit 1; }
+XDG_DATA_HOME="$work/first" "$installed/bin/kelvarn-cli" stats > /dev/null
+check_laid_out "$work/first/kelvarn"
 
 # The packaged programs, started by a user with nothing but the package: the data folder is
 # $XDG_DATA_HOME/kelvarn, else ~/.local/share/kelvarn; /usr is left as the package made it.

@@ -18,14 +18,14 @@ std::string executableFolder();
 // Chooses the program folder at start-up:
 // - `dataDir` when it is not empty (--data-dir), taken as it is;
 // - else the executable's folder when it holds a catalogue (Base.vlt): the build tree and a
-//   `cmake --install` program folder, which lay one out;
+//   program folder install (`--component program_folder`), which lay one out;
 // - else the user's data folder, $XDG_DATA_HOME/kelvarn (~/.local/share/kelvarn when the
-//   variable is unset), made and laid out at every start from the templates a system install
+//   variable is unset), made and laid out at every start from the templates an install
 //   puts in <prefix>/share/kelvarn (the executables being in <prefix>/lib/kelvarn): what is
 //   missing is copied, a file that is there is never replaced, and a folder whose ID list is
 //   spelled "Index" gets no "index".
-// Whether the executable's folder is writable plays no part: root may write under /usr, and a
-// system install must not turn /usr/lib/kelvarn into a catalogue.
+// Whether the executable's folder is writable plays no part: root may write under /usr, and an
+// install must not turn /usr/lib/kelvarn into a catalogue.
 // Throws std::runtime_error naming the folder or file that cannot be made.
 void chooseProgramFolder(const std::string& dataDir);
 
