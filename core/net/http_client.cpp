@@ -32,7 +32,6 @@ CURL* newHandle(const HttpLimits& limits, Redirects redirects) {
     if (redirects == Redirects::Follow) {
         curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
-        curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     }
     return curl;
 }
