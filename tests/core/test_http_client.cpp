@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
+#include <thread>
 
 #include "core/downloader/download_run.h"
 #include "core/downloader/queue_file.h"
@@ -281,9 +282,18 @@ TEST(HttpClient, ARunResumesOnlyWhenSetAndWaitsAsTheServerAsks) {
         rows.load(QueueFile(folder.file("List.dnl")).pending());
         DownloadObserver observer;
         SilentSoundPlayer sound;
-        std::atomic<bool> stop{false}, paused{false};
+        std::atomic<bool> stop{false}, paused{false}, finished{false};
         const auto started = std::chrono::steady_clock::now();
+        // A run that waits too long is stopped, rather than the test waiting with it.
+        std::thread watchdog([&] {
+            while (!finished && std::chrono::steady_clock::now() - started < c.most) {
+                std::this_thread::sleep_for(milliseconds(20));
+            }
+            stop = true;
+        });
         DownloadRun(s, rows, observer, sound, stop, paused).batch();
+        finished = true;
+        watchdog.join();
         const auto took = std::chrono::steady_clock::now() - started;
         EXPECT_GE(took, c.least);
         EXPECT_LT(took, c.most);
