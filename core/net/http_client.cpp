@@ -3,9 +3,8 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <chrono>
+#include <climits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -16,7 +15,11 @@ namespace {
 // How often a transfer waiting on a silent server looks at its stop flag.
 constexpr int kStopCheckMilliseconds = 100;
 
-CURL* newHandle(const HttpLimits& limits) {
+enum class Redirects { Refuse, Follow };
+
+// The one place a request's protocols and redirects are set: the web's own protocols only, for
+// the address given and for any it is sent on to.
+CURL* newHandle(const HttpLimits& limits, Redirects redirects) {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     CURL* curl = curl_easy_init();
@@ -25,6 +28,11 @@ CURL* newHandle(const HttpLimits& limits) {
     }
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    if (redirects == Redirects::Follow) {
+        curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+    }
     return curl;
 }
 
@@ -61,59 +69,41 @@ size_t refuseBody(char*, size_t, size_t, void*) {
     return 0;
 }
 
-// The value of a header line named `name` (without case), trimmed; nothing for another line.
-std::optional<std::string_view> headerValue(std::string_view line, std::string_view name) {
-    if (line.size() <= name.size() || line[name.size()] != ':' ||
-        !std::equal(name.begin(), name.end(), line.begin(), [](char lower, char given) {
-            return std::tolower(static_cast<unsigned char>(given)) == lower;
-        })) {
-        return std::nullopt;
-    }
-    std::string_view value = line.substr(name.size() + 1);
-    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
-        value.remove_prefix(1);
-    }
-    while (!value.empty() &&
-           (value.back() == '\r' || value.back() == '\n' || value.back() == ' ')) {
-        value.remove_suffix(1);
-    }
-    return value;
+bool endsHeaders(std::string_view line) {
+    return line == "\r\n" || line == "\n";
 }
 
-// What the headers of the last answer said. A redirect's answer is forgotten at the next one.
-struct AnswerHeaders {
-    int retryAfter = -1;
-    std::string contentRange;
-
-    // Reads one header line; true at the blank line that ends the headers.
-    bool read(std::string_view line) {
-        if (line.starts_with("HTTP/")) {
-            *this = {};
-        } else if (auto value = headerValue(line, "retry-after")) {
-            int seconds = -1;
-            auto [end, error] =
-                std::from_chars(value->data(), value->data() + value->size(), seconds);
-            retryAfter =
-                error == std::errc() && end == value->data() + value->size() ? seconds : -1;
-        } else if (auto range = headerValue(line, "content-range")) {
-            contentRange = *range;
-        }
-        return line == "\r\n" || line == "\n";
+// The header `name` of the answer last received (after any redirects), as libcurl keeps it.
+std::optional<std::string_view> finalHeader(CURL* curl, const char* name) {
+    curl_header* header = nullptr;
+    if (curl_easy_header(curl, name, 0, CURLH_HEADER, -1, &header) != CURLHE_OK) {
+        return std::nullopt;
     }
-};
+    return std::string_view(header->value);
+}
 
-struct SizeQueryState {
-    CURL* curl;
-    AnswerHeaders headers;
-};
+// The final answer's Retry-After in seconds, a date counted from now; -1 when it asks for no
+// wait: no such header, or a negative number, garbage or a date gone by. libcurl keeps a
+// redirect's wait through the answers after it, so only an answer with the header counts, and
+// it says 0 for garbage too, so 0 counts only when the header says so.
+int retryAfterOf(CURL* curl) {
+    const std::optional<std::string_view> header = finalHeader(curl, "Retry-After");
+    curl_off_t seconds = 0;
+    if (!header || curl_easy_getinfo(curl, CURLINFO_RETRY_AFTER, &seconds) != CURLE_OK) {
+        return -1;
+    }
+    if (seconds > 0) {
+        return static_cast<int>(std::min<curl_off_t>(seconds, INT_MAX));
+    }
+    return *header == "0" ? 0 : -1;
+}
 
 // Ends a size query at the end of a successful answer's headers: the length is known by then,
 // and a server that holds its body back must not keep us waiting for it.
-size_t stopAfterSuccessHeaders(char* data, size_t size, size_t count, void* state) {
-    auto& query = *static_cast<SizeQueryState*>(state);
+size_t stopAfterSuccessHeaders(char* data, size_t size, size_t count, void* curl) {
     long status = 0;
-    if (query.headers.read(std::string_view(data, size * count))) {
-        curl_easy_getinfo(query.curl, CURLINFO_RESPONSE_CODE, &status);
+    if (endsHeaders(std::string_view(data, size * count))) {
+        curl_easy_getinfo(static_cast<CURL*>(curl), CURLINFO_RESPONSE_CODE, &status);
     }
     return isSuccess(status) ? 0 : size * count;
 }
@@ -191,6 +181,8 @@ HttpFailure failureOf(CURLcode rc, long status) {
     using Kind = HttpFailure::Kind;
     if (rc == CURLE_TOO_MANY_REDIRECTS) {
         failure.kind = Kind::RedirectLoop;
+    } else if (rc == CURLE_UNSUPPORTED_PROTOCOL && status != 0) {
+        failure.kind = Kind::ErrorAnswer;  // a redirect to where the program does not go
     } else if (rc == CURLE_OPERATION_TIMEDOUT) {
         failure.kind = Kind::Stalled;
     } else {
@@ -204,7 +196,8 @@ HttpFailure failureOf(CURLcode rc, long status) {
 std::string fetchListPage(const std::string& address, const std::atomic<bool>* stop,
                           const HttpLimits& limits) {
     std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(newMulti(), curl_multi_cleanup);
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(newHandle(limits), curl_easy_cleanup);
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(newHandle(limits, Redirects::Refuse),
+                                                             curl_easy_cleanup);
     Headers headers;
     headers.add("Accept: text/html, */*");
     headers.add("User-Agent: Mozilla/3.0 (compatible; Indy Library)");
@@ -227,13 +220,12 @@ std::string fetchListPage(const std::string& address, const std::atomic<bool>* s
 
 SizeQuery::SizeQuery(const std::atomic<bool>* stop, const HttpLimits& limits)
     : multi_(newMulti()),
-      curl_(newHandle(limits)),
+      curl_(newHandle(limits, Redirects::Follow)),
       stop_(stop),
       stallSeconds_(limits.stallSeconds) {
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, refuseBody);
     curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, stopAfterSuccessHeaders);
-    curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(curl_, CURLOPT_HEADERDATA, curl_);
     // The stall limit alone does not bound a server that sends its headers a byte at a time.
     curl_easy_setopt(curl_, CURLOPT_TIMEOUT, limits.sizeQuerySeconds);
 }
@@ -248,30 +240,29 @@ SizeAnswer SizeQuery::contentLength(const std::string& address) {
     Headers headers;
     headers.add("Cache-Control: no-cache");
     headers.add("Pragma: no-cache");
-    SizeQueryState state{curl_, {}};
     curl_easy_setopt(curl_, CURLOPT_URL, address.c_str());
     curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, headers.list);
-    curl_easy_setopt(curl_, CURLOPT_HEADERDATA, &state);
     CURLcode rc = performWatched(multi_, curl_, {stop_, nullptr, stallSeconds_});
     curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, nullptr);
     SizeAnswer answer;
+    long status = 0;
+    curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
     // Refusing the first body byte, or the end of the headers, ends the transfer with a write
     // error: the headers are in.
     if (rc != CURLE_OK && rc != CURLE_WRITE_ERROR) {
-        // Whatever status a redirect on the way had, no final answer came.
-        answer.failure = failureOf(rc, 0);
+        // Whatever status a redirect on the way had, no final answer came; but a redirect the
+        // program will not follow is the site's answer.
+        answer.failure = failureOf(rc, rc == CURLE_UNSUPPORTED_PROTOCOL ? status : 0);
         answer.error = address + ": " + curl_easy_strerror(rc);
         return answer;
     }
-    long status = 0;
     curl_off_t length = -1;
-    curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
     curl_easy_getinfo(curl_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     answer.status = static_cast<int>(status);
     answer.bytes = isSuccess(status) && length > 0 ? static_cast<std::int64_t>(length) : 0;
     if (!isSuccess(status)) {
         answer.failure.status = answer.status;
-        answer.failure.retryAfter = state.headers.retryAfter;
+        answer.failure.retryAfter = retryAfterOf(curl_);
         answer.error = notSuccess(address, status).what();
     }
     return answer;
@@ -287,7 +278,6 @@ struct Receiving {
     const std::function<void(std::string_view)>* receive = nullptr;
     std::int64_t expected = 0;
     std::int64_t from = 0;
-    AnswerHeaders headers;
     std::int64_t start = -1;  // where the body begins, once the headers have said
     std::int64_t received = 0;
     bool restart = false;
@@ -301,7 +291,7 @@ struct Receiving {
     HttpFailure failureOf(long code) const {
         HttpFailure failure;
         failure.status = static_cast<int>(code);
-        failure.retryAfter = headers.retryAfter;
+        failure.retryAfter = retryAfterOf(curl);
         return failure;
     }
 };
@@ -310,7 +300,7 @@ struct Receiving {
 // asked for when the server resumes exactly there, from 0 when it sends the whole file.
 size_t readTransferHeader(char* data, size_t size, size_t count, void* state) {
     auto& r = *static_cast<Receiving*>(state);
-    if (!r.headers.read(std::string_view(data, size * count))) {
+    if (!endsHeaders(std::string_view(data, size * count))) {
         return size * count;
     }
     const long code = r.status();
@@ -319,7 +309,7 @@ size_t readTransferHeader(char* data, size_t size, size_t count, void* state) {
     }
     const std::string resumed = "bytes " + std::to_string(r.from) + "-" +
                                 std::to_string(r.expected - 1) + "/" + std::to_string(r.expected);
-    if (r.from > 0 && code == 206 && r.headers.contentRange == resumed) {
+    if (r.from > 0 && code == 206 && finalHeader(r.curl, "Content-Range") == resumed) {
         r.start = r.from;
     } else if (code == 200 || (r.from == 0 && isSuccess(code))) {
         r.start = 0;
@@ -369,14 +359,12 @@ size_t receivePiece(char* data, size_t size, size_t count, void* state) {
 FileTransfer::FileTransfer(const std::atomic<bool>* stop, const std::atomic<bool>* paused,
                            const HttpLimits& limits)
     : multi_(newMulti()),
-      curl_(newHandle(limits)),
+      curl_(newHandle(limits, Redirects::Follow)),
       stop_(stop),
       paused_(paused),
       stallSeconds_(limits.stallSeconds) {
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, receivePiece);
     curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, readTransferHeader);
-    curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, static_cast<long>(kLargestPiece));
 }
 
@@ -414,7 +402,7 @@ FileTransfer::Outcome FileTransfer::fetch(const std::string& address, std::int64
     const long code = state.status();
     if (rc != CURLE_OK) {
         HttpFailure failure = failureOf(rc, code);
-        failure.retryAfter = state.headers.retryAfter;
+        failure.retryAfter = retryAfterOf(curl_);
         throw HttpError(address, curl_easy_strerror(rc), failure);
     }
     if (!isSuccess(code)) {

@@ -25,8 +25,9 @@ struct HttpFailure {
         LongBody,  // the body ran past the length the server announced
     };
     Kind kind = Kind::ErrorAnswer;
-    int status = 0;       // the HTTP status of the answer; 0 when none came whole
-    int retryAfter = -1;  // the answer's Retry-After in seconds, -1 when it gave none
+    int status = 0;  // the HTTP status of the answer; 0 when none came whole
+    // The answer's Retry-After in seconds, a date counted from now; -1 when it asks for no wait.
+    int retryAfter = -1;
 
     // Worth another try: the network failed, the server was overloaded or asked to wait.
     bool retryable() const {
