@@ -21,7 +21,7 @@ struct Utf8Table {
     std::array<std::uint32_t, 256> entries{};
 
     Utf8Table() {
-        for (int b = 0; b < 256; ++b) {
+        for (std::size_t b = 0; b < entries.size(); ++b) {
             std::string utf8 = cp1251ToUtf8Printable(std::string(1, static_cast<char>(b)));
             std::uint32_t entry = static_cast<std::uint32_t>(utf8.size()) << 24;
             for (std::size_t i = 0; i < utf8.size(); ++i) {
@@ -75,7 +75,7 @@ void TerminalBar::show(int percent, const std::string& text) {
         return;
     }
     constexpr int kWidth = 30;
-    int filled = std::clamp(percent, 0, 100) * kWidth / 100;
+    const auto filled = static_cast<std::size_t>(std::clamp(percent, 0, 100) * kWidth / 100);
     std::fprintf(stderr, "\r\033[K[%s%s] %3d%% %s", std::string(filled, '#').c_str(),
                  std::string(kWidth - filled, ' ').c_str(), percent, text.c_str());
     std::fflush(stderr);
@@ -134,11 +134,12 @@ void TableWriter::record(std::uint32_t number, const MixRecordView& record) {
         bytes += roomFor(cell);
     }
     char* out = room(bytes);
-    for (int c = 0; c < kGridColumns; ++c) {
+    for (std::size_t c = 0; c < cells.size(); ++c) {
         if (c > 0) {
             *out++ = '\t';
         }
-        out = isFormatted(c) ? putFormatted(cells[c], out) : putCell(cells[c], out);
+        out =
+            isFormatted(static_cast<int>(c)) ? putFormatted(cells[c], out) : putCell(cells[c], out);
     }
     endLine(out);
 }
@@ -150,8 +151,8 @@ void TableWriter::recordGrid(const RecordGrid& grid) {
         if (!grid.isRecordRow(r)) {
             continue;
         }
-        for (int c = 0; c < kGridColumns; ++c) {
-            cells[c] = grid.cell(c, r);
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            cells[c] = grid.cell(static_cast<int>(c), r);
         }
         row(cells);
     }

@@ -11,7 +11,7 @@ int runStats(const Context& context, const std::vector<std::string>& args, Table
         statisticsGrid(countStatistics(CatalogueFile(context.folder + "Base.vlt")));
     for (int r = 0; r < kStatisticsRows; ++r) {
         if (r != kStatisticsBlankRow) {
-            out.row(grid[r]);
+            out.row(grid[static_cast<std::size_t>(r)]);
         }
     }
     return kExitDone;

@@ -25,7 +25,7 @@ constexpr std::size_t kRowTextLimit = 0xFFFF;
 GridRow::Block* GridRow::makeBlock(const std::array<std::string_view, kGridColumns>& cells) {
     std::size_t total = 0;
     std::array<std::size_t, kGridColumns> lengths{};
-    for (int c = 0; c < kGridColumns; ++c) {
+    for (std::size_t c = 0; c < lengths.size(); ++c) {
         lengths[c] = std::min(cells[c].size(), kRowTextLimit - total);
         total += lengths[c];
     }
@@ -36,7 +36,7 @@ GridRow::Block* GridRow::makeBlock(const std::array<std::string_view, kGridColum
     auto* block = new (::operator new(sizeof(Block) + total)) Block;
     char* out = block->text();
     std::size_t at = 0;
-    for (int c = 0; c < kGridColumns; ++c) {
+    for (std::size_t c = 0; c < lengths.size(); ++c) {
         // An empty cell may have no data at all (a style outside the table).
         cells[c].copy(out + at, lengths[c]);
         at += lengths[c];
@@ -77,7 +77,7 @@ std::string_view GridRow::cell(int column) const {
 void GridRow::setCell(int column, std::string_view text) {
     std::array<std::string_view, kGridColumns> cells;
     for (int c = 0; c < kGridColumns; ++c) {
-        cells[c] = c == column ? text : cell(c);
+        cells[static_cast<std::size_t>(c)] = c == column ? text : cell(c);
     }
     *this = GridRow(cells);
 }

@@ -16,7 +16,7 @@ namespace {
 // caseFold by table lookup: the loops below run over every byte of a million names.
 const std::array<unsigned char, 256> kFolded = [] {
     std::array<unsigned char, 256> table{};
-    for (int b = 0; b < 256; ++b) {
+    for (std::size_t b = 0; b < table.size(); ++b) {
         table[b] = caseFold(static_cast<unsigned char>(b));
     }
     return table;

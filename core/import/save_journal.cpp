@@ -43,7 +43,7 @@ SaveJournal SaveJournal::fromBytes(std::string_view bytes, const std::string& pa
     SaveJournal journal;
     journal.queued = bytes[4] == 1;
     journal.firstNumber = 0;
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < 4; ++i) {
         journal.firstNumber |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[5 + i]))
                                << (8 * i);
     }

@@ -54,7 +54,7 @@ std::shared_ptr<const SelectionControls> LiveSelection::get() const {
 std::string encodeCheckListStyle(const StyleChecks& checks) {
     std::string text;
     for (int i = 0; i < kImportStyleCount; ++i) {
-        if (checks[i]) {
+        if (checks[static_cast<std::size_t>(i)]) {
             text += std::to_string(i) + ",";
         }
     }

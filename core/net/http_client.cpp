@@ -289,10 +289,10 @@ struct Receiving {
         return code;
     }
     HttpFailure failureOf(long code) const {
-        HttpFailure failure;
-        failure.status = static_cast<int>(code);
-        failure.retryAfter = retryAfterOf(curl);
-        return failure;
+        HttpFailure answer;
+        answer.status = static_cast<int>(code);
+        answer.retryAfter = retryAfterOf(curl);
+        return answer;
     }
 };
 

@@ -56,7 +56,7 @@ std::optional<std::string> utf8ToCp1251(std::string_view utf8) {
     std::size_t i = 0;
     while (i < utf8.size()) {
         auto lead = static_cast<unsigned char>(utf8[i]);
-        int extra = 0;
+        std::size_t extra = 0;
         char32_t cp = 0;
         if (lead < 0x80) {
             cp = lead;
@@ -75,7 +75,7 @@ std::optional<std::string> utf8ToCp1251(std::string_view utf8) {
         if (i + extra >= utf8.size()) {
             return std::nullopt;
         }
-        for (int k = 1; k <= extra; ++k) {
+        for (std::size_t k = 1; k <= extra; ++k) {
             auto next = static_cast<unsigned char>(utf8[i + k]);
             if ((next & 0xC0) != 0x80) {
                 return std::nullopt;

@@ -31,9 +31,9 @@ constexpr int unicodeToCp1251(char32_t cp) {
     if (cp >= 0x0410 && cp <= 0x044F) {
         return static_cast<int>(cp - 0x0410 + 0xC0);
     }
-    for (int i = 0; i < 64; ++i) {
+    for (std::size_t i = 0; i < kCp1251UpperHalf.size(); ++i) {
         if (kCp1251UpperHalf[i] == cp && cp != 0xFFFD) {
-            return 0x80 + i;
+            return 0x80 + static_cast<int>(i);
         }
     }
     return -1;

@@ -26,7 +26,7 @@ struct CivilDate {
 CivilDate civilFromDays(std::int32_t days) {
     // Days from 1 March of a year a multiple of 400 years before year 1, so that all is unsigned.
     constexpr std::uint32_t kEras = 82;
-    const std::uint32_t n = static_cast<std::uint32_t>(days + 719468 + 146097 * kEras) * 4 + 3;
+    const std::uint32_t n = (static_cast<std::uint32_t>(days + 719468) + 146097 * kEras) * 4 + 3;
     const std::uint32_t century = n / 146097;
     const std::uint32_t inCentury = n % 146097 / 4 * 4 + 3;
     const std::uint64_t yearPart = std::uint64_t{2939745} * inCentury;

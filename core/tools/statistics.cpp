@@ -24,7 +24,7 @@ const std::array<std::string_view, 2>& StatisticsHeaders() {
 StatisticsGrid statisticsGrid(const Statistics& statistics) {
     StatisticsGrid grid;
     grid[0] = {std::string(StatisticsHeaders()[0]), std::string(StatisticsHeaders()[1])};
-    for (int code = 0; code < kStyleCount; ++code) {
+    for (std::size_t code = 0; code < statistics.styles.size(); ++code) {
         grid[code + 1] = {std::string(StyleName(static_cast<std::uint8_t>(code))),
                           std::to_string(statistics.styles[code])};
     }

@@ -11,8 +11,8 @@
 #include <mutex>
 #include <thread>
 
+#include "core/catalogue/queue_file.h"
 #include "core/downloader/download_run.h"
-#include "core/downloader/queue_file.h"
 #include "core/net/http_client.h"
 #include "core/net/site_address.h"
 #include "core/sound/sound.h"
@@ -303,7 +303,8 @@ TEST(HttpClient, ARunResumesOnlyWhenSetAndWaitsAsTheServerAsks) {
             asked.replace(at, path.size(), "/file");
         }
         EXPECT_EQ(asked, c.asked);
-        EXPECT_EQ(rows.status(0), c.done ? download_status::done() : download_status::failed());
+        EXPECT_EQ(rows.status(0).kind(),
+                  c.done ? DownloadState::Kind::Done : DownloadState::Kind::Failed);
         const std::string file = folder.file("ZIP/1.zip");
         EXPECT_EQ(test::readBytes(file), c.done ? kBody : "");
         EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll()[0].Removed, c.done ? 1 : 0);
