@@ -13,7 +13,8 @@ program_packages=(
   qt6-base-dev libcurl4-openssl-dev libcpp-httplib-dev libsdl2-dev libzip-dev
   fonts-dejavu-core fonts-liberation qt6-translations-l10n
 )
-# run.sh starts the window on a virtual X server where there is no display.
+# run.sh starts the window on a virtual X server where there is no display; a test answers a
+# window manager's close request on one.
 run_packages=(xvfb xauth)
 # The tests and benchmarks; the format check; clang with its fuzzer runtime (the unversioned
 # package follows Debian's default LLVM) and llvm's symbolizer for the sanitizers' reports; the
@@ -33,7 +34,7 @@ case $mode in
     targets=(--target kelvarn kelvarn-cli kelvarn-demo-site program_folder)
     ;;
   test)
-    packages=("${program_packages[@]}" "${test_packages[@]}")
+    packages=("${program_packages[@]}" "${run_packages[@]}" "${test_packages[@]}")
     configure=(-DKELVARN_TESTS=ON)
     targets=()
     ;;
