@@ -22,19 +22,32 @@ enum class SearchMode {
 class RecordSearch {
 public:
     RecordSearch(SearchMode mode, std::string_view text);
-    bool matches(const MixRecordView& record) const;
+    // `record`: its bytes as Base.vlt stores them, read straight from the file.
+    bool matches(const unsigned char* record) const;
 
 private:
+    bool inText(const unsigned char* field, std::size_t capacity) const;
+
     SearchMode mode_;
-    std::string text_;
-    std::string folded_;
+    std::string text_;  // folded, but for an ID
+    // The folded first and last bytes of a name search, and 0x20 where a capital folds to them:
+    // a byte with that bit set compares equal whatever its case.
+    unsigned char first_ = 0, firstCase_ = 0, last_ = 0, lastCase_ = 0;
 };
 
-// Every matching record in file order, as rows numbered by their record number, under the
-// headers; one empty row when nothing matches. `progress` hears now and then how many records
-// have been read, and of the last one.
-RecordGrid searchCatalogue(
-    const CatalogueFile& catalogue, const RecordSearch& search,
-    const std::function<void(std::uint32_t read, std::uint32_t count)>& progress = {});
+using SearchProgress = std::function<void(std::uint32_t read, std::uint32_t count)>;
+
+// Calls `found` with every matching record in file order and its number; the view is valid
+// during the call only. The file is read in blocks and only the matches are decoded, so a pass
+// takes the same little memory whatever the catalogue's size. `progress` hears after each block
+// how many records have been read, and of the last one.
+void forEachFound(const CatalogueFile& catalogue, const RecordSearch& search,
+                  const std::function<void(std::uint32_t number, const MixRecordView&)>& found,
+                  const SearchProgress& progress = {});
+
+// The matches as rows numbered by their record number, under the headers; one empty row when
+// nothing matches.
+RecordGrid searchCatalogue(const CatalogueFile& catalogue, const RecordSearch& search,
+                           const SearchProgress& progress = {});
 
 }  // namespace kelvarn
