@@ -53,74 +53,88 @@ Bytes16 everywhere(unsigned char byte) {
 static_assert(kTitleField + 1 + kTitleCapacity + 15 <= kRecordSize &&
               kAuthorField + 1 + kAuthorCapacity + 15 <= kRecordSize);
 
-}  // namespace
-
-RecordSearch::RecordSearch(SearchMode mode, std::string_view text)
-    : mode_(mode), text_(mode == SearchMode::Id ? std::string(text) : caseFold(text)) {
-    if (!text_.empty()) {
-        first_ = static_cast<unsigned char>(text_.front());
-        last_ = static_cast<unsigned char>(text_.back());
-        firstCase_ = caseBit(first_);
-        lastCase_ = caseBit(last_);
+// The whole ID, exactly.
+struct IdTest {
+    std::string_view id;
+    bool operator()(const unsigned char* record) const {
+        return readShortString(record + kIdField, kIdCapacity) == id;
     }
-}
+};
 
-// Candidates are the starts where both the first and the last byte fit, sixteen starts at once;
-// only those are compared in full, so most of a text is passed over in a few instructions.
-bool RecordSearch::inText(const unsigned char* field, std::size_t capacity) const {
-    const std::size_t length = std::min<std::size_t>(field[0], capacity);
-    const std::size_t size = text_.size();
-    if (size == 0 || size > length) {
-        return false;
+struct EmailTest {
+    std::string_view folded;
+    bool operator()(const unsigned char* record) const {
+        const unsigned char* email = record + kEmailField + 1;
+        return std::equal(email, email + std::min<std::size_t>(email[-1], kEmailCapacity),
+                          folded.begin(), folded.end(), sameFolded);
     }
-    const unsigned char* chars = field + 1;
-    const std::size_t starts = length - size + 1;
-    const Bytes16 first = everywhere(first_), firstCase = everywhere(firstCase_);
-    const Bytes16 last = everywhere(last_), lastCase = everywhere(lastCase_);
-    for (std::size_t at = 0; at < starts; at += 16) {
-        const auto fit = ((load16(chars + at) | firstCase) == first) &
-                         ((load16(chars + at + size - 1) | lastCase) == last);
-        std::array<std::uint64_t, 2> halves;
-        std::memcpy(halves.data(), &fit, sizeof halves);
-        for (std::size_t half = 0; half < halves.size(); ++half) {
-            // One bit a fitting start: the top bit of its byte.
-            for (std::uint64_t bits = halves[half] & 0x8080808080808080u; bits != 0;
-                 bits &= bits - 1) {
-                const std::size_t start =
-                    at + half * 8 + static_cast<std::size_t>(std::countr_zero(bits)) / 8;
-                if (start >= starts) {
-                    return false;
-                }
-                // The bytes between the first and the last, of which a text of one byte has none.
-                if (size <= 2 || std::equal(chars + start + 1, chars + start + size - 1,
-                                            text_.begin() + 1, sameFolded)) {
-                    return true;
+};
+
+// Made once a pass: the folded first and last bytes of the text in every lane, with the case
+// bit each one's capital lacks.
+class NameTest {
+public:
+    explicit NameTest(std::string_view folded) : folded_(folded) {
+        if (!folded.empty()) {
+            const auto first = static_cast<unsigned char>(folded.front());
+            const auto last = static_cast<unsigned char>(folded.back());
+            first_ = everywhere(first);
+            firstCase_ = everywhere(caseBit(first));
+            last_ = everywhere(last);
+            lastCase_ = everywhere(caseBit(last));
+        }
+    }
+
+    bool operator()(const unsigned char* record) const {
+        return inText(record + kAuthorField, kAuthorCapacity) ||
+               inText(record + kTitleField, kTitleCapacity);
+    }
+
+private:
+    // Candidates are the starts where both the first and the last byte fit, sixteen starts at
+    // once; only those are compared in full, so most of a text is passed over in a few
+    // instructions.
+    bool inText(const unsigned char* field, std::size_t capacity) const {
+        const std::size_t length = std::min<std::size_t>(field[0], capacity);
+        const std::size_t size = folded_.size();
+        if (size == 0 || size > length) {
+            return false;
+        }
+        const unsigned char* chars = field + 1;
+        const std::size_t starts = length - size + 1;
+        for (std::size_t at = 0; at < starts; at += 16) {
+            const auto fit = ((load16(chars + at) | firstCase_) == first_) &
+                             ((load16(chars + at + size - 1) | lastCase_) == last_);
+            std::array<std::uint64_t, 2> halves;
+            std::memcpy(halves.data(), &fit, sizeof halves);
+            for (std::size_t half = 0; half < halves.size(); ++half) {
+                // One bit a fitting start: the top bit of its byte.
+                for (std::uint64_t bits = halves[half] & 0x8080808080808080u; bits != 0;
+                     bits &= bits - 1) {
+                    const std::size_t start =
+                        at + half * 8 + static_cast<std::size_t>(std::countr_zero(bits)) / 8;
+                    if (start >= starts) {
+                        return false;
+                    }
+                    // The bytes between the first and the last, of which a text of one byte
+                    // has none.
+                    if (size <= 2 || std::equal(chars + start + 1, chars + start + size - 1,
+                                                folded_.begin() + 1, sameFolded)) {
+                        return true;
+                    }
                 }
             }
         }
+        return false;
     }
-    return false;
-}
 
-bool RecordSearch::matches(const unsigned char* record) const {
-    switch (mode_) {
-        case SearchMode::Id:
-            return readShortString(record + kIdField, kIdCapacity) == text_;
-        case SearchMode::Email: {
-            const unsigned char* email = record + kEmailField + 1;
-            return std::equal(email, email + std::min<std::size_t>(email[-1], kEmailCapacity),
-                              text_.begin(), text_.end(), sameFolded);
-        }
-        case SearchMode::Name:
-            return inText(record + kAuthorField, kAuthorCapacity) ||
-                   inText(record + kTitleField, kTitleCapacity);
-    }
-    return false;
-}
+    std::string_view folded_;
+    Bytes16 first_{}, firstCase_{}, last_{}, lastCase_{};
+};
 
-void forEachFound(const CatalogueFile& catalogue, const RecordSearch& search,
-                  const std::function<void(std::uint32_t number, const MixRecordView&)>& found,
-                  const SearchProgress& progress) {
+template <typename Test>
+void forEachFoundBy(const Test& test, const CatalogueFile& catalogue, const FoundVisit& found,
+                    const SearchProgress& progress) {
     std::uint32_t total = 0;
     catalogue.forEachBlock(
         [&total](std::uint32_t count) { total = count; },
@@ -128,7 +142,7 @@ void forEachFound(const CatalogueFile& catalogue, const RecordSearch& search,
             const auto count = static_cast<std::uint32_t>(records.size() / kRecordSize);
             for (std::uint32_t i = 0; i < count; ++i) {
                 const unsigned char* record = records.data() + std::size_t{i} * kRecordSize;
-                if (search.matches(record)) {
+                if (test(record)) {
                     found(first + i, decodeRecordView(record));
                 }
             }
@@ -136,6 +150,23 @@ void forEachFound(const CatalogueFile& catalogue, const RecordSearch& search,
                 progress(first + count - 1, total);
             }
         });
+}
+
+}  // namespace
+
+RecordSearch::RecordSearch(SearchMode mode, std::string_view text)
+    : mode_(mode), text_(mode == SearchMode::Id ? std::string(text) : caseFold(text)) {}
+
+void forEachFound(const CatalogueFile& catalogue, const RecordSearch& search,
+                  const FoundVisit& found, const SearchProgress& progress) {
+    switch (search.mode()) {
+        case SearchMode::Id:
+            return forEachFoundBy(IdTest{search.text()}, catalogue, found, progress);
+        case SearchMode::Email:
+            return forEachFoundBy(EmailTest{search.text()}, catalogue, found, progress);
+        case SearchMode::Name:
+            return forEachFoundBy(NameTest(search.text()), catalogue, found, progress);
+    }
 }
 
 RecordGrid searchCatalogue(const CatalogueFile& catalogue, const RecordSearch& search,

@@ -17,33 +17,30 @@ enum class SearchMode {
     Email,  // "по E-mail": the whole address, without regard to case
 };
 
-// The test of one record; the text is Windows-1251. Case is folded as the import's author test
+// What a search looks for; the text is Windows-1251. Case is folded as the import's author test
 // folds it: Latin and Cyrillic capitals, never Ё.
 class RecordSearch {
 public:
     RecordSearch(SearchMode mode, std::string_view text);
-    // `record`: its bytes as Base.vlt stores them, read straight from the file.
-    bool matches(const unsigned char* record) const;
+
+    SearchMode mode() const { return mode_; }
+    // Folded, but for an ID.
+    const std::string& text() const { return text_; }
 
 private:
-    bool inText(const unsigned char* field, std::size_t capacity) const;
-
     SearchMode mode_;
-    std::string text_;  // folded, but for an ID
-    // The folded first and last bytes of a name search, and 0x20 where a capital folds to them:
-    // a byte with that bit set compares equal whatever its case.
-    unsigned char first_ = 0, firstCase_ = 0, last_ = 0, lastCase_ = 0;
+    std::string text_;
 };
 
+using FoundVisit = std::function<void(std::uint32_t number, const MixRecordView&)>;
 using SearchProgress = std::function<void(std::uint32_t read, std::uint32_t count)>;
 
 // Calls `found` with every matching record in file order and its number; the view is valid
-// during the call only. The file is read in blocks and only the matches are decoded, so a pass
-// takes the same little memory whatever the catalogue's size. `progress` hears after each block
-// how many records have been read, and of the last one.
+// during the call only. The file is read in blocks, tested in place, and only the matches are
+// decoded, so a pass takes the same little memory whatever the catalogue's size. `progress`
+// hears after each block how many records have been read, and of the last one.
 void forEachFound(const CatalogueFile& catalogue, const RecordSearch& search,
-                  const std::function<void(std::uint32_t number, const MixRecordView&)>& found,
-                  const SearchProgress& progress = {});
+                  const FoundVisit& found, const SearchProgress& progress = {});
 
 // The matches as rows numbered by their record number, under the headers; one empty row when
 // nothing matches.
