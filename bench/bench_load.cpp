@@ -96,16 +96,17 @@ BENCHMARK(BM_Load)->ArgName("records")->Arg(100000)->Arg(1000000)->Unit(benchmar
 void BM_SearchWindow(benchmark::State& state) {
     const kelvarn::CatalogueFile file = catalogues().baseFor(state.range(0));
     const kelvarn::RecordSearch search(kelvarn::SearchMode::Name, "mix");
-    int found = 0;
+    int tableRows = 0;
     kelvarn::bench::startPeak();
     for (auto _ : state) {
         auto grid = std::make_unique<kelvarn::RecordGrid>(kelvarn::searchCatalogue(file, search));
-        found = grid->rowCount() - 1;
+        tableRows = grid->rowCount() - 1;
         state.PauseTiming();
         grid.reset();
         state.ResumeTiming();
     }
-    state.counters["found"] = found;
+    // The CSV report wants every benchmark's counters alike: the rows found.
+    state.counters["table_rows"] = tableRows;
     state.counters["peak_rss_MB"] = kelvarn::bench::peakMb();
 }
 BENCHMARK(BM_SearchWindow)->ArgName("records")->Arg(1000000)->Unit(benchmark::kMillisecond);
