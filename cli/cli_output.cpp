@@ -144,20 +144,6 @@ void TableWriter::record(std::uint32_t number, const MixRecordView& record) {
     endLine(out);
 }
 
-void TableWriter::recordGrid(const RecordGrid& grid) {
-    row(GridHeaders());
-    std::array<std::string_view, kGridColumns> cells;
-    for (int r = 1; r < grid.rowCount(); ++r) {
-        if (!grid.isRecordRow(r)) {
-            continue;
-        }
-        for (std::size_t c = 0; c < cells.size(); ++c) {
-            cells[c] = grid.cell(static_cast<int>(c), r);
-        }
-        row(cells);
-    }
-}
-
 void printError(std::string_view message) {
     std::fprintf(stderr, "kelvarn-cli: %.*s\n", static_cast<int>(message.size()), message.data());
 }

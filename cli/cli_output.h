@@ -38,9 +38,6 @@ public:
     // A record's row as a grid shows it under `number`.
     void record(std::uint32_t number, const MixRecordView& record);
 
-    // The grid's records (rows naming a record), headers first.
-    void recordGrid(const RecordGrid& grid);
-
     // Throws IoError naming standard output when the bytes cannot be written (a full disk):
     // output that went nowhere is no success.
     void flush();

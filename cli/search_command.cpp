@@ -21,7 +21,11 @@ int runSearch(const Context& context, const std::vector<std::string>& args, Tabl
                         : mode == "name" ? SearchMode::Name
                                          : SearchMode::Email,
                         utf8ToCp1251(args[1]).value_or(""));
-    out.recordGrid(searchCatalogue(CatalogueFile(context.folder + "Base.vlt"), search));
+    // Printed as found: the rows of a large result are never held at once.
+    out.row(GridHeaders());
+    forEachFound(
+        CatalogueFile(context.folder + "Base.vlt"), search,
+        [&out](std::uint32_t number, const MixRecordView& record) { out.record(number, record); });
     return kExitDone;
 }
 

@@ -35,21 +35,28 @@ const std::string& writable(const std::string& path) {
     return backedUpBeforeWriting(path);
 }
 
-// Records `from`..`last` in blocks: `read` fills a block with the records from its first number on.
-template <typename Read>
-void forEachInBlocks(std::uint32_t from, std::uint32_t last, const Read& read,
-                     const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) {
-    std::vector<unsigned char> block;
+// Records `from`..`last` in blocks: `visit(first, wanted)` for each.
+template <typename VisitBlock>
+void forEachBlockIn(std::uint32_t from, std::uint32_t last, const VisitBlock& visit) {
     for (std::uint32_t first = std::max<std::uint32_t>(from, 1); first <= last;
          first += kBlockRecords) {
-        const std::uint32_t wanted = std::min(kBlockRecords, last - first + 1);
-        block.resize(static_cast<std::size_t>(wanted) * kRecordSize);
-        read(block, first);
-        for (std::uint32_t i = 0; i < wanted; ++i) {
-            visit(first + i,
-                  decodeRecordView(block.data() + static_cast<std::size_t>(i) * kRecordSize));
-        }
+        visit(first, std::min(kBlockRecords, last - first + 1));
     }
+}
+
+std::size_t bytesOf(std::uint32_t records) {
+    return static_cast<std::size_t>(records) * kRecordSize;
+}
+
+CatalogueBlockVisit decodingEach(
+    const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) {
+    return [&visit](std::uint32_t first, std::span<const unsigned char> records) {
+        const std::size_t count = records.size() / kRecordSize;
+        for (std::size_t i = 0; i < count; ++i) {
+            visit(first + static_cast<std::uint32_t>(i),
+                  decodeRecordView(records.data() + i * kRecordSize));
+        }
+    };
 }
 
 }  // namespace
@@ -109,28 +116,33 @@ std::uint32_t CatalogueAppender::append(const MixRecord& record) {
 void CatalogueAppender::forEachFrom(
     std::uint32_t from,
     const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const {
-    forEachInBlocks(
-        from, count_,
-        [this](std::vector<unsigned char>& block, std::uint32_t first) {
-            file_.readAt(block.data(), block.size(), offsetOf(first));
-        },
-        visit);
+    const CatalogueBlockVisit decoding = decodingEach(visit);
+    std::vector<unsigned char> block;
+    forEachBlockIn(from, count_, [&](std::uint32_t first, std::uint32_t wanted) {
+        block.resize(bytesOf(wanted));
+        file_.readAt(block.data(), block.size(), offsetOf(first));
+        decoding(first, block);
+    });
 }
 
 void CatalogueFile::forEach(
     const std::function<void(std::uint32_t count)>& started,
     const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const {
+    forEachBlock(started, decodingEach(visit));
+}
+
+void CatalogueFile::forEachBlock(const std::function<void(std::uint32_t count)>& started,
+                                 const CatalogueBlockVisit& visit) const {
     std::uint32_t total = count();
     if (started) {
         started(total);
     }
-    forEachInBlocks(
-        1, total,
-        [this](std::vector<unsigned char>& block, std::uint32_t first) {
-            LockedFile file(path_, O_RDONLY, LockedFile::Lock::Shared);
-            file.readAt(block.data(), block.size(), offsetOf(first));
-        },
-        visit);
+    forEachBlockIn(1, total, [&](std::uint32_t first, std::uint32_t wanted) {
+        // Mapped, not copied: the kernel's copy of a large file cost more than the pass itself.
+        const MappedFile block(path_, offsetOf(first), bytesOf(wanted));
+        const std::string_view bytes = block.bytes();
+        visit(first, {reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()});
+    });
 }
 
 }  // namespace kelvarn

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "core/catalogue/mix_record.h"
@@ -15,6 +16,10 @@ namespace kelvarn {
 // are 32-bit and the queue stores them signed: a longer file is an IoError naming `path`, never
 // a count that wrapped around.
 std::uint32_t recordsInBytes(std::uint64_t bytes, const std::string& path);
+
+// A block of whole records as Base.vlt stores them, the first numbered `first`.
+using CatalogueBlockVisit =
+    std::function<void(std::uint32_t first, std::span<const unsigned char> records)>;
 
 class CatalogueFile {
 public:
@@ -43,6 +48,10 @@ public:
     void forEach(
         const std::function<void(std::uint32_t count)>& started,
         const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const;
+
+    // The same pass a block of records at a time, for a reader that looks at the bytes itself.
+    void forEachBlock(const std::function<void(std::uint32_t count)>& started,
+                      const CatalogueBlockVisit& visit) const;
 
 private:
     std::string path_;

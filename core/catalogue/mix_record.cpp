@@ -9,10 +9,6 @@ namespace {
 
 static_assert(std::endian::native == std::endian::little, "Base.vlt is little-endian");
 
-constexpr std::size_t kIdAt = 0;
-constexpr std::size_t kAuthorAt = 7;
-constexpr std::size_t kTitleAt = 58;
-constexpr std::size_t kEmailAt = 109;
 constexpr std::size_t kStyleAt = 140;
 constexpr std::size_t kHasFileAt = 141;
 constexpr std::size_t kSizeAt = 144;
@@ -53,10 +49,10 @@ std::string_view cutToCapacity(std::string_view text, std::size_t capacity) {
 
 MixRecordView decodeRecordView(const unsigned char* bytes) {
     MixRecordView r;
-    r.Id = readShortString(bytes + kIdAt, kIdCapacity);
-    r.Author = readShortString(bytes + kAuthorAt, kAuthorCapacity);
-    r.Title = readShortString(bytes + kTitleAt, kTitleCapacity);
-    r.Email = readShortString(bytes + kEmailAt, kEmailCapacity);
+    r.Id = readShortString(bytes + kIdField, kIdCapacity);
+    r.Author = readShortString(bytes + kAuthorField, kAuthorCapacity);
+    r.Title = readShortString(bytes + kTitleField, kTitleCapacity);
+    r.Email = readShortString(bytes + kEmailField, kEmailCapacity);
     r.Style = bytes[kStyleAt];
     r.HasFile = bytes[kHasFileAt];
     r.Size = readScalar<std::int32_t>(bytes + kSizeAt);
@@ -73,10 +69,10 @@ MixRecord decodeRecord(const unsigned char* bytes) {
 }
 
 void encodeRecordInto(const MixRecord& r, unsigned char* bytes) {
-    writeShortString(bytes + kIdAt, kIdCapacity, r.Id);
-    writeShortString(bytes + kAuthorAt, kAuthorCapacity, r.Author);
-    writeShortString(bytes + kTitleAt, kTitleCapacity, r.Title);
-    writeShortString(bytes + kEmailAt, kEmailCapacity, r.Email);
+    writeShortString(bytes + kIdField, kIdCapacity, r.Id);
+    writeShortString(bytes + kAuthorField, kAuthorCapacity, r.Author);
+    writeShortString(bytes + kTitleField, kTitleCapacity, r.Title);
+    writeShortString(bytes + kEmailField, kEmailCapacity, r.Email);
     bytes[kStyleAt] = r.Style;
     bytes[kHasFileAt] = r.HasFile;
     writeScalar(bytes + kSizeAt, r.Size);

@@ -18,6 +18,12 @@ inline constexpr std::size_t kAuthorCapacity = 50;
 inline constexpr std::size_t kTitleCapacity = 50;
 inline constexpr std::size_t kEmailCapacity = 30;
 
+// Where each short string stands in the record: its length byte, then its characters.
+inline constexpr std::size_t kIdField = 0;
+inline constexpr std::size_t kAuthorField = 7;
+inline constexpr std::size_t kTitleField = 58;
+inline constexpr std::size_t kEmailField = 109;
+
 // The record's fields, with texts held as `Text`. Text fields are Windows-1251 bytes, never more
 // than their capacity.
 template <typename Text>

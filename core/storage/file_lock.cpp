@@ -288,19 +288,34 @@ void replaceFileContents(const std::string& path, std::span<const std::string_vi
 
 MappedFile::MappedFile(const std::string& path)
     : file_(path, O_RDONLY, LockedFile::Lock::Shared), size_(file_.size()) {
+    map(0, MAP_POPULATE);
+}
+
+MappedFile::MappedFile(const std::string& path, std::uint64_t offset, std::size_t length)
+    : file_(path, O_RDONLY, LockedFile::Lock::Shared), size_(length) {
+    if (file_.size() < offset || file_.size() - offset < length) {
+        throw IoError(path, kReadBeyondEnd);
+    }
+    map(offset, 0);
+}
+
+void MappedFile::map(std::uint64_t offset, int flags) {
     if (size_ == 0) {
         return;  // nothing to map: an empty view
     }
-    data_ = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file_.fd(), 0);
+    static const auto kPage = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    skipped_ = static_cast<std::size_t>(offset % kPage);
+    data_ = ::mmap(nullptr, skipped_ + size_, PROT_READ, MAP_PRIVATE | flags, file_.fd(),
+                   static_cast<off_t>(offset - skipped_));
     if (data_ == MAP_FAILED) {
         data_ = nullptr;
-        throw IoError::fromErrno(path, errno);
+        throw IoError::fromErrno(file_.path(), errno);
     }
 }
 
 MappedFile::~MappedFile() {
     if (data_ != nullptr) {
-        ::munmap(data_, size_);
+        ::munmap(data_, skipped_ + size_);
     }
 }
 

@@ -73,17 +73,24 @@ void removeAbandonedReplacements(const std::string& path);
 class MappedFile {
 public:
     explicit MappedFile(const std::string& path);
+    // Only bytes `offset` to `offset + length`, which the file must hold ("Read beyond end of
+    // file" otherwise). Pages come in as they are read and leave with the object, so a pass in
+    // such parts keeps little of a large file resident.
+    MappedFile(const std::string& path, std::uint64_t offset, std::size_t length);
     ~MappedFile();
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
 
     std::string_view bytes() const {
-        return {static_cast<const char*>(data_), data_ != nullptr ? size_ : 0};
+        return {static_cast<const char*>(data_) + skipped_, data_ != nullptr ? size_ : 0};
     }
 
 private:
+    void map(std::uint64_t offset, int flags);
+
     LockedFile file_;
     std::size_t size_;
+    std::size_t skipped_ = 0;  // from the page the mapping starts on to the offset asked for
     void* data_ = nullptr;
 };
 

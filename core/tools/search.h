@@ -17,24 +17,34 @@ enum class SearchMode {
     Email,  // "по E-mail": the whole address, without regard to case
 };
 
-// The test of one record; the text is Windows-1251. Case is folded as the import's author test
+// What a search looks for; the text is Windows-1251. Case is folded as the import's author test
 // folds it: Latin and Cyrillic capitals, never Ё.
 class RecordSearch {
 public:
     RecordSearch(SearchMode mode, std::string_view text);
-    bool matches(const MixRecordView& record) const;
+
+    SearchMode mode() const { return mode_; }
+    // Folded, but for an ID.
+    const std::string& text() const { return text_; }
 
 private:
     SearchMode mode_;
     std::string text_;
-    std::string folded_;
 };
 
-// Every matching record in file order, as rows numbered by their record number, under the
-// headers; one empty row when nothing matches. `progress` hears now and then how many records
-// have been read, and of the last one.
-RecordGrid searchCatalogue(
-    const CatalogueFile& catalogue, const RecordSearch& search,
-    const std::function<void(std::uint32_t read, std::uint32_t count)>& progress = {});
+using FoundVisit = std::function<void(std::uint32_t number, const MixRecordView&)>;
+using SearchProgress = std::function<void(std::uint32_t read, std::uint32_t count)>;
+
+// Calls `found` with every matching record in file order and its number; the view is valid
+// during the call only. The file is read in blocks, tested in place, and only the matches are
+// decoded, so a pass takes the same little memory whatever the catalogue's size. `progress`
+// hears after each block how many records have been read, and of the last one.
+void forEachFound(const CatalogueFile& catalogue, const RecordSearch& search,
+                  const FoundVisit& found, const SearchProgress& progress = {});
+
+// The matches as rows numbered by their record number, under the headers; one empty row when
+// nothing matches.
+RecordGrid searchCatalogue(const CatalogueFile& catalogue, const RecordSearch& search,
+                           const SearchProgress& progress = {});
 
 }  // namespace kelvarn
