@@ -124,8 +124,20 @@ void CatalogueFile::forEach(
     if (started) {
         started(total);
     }
+    readRange(1, total, visit);
+}
+
+void CatalogueFile::forEachFrom(
+    std::uint32_t from,
+    const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const {
+    readRange(from, count(), visit);
+}
+
+void CatalogueFile::readRange(
+    std::uint32_t from, std::uint32_t last,
+    const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const {
     forEachInBlocks(
-        1, total,
+        from, last,
         [this](std::vector<unsigned char>& block, std::uint32_t first) {
             LockedFile file(path_, O_RDONLY, LockedFile::Lock::Shared);
             file.readAt(block.data(), block.size(), offsetOf(first));

@@ -43,8 +43,16 @@ public:
     void forEach(
         const std::function<void(std::uint32_t count)>& started,
         const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const;
+    // The same for the records from number `from` on.
+    void forEachFrom(
+        std::uint32_t from,
+        const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const;
 
 private:
+    void readRange(
+        std::uint32_t from, std::uint32_t last,
+        const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const;
+
     std::string path_;
 };
 
