@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/import/import_run.h"
+
 namespace kelvarn::cli {
 
 class TableWriter;
@@ -46,6 +48,13 @@ std::uint32_t recordNumber(const std::string& text, std::uint32_t count);
 // A style, rating or flag of 0..largest; anything else is a usage error naming `what`.
 std::uint8_t smallCode(const std::string& text, std::uint8_t largest, const std::string& what);
 
+// No arguments, or "--dry-run" alone (true); anything else is a usage error.
+bool dryRunOnly(const std::vector<std::string>& args);
+
+// The import command's run, which sync begins with: the grid's rows and the count to `out`, a
+// failure on stderr.
+ImportResult::Outcome importMixes(const Context& context, bool dryRun, TableWriter& out);
+
 // Arguments are UTF-8 as typed; each command converts what it stores. Tables go to `out`.
 int runList(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runStats(const Context& context, const std::vector<std::string>& args, TableWriter& out);
@@ -64,5 +73,6 @@ int runExportHtml(const Context& context, const std::vector<std::string>& args, 
 int runSearch(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runQueueList(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runDownload(const Context& context, const std::vector<std::string>& args, TableWriter& out);
+int runSync(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 
 }  // namespace kelvarn::cli

@@ -49,11 +49,7 @@ SelectionControls controlsFromFiles(const Context& context) {
 
 }  // namespace
 
-int runImport(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
-    const bool dryRun = args.size() == 1 && args[0] == "--dry-run";
-    if (!dryRun) {
-        requireNoArguments(args);
-    }
+ImportResult::Outcome importMixes(const Context& context, bool dryRun, TableWriter& out) {
     LiveSelection selection;
     selection.set(controlsFromFiles(context));
     ImportSettings settings;
@@ -77,11 +73,11 @@ int runImport(const Context& context, const std::vector<std::string>& args, Tabl
         printError(cp1251ToUtf8("Возникли проблемы с получением миксов!"_cp));
         printError(cp1251ToUtf8("Проверьте подключение к интернету!"_cp));
         printError(result.error);
-        return kExitIo;
+        return result.outcome;
     }
     if (result.outcome != ImportResult::Outcome::Done) {
         printError(result.error);
-        return kExitIo;
+        return result.outcome;
     }
     out.row(ImportGridHeaders());
     for (const ImportRow& row : rows) {
@@ -96,7 +92,20 @@ int runImport(const Context& context, const std::vector<std::string>& args, Tabl
     }
     out.row(std::array<std::string, 1>{std::string("Количество новых записей: "_cp) +
                                        std::to_string(result.newRecords)});
-    return kExitDone;
+    return result.outcome;
+}
+
+bool dryRunOnly(const std::vector<std::string>& args) {
+    const bool dryRun = args.size() == 1 && args[0] == "--dry-run";
+    if (!dryRun) {
+        requireNoArguments(args);
+    }
+    return dryRun;
+}
+
+int runImport(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
+    return importMixes(context, dryRunOnly(args), out) == ImportResult::Outcome::Done ? kExitDone
+                                                                                      : kExitIo;
 }
 
 }  // namespace kelvarn::cli

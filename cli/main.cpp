@@ -27,6 +27,7 @@ constexpr const char* kUsage =
     "  import [--dry-run]\n"
     "  queue-list\n"
     "  download [ROW]\n"
+    "  sync [--dry-run]\n"
     "  recycle N | favourite N | unfavourite N | restore N\n"
     "  queue N...\n"
     "  edit N [--author A] [--title T] [--email E] [--style CODE] [--rating R] [--file 0|1]\n"
@@ -53,6 +54,11 @@ constexpr const char* kSettingsHelp =
     "  [Downloader] Retries=3          tries again after 1, 2 and 4 s on network and server\n"
     "                                  errors (a Retry-After of up to 60 s is honoured)\n"
     "  [Downloader] CheckArchives=1    a finished file must be a whole ZIP archive\n"
+    "\n"
+    "sync: import, then download the queue, as the two commands do; the queue comes down even\n"
+    "when the list page failed. It refuses (1) while an import or a restore holds the folder.\n"
+    "The installed kelvarn-sync.timer runs it daily once enabled:\n"
+    "  systemctl --user enable --now kelvarn-sync.timer\n"
     "\n"
     "Exit status: 0 done, 1 refused, 2 usage, 3 input/output or network failure.\n";
 
@@ -108,6 +114,9 @@ int dispatch(const Context& context, const std::string& command,
     }
     if (command == "download") {
         return runDownload(context, args, out);
+    }
+    if (command == "sync") {
+        return runSync(context, args, out);
     }
     throw UsageError{"unknown command: " + command};
 }

@@ -18,11 +18,11 @@ program_packages=(
 run_packages=(xvfb xauth)
 # The tests and benchmarks; the format check; clang with its fuzzer runtime (the unversioned
 # package follows Debian's default LLVM) and llvm's symbolizer for the sanitizers' reports; the
-# package test's cpack, dpkg-shlibdeps and menu entry check.
+# package test's cpack, dpkg-shlibdeps and menu entry check; systemd-analyze for the sync's units.
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format clang libclang-rt-dev llvm
-  dpkg-dev file desktop-file-utils
+  dpkg-dev file desktop-file-utils systemd
 )
 
 mode=${1:-}

@@ -137,7 +137,18 @@ void CatalogueFile::forEachBlock(const std::function<void(std::uint32_t count)>&
     if (started) {
         started(total);
     }
-    forEachBlockIn(1, total, [&](std::uint32_t first, std::uint32_t wanted) {
+    visitBlocks(1, total, visit);
+}
+
+void CatalogueFile::forEachFrom(
+    std::uint32_t from,
+    const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const {
+    visitBlocks(from, count(), decodingEach(visit));
+}
+
+void CatalogueFile::visitBlocks(std::uint32_t from, std::uint32_t last,
+                                const CatalogueBlockVisit& visit) const {
+    forEachBlockIn(from, last, [&](std::uint32_t first, std::uint32_t wanted) {
         // Mapped, not copied: the kernel's copy of a large file cost more than the pass itself.
         const MappedFile block(path_, offsetOf(first), bytesOf(wanted));
         const std::string_view bytes = block.bytes();

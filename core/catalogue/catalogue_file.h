@@ -42,11 +42,15 @@ public:
     std::uint32_t append(const MixRecord& record);
 
     // Calls `visit` for every record in file order with its number; the view is valid during
-    // the call only. Reads in blocks, each under
-    // the file's lock, so a long pass never keeps other writers waiting. `started` gets the count
+    // the call only. Reads in blocks, each under the file's lock, so a long pass never keeps
+    // other writers waiting. `started` gets the count
     // before the first record.
     void forEach(
         const std::function<void(std::uint32_t count)>& started,
+        const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const;
+    // The same for the records from number `from` on.
+    void forEachFrom(
+        std::uint32_t from,
         const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const;
 
     // The same pass a block of records at a time, for a reader that looks at the bytes itself.
@@ -54,6 +58,10 @@ public:
                       const CatalogueBlockVisit& visit) const;
 
 private:
+    // The blocks of records `from`..`last`, each mapped under the file's lock.
+    void visitBlocks(std::uint32_t from, std::uint32_t last,
+                     const CatalogueBlockVisit& visit) const;
+
     std::string path_;
 };
 

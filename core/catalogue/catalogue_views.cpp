@@ -120,6 +120,16 @@ void reloadViews(const CatalogueFile& file, const ViewFilter& filter, CatalogueV
     copyTableToSwap(views);
 }
 
+void appendNewerToSwap(const CatalogueFile& file, const ViewFilter& filter, RecordGrid& swap,
+                       std::uint32_t& known) {
+    file.forEachFrom(known + 1, [&](std::uint32_t number, const MixRecordView& record) {
+        if (loadedInto(record, filter) == VisibleGrid::Table) {
+            swap.appendRow(RecordToRow(number, record));
+        }
+        known = number;
+    });
+}
+
 VisibleGrid selectStyleNode(CatalogueViews& views, int key, std::string_view nodeText) {
     RecordGrid& table = views.Table;
     const RecordGrid& swap = views.Swap;

@@ -66,6 +66,12 @@ void copyTableToSwap(CatalogueViews& views);
 void reloadViews(const CatalogueFile& file, const ViewFilter& filter, CatalogueViews& views,
                  LoadObserver* observer = nullptr);
 
+// Records past number `known`, which another process appended since the load (its import, its
+// manual entry), each the load would have put in Table going into Swap; `known` follows each one.
+// Favourites and the recycle bin are left to the next load.
+void appendNewerToSwap(const CatalogueFile& file, const ViewFilter& filter, RecordGrid& swap,
+                       std::uint32_t& known);
+
 // The view keys of the style tree's nodes.
 inline constexpr int kKeyAllStyles = -1;
 inline constexpr int kKeyRecycleBin = 15;

@@ -590,9 +590,8 @@ void MainWindow::pause(int milliseconds) {
 
 void MainWindow::loadCatalogue(bool reload) {
     CatalogueFile file(context_.file("Base.vlt"));
-    ViewFilter filter =
-        viewFilterFor(onlyNewAction_->isChecked(), notDownloadedAction_->isChecked(), settings_,
-                      context_.today ? context_.today() : oleToday());
+    loadedFilter_ = viewFilterFor(onlyNewAction_->isChecked(), notDownloadedAction_->isChecked(),
+                                  settings_, context_.today ? context_.today() : oleToday());
     // Once a close is asked for, the rest loads at full speed.
     SplashLoad splash(splash_, loadBar_, std::max(0, settings_.read(keys::LoadDelay)),
                       [this](int ms) {
@@ -606,15 +605,15 @@ void MainWindow::loadCatalogue(bool reload) {
     QString failure;
     try {
         if (reload) {
-            reloadViews(file, filter, views_, &splash);
+            reloadViews(file, loadedFilter_, views_, &splash);
         } else {
-            loadViews(file, filter, views_, &splash);
+            loadViews(file, loadedFilter_, views_, &splash);
             copyTableToSwap(views_);
         }
     } catch (const IoError& e) {
         failure = QString::fromStdString(e.what());
     }
-    loadedRecords_ = splash.count();
+    knownRecords_ = splash.count();
     splash_->hide();
     loadBar_->setValue(0);
     gridsChanged();
@@ -674,8 +673,20 @@ void MainWindow::appendToSwap(std::uint32_t number, const MixRecord& record) {
     if (loading_) {
         // The load rebuilds Swap whole when it ends: the record waits until then.
         savedDuringLoad_.emplace_back(number, record);
-    } else if (number > loadedRecords_) {
+    } else if (number == knownRecords_ + 1) {
         views_.Swap.appendRow(RecordToRow(number, record));
+        knownRecords_ = number;
+    }
+    // Past a gap another process appended records in between: the next click reads them all from
+    // the file, this one with them.
+}
+
+void MainWindow::readNewerRecords() {
+    try {
+        appendNewerToSwap(CatalogueFile(context_.file("Base.vlt")), loadedFilter_, views_.Swap,
+                          knownRecords_);
+    } catch (const IoError& e) {
+        MessageBox::error(this, QString::fromStdString(e.what()));
     }
 }
 
@@ -821,6 +832,7 @@ void MainWindow::styleNodeClicked() {
     }
     int key = node->data(0, kViewKeyRole).toInt();
     showHeaderPicture(key);
+    readNewerRecords();
     VisibleGrid visible = selectStyleNode(views_, key, toCp1251(node->text(0)));
     static_cast<RecordGridModel*>(view(VisibleGrid::Table).grid->model())->gridChanged();
     for (const View& v : viewTable_) {

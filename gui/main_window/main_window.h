@@ -35,8 +35,8 @@ public:
     int rowUnderPointer() const { return rowUnderPointer_; }
 
 public slots:
-    // A record that entered the catalogue view: it shows in the catalogue grid at the next
-    // style-tree click.
+    // A record this program appended to the catalogue view: it shows in the catalogue grid at the
+    // next style-tree click.
     void appendToSwap(std::uint32_t number, const MixRecord& record);
     // The search window's matches take the catalogue grid's place, under the search's picture,
     // until the next style-tree click.
@@ -78,6 +78,8 @@ private:
     void runLoad(bool reload);
     void gridsChanged();
     void styleNodeClicked();
+    // Records another process (a sync, an import or entry from the command line) appended since.
+    void readNewerRecords();
     void showHeaderPicture(int key);
     // A context-menu item, by object name, on the row the menu was opened over.
     void recordCommand(VisibleGrid which, const QString& item);
@@ -109,8 +111,10 @@ private:
     int rowUnderPointer_ = -1;
     // The grid row a context menu was opened over; its commands act on that row.
     int menuRow_ = -1;
-    // The records the last load read from the file, numbers 1 to this.
-    std::uint32_t loadedRecords_ = 0;
+    // The records Swap has taken in, numbers 1 to this: the last load's, then those appended
+    // since; and the filter of that load.
+    std::uint32_t knownRecords_ = 0;
+    ViewFilter loadedFilter_;
     std::vector<std::pair<std::uint32_t, MixRecord>> savedDuringLoad_;
     bool loadTried_ = false;
     bool loading_ = false;

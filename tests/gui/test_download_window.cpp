@@ -10,8 +10,10 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "core/catalogue/catalogue_file.h"
+#include "core/catalogue/queue_file.h"
 #include "core/downloader/download_lock.h"
 #include "demo_site/demo_site.h"
 #include "gui/common/message_box.h"
@@ -184,6 +186,49 @@ private slots:
         QVERIFY(finished.wait(10000));
         QCOMPARE(status(0), QStringLiteral("ОК"));
         QCOMPARE(CatalogueFile(path("Base.vlt")).read(1).HasFile, 1);
+    }
+
+    void theWindowsDownloadRunsBesideASyncAndBothComeThrough() {
+        test::writeBytes(path("index"), site_.mixes()[8].id + "\r\n" + site_.mixes()[9].id +
+                                            "\r\n" + site_.mixes()[10].id + "\r\n");
+        test::writeBytes(path("Setting.ini"),
+                         "[GetLoopsList]\r\nCheck_Avtor=0\r\n"
+                         "CheckListStyle=0,1,2,3,4,5,6,7,8,9,10,11,12,13,\r\n");
+        // The sync holds the folder for its import while the window fetches.
+        site_.setListDelayMs(300);
+        const int pages = site_.listRequests();
+        test::CommandResult sync;
+        std::thread cli([&] {
+            sync = test::runCli({"--data-dir", path(""), "--site", site_.baseAddress(), "sync"});
+        });
+        QTRY_COMPARE(site_.listRequests(), pages + 1);
+        test::child<QAction>(*windows_.mainWindow, "openDownloader")->trigger();
+        QSignalSpy finished(&downloadWindow(), &DownloadWindow::runFinished);
+        button("downloadAllButton")->click();
+        QVERIFY(finished.wait(10000));
+        cli.join();
+        site_.setListDelayMs(0);
+        QVERIFY2(sync.status == 0, sync.err.c_str());
+        for (int row : {0, 1}) {  // fetched here, or by the sync first
+            QVERIFY(QStringList({"ОК", "Снят"}).contains(status(row)));
+        }
+        CatalogueFile base(path("Base.vlt"));
+        QVERIFY(base.count() > 3);
+        // Every record of a whole mix is marked and its file whole; record 2's entry was taken
+        // off before.
+        for (std::uint32_t n = 1; n <= base.count(); ++n) {
+            const MixRecord record = base.read(n);
+            for (const DemoMix& mix : site_.mixes()) {
+                if (n != 2 && mix.id == record.Id && mix.status == 200 && mix.hasLength &&
+                    mix.bytes > 0) {
+                    QCOMPARE(record.HasFile, 1);
+                    QCOMPARE(
+                        test::readBytes(path(QString::fromStdString("ZIP/" + mix.id + ".zip"))),
+                        site_.archive(mix));
+                }
+            }
+        }
+        QCOMPARE(QueueFile(path("List.dnl")).pending().size(), std::size_t{0});
     }
 
     void deleteMarksTheFileAtOnceAndAbortPutsTheRowBack() {

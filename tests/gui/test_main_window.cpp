@@ -365,6 +365,27 @@ private slots:
         QVERIFY(catalogueGrid(form)->isEnabled());
     }
 
+    void recordsAnotherProgramAppendedShowAtTheNextClick() {
+        start();
+        MainWindow& form = *windows_.mainWindow;
+        for (const char* id : {"600006", "700007"}) {
+            std::vector<std::string> args{
+                "--data-dir", context_.folder, "add", "--id", id, "--title", "T", "--style", "1"};
+            if (std::string(id) == "700007") {
+                args.push_back("--file");
+            }
+            QCOMPARE(test::runCli(args).status, 0);
+        }
+        QCOMPARE(column(catalogueGrid(form), 0), (QStringList{"1", "5"}));
+        click(form, "Все стили");
+        // As a load shows them: the downloaded one stays out while "Не скаченные" is on.
+        QCOMPARE(column(catalogueGrid(form), 0), (QStringList{"1", "5", "6"}));
+        // A late report of this program's own for a record read in already adds no second row.
+        form.appendToSwap(6, record("600006", 1));
+        click(form, "House");
+        QCOMPARE(column(catalogueGrid(form), 0), (QStringList{"1", "6"}));
+    }
+
     void menuItemsOpenTheirWindowsAndClosingLeavesNoneBehind() {
         start();
         MainWindow& form = *windows_.mainWindow;
