@@ -36,14 +36,6 @@ CURL* newHandle(const HttpLimits& limits, Redirects redirects) {
     return curl;
 }
 
-CURLM* newMulti() {
-    CURLM* multi = curl_multi_init();
-    if (multi == nullptr) {
-        throw std::runtime_error("cannot start an HTTP session");
-    }
-    return multi;
-}
-
 struct Headers {
     curl_slist* list = nullptr;
     ~Headers() { curl_slist_free_all(list); }
@@ -98,8 +90,12 @@ int retryAfterOf(CURL* curl) {
     return *header == "0" ? 0 : -1;
 }
 
-// Ends a size query at the end of a successful answer's headers: the length is known by then,
-// and a server that holds its body back must not keep us waiting for it.
+size_t takeHeader(char*, size_t size, size_t count, void*) {
+    return size * count;
+}
+
+// Ends a size query's GET at the end of a successful answer's headers: the length is known by
+// then, and a server that holds its body back must not keep us waiting for it.
 size_t stopAfterSuccessHeaders(char* data, size_t size, size_t count, void* curl) {
     long status = 0;
     if (endsHeaders(std::string_view(data, size * count))) {
@@ -174,6 +170,26 @@ CURLcode performWatched(CURLM* multi, CURL* easy, const Watch& watch) {
     return result;
 }
 
+// Runs a request as performWatched does; one that got no answer over a connection an earlier
+// request left open is run again at once over a new one. The server may have closed it since,
+// or sent a body with its answer to a HEAD, left on the connection to be read as the next
+// answer. A stall or a stop is not run again.
+CURLcode performReusing(CURLM* multi, CURL* easy, const Watch& watch) {
+    CURLcode rc = performWatched(multi, easy, watch);
+    long status = 0;
+    long connects = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connects);
+    if (rc == CURLE_OK || rc == CURLE_ABORTED_BY_CALLBACK || rc == CURLE_OPERATION_TIMEDOUT ||
+        status != 0 || connects != 0) {
+        return rc;
+    }
+    curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+    rc = performWatched(multi, easy, watch);
+    curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 0L);
+    return rc;
+}
+
 // A request that ended without a whole answer.
 HttpFailure failureOf(CURLcode rc, long status) {
     HttpFailure failure;
@@ -191,11 +207,28 @@ HttpFailure failureOf(CURLcode rc, long status) {
     return failure;
 }
 
+// Whether a HEAD's answer stands for the file, without a GET after it: it gives the size, asks
+// a busy site's wait (asking again at once would only add to the load), or is no answer at all
+// (a GET would wait for the same silence).
+bool headAnswerStands(const SizeAnswer& head) {
+    return head.bytes > 0 || head.status == 0 || head.status == 429 || head.status == 503;
+}
+
 }  // namespace
+
+HttpConnections::HttpConnections() : multi_(curl_multi_init()) {
+    if (multi_ == nullptr) {
+        throw std::runtime_error("cannot start an HTTP session");
+    }
+}
+
+HttpConnections::~HttpConnections() {
+    curl_multi_cleanup(multi_);
+}
 
 std::string fetchListPage(const std::string& address, const std::atomic<bool>* stop,
                           const HttpLimits& limits) {
-    std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(newMulti(), curl_multi_cleanup);
+    HttpConnections connections;
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(newHandle(limits, Redirects::Refuse),
                                                              curl_easy_cleanup);
     Headers headers;
@@ -206,7 +239,8 @@ std::string fetchListPage(const std::string& address, const std::atomic<bool>* s
     curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers.list);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, collectBody);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
-    CURLcode rc = performWatched(multi.get(), curl.get(), {stop, nullptr, limits.stallSeconds});
+    CURLcode rc =
+        performWatched(connections.multi(), curl.get(), {stop, nullptr, limits.stallSeconds});
     if (rc != CURLE_OK) {
         throw HttpError(address, curl_easy_strerror(rc), failureOf(rc, 0));
     }
@@ -218,13 +252,13 @@ std::string fetchListPage(const std::string& address, const std::atomic<bool>* s
     return body;
 }
 
-SizeQuery::SizeQuery(const std::atomic<bool>* stop, const HttpLimits& limits)
-    : multi_(newMulti()),
+SizeQuery::SizeQuery(HttpConnections& connections, const std::atomic<bool>* stop,
+                     const HttpLimits& limits)
+    : multi_(connections.multi()),
       curl_(newHandle(limits, Redirects::Follow)),
       stop_(stop),
       stallSeconds_(limits.stallSeconds) {
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, refuseBody);
-    curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, stopAfterSuccessHeaders);
     curl_easy_setopt(curl_, CURLOPT_HEADERDATA, curl_);
     // The stall limit alone does not bound a server that sends its headers a byte at a time.
     curl_easy_setopt(curl_, CURLOPT_TIMEOUT, limits.sizeQuerySeconds);
@@ -232,17 +266,29 @@ SizeQuery::SizeQuery(const std::atomic<bool>* stop, const HttpLimits& limits)
 
 SizeQuery::~SizeQuery() {
     curl_easy_cleanup(curl_);
-    curl_multi_cleanup(multi_);
 }
 
 SizeAnswer SizeQuery::contentLength(const std::string& address) {
+    SizeAnswer head = ask(address, Method::Head);
+    return headAnswerStands(head) ? head : ask(address, Method::Get);
+}
+
+SizeAnswer SizeQuery::ask(const std::string& address, Method method) {
     // Straight from the server, never from a cache on the way.
     Headers headers;
     headers.add("Cache-Control: no-cache");
     headers.add("Pragma: no-cache");
     curl_easy_setopt(curl_, CURLOPT_URL, address.c_str());
     curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, headers.list);
-    CURLcode rc = performWatched(multi_, curl_, {stop_, nullptr, stallSeconds_});
+    // A HEAD ends with its headers and leaves the connection open; a GET is cut after them.
+    if (method == Method::Head) {
+        curl_easy_setopt(curl_, CURLOPT_NOBODY, 1L);
+        curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, takeHeader);
+    } else {
+        curl_easy_setopt(curl_, CURLOPT_HTTPGET, 1L);
+        curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, stopAfterSuccessHeaders);
+    }
+    CURLcode rc = performReusing(multi_, curl_, {stop_, nullptr, stallSeconds_});
     curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, nullptr);
     SizeAnswer answer;
     long status = 0;
@@ -356,21 +402,28 @@ size_t receivePiece(char* data, size_t size, size_t count, void* state) {
 
 }  // namespace
 
-FileTransfer::FileTransfer(const std::atomic<bool>* stop, const std::atomic<bool>* paused,
-                           const HttpLimits& limits)
-    : multi_(newMulti()),
+FileTransfer::FileTransfer(HttpConnections& connections, const std::atomic<bool>* stop,
+                           const std::atomic<bool>* paused, const HttpLimits& limits)
+    : multi_(connections.multi()),
       curl_(newHandle(limits, Redirects::Follow)),
       stop_(stop),
       paused_(paused),
       stallSeconds_(limits.stallSeconds) {
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, receivePiece);
     curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, readTransferHeader);
-    curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, static_cast<long>(kLargestPiece));
+    std::int64_t buffer = static_cast<std::int64_t>(kLargestPiece);
+    if (limits.maxBytesPerSecond > 0) {
+        curl_easy_setopt(curl_, CURLOPT_MAX_RECV_SPEED_LARGE,
+                         static_cast<curl_off_t>(limits.maxBytesPerSecond));
+        // libcurl waits out a read that ran over the cap: a read of at most a second's worth
+        // keeps the flow even and every wait under the stall limit. 1 KB is its smallest read.
+        buffer = std::clamp<std::int64_t>(limits.maxBytesPerSecond, 1024, buffer);
+    }
+    curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, static_cast<long>(buffer));
 }
 
 FileTransfer::~FileTransfer() {
     curl_easy_cleanup(curl_);
-    curl_multi_cleanup(multi_);
 }
 
 FileTransfer::Outcome FileTransfer::fetch(const std::string& address, std::int64_t expectedBytes,
@@ -389,7 +442,7 @@ FileTransfer::Outcome FileTransfer::fetch(const std::string& address, std::int64
     curl_easy_setopt(curl_, CURLOPT_RANGE, from > 0 ? range.c_str() : nullptr);
     curl_easy_setopt(curl_, CURLOPT_HEADERDATA, &state);
     curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &state);
-    CURLcode rc = performWatched(multi_, curl_, {stop_, paused_, stallSeconds_});
+    CURLcode rc = performReusing(multi_, curl_, {stop_, paused_, stallSeconds_});
     if (state.failure) {
         std::rethrow_exception(state.failure);
     }
