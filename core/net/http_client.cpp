@@ -104,11 +104,56 @@ size_t stopAfterSuccessHeaders(char* data, size_t size, size_t count, void* curl
     return isSuccess(status) ? 0 : size * count;
 }
 
+// Holds a transfer to its bandwidth cap. A piece that comes while the transfer is ahead of the
+// cap is held back (libcurl keeps it) until the cap has caught up; no more than a second's worth
+// is saved up. libcurl's own receive limit first reads whatever the socket holds, which on a
+// fast line is the whole of a small file.
+class Pace {
+public:
+    using Clock = std::chrono::steady_clock;
+    explicit Pace(std::int64_t bytesPerSecond) : rate_(static_cast<double>(bytesPerSecond)) {}
+
+    // Whether a piece of `bytes` goes on now, counted when it does; held back when not.
+    bool take(std::size_t bytes) {
+        held_ = !ready();
+        if (!held_) {
+            credit_ -= static_cast<double>(bytes);
+        }
+        return !held_;
+    }
+    // A piece held back that may go on now.
+    bool release() {
+        if (!held_ || !ready()) {
+            return false;
+        }
+        held_ = false;
+        return true;
+    }
+
+private:
+    bool ready() {
+        if (rate_ <= 0) {
+            return true;
+        }
+        const Clock::time_point now = Clock::now();
+        const std::chrono::duration<double> since = now - last_;
+        credit_ = std::min(rate_, credit_ + rate_ * since.count());
+        last_ = now;
+        return credit_ >= 0;
+    }
+
+    double rate_;
+    double credit_ = 0;
+    Clock::time_point last_ = Clock::now();
+    bool held_ = false;
+};
+
 // What a transfer in progress watches besides the server.
 struct Watch {
     const std::atomic<bool>* stop = nullptr;
     const std::atomic<bool>* paused = nullptr;
     long stallSeconds = 60;
+    Pace* pace = nullptr;
 };
 
 // Bytes of headers and body received so far.
@@ -138,6 +183,9 @@ CURLcode performWatched(CURLM* multi, CURL* easy, const Watch& watch) {
         if (pause != holding) {
             curl_easy_pause(easy, pause ? CURLPAUSE_ALL : CURLPAUSE_CONT);
             holding = pause;
+        }
+        if (!holding && watch.pace != nullptr && watch.pace->release()) {
+            curl_easy_pause(easy, CURLPAUSE_CONT);
         }
         int running = 0;
         if (curl_multi_perform(multi, &running) != CURLM_OK) {
@@ -322,6 +370,7 @@ struct Receiving {
     const std::string* address = nullptr;
     const std::function<void(std::int64_t)>* started = nullptr;
     const std::function<void(std::string_view)>* receive = nullptr;
+    Pace* pace = nullptr;
     std::int64_t expected = 0;
     std::int64_t from = 0;
     std::int64_t start = -1;  // where the body begins, once the headers have said
@@ -376,6 +425,9 @@ size_t readTransferHeader(char* data, size_t size, size_t count, void* state) {
 
 size_t receivePiece(char* data, size_t size, size_t count, void* state) {
     auto& r = *static_cast<Receiving*>(state);
+    if (!r.pace->take(size * count)) {
+        return CURL_WRITEFUNC_PAUSE;
+    }
     const std::int64_t length = static_cast<std::int64_t>(size * count);
     try {
         // An error page is no file: nothing of it reaches the receiver.
@@ -408,15 +460,14 @@ FileTransfer::FileTransfer(HttpConnections& connections, const std::atomic<bool>
       curl_(newHandle(limits, Redirects::Follow)),
       stop_(stop),
       paused_(paused),
-      stallSeconds_(limits.stallSeconds) {
+      stallSeconds_(limits.stallSeconds),
+      maxBytesPerSecond_(limits.maxBytesPerSecond) {
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, receivePiece);
     curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, readTransferHeader);
     std::int64_t buffer = static_cast<std::int64_t>(kLargestPiece);
     if (limits.maxBytesPerSecond > 0) {
-        curl_easy_setopt(curl_, CURLOPT_MAX_RECV_SPEED_LARGE,
-                         static_cast<curl_off_t>(limits.maxBytesPerSecond));
-        // libcurl waits out a read that ran over the cap: a read of at most a second's worth
-        // keeps the flow even and every wait under the stall limit. 1 KB is its smallest read.
+        // A piece of at most a second's worth keeps the flow even and every wait for the cap
+        // far under the stall limit. 1 KB is libcurl's smallest.
         buffer = std::clamp<std::int64_t>(limits.maxBytesPerSecond, 1024, buffer);
     }
     curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, static_cast<long>(buffer));
@@ -437,12 +488,14 @@ FileTransfer::Outcome FileTransfer::fetch(const std::string& address, std::int64
     state.receive = &receive;
     state.expected = expectedBytes;
     state.from = from;
+    Pace pace(maxBytesPerSecond_);
+    state.pace = &pace;
     const std::string range = std::to_string(from) + "-";
     curl_easy_setopt(curl_, CURLOPT_URL, address.c_str());
     curl_easy_setopt(curl_, CURLOPT_RANGE, from > 0 ? range.c_str() : nullptr);
     curl_easy_setopt(curl_, CURLOPT_HEADERDATA, &state);
     curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &state);
-    CURLcode rc = performReusing(multi_, curl_, {stop_, paused_, stallSeconds_});
+    CURLcode rc = performReusing(multi_, curl_, {stop_, paused_, stallSeconds_, &pace});
     if (state.failure) {
         std::rethrow_exception(state.failure);
     }

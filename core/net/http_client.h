@@ -169,6 +169,7 @@ private:
     const std::atomic<bool>* stop_;
     const std::atomic<bool>* paused_;
     long stallSeconds_;
+    std::int64_t maxBytesPerSecond_;
 };
 
 }  // namespace kelvarn
