@@ -96,7 +96,8 @@ int main() {
     writeFile(root / "curl.cfg", curlConfig);
     std::int64_t total = 0;
     bench::startPeak();
-    kelvarn::SizeQuery query;
+    kelvarn::HttpConnections connections;
+    kelvarn::SizeQuery query(connections);
     const double querySeconds = bench::bestSeconds(3, [&] {
         for (const std::string& address : addresses) {
             total += query.contentLength(address).bytes;

@@ -217,6 +217,8 @@ void readDownloadOptions(const Settings& settings, DownloadSettings& download) {
     download.retries = std::max(0, settings.read(keys::Retries));
     download.checkArchives = settings.read(keys::CheckArchives);
     download.maxRequestsPerSecond = settings.read(keys::MaxRequestsPerSecond);
+    download.limits.maxBytesPerSecond =
+        std::int64_t{std::max(0, settings.read(keys::MaxKBPerSecond))} * 1024;
 }
 
 DownloadRun::DownloadRun(DownloadSettings settings, DownloadRows& rows, DownloadObserver& observer,
@@ -228,8 +230,8 @@ DownloadRun::DownloadRun(DownloadSettings settings, DownloadRows& rows, Download
       observer_(observer),
       sound_(sound),
       stop_(stop),
-      sizes_(&stop, settings_.limits),
-      transfer_(&stop, &paused, settings_.limits),
+      sizes_(connections_, &stop, settings_.limits),
+      transfer_(connections_, &stop, &paused, settings_.limits),
       pacer_(settings_.maxRequestsPerSecond, &stop),
       queue_(settings_.folder + "List.dnl"),
       paused_(paused) {}

@@ -49,7 +49,8 @@ struct DownloadSettings {
     HttpLimits limits;
 };
 
-// The settings of Setting.ini's [Downloader] that shape a run: resuming, retries, the check.
+// The settings of Setting.ini that shape a run: resuming, retries, the check, the pace and the
+// bandwidth cap.
 void readDownloadOptions(const Settings& settings, DownloadSettings& download);
 
 struct DownloadResult {
@@ -149,6 +150,8 @@ private:
     DownloadObserver& observer_;
     SoundPlayer& sound_;
     const std::atomic<bool>& stop_;
+    // The run's size queries and transfers share their connections.
+    HttpConnections connections_;
     SizeQuery sizes_;
     FileTransfer transfer_;
     RequestPacer pacer_;

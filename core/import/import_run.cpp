@@ -359,7 +359,8 @@ void ImportRun::sizeNewRows() {
         return;
     }
     Progress progress(observer_, static_cast<int>(rows_.size()));
-    SizeQuery query(&stop_, settings_.limits);
+    HttpConnections connections;
+    SizeQuery query(connections, &stop_, settings_.limits);
     RequestPacer pacer(settings_.maxRequestsPerSecond, &stop_);
     int timeoutsInARow = 0;
     for (std::size_t i = 0; i < rows_.size() && !stopped(); ++i) {

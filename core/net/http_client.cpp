@@ -36,14 +36,6 @@ CURL* newHandle(const HttpLimits& limits, Redirects redirects) {
     return curl;
 }
 
-CURLM* newMulti() {
-    CURLM* multi = curl_multi_init();
-    if (multi == nullptr) {
-        throw std::runtime_error("cannot start an HTTP session");
-    }
-    return multi;
-}
-
 struct Headers {
     curl_slist* list = nullptr;
     ~Headers() { curl_slist_free_all(list); }
@@ -98,8 +90,12 @@ int retryAfterOf(CURL* curl) {
     return *header == "0" ? 0 : -1;
 }
 
-// Ends a size query at the end of a successful answer's headers: the length is known by then,
-// and a server that holds its body back must not keep us waiting for it.
+size_t takeHeader(char*, size_t size, size_t count, void*) {
+    return size * count;
+}
+
+// Ends a size query's GET at the end of a successful answer's headers: the length is known by
+// then, and a server that holds its body back must not keep us waiting for it.
 size_t stopAfterSuccessHeaders(char* data, size_t size, size_t count, void* curl) {
     long status = 0;
     if (endsHeaders(std::string_view(data, size * count))) {
@@ -108,11 +104,56 @@ size_t stopAfterSuccessHeaders(char* data, size_t size, size_t count, void* curl
     return isSuccess(status) ? 0 : size * count;
 }
 
+// Holds a transfer to its bandwidth cap. A piece that comes while the transfer is ahead of the
+// cap is held back (libcurl keeps it) until the cap has caught up; no more than a second's worth
+// is saved up. libcurl's own receive limit first reads whatever the socket holds, which on a
+// fast line is the whole of a small file.
+class Pace {
+public:
+    using Clock = std::chrono::steady_clock;
+    explicit Pace(std::int64_t bytesPerSecond) : rate_(static_cast<double>(bytesPerSecond)) {}
+
+    // Whether a piece of `bytes` goes on now, counted when it does; held back when not.
+    bool take(std::size_t bytes) {
+        held_ = !ready();
+        if (!held_) {
+            credit_ -= static_cast<double>(bytes);
+        }
+        return !held_;
+    }
+    // A piece held back that may go on now.
+    bool release() {
+        if (!held_ || !ready()) {
+            return false;
+        }
+        held_ = false;
+        return true;
+    }
+
+private:
+    bool ready() {
+        if (rate_ <= 0) {
+            return true;
+        }
+        const Clock::time_point now = Clock::now();
+        const std::chrono::duration<double> since = now - last_;
+        credit_ = std::min(rate_, credit_ + rate_ * since.count());
+        last_ = now;
+        return credit_ >= 0;
+    }
+
+    double rate_;
+    double credit_ = 0;
+    Clock::time_point last_ = Clock::now();
+    bool held_ = false;
+};
+
 // What a transfer in progress watches besides the server.
 struct Watch {
     const std::atomic<bool>* stop = nullptr;
     const std::atomic<bool>* paused = nullptr;
     long stallSeconds = 60;
+    Pace* pace = nullptr;
 };
 
 // Bytes of headers and body received so far.
@@ -142,6 +183,9 @@ CURLcode performWatched(CURLM* multi, CURL* easy, const Watch& watch) {
         if (pause != holding) {
             curl_easy_pause(easy, pause ? CURLPAUSE_ALL : CURLPAUSE_CONT);
             holding = pause;
+        }
+        if (!holding && watch.pace != nullptr && watch.pace->release()) {
+            curl_easy_pause(easy, CURLPAUSE_CONT);
         }
         int running = 0;
         if (curl_multi_perform(multi, &running) != CURLM_OK) {
@@ -174,6 +218,26 @@ CURLcode performWatched(CURLM* multi, CURL* easy, const Watch& watch) {
     return result;
 }
 
+// Runs a request as performWatched does; one that got no answer over a connection an earlier
+// request left open is run again at once over a new one. The server may have closed it since,
+// or sent a body with its answer to a HEAD, left on the connection to be read as the next
+// answer. A stall or a stop is not run again.
+CURLcode performReusing(CURLM* multi, CURL* easy, const Watch& watch) {
+    CURLcode rc = performWatched(multi, easy, watch);
+    long status = 0;
+    long connects = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connects);
+    if (rc == CURLE_OK || rc == CURLE_ABORTED_BY_CALLBACK || rc == CURLE_OPERATION_TIMEDOUT ||
+        status != 0 || connects != 0) {
+        return rc;
+    }
+    curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+    rc = performWatched(multi, easy, watch);
+    curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 0L);
+    return rc;
+}
+
 // A request that ended without a whole answer.
 HttpFailure failureOf(CURLcode rc, long status) {
     HttpFailure failure;
@@ -191,11 +255,28 @@ HttpFailure failureOf(CURLcode rc, long status) {
     return failure;
 }
 
+// Whether a HEAD's answer stands for the file, without a GET after it: it gives the size, asks
+// a busy site's wait (asking again at once would only add to the load), or is no answer at all
+// (a GET would wait for the same silence).
+bool headAnswerStands(const SizeAnswer& head) {
+    return head.bytes > 0 || head.status == 0 || head.status == 429 || head.status == 503;
+}
+
 }  // namespace
+
+HttpConnections::HttpConnections() : multi_(curl_multi_init()) {
+    if (multi_ == nullptr) {
+        throw std::runtime_error("cannot start an HTTP session");
+    }
+}
+
+HttpConnections::~HttpConnections() {
+    curl_multi_cleanup(multi_);
+}
 
 std::string fetchListPage(const std::string& address, const std::atomic<bool>* stop,
                           const HttpLimits& limits) {
-    std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(newMulti(), curl_multi_cleanup);
+    HttpConnections connections;
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(newHandle(limits, Redirects::Refuse),
                                                              curl_easy_cleanup);
     Headers headers;
@@ -206,7 +287,8 @@ std::string fetchListPage(const std::string& address, const std::atomic<bool>* s
     curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers.list);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, collectBody);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
-    CURLcode rc = performWatched(multi.get(), curl.get(), {stop, nullptr, limits.stallSeconds});
+    CURLcode rc =
+        performWatched(connections.multi(), curl.get(), {stop, nullptr, limits.stallSeconds});
     if (rc != CURLE_OK) {
         throw HttpError(address, curl_easy_strerror(rc), failureOf(rc, 0));
     }
@@ -218,13 +300,13 @@ std::string fetchListPage(const std::string& address, const std::atomic<bool>* s
     return body;
 }
 
-SizeQuery::SizeQuery(const std::atomic<bool>* stop, const HttpLimits& limits)
-    : multi_(newMulti()),
+SizeQuery::SizeQuery(HttpConnections& connections, const std::atomic<bool>* stop,
+                     const HttpLimits& limits)
+    : multi_(connections.multi()),
       curl_(newHandle(limits, Redirects::Follow)),
       stop_(stop),
       stallSeconds_(limits.stallSeconds) {
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, refuseBody);
-    curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, stopAfterSuccessHeaders);
     curl_easy_setopt(curl_, CURLOPT_HEADERDATA, curl_);
     // The stall limit alone does not bound a server that sends its headers a byte at a time.
     curl_easy_setopt(curl_, CURLOPT_TIMEOUT, limits.sizeQuerySeconds);
@@ -232,17 +314,29 @@ SizeQuery::SizeQuery(const std::atomic<bool>* stop, const HttpLimits& limits)
 
 SizeQuery::~SizeQuery() {
     curl_easy_cleanup(curl_);
-    curl_multi_cleanup(multi_);
 }
 
 SizeAnswer SizeQuery::contentLength(const std::string& address) {
+    SizeAnswer head = ask(address, Method::Head);
+    return headAnswerStands(head) ? head : ask(address, Method::Get);
+}
+
+SizeAnswer SizeQuery::ask(const std::string& address, Method method) {
     // Straight from the server, never from a cache on the way.
     Headers headers;
     headers.add("Cache-Control: no-cache");
     headers.add("Pragma: no-cache");
     curl_easy_setopt(curl_, CURLOPT_URL, address.c_str());
     curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, headers.list);
-    CURLcode rc = performWatched(multi_, curl_, {stop_, nullptr, stallSeconds_});
+    // A HEAD ends with its headers and leaves the connection open; a GET is cut after them.
+    if (method == Method::Head) {
+        curl_easy_setopt(curl_, CURLOPT_NOBODY, 1L);
+        curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, takeHeader);
+    } else {
+        curl_easy_setopt(curl_, CURLOPT_HTTPGET, 1L);
+        curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, stopAfterSuccessHeaders);
+    }
+    CURLcode rc = performReusing(multi_, curl_, {stop_, nullptr, stallSeconds_});
     curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, nullptr);
     SizeAnswer answer;
     long status = 0;
@@ -276,6 +370,7 @@ struct Receiving {
     const std::string* address = nullptr;
     const std::function<void(std::int64_t)>* started = nullptr;
     const std::function<void(std::string_view)>* receive = nullptr;
+    Pace* pace = nullptr;
     std::int64_t expected = 0;
     std::int64_t from = 0;
     std::int64_t start = -1;  // where the body begins, once the headers have said
@@ -330,6 +425,9 @@ size_t readTransferHeader(char* data, size_t size, size_t count, void* state) {
 
 size_t receivePiece(char* data, size_t size, size_t count, void* state) {
     auto& r = *static_cast<Receiving*>(state);
+    if (!r.pace->take(size * count)) {
+        return CURL_WRITEFUNC_PAUSE;
+    }
     const std::int64_t length = static_cast<std::int64_t>(size * count);
     try {
         // An error page is no file: nothing of it reaches the receiver.
@@ -356,21 +454,27 @@ size_t receivePiece(char* data, size_t size, size_t count, void* state) {
 
 }  // namespace
 
-FileTransfer::FileTransfer(const std::atomic<bool>* stop, const std::atomic<bool>* paused,
-                           const HttpLimits& limits)
-    : multi_(newMulti()),
+FileTransfer::FileTransfer(HttpConnections& connections, const std::atomic<bool>* stop,
+                           const std::atomic<bool>* paused, const HttpLimits& limits)
+    : multi_(connections.multi()),
       curl_(newHandle(limits, Redirects::Follow)),
       stop_(stop),
       paused_(paused),
-      stallSeconds_(limits.stallSeconds) {
+      stallSeconds_(limits.stallSeconds),
+      maxBytesPerSecond_(limits.maxBytesPerSecond) {
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, receivePiece);
     curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, readTransferHeader);
-    curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, static_cast<long>(kLargestPiece));
+    std::int64_t buffer = static_cast<std::int64_t>(kLargestPiece);
+    if (limits.maxBytesPerSecond > 0) {
+        // A piece of at most a second's worth keeps the flow even and every wait for the cap
+        // far under the stall limit. 1 KB is libcurl's smallest.
+        buffer = std::clamp<std::int64_t>(limits.maxBytesPerSecond, 1024, buffer);
+    }
+    curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, static_cast<long>(buffer));
 }
 
 FileTransfer::~FileTransfer() {
     curl_easy_cleanup(curl_);
-    curl_multi_cleanup(multi_);
 }
 
 FileTransfer::Outcome FileTransfer::fetch(const std::string& address, std::int64_t expectedBytes,
@@ -384,12 +488,14 @@ FileTransfer::Outcome FileTransfer::fetch(const std::string& address, std::int64
     state.receive = &receive;
     state.expected = expectedBytes;
     state.from = from;
+    Pace pace(maxBytesPerSecond_);
+    state.pace = &pace;
     const std::string range = std::to_string(from) + "-";
     curl_easy_setopt(curl_, CURLOPT_URL, address.c_str());
     curl_easy_setopt(curl_, CURLOPT_RANGE, from > 0 ? range.c_str() : nullptr);
     curl_easy_setopt(curl_, CURLOPT_HEADERDATA, &state);
     curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &state);
-    CURLcode rc = performWatched(multi_, curl_, {stop_, paused_, stallSeconds_});
+    CURLcode rc = performReusing(multi_, curl_, {stop_, paused_, stallSeconds_, &pace});
     if (state.failure) {
         std::rethrow_exception(state.failure);
     }

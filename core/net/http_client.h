@@ -1,5 +1,6 @@
-// HTTP over libcurl: the site's list page and the size queries. Calls block; the import and the
-// downloader make them on their worker threads, and a stop flag ends a call at once.
+// HTTP over libcurl: the site's list page, the size queries and the file transfers. Calls block;
+// the import and the downloader make them on their worker threads, and a stop flag ends a call at
+// once.
 #pragma once
 
 #include <atomic>
@@ -61,6 +62,26 @@ struct HttpLimits {
     long stallSeconds = 60;
     static constexpr std::int64_t kStallBytes = 1024;
     long sizeQuerySeconds = 30;  // the whole of one size query, however slowly headers trickle in
+    // What a file transfer receives per second at most; 0 sets no cap. Size queries and the list
+    // page are not held back.
+    std::int64_t maxBytesPerSecond = 0;
+};
+
+// The open connections of one run. Every SizeQuery and FileTransfer made on it takes a connection
+// to the same server left open by another before it opens one, so a run's size queries and
+// transfers go over one connection where the server keeps it alive. A request that gets no
+// answer over a connection left open is sent again at once over a new one. One thread at a time.
+class HttpConnections {
+public:
+    HttpConnections();
+    ~HttpConnections();
+    HttpConnections(const HttpConnections&) = delete;
+    HttpConnections& operator=(const HttpConnections&) = delete;
+
+    CURLM* multi() const { return multi_; }
+
+private:
+    CURLM* multi_;
 };
 
 // One GET of the list page, with the request headers the site expects; the body of a 2xx answer.
@@ -83,11 +104,15 @@ struct SizeAnswer {
     }
 };
 
-// Asks for file sizes: a GET whose body is not read, only the Content-Length of its answer. One
-// object keeps its connection for the next query where the server allows it.
+// Asks for file sizes: the Content-Length of a HEAD's answer. Some sites answer HEAD otherwise
+// than GET (405 or 501, a 404, no length), so an answer that gives no size is asked again with a
+// GET whose body is not read, and that answer stands; only a busy site's answer (429, 503) and
+// no answer at all stand without one. So a 404, 410 or a success without a length is always
+// the GET's. `connections` must outlive the object.
 class SizeQuery {
 public:
-    explicit SizeQuery(const std::atomic<bool>* stop = nullptr, const HttpLimits& limits = {});
+    explicit SizeQuery(HttpConnections& connections, const std::atomic<bool>* stop = nullptr,
+                       const HttpLimits& limits = {});
     ~SizeQuery();
     SizeQuery(const SizeQuery&) = delete;
     SizeQuery& operator=(const SizeQuery&) = delete;
@@ -98,6 +123,9 @@ public:
     SizeAnswer contentLength(const std::string& address);
 
 private:
+    enum class Method { Head, Get };
+    SizeAnswer ask(const std::string& address, Method method);
+
     CURLM* multi_;
     CURL* curl_;
     const std::atomic<bool>* stop_;
@@ -105,15 +133,15 @@ private:
 };
 
 // Fetches mix files: a GET whose body is handed over as it arrives, in pieces of up to
-// kLargestPiece bytes. One object keeps its connection for the next file where the server allows
-// it. While `paused` is set the transfer holds still, its connection kept and the stall limit not
-// running; `stop` ends it.
+// kLargestPiece bytes (and of at most a second's worth under a cap). While `paused` is set the
+// transfer holds still, its connection kept and the stall limit not running; `stop` ends it.
+// `connections` must outlive the object.
 class FileTransfer {
 public:
     static constexpr std::size_t kLargestPiece = 512 * 1024;
 
-    FileTransfer(const std::atomic<bool>* stop, const std::atomic<bool>* paused,
-                 const HttpLimits& limits = {});
+    FileTransfer(HttpConnections& connections, const std::atomic<bool>* stop,
+                 const std::atomic<bool>* paused, const HttpLimits& limits = {});
     ~FileTransfer();
     FileTransfer(const FileTransfer&) = delete;
     FileTransfer& operator=(const FileTransfer&) = delete;
@@ -141,6 +169,7 @@ private:
     const std::atomic<bool>* stop_;
     const std::atomic<bool>* paused_;
     long stallSeconds_;
+    std::int64_t maxBytesPerSecond_;
 };
 
 }  // namespace kelvarn

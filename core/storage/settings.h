@@ -51,6 +51,8 @@ inline constexpr BoolKey Resume{"Downloader", "Resume", true};
 inline constexpr IntKey Retries{"Downloader", "Retries", 3};
 // A finished file must be a ZIP archive whose entries all read back whole.
 inline constexpr BoolKey CheckArchives{"Downloader", "CheckArchives", true};
+// What a file transfer receives per second at most, in KB; 0 sets no cap.
+inline constexpr IntKey MaxKBPerSecond{"Downloader", "MaxKBPerSecond", 0};
 }  // namespace keys
 
 // A window's settings object on the program folder's Setting.ini. Nothing is cached: two of them

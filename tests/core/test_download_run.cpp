@@ -591,6 +591,9 @@ private:
         }
         std::string reply = head + "Content-Length: " + std::to_string(body_.size() - from) +
                             "\r\n\r\n" + body_.substr(from);
+        if (request.starts_with("HEAD")) {
+            return {reply.substr(0, reply.find("\r\n\r\n") + 4)};
+        }
         // A transfer, not a size query, breaks off.
         if (cutAnswers > 0 && request.find("Cache-Control") == std::string::npos) {
             --cutAnswers;

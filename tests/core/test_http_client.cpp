@@ -38,6 +38,17 @@ public:
 
     std::string address() const { return server_.baseAddress() + "/file"; }
     std::string base() const { return server_.baseAddress(); }
+    int connections() const { return server_.connections(); }
+
+    // Each request's method: "HEAD GET".
+    std::string methods() const {
+        std::lock_guard lock(mutex_);
+        std::string text;
+        for (const std::string& request : requests_) {
+            text += (text.empty() ? "" : " ") + request.substr(0, request.find(' '));
+        }
+        return text;
+    }
 
     // Each request's path and range: "/file 4-; /moved".
     std::string asked() const {
@@ -65,6 +76,33 @@ std::string answer(const std::string& status, const std::string& headers, const 
     return "HTTP/1.1 " + status + "\r\n" + headers +
            "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
+
+// An answer to HEAD: the headers alone, with a Content-Length when `length` is not negative.
+std::string headAnswer(const std::string& status, int length) {
+    return "HTTP/1.1 " + status + "\r\n" +
+           (length < 0 ? "" : "Content-Length: " + std::to_string(length) + "\r\n") + "\r\n";
+}
+
+// A program folder whose queue holds mixes "1" to `count`, its [Downloader] `options` read into
+// the settings of a download run on `site`, and the run's rows.
+struct QueuedFolder {
+    QueuedFolder(const std::string& site, int count, const std::string& options) {
+        ::mkdir(folder.file("ZIP").c_str(), 0755);
+        test::writeCatalogueFiles(folder.path(), test::sampleCatalogueFiles(count));
+        test::writeBytes(folder.file("Setting.ini"),
+                         "[Downloader]\r\nCheckArchives=0\r\n" + options);
+        readDownloadOptions(Settings(folder.path()), settings);
+        settings.folder = folder.path();
+        settings.site = site;
+        settings.savePath = folder.file("ZIP/");
+        settings.retryDelaysMs = {0};
+        rows.load(QueueFile(folder.file("List.dnl")).pending());
+    }
+
+    test::TempFolder folder;
+    DownloadSettings settings;
+    DownloadRows rows;
+};
 
 // Now and `fromNow` seconds, as an HTTP date.
 std::string httpDate(std::time_t fromNow) {
@@ -169,7 +207,8 @@ TEST(HttpClient, TransfersAndSizeQueriesTakeTheRightBytesOrSayWhyNot) {
     for (const auto& c : transfers) {
         SCOPED_TRACE(c.what);
         Script server(c.replies);
-        FileTransfer transfer(nullptr, nullptr, HttpLimits{.stallSeconds = 2});
+        HttpConnections connections;
+        FileTransfer transfer(connections, nullptr, nullptr, HttpLimits{.stallSeconds = 2});
         std::int64_t start = -1;
         std::string received;
         std::string result;
@@ -191,42 +230,87 @@ TEST(HttpClient, TransfersAndSizeQueriesTakeTheRightBytesOrSayWhyNot) {
         EXPECT_EQ(server.asked(), c.asked);
     }
 
+    const std::string whole = answer("200 OK", "", kBody);
+    const std::string notFound = answer("404 Not Found", "", "");
     const struct {
         const char* what;
         std::vector<Reply> replies;
-        std::string result;  // the size, the final status, and the failure's
+        std::string methods;
+        std::string result;  // the size, the final status, the failure's, and DEL when dropped
         int retryAfter = -1;
     } sizes[] = {
+        {"HEAD gives the size", {headAnswer("200 OK", 10)}, "HEAD", "10 bytes, 200: ErrorAnswer 0"},
+        {"405 to HEAD",
+         {answer("405 Not Allowed", "", ""), whole},
+         "HEAD GET",
+         "10 bytes, 200: ErrorAnswer 0"},
+        {"HEAD without a length",
+         {headAnswer("200 OK", -1), whole},
+         "HEAD GET",
+         "10 bytes, 200: ErrorAnswer 0"},
+        {"a 404 to HEAD alone", {notFound, whole}, "HEAD GET", "10 bytes, 200: ErrorAnswer 0"},
+        {"a 404 to both", {notFound}, "HEAD GET", "0 bytes, 404: ErrorAnswer 404 DEL"},
+        {"no length to either",
+         {headAnswer("200 OK", -1), {"HTTP/1.1 200 OK\r\n\r\n" + kBody, true}},
+         "HEAD GET",
+         "0 bytes, 200: ErrorAnswer 0 DEL"},
         {"429",
          {answer("429 Slow", "Retry-After: 3\r\n", "")},
+         "HEAD",
          "0 bytes, 429: ErrorAnswer 429 retryable",
          3},
         {"503 with a date",
          {answer(busy, "Retry-After: " + httpDate(30) + "\r\n", "")},
+         "HEAD",
          "0 bytes, 503: ErrorAnswer 503 retryable",
          30},
         {"redirect",
-         {answer(moved, "Location: /moved\r\n", ""), answer("200 OK", "", kBody)},
+         {answer(moved, "Location: /moved\r\n", ""), headAnswer("200 OK", 10)},
+         "HEAD HEAD",
          "10 bytes, 200: ErrorAnswer 0"},
         {"redirect to another protocol",
          {answer(moved, "Location: ftp://127.0.0.1:1/f\r\n", "")},
+         "HEAD",
          "0 bytes, 0: ErrorAnswer 302"},
     };
     for (const auto& c : sizes) {
         SCOPED_TRACE(c.what);
         Script server(c.replies);
-        SizeQuery query;
+        HttpConnections connections;
+        SizeQuery query(connections);
         const SizeAnswer size = query.contentLength(server.address());
         EXPECT_EQ(std::to_string(size.bytes) + " bytes, " + std::to_string(size.status) + ": " +
-                      describe(size.failure),
+                      describe(size.failure) + (size.noSuchFile() ? " DEL" : ""),
                   c.result);
+        EXPECT_EQ(server.methods(), c.methods);
         EXPECT_LE(std::abs(size.failure.retryAfter - c.retryAfter), c.retryAfter > 3 ? 1 : 0);
-        EXPECT_FALSE(size.noSuchFile());
     }
+}
+
+// A batch's size queries and transfers over the connection the server keeps open, and the cap
+// read for its transfers.
+TEST(HttpClient, ABatchKeepsOneConnection) {
+    const std::string head = headAnswer("200 OK", 10);
+    const std::string whole = answer("200 OK", "", kBody);
+    Script server({head, whole, head, whole, head, whole});
+    QueuedFolder queued(server.base(), 3, "MaxKBPerSecond=100\r\n");
+    EXPECT_EQ(queued.settings.limits.maxBytesPerSecond, 100 * 1024);
+    DownloadObserver observer;
+    SilentSoundPlayer sound;
+    std::atomic<bool> stop{false}, paused{false};
+    EXPECT_EQ(
+        DownloadRun(queued.settings, queued.rows, observer, sound, stop, paused).batch().outcome,
+        DownloadResult::Outcome::Done);
+    for (const char* id : {"1", "2", "3"}) {
+        EXPECT_EQ(test::readBytes(queued.folder.file("ZIP/") + id + ".zip"), kBody) << id;
+    }
+    EXPECT_EQ(server.methods(), "HEAD GET HEAD GET HEAD GET");
+    EXPECT_EQ(server.connections(), 1);
 }
 
 // A download run over the same client, its options read from Setting.ini as the programs do.
 TEST(HttpClient, ARunResumesOnlyWhenSetAndWaitsAsTheServerAsks) {
+    const std::string head = headAnswer("200 OK", 10);
     const std::string whole = answer("200 OK", "", kBody);
     const std::string cut = whole.substr(0, whole.size() - 5);
     const std::string tooMany = answer("429 Slow", "", "");
@@ -242,19 +326,19 @@ TEST(HttpClient, ARunResumesOnlyWhenSetAndWaitsAsTheServerAsks) {
         // The dates first: they count from when the table is made.
         {"a date two seconds on is waited for",
          "",
-         {answer("503 Busy", "Retry-After: " + httpDate(2) + "\r\n", ""), whole},
+         {answer("503 Busy", "Retry-After: " + httpDate(2) + "\r\n", ""), head, whole},
          "/file; /file; /file",
          true,
          milliseconds(900)},
         {"a date an hour on is too long to wait for",
          "",
-         {answer("503 Busy", "Retry-After: " + httpDate(3600) + "\r\n", ""), whole},
+         {answer("503 Busy", "Retry-After: " + httpDate(3600) + "\r\n", ""), head, whole},
          "/file; /file; /file",
          true},
-        {"resuming", "", {whole, {cut, true}, whole}, "/file; /file; /file 5-", true},
+        {"resuming", "", {head, {cut, true}, whole}, "/file; /file; /file 5-", true},
         {"Resume=0 starts again from the start",
          "Resume=0\r\n",
-         {whole, {cut, true}, whole},
+         {head, {cut, true}, whole},
          "/file; /file; /file",
          true},
         {"429 is tried again, then fails",
@@ -266,20 +350,7 @@ TEST(HttpClient, ARunResumesOnlyWhenSetAndWaitsAsTheServerAsks) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Script server(c.replies);
-        test::TempFolder folder;
-        ::mkdir(folder.file("ZIP").c_str(), 0755);
-        test::writeCatalogue(folder.file("Base.vlt"), {test::sampleRecord("1")});
-        test::writeBytes(folder.file("List.dnl"), test::queueEntryBytes({1, "1", "A - T", 0, 0}));
-        test::writeBytes(folder.file("Setting.ini"),
-                         "[Downloader]\r\nCheckArchives=0\r\n" + c.options);
-        DownloadSettings s;
-        readDownloadOptions(Settings(folder.path()), s);
-        s.folder = folder.path();
-        s.site = server.base();
-        s.savePath = folder.file("ZIP/");
-        s.retryDelaysMs = {0};
-        DownloadRows rows;
-        rows.load(QueueFile(folder.file("List.dnl")).pending());
+        QueuedFolder queued(server.base(), 1, c.options);
         DownloadObserver observer;
         SilentSoundPlayer sound;
         std::atomic<bool> stop{false}, paused{false}, finished{false};
@@ -291,7 +362,7 @@ TEST(HttpClient, ARunResumesOnlyWhenSetAndWaitsAsTheServerAsks) {
             }
             stop = true;
         });
-        DownloadRun(s, rows, observer, sound, stop, paused).batch();
+        DownloadRun(queued.settings, queued.rows, observer, sound, stop, paused).batch();
         finished = true;
         watchdog.join();
         const auto took = std::chrono::steady_clock::now() - started;
@@ -303,11 +374,11 @@ TEST(HttpClient, ARunResumesOnlyWhenSetAndWaitsAsTheServerAsks) {
             asked.replace(at, path.size(), "/file");
         }
         EXPECT_EQ(asked, c.asked);
-        EXPECT_EQ(rows.status(0).kind(),
+        EXPECT_EQ(queued.rows.status(0).kind(),
                   c.done ? DownloadState::Kind::Done : DownloadState::Kind::Failed);
-        const std::string file = folder.file("ZIP/1.zip");
+        const std::string file = queued.folder.file("ZIP/1.zip");
         EXPECT_EQ(test::readBytes(file), c.done ? kBody : "");
-        EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll()[0].Removed, c.done ? 1 : 0);
+        EXPECT_EQ(QueueFile(queued.folder.file("List.dnl")).readAll()[0].Removed, c.done ? 1 : 0);
     }
 }
 
