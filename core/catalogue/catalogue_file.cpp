@@ -128,32 +128,60 @@ void CatalogueAppender::forEachFrom(
 void CatalogueFile::forEach(
     const std::function<void(std::uint32_t count)>& started,
     const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const {
-    forEachBlock(started, decodingEach(visit));
-}
-
-void CatalogueFile::forEachBlock(const std::function<void(std::uint32_t count)>& started,
-                                 const CatalogueBlockVisit& visit) const {
-    std::uint32_t total = count();
+    const std::uint32_t total = count();
     if (started) {
         started(total);
     }
-    visitBlocks(1, total, visit);
+    visitCopies(1, total, visit);
 }
 
 void CatalogueFile::forEachFrom(
     std::uint32_t from,
     const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const {
-    visitBlocks(from, count(), decodingEach(visit));
+    visitCopies(from, count(), visit);
+}
+
+void CatalogueFile::forEachBlock(const std::function<void(std::uint32_t count)>& started,
+                                 const CatalogueBlockVisit& visit,
+                                 const std::function<void()>& released) const {
+    const std::uint32_t total = count();
+    if (started) {
+        started(total);
+    }
+    visitBlocks(1, total, visit, released);
 }
 
 void CatalogueFile::visitBlocks(std::uint32_t from, std::uint32_t last,
-                                const CatalogueBlockVisit& visit) const {
+                                const CatalogueBlockVisit& visit,
+                                const std::function<void()>& released) const {
     forEachBlockIn(from, last, [&](std::uint32_t first, std::uint32_t wanted) {
-        // Mapped, not copied: the kernel's copy of a large file cost more than the pass itself.
-        const MappedFile block(path_, offsetOf(first), bytesOf(wanted));
-        const std::string_view bytes = block.bytes();
-        visit(first, {reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()});
+        {
+            // Mapped, not read: the kernel's copy of a large file cost more than a scan of it.
+            const MappedFile block(path_, offsetOf(first), bytesOf(wanted));
+            const std::string_view bytes = block.bytes();
+            visit(first, {reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()});
+        }
+        if (released) {
+            released();
+        }
     });
+}
+
+void CatalogueFile::visitCopies(
+    std::uint32_t from, std::uint32_t last,
+    const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const {
+    // The caller's code may take its time (a paced load, a pipe that is slow to read): it runs
+    // on a copy, after the block's lock is let go, so writers never wait for it.
+    const CatalogueBlockVisit decoding = decodingEach(visit);
+    std::vector<unsigned char> copy;
+    std::uint32_t copyFirst = 0;
+    visitBlocks(
+        from, last,
+        [&](std::uint32_t first, std::span<const unsigned char> records) {
+            copy.assign(records.begin(), records.end());
+            copyFirst = first;
+        },
+        [&] { decoding(copyFirst, copy); });
 }
 
 }  // namespace kelvarn

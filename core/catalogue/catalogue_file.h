@@ -42,9 +42,9 @@ public:
     std::uint32_t append(const MixRecord& record);
 
     // Calls `visit` for every record in file order with its number; the view is valid during
-    // the call only. Reads in blocks, each under the file's lock, so a long pass never keeps
-    // other writers waiting. `started` gets the count
-    // before the first record.
+    // the call only. Reads in blocks, each copied under the file's lock and visited after it is
+    // let go, so a long pass never keeps other writers waiting. `started` gets the count before
+    // the first record.
     void forEach(
         const std::function<void(std::uint32_t count)>& started,
         const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const;
@@ -53,14 +53,20 @@ public:
         std::uint32_t from,
         const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const;
 
-    // The same pass a block of records at a time, for a reader that looks at the bytes itself.
+    // The same pass a block of records at a time, for a reader that looks at the bytes itself:
+    // `visit` runs while the block is mapped under the file's lock, so it must not wait on
+    // anything (a writer waits for it); `released`, when given, runs after each block's lock is
+    // let go, for what may take its time.
     void forEachBlock(const std::function<void(std::uint32_t count)>& started,
-                      const CatalogueBlockVisit& visit) const;
+                      const CatalogueBlockVisit& visit,
+                      const std::function<void()>& released = {}) const;
 
 private:
-    // The blocks of records `from`..`last`, each mapped under the file's lock.
-    void visitBlocks(std::uint32_t from, std::uint32_t last,
-                     const CatalogueBlockVisit& visit) const;
+    void visitBlocks(std::uint32_t from, std::uint32_t last, const CatalogueBlockVisit& visit,
+                     const std::function<void()>& released) const;
+    void visitCopies(
+        std::uint32_t from, std::uint32_t last,
+        const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const;
 
     std::string path_;
 };

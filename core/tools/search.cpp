@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <vector>
 
 #include "core/storage/cp1251.h"
 
@@ -136,18 +137,32 @@ template <typename Test>
 void forEachFoundBy(const Test& test, const CatalogueFile& catalogue, const FoundVisit& found,
                     const SearchProgress& progress) {
     std::uint32_t total = 0;
+    std::uint32_t read = 0;
+    // A block's matches are copied while it is mapped and handed on once its lock is let go:
+    // what the caller does with them (print to a pipe, fill a grid) never holds up a writer.
+    std::vector<std::uint32_t> numbers;
+    std::vector<unsigned char> records;
     catalogue.forEachBlock(
         [&total](std::uint32_t count) { total = count; },
-        [&](std::uint32_t first, std::span<const unsigned char> records) {
-            const auto count = static_cast<std::uint32_t>(records.size() / kRecordSize);
+        [&](std::uint32_t first, std::span<const unsigned char> block) {
+            const auto count = static_cast<std::uint32_t>(block.size() / kRecordSize);
             for (std::uint32_t i = 0; i < count; ++i) {
-                const unsigned char* record = records.data() + std::size_t{i} * kRecordSize;
+                const unsigned char* record = block.data() + std::size_t{i} * kRecordSize;
                 if (test(record)) {
-                    found(first + i, decodeRecordView(record));
+                    numbers.push_back(first + i);
+                    records.insert(records.end(), record, record + kRecordSize);
                 }
             }
+            read = first + count - 1;
+        },
+        [&] {
+            for (std::size_t i = 0; i < numbers.size(); ++i) {
+                found(numbers[i], decodeRecordView(records.data() + i * kRecordSize));
+            }
+            numbers.clear();
+            records.clear();
             if (progress) {
-                progress(first + count - 1, total);
+                progress(read, total);
             }
         });
 }
