@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/catalogue/queue_file.h"
+#include "core/downloader/archive_check.h"
 #include "core/downloader/download_rows.h"
 #include "core/net/http_client.h"
 #include "core/net/request_pacer.h"
@@ -159,6 +160,9 @@ private:
     std::int64_t maximum_ = 0;
     int shownPercent_ = -1;
     std::chrono::steady_clock::time_point lastReport_;
+    // The archive check's sums of the part file named, as its bytes were written.
+    std::string summedPart_;
+    ArchiveSums sums_;
     // The records of the run's entries whose number does not hold their mix, by ID (0: none),
     // found at the first such entry.
     std::optional<std::unordered_map<std::string, std::uint32_t>> strayRecords_;
