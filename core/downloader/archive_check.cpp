@@ -1,6 +1,7 @@
 #include "core/downloader/archive_check.h"
 
 #include <fcntl.h>
+#include <libdeflate.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
@@ -160,9 +161,10 @@ std::string_view ArchiveSums::sumData(std::string_view bytes) {
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     current_.compressed += take;
     left_ -= take;
+    // libdeflate's CRC-32 uses the processor's carry-less multiply: four times zlib's speed, on
+    // the thread that takes the transfer's bytes.
     if (current_.method == kStored) {
-        current_.crc =
-            static_cast<std::uint32_t>(crc32(current_.crc, data, static_cast<uInt>(take)));
+        current_.crc = libdeflate_crc32(current_.crc, data, take);
         current_.size += take;
     } else if (!damaged_) {
         z_stream& z = inflater_->stream;
@@ -173,8 +175,7 @@ std::string_view ArchiveSums::sumData(std::string_view bytes) {
             z.avail_out = static_cast<uInt>(inflater_->out.size());
             const int result = inflate(&z, Z_NO_FLUSH);
             const uInt made = static_cast<uInt>(inflater_->out.size()) - z.avail_out;
-            current_.crc =
-                static_cast<std::uint32_t>(crc32(current_.crc, inflater_->out.data(), made));
+            current_.crc = libdeflate_crc32(current_.crc, inflater_->out.data(), made);
             current_.size += made;
             inflater_->ended = result == Z_STREAM_END;
             damaged_ = result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR;
