@@ -122,8 +122,8 @@ private:
     // holds the whole file, else how the row's turn ended.
     std::optional<RowEnd> fetchPart(std::size_t row, const std::string& address, std::int64_t bytes,
                                     const std::string& part);
-    // One try of fetchPart. A failed request comes out as HttpError, what arrived kept where a
-    // later try may go on from it.
+    // One try of fetchPart, summing what it writes for the archive check. A failed request comes
+    // out as HttpError, what arrived kept where a later try may go on from it.
     FileTransfer::Outcome fetchOnce(std::size_t row, const std::string& address, std::int64_t bytes,
                                     const std::string& part);
     // Renames the whole `part` to `finalPath` and checks the archive where the settings ask: why
