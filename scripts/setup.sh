@@ -11,6 +11,7 @@ cd "$(dirname "$0")/.."
 program_packages=(
   g++ cmake make pkg-config
   qt6-base-dev libcurl4-openssl-dev libcpp-httplib-dev libsdl2-dev libzip-dev
+  zlib1g-dev libdeflate-dev
   fonts-dejavu-core fonts-liberation qt6-translations-l10n
 )
 # run.sh starts the window on a virtual X server where there is no display; a test answers a

@@ -149,6 +149,33 @@ private:
     int fd_ = -1;
 };
 
+// The archive check's sums of the first `bytes` of the file at `path`.
+ArchiveSums sumsOfFile(const std::string& path, std::int64_t bytes) {
+    ArchiveSums sums;
+    if (bytes == 0) {
+        return sums;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        throw IoError::fromErrno(path, errno);
+    }
+    std::string buffer(1 << 20, '\0');
+    const auto total = static_cast<std::uint64_t>(bytes);
+    ssize_t got = 0;
+    while (sums.size() < total &&
+           (got = ::read(fd, buffer.data(),
+                         std::min<std::uint64_t>(buffer.size(), total - sums.size()))) != 0) {
+        if (got < 0 && errno != EINTR) {
+            const int error = errno;
+            ::close(fd);
+            throw IoError::fromErrno(path, error);
+        }
+        sums.feed(std::string_view(buffer).substr(0, got > 0 ? static_cast<std::size_t>(got) : 0));
+    }
+    ::close(fd);
+    return sums;
+}
+
 // The size of the file at `path`, 0 when there is none.
 std::int64_t sizeOf(const std::string& path) {
     struct stat st {};
@@ -476,6 +503,12 @@ FileTransfer::Outcome DownloadRun::fetchOnce(std::size_t row, const std::string&
         have = 0;
     }
     OutputFile file(part, have > 0);
+    if (settings_.checkArchives &&
+        (summedPart_ != part || sums_.size() != static_cast<std::uint64_t>(have))) {
+        // Not what the last try left: a part an earlier run left is read once, to go on from.
+        sums_ = sumsOfFile(part, have);
+        summedPart_ = part;
+    }
     holdWhilePaused();
     pacer_.beforeRequest();
     FileTransfer::Outcome outcome;
@@ -485,12 +518,16 @@ FileTransfer::Outcome DownloadRun::fetchOnce(std::size_t row, const std::string&
             [&](std::int64_t start) {
                 if (start == 0 && have > 0) {
                     file.empty();
+                    sums_ = ArchiveSums();
                 }
                 position_ = std::min(start / 1024, maximum_);
                 reportProgress(row, false);
             },
             [&](std::string_view piece) {
                 file.write(piece);
+                if (settings_.checkArchives) {
+                    sums_.feed(piece);
+                }
                 position_ = std::min(position_ + kilobytesOfPiece(piece.size()), maximum_);
                 reportProgress(row, false);
             });
@@ -524,7 +561,13 @@ std::optional<std::string> DownloadRun::finishFile(const std::string& part,
     if (!settings_.checkArchives) {
         return std::nullopt;
     }
-    std::optional<std::string> defect = archiveDefect(finalPath);
+    // The archive was summed as it arrived: only its directory, and an entry that does not
+    // match it, is read from the disk again.
+    const bool summed =
+        summedPart_ == part && sums_.size() == static_cast<std::uint64_t>(sizeOf(finalPath));
+    std::optional<std::string> defect =
+        archiveDefect(finalPath, summed ? std::exchange(sums_, {}) : ArchiveSums());
+    summedPart_.clear();
     if (!defect) {
         return std::nullopt;
     }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/catalogue/queue_file.h"
+#include "core/downloader/archive_check.h"
 #include "core/downloader/download_rows.h"
 #include "core/net/http_client.h"
 #include "core/net/request_pacer.h"
@@ -122,8 +123,8 @@ private:
     // holds the whole file, else how the row's turn ended.
     std::optional<RowEnd> fetchPart(std::size_t row, const std::string& address, std::int64_t bytes,
                                     const std::string& part);
-    // One try of fetchPart. A failed request comes out as HttpError, what arrived kept where a
-    // later try may go on from it.
+    // One try of fetchPart, summing what it writes for the archive check. A failed request comes
+    // out as HttpError, what arrived kept where a later try may go on from it.
     FileTransfer::Outcome fetchOnce(std::size_t row, const std::string& address, std::int64_t bytes,
                                     const std::string& part);
     // Renames the whole `part` to `finalPath` and checks the archive where the settings ask: why
@@ -162,6 +163,9 @@ private:
     std::int64_t maximum_ = 0;
     int shownPercent_ = -1;
     std::chrono::steady_clock::time_point lastReport_;
+    // The archive check's sums of the part file named, as its bytes were written.
+    std::string summedPart_;
+    ArchiveSums sums_;
     // The records of the run's entries whose number does not hold their mix, by ID (0: none),
     // found at the first such entry.
     std::optional<std::unordered_map<std::string, std::uint32_t>> strayRecords_;

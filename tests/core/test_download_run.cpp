@@ -653,6 +653,19 @@ TEST_F(DownloadRunTest, ACutTransferIsTriedAgainAndResumesWhereItStopped) {
     EXPECT_EQ(rows.status(0).kind(), DownloadState::Kind::Failed);
     EXPECT_EQ(readBytes(file + ".part").size(), 3000u);
     EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll()[0].Removed, 0);
+
+    // A later run goes on from the kept part, whose bytes the check reads first: a byte damaged
+    // on the disk meanwhile breaks the archive.
+    server.cutAnswers = 0;
+    std::string kept = readBytes(file + ".part");
+    kept[1000] = static_cast<char>(kept[1000] ^ 1);
+    writeBytes(file + ".part", kept);
+    DownloadRun later(patient, rows, reports, sounds, stop, paused);
+    later.batch();
+    EXPECT_EQ(rows.status(0).kind(), DownloadState::Kind::Broken);
+    EXPECT_NE(reports.failures.back().find("mix.flp: CRC error"), std::string::npos)
+        << reports.failures.back();
+    EXPECT_FALSE(fileExists(file));
 }
 
 TEST_F(DownloadRunTest, AFileThatIsNoWholeArchiveIsRefusedUnlessTheCheckIsOff) {
