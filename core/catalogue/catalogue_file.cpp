@@ -171,17 +171,18 @@ void CatalogueFile::visitCopies(
     std::uint32_t from, std::uint32_t last,
     const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const {
     // The caller's code may take its time (a paced load, a pipe that is slow to read): it runs
-    // on a copy, after the block's lock is let go, so writers never wait for it.
+    // on a copy, read under the file's lock and visited after it is let go, so writers never
+    // wait for it.
     const CatalogueBlockVisit decoding = decodingEach(visit);
-    std::vector<unsigned char> copy;
-    std::uint32_t copyFirst = 0;
-    visitBlocks(
-        from, last,
-        [&](std::uint32_t first, std::span<const unsigned char> records) {
-            copy.assign(records.begin(), records.end());
-            copyFirst = first;
-        },
-        [&] { decoding(copyFirst, copy); });
+    std::vector<unsigned char> block;
+    forEachBlockIn(from, last, [&](std::uint32_t first, std::uint32_t wanted) {
+        block.resize(bytesOf(wanted));
+        {
+            LockedFile file(path_, O_RDONLY, LockedFile::Lock::Shared);
+            file.readAt(block.data(), block.size(), offsetOf(first));
+        }
+        decoding(first, block);
+    });
 }
 
 }  // namespace kelvarn
