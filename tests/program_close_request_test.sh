@@ -3,6 +3,7 @@
 # close box does) while the catalogue is still loading: the close is taken at once, the rest
 # loads at full speed, and the closing writes the settings back. Run under xvfb-run.
 set -euo pipefail
+. "$(dirname "$0")/support/program_exit.sh"
 program_dir=$1
 wm_close=$2
 folder=$(mktemp -d)
@@ -18,14 +19,7 @@ SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb "$program_dir/kelvarn" --data-dir "$fo
 pid=$!
 # A second into the load.
 "$wm_close" "Kelvarn v" 1000
-for _ in $(seq 150); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$pid" 2>/dev/null; then
-  echo "the close request was not answered within 15 s"
-  exit 1
-fi
-wait "$pid" || { echo "the program ended with an error"; exit 1; }
+expect_exit "$pid" 150 "the close request was not answered within 15 s" \
+  "the program ended with an error"
 grep -q "^day=0" "$folder/Setting.ini" || { echo "the closing did not write the settings"; exit 1; }
 echo "the close request during the load closed the program"

@@ -3,6 +3,7 @@
 # signal closes it the way its close box does (settings written, the page file deleted), also
 # when the signal comes while the catalogue is still loading.
 set -euo pipefail
+. "$(dirname "$0")/support/program_exit.sh"
 program_dir=$1
 folder=$(mktemp -d)
 trap 'kill -KILL "${pid:-}" 2>/dev/null || true; rm -rf "$folder"' EXIT
@@ -15,15 +16,8 @@ start_and_terminate() {
   sleep "$1"
   kill -0 "$pid" || { echo "the program did not stay up"; exit 1; }
   kill -TERM "$pid"
-  for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if kill -0 "$pid" 2>/dev/null; then
-    echo "the program did not close on SIGTERM ($2)"
-    exit 1
-  fi
-  wait "$pid" || { echo "the program ended with an error ($2)"; exit 1; }
+  expect_exit "$pid" 100 "the program did not close on SIGTERM ($2)" \
+    "the program ended with an error ($2)"
   [ ! -e "$folder/Loops.dat" ] || { echo "Loops.dat was not deleted ($2)"; exit 1; }
   grep -q "^news=0" "$folder/Setting.ini" || { echo "news was not written back ($2)"; exit 1; }
   grep -q "^CheckListStyle=" "$folder/Setting.ini" || { echo "the import settings were not written ($2)"; exit 1; }
