@@ -32,6 +32,13 @@ struct Refusal {
     std::string message;
 };
 
+// A write that named record `number` and found another mix there, or the record in another view:
+// another process replaced or moved it between our read and our write.
+inline Refusal changedMeanwhile(std::uint32_t number) {
+    return Refusal{"record " + std::to_string(number) +
+                   " changed on disk meanwhile: nothing written"};
+}
+
 // For the commands that take no arguments.
 inline void requireNoArguments(const std::vector<std::string>& args) {
     if (!args.empty()) {

@@ -43,7 +43,11 @@ int runEdit(const Context& context, const std::vector<std::string>& args, TableW
     wholeNumber(args[0], "not a record number");
     RecordEdit edit = parseEdit(args);
     CatalogueFile catalogue(context.folder + "Base.vlt");
-    saveRecordEdit(catalogue, recordNumber(args[0], catalogue.count()), edit);
+    const std::uint32_t number = recordNumber(args[0], catalogue.count());
+    const RecordRef ref{number, catalogue.read(number).Id};
+    if (saveRecordEdit(catalogue, ref, edit) == CheckedWrite::Replaced) {
+        throw changedMeanwhile(number);
+    }
     return kExitDone;
 }
 

@@ -48,7 +48,9 @@ int runMove(const Context& context, const std::string& command,
                                    : std::vector{RecordMove::Restore};
     for (RecordMove move : moves) {
         if (isInMoveSource(move, record.as<std::string_view>())) {
-            catalogue.update(number, [move](MixRecord& r) { applyMoveFlags(move, r); });
+            if (writeMove(catalogue, {number, record.Id}, move) != CheckedWrite::Written) {
+                throw changedMeanwhile(number);
+            }
             return kExitDone;
         }
     }
@@ -58,20 +60,19 @@ int runMove(const Context& context, const std::string& command,
 
 int runQueue(const Context& context, const std::vector<std::string>& args, TableWriter&) {
     CatalogueFile catalogue(context.folder + "Base.vlt");
-    RecordGrid rows;
-    SetGridHeaders(rows);
-    rows.setRowCount(1);
+    std::vector<RecordRef> refs;
     for (std::uint32_t number : recordNumbers(args, catalogue)) {
         MixRecord record = catalogue.read(number);
         if (record.InRecycleBin != 0) {
             throw Refusal{"record " + std::to_string(number) +
                           " is in the recycle bin, which queues nothing"};
         }
-        rows.appendRow(RecordToRow(number, record));
+        refs.push_back({number, record.Id});
     }
     QueueFile queue(context.folder + "List.dnl");
-    for (int r = 1; r < rows.rowCount(); ++r) {
-        queueRow(queue, rows, r);
+    const QueueOutcome outcome = queueRecords(catalogue, queue, refs);
+    if (!outcome.changed.empty()) {
+        throw changedMeanwhile(outcome.changed.front().number);
     }
     return kExitDone;
 }

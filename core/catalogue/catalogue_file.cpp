@@ -97,6 +97,53 @@ void CatalogueFile::update(std::uint32_t n, const std::function<void(MixRecord&)
     file.writeAt(bytes.data(), bytes.size(), offsetOf(n));
 }
 
+namespace {
+
+// Record `ref.number` of the locked file, when it holds `ref.id`; `bytes` as the file holds them.
+std::optional<MixRecord> recordHolding(const LockedFile& file, const RecordRef& ref,
+                                       RecordBytes& bytes) {
+    if (ref.number == 0 || ref.number > recordsIn(file)) {
+        return std::nullopt;
+    }
+    file.readAt(bytes.data(), bytes.size(), offsetOf(ref.number));
+    MixRecord record = decodeRecord(bytes.data());
+    if (record.Id != ref.id) {
+        return std::nullopt;
+    }
+    return record;
+}
+
+}  // namespace
+
+CheckedWrite CatalogueFile::updateIfHolds(const RecordRef& ref,
+                                          const std::function<bool(MixRecord&)>& change) {
+    LockedFile file(writable(path_), O_RDWR, LockedFile::Lock::Exclusive);
+    RecordBytes bytes;
+    std::optional<MixRecord> record = recordHolding(file, ref, bytes);
+    if (!record) {
+        return CheckedWrite::Replaced;
+    }
+    if (!change(*record)) {
+        return CheckedWrite::Declined;
+    }
+    encodeRecordInto(*record, bytes.data());
+    file.writeAt(bytes.data(), bytes.size(), offsetOf(ref.number));
+    return CheckedWrite::Written;
+}
+
+void CatalogueFile::readIfHolding(
+    std::span<const RecordRef> refs,
+    const std::function<void(std::span<const std::optional<MixRecord>>)>& use) const {
+    LockedFile file(path_, O_RDONLY, LockedFile::Lock::Shared);
+    std::vector<std::optional<MixRecord>> records;
+    records.reserve(refs.size());
+    RecordBytes bytes;
+    for (const RecordRef& ref : refs) {
+        records.push_back(recordHolding(file, ref, bytes));
+    }
+    use(records);
+}
+
 std::uint32_t CatalogueFile::append(const MixRecord& record) {
     return CatalogueAppender(path_).append(record);
 }

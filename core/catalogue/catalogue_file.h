@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -21,6 +22,20 @@ std::uint32_t recordsInBytes(std::uint64_t bytes, const std::string& path);
 using CatalogueBlockVisit =
     std::function<void(std::uint32_t first, std::span<const unsigned char> records)>;
 
+// A record as a grid row showed it: its number and the ID it held. A write that starts from a row
+// goes only into the record that still holds that ID at that number.
+struct RecordRef {
+    std::uint32_t number = 0;
+    std::string id;
+};
+
+// What became of a write that named its record by a RecordRef.
+enum class CheckedWrite {
+    Written,
+    Declined,  // the record is the row's, but not as the row showed it (in another view)
+    Replaced,  // the number is past the end or holds another mix: nothing was written
+};
+
 class CatalogueFile {
 public:
     explicit CatalogueFile(std::string path) : path_(std::move(path)) {}
@@ -36,6 +51,17 @@ public:
     // Reads record n, lets `change` edit it, writes the whole record back. Bytes the record does
     // not use (leftovers after a text, padding) keep their values.
     void update(std::uint32_t n, const std::function<void(MixRecord&)>& change);
+
+    // The same for a write that starts from a row the user saw: under the lock, `change` sees the
+    // record only when it still holds `ref.id`, and says whether to write it.
+    CheckedWrite updateIfHolds(const RecordRef& ref, const std::function<bool(MixRecord&)>& change);
+
+    // Reads the records `refs` name under one shared lock, each only where it still holds its ID
+    // (nothing for one gone or replaced), and hands them to `use` before the lock is let go: a
+    // write decided from them (a queue entry) lands before anyone can change them.
+    void readIfHolding(
+        std::span<const RecordRef> refs,
+        const std::function<void(std::span<const std::optional<MixRecord>>)>& use) const;
 
     // Writes the record at the record count (over a trailing fragment, if any) and returns its
     // number, the old count + 1.
@@ -76,6 +102,17 @@ private:
 class CatalogueAppender {
 public:
     explicit CatalogueAppender(const std::string& path);
+
+    // The same for a write that starts from a row the user saw: under the lock, `change` sees the
+    // record only when it still holds `ref.id`, and says whether to write it.
+    CheckedWrite updateIfHolds(const RecordRef& ref, const std::function<bool(MixRecord&)>& change);
+
+    // Reads the records `refs` name under one shared lock, each only where it still holds its ID
+    // (nothing for one gone or replaced), and hands them to `use` before the lock is let go: a
+    // write decided from them (a queue entry) lands before anyone can change them.
+    void readIfHolding(
+        std::span<const RecordRef> refs,
+        const std::function<void(std::span<const std::optional<MixRecord>>)>& use) const;
 
     // Writes the record at the record count and returns its number.
     std::uint32_t append(const MixRecord& record);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 #include "core/catalogue/mix_record.h"
 #include "core/storage/backups.h"
@@ -103,15 +104,28 @@ std::uint32_t QueueFile::append(const QueueEntry& entry) {
 }
 
 bool QueueFile::appendUnlessQueued(const QueueEntry& entry) {
+    return appendUnlessQueued(std::span(&entry, 1)) == 1;
+}
+
+std::size_t QueueFile::appendUnlessQueued(std::span<const QueueEntry> entries) {
     LockedFile file(backedUpBeforeWriting(path_), O_RDWR, LockedFile::Lock::Exclusive);
-    bool queued = false;
+    std::unordered_set<std::string> queued;
     forEachEntry(file.readAll(), [&](const unsigned char* bytes) {
-        queued |= readShortString(bytes + kIdAt, kIdCapacity) == entry.Id;
+        queued.emplace(readShortString(bytes + kIdAt, kIdCapacity));
     });
-    if (!queued) {
-        appendTo(file, entry);
+    // One write for them all, after the last whole entry.
+    std::string appended;
+    for (const QueueEntry& entry : entries) {
+        if (queued.insert(entry.Id).second) {
+            const QueueEntryBytes bytes = encodeQueueEntry(entry);
+            appended.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        }
     }
-    return !queued;
+    if (!appended.empty()) {
+        file.writeAt(appended.data(), appended.size(),
+                     file.size() / kQueueEntrySize * kQueueEntrySize);
+    }
+    return appended.size() / kQueueEntrySize;
 }
 
 namespace {

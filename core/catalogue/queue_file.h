@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,9 @@ public:
     // The main window's queuing: appends the entry unless an entry with the same ID, taken off or
     // not, is already in the file. Returns whether it was appended.
     bool appendUnlessQueued(const QueueEntry& entry);
+    // The same for several entries under one lock, in their order (an ID twice goes in once).
+    // Returns how many were appended.
+    std::size_t appendUnlessQueued(std::span<const QueueEntry> entries);
 
     // Whether the pending entry still waits, wherever a compaction has moved it since.
     bool isWaiting(const PendingEntry& pending) const;

@@ -118,42 +118,75 @@ std::optional<int> removeRow(RecordGrid& grid, int r, int lowerBound) {
     return highlight;
 }
 
-std::optional<int> moveRecord(CatalogueFile& catalogue, CatalogueViews& views, RecordMove move,
-                              int row) {
+RecordRef recordRefOf(const RecordGrid& grid, int row) {
+    return {static_cast<std::uint32_t>(cellNumber(grid, kColNumber, row)),
+            std::string(grid.cell(kColId, row))};
+}
+
+CheckedWrite writeMove(CatalogueFile& catalogue, const RecordRef& ref, RecordMove move) {
+    return catalogue.updateIfHolds(ref, [move](MixRecord& record) {
+        if (!isInMoveSource(move, record.as<std::string_view>())) {
+            return false;
+        }
+        applyMoveFlags(move, record);
+        return true;
+    });
+}
+
+MoveOutcome moveRecord(CatalogueFile& catalogue, CatalogueViews& views, RecordMove move, int row) {
     RecordGrid& source = moveSource(views, move);
     if (!source.isRecordRow(row)) {
-        return std::nullopt;
+        return {CheckedWrite::Written, std::nullopt};
+    }
+    const CheckedWrite write = writeMove(catalogue, recordRefOf(source, row), move);
+    if (write != CheckedWrite::Written) {
+        return {write, std::nullopt};
     }
     const GridRow moved = source.row(row);
-    const std::string number(moved.cell(kColNumber));
-    catalogue.update(static_cast<std::uint32_t>(cellNumber(source, kColNumber, row)),
-                     [move](MixRecord& record) { applyMoveFlags(move, record); });
     moveTarget(views, move).appendRow(moved);
     if (&source == &views.Table) {
-        if (std::optional<int> kept = rowOf(views.Swap, number)) {
+        if (std::optional<int> kept = rowOf(views.Swap, moved.cell(kColNumber))) {
             removeRow(views.Swap, *kept, 1);
         }
     }
-    return removeRow(source, row, lowerBoundOf(move));
+    return {write, removeRow(source, row, lowerBoundOf(move))};
 }
 
-bool queueRow(QueueFile& queue, const RecordGrid& grid, int row) {
-    return queue.appendUnlessQueued(
-        {static_cast<std::int32_t>(cellNumber(grid, kColNumber, row)),
-         std::string(cutToCapacity(grid.cell(kColId, row), kIdCapacity)),
-         trackText(grid.cell(kColAuthor, row), grid.cell(kColTitle, row)),
-         static_cast<std::int32_t>(cellNumber(grid, kColSize, row)), 0});
+QueueOutcome queueRecords(const CatalogueFile& catalogue, QueueFile& queue,
+                          std::span<const RecordRef> refs, bool onlyNotDownloaded) {
+    QueueOutcome outcome;
+    catalogue.readIfHolding(refs, [&](std::span<const std::optional<MixRecord>> records) {
+        std::vector<QueueEntry> entries;
+        for (std::size_t i = 0; i < refs.size(); ++i) {
+            const std::optional<MixRecord>& record = records[i];
+            if (!record || record->InRecycleBin != 0) {
+                outcome.changed.push_back(refs[i]);
+            } else if (!onlyNotDownloaded || record->HasFile == 0) {
+                entries.push_back({static_cast<std::int32_t>(refs[i].number), record->Id,
+                                   trackText(record->Author, record->Title), record->Size, 0});
+            }
+        }
+        // Base.vlt, then List.dnl: the order every writer of both takes them in.
+        outcome.queued = queue.appendUnlessQueued(entries);
+    });
+    return outcome;
 }
 
-int queueAll(QueueFile& queue, const RecordGrid& grid, bool everyRow) {
-    int queued = 0;
+QueueOutcome queueRow(const CatalogueFile& catalogue, QueueFile& queue, const RecordGrid& grid,
+                      int row) {
+    const RecordRef ref = recordRefOf(grid, row);
+    return queueRecords(catalogue, queue, std::span(&ref, 1));
+}
+
+QueueOutcome queueAll(const CatalogueFile& catalogue, QueueFile& queue, const RecordGrid& grid,
+                      bool everyRow) {
+    std::vector<RecordRef> refs;
     for (int r = 1; r < grid.rowCount(); ++r) {
-        bool wanted = everyRow ? grid.isRecordRow(r) : grid.cell(kColFile, r) == FileFlagText(0);
-        if (wanted && queueRow(queue, grid, r)) {
-            ++queued;
+        if (grid.isRecordRow(r)) {
+            refs.push_back(recordRefOf(grid, r));
         }
     }
-    return queued;
+    return queueRecords(catalogue, queue, refs, !everyRow);
 }
 
 std::string copiedAddress(std::string_view site, const RecordGrid& grid, int row) {

@@ -4,8 +4,17 @@
 
 namespace kelvarn {
 
-void saveRecordEdit(CatalogueFile& catalogue, std::uint32_t number, const RecordEdit& edit) {
-    catalogue.update(number, [&](MixRecord& record) {
+bool isEmpty(const RecordEdit& edit) {
+    return !edit.author && !edit.title && !edit.email && !edit.style && !edit.rating &&
+           !edit.hasFile;
+}
+
+CheckedWrite saveRecordEdit(CatalogueFile& catalogue, const RecordRef& ref,
+                            const RecordEdit& edit) {
+    if (isEmpty(edit)) {
+        return CheckedWrite::Declined;
+    }
+    return catalogue.updateIfHolds(ref, [&](MixRecord& record) {
         if (edit.author) {
             record.Author = cutToCapacity(*edit.author, kAuthorCapacity);
         }
@@ -24,6 +33,7 @@ void saveRecordEdit(CatalogueFile& catalogue, std::uint32_t number, const Record
         if (edit.hasFile) {
             record.HasFile = *edit.hasFile ? 1 : 0;
         }
+        return true;
     });
 }
 

@@ -22,10 +22,14 @@ struct RecordEdit {
     std::optional<bool> hasFile;
 };
 
-// Reads record `number` as the file holds it now, changes the fields given (texts cut to their
+// Whether the edit changes no field.
+bool isEmpty(const RecordEdit& edit);
+
+// Reads record `ref.number` as the file holds it now, changes the fields given (texts cut to their
 // widths) and writes it back; every other byte stays as read, so a change another command made
-// meanwhile survives.
-void saveRecordEdit(CatalogueFile& catalogue, std::uint32_t number, const RecordEdit& edit);
+// meanwhile survives. Nothing is written when the record holds another ID now (Replaced) or the
+// edit changes no field (Declined).
+CheckedWrite saveRecordEdit(CatalogueFile& catalogue, const RecordRef& ref, const RecordEdit& edit);
 
 // Writes the values given into the cells of a grid row (texts whole), leaving the number, ID,
 // size, date and time alone. A row the grid no longer has is skipped.

@@ -292,6 +292,8 @@ void DownloadWindow::open(QWidget* owner) {
 
 void DownloadWindow::loadQueue() {
     std::vector<PendingEntry> pending;
+    // Taken before the read: a file put in its place meanwhile shows at the next check.
+    queueIdentity_ = FileIdentity(context_.file("List.dnl"));
     try {
         pending = QueueFile(context_.file("List.dnl")).pending();
     } catch (const IoError& e) {
@@ -356,8 +358,31 @@ void DownloadWindow::deleteAll() {
     }
 }
 
+bool DownloadWindow::reloadReplacedQueue() {
+    if (running() || queueIdentity_.stillNamedBy(context_.file("List.dnl"))) {
+        return false;
+    }
+    if (worker_.joinable()) {
+        worker_.join();  // an aborted run winding down still reads the rows
+    }
+    loadQueue();
+    return true;
+}
+
+bool DownloadWindow::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate && queueLoaded_) {
+        reloadReplacedQueue();
+    }
+    return SecondaryWindow::event(event);
+}
+
 void DownloadWindow::start(bool batch) {
     if (running()) {
+        return;
+    }
+    // A row chosen in a grid of the old file may stand for another entry now: the user sees
+    // the queue as it is and chooses again.
+    if (reloadReplacedQueue() && !batch) {
         return;
     }
     if (worker_.joinable()) {

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "core/downloader/download_run.h"
+#include "core/storage/file_identity.h"
 #include "core/storage/settings.h"
 #include "gui/common/app_context.h"
 #include "gui/common/secondary_window.h"
@@ -45,6 +46,8 @@ signals:
 protected:
     // Stops a run under way, writes the folder settings and compacts the queue.
     void closeEvent(QCloseEvent* event) override;
+    // On activation an idle window shows a List.dnl that a restore or a compaction replaced.
+    bool event(QEvent* event) override;
 
 private:
     class Observer;
@@ -54,6 +57,9 @@ private:
     void connectControls();
     // Empties the grid and loads the queue's waiting entries.
     void loadQueue();
+    // Loads the queue again when List.dnl is no longer the file the grid was read from and no
+    // run works from the grid's entries; returns whether it did.
+    bool reloadReplacedQueue();
     // Row 0 is the first entry; the placeholder row of an empty queue is no row.
     void selectRow(int row);
     bool running() const { return worker_.joinable() && !finished_; }
@@ -94,6 +100,8 @@ private:
     QAction* downloadRowAction_;
     QAction* deleteRowAction_;
     QTimer* captionTimer_;
+    // The List.dnl the grid was loaded from.
+    FileIdentity queueIdentity_;
     // Whether the grid was loaded since the window was last opened.
     bool queueLoaded_ = false;
     int selectedRow_ = 0;

@@ -23,6 +23,7 @@
 #include "core/catalogue/styles.h"
 #include "core/import/save_journal.h"
 #include "core/storage/backups.h"
+#include "core/storage/file_lock.h"
 #include "core/storage/io_error.h"
 #include "core/storage/ole_date.h"
 #include "gui/common/file_dialog.h"
@@ -404,6 +405,24 @@ MainWindow::View& MainWindow::view(VisibleGrid which) {
                          [which](const View& v) { return v.which == which; });
 }
 
+const MainWindow::View& MainWindow::visibleView() const {
+    const auto shown = std::find_if(viewTable_.begin(), viewTable_.end(),
+                                    [](const View& v) { return !v.grid->isHidden(); });
+    return shown != viewTable_.end() ? *shown : viewTable_.front();
+}
+
+RecordGrid& MainWindow::rowsOf(VisibleGrid which) {
+    switch (which) {
+        case VisibleGrid::Table:
+            return views_.Table;
+        case VisibleGrid::Favourites:
+            return views_.Favourites;
+        case VisibleGrid::RecycleBin:
+            break;
+    }
+    return views_.RecycleBin;
+}
+
 QTableView* MainWindow::makeGrid(const RecordGrid& grid,
                                  const std::array<int, kGridColumns>& widths) {
     auto* view = new QTableView(centralWidget());
@@ -588,12 +607,14 @@ void MainWindow::pause(int milliseconds) {
     wait.exec();
 }
 
-void MainWindow::loadCatalogue(bool reload) {
+void MainWindow::loadCatalogue(bool reload, bool paced) {
     CatalogueFile file(context_.file("Base.vlt"));
+    // Taken before the read: a file put in its place meanwhile shows at the next check.
+    catalogueIdentity_ = FileIdentity(file.path());
     loadedFilter_ = viewFilterFor(onlyNewAction_->isChecked(), notDownloadedAction_->isChecked(),
                                   settings_, context_.today ? context_.today() : oleToday());
     // Once a close is asked for, the rest loads at full speed.
-    SplashLoad splash(splash_, loadBar_, std::max(0, settings_.read(keys::LoadDelay)),
+    SplashLoad splash(splash_, loadBar_, paced ? std::max(0, settings_.read(keys::LoadDelay)) : 0,
                       [this](int ms) {
                           if (!closeAfterLoad_) {
                               pause(ms);
@@ -622,9 +643,9 @@ void MainWindow::loadCatalogue(bool reload) {
     }
 }
 
-void MainWindow::runLoad(bool reload) {
+void MainWindow::runLoad(bool reload, bool paced) {
     loading_ = true;
-    loadCatalogue(reload);
+    loadCatalogue(reload, paced);
     loading_ = false;
     // Records the import saved while the load ran; the load may have read some of them.
     for (const auto& [number, record] : std::exchange(savedDuringLoad_, {})) {
@@ -650,17 +671,48 @@ void MainWindow::firstLoad() {
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
     }
-    runLoad(false);
+    runLoad(false, true);
 }
 
-void MainWindow::reloadCatalogue() {
+void MainWindow::reloadCatalogue(bool paced) {
     for (const View& v : viewTable_) {
         v.grid->setEnabled(false);
     }
-    runLoad(true);
+    runLoad(true, paced);
     for (const View& v : viewTable_) {
         v.grid->setEnabled(true);
     }
+}
+
+bool MainWindow::catalogueReplaced() const {
+    const std::string path = context_.file("Base.vlt");
+    return !catalogueIdentity_.stillNamedBy(path) ||
+           (fileExists(path) && CatalogueFile(path).count() < knownRecords_);
+}
+
+void MainWindow::reloadKeepingPlace() {
+    const View& shown = visibleView();
+    const QModelIndex current = shown.grid->currentIndex();
+    const std::string number =
+        current.isValid()
+            ? std::string(shown.rows->cell(kColNumber, RecordGridModel::gridRow(current.row())))
+            : std::string();
+    reloadCatalogue(false);
+    showStyleNode();
+    const View& now = visibleView();
+    for (int r = 1; !number.empty() && r < now.rows->rowCount(); ++r) {
+        if (now.rows->cell(kColNumber, r) == number) {
+            now.grid->setCurrentIndex(
+                now.grid->model()->index(r - 1, std::max(current.column(), 0)));
+            break;
+        }
+    }
+}
+
+void MainWindow::recordChangedOnDisk(std::uint32_t number) {
+    MessageBox::message(
+        this, QStringLiteral("Запись %1 изменилась на диске: база перечитана.").arg(number));
+    reloadKeepingPlace();
 }
 
 void MainWindow::gridsChanged() {
@@ -712,8 +764,7 @@ void MainWindow::recordCommand(VisibleGrid which, const QString& item) {
             QApplication::clipboard()->setText(fromCp1251(copiedName(grid, row)));
         } else if (item == QLatin1String("download")) {
             QueueFile queue(context_.file("List.dnl"));
-            queueRow(queue, grid, row);
-            context_.PlaySoundFile("add.wav");
+            queued(queueRow(CatalogueFile(context_.file("Base.vlt")), queue, grid, row));
         } else if (item == QLatin1String("downloadAll")) {
             MessageBox::beep();
             bool everyRow =
@@ -721,8 +772,7 @@ void MainWindow::recordCommand(VisibleGrid which, const QString& item) {
                                      QStringLiteral("Хотите перекачать все заново?"),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
             QueueFile queue(context_.file("List.dnl"));
-            queueAll(queue, grid, everyRow);
-            context_.PlaySoundFile("add.wav");
+            queued(queueAll(CatalogueFile(context_.file("Base.vlt")), queue, grid, everyRow));
         } else if (item == QLatin1String("edit")) {
             editRecord(which, row);
         } else if (item == QLatin1String("delete")) {
@@ -742,56 +792,77 @@ void MainWindow::recordCommand(VisibleGrid which, const QString& item) {
     }
 }
 
+void MainWindow::queued(const QueueOutcome& outcome) {
+    if (!outcome.changed.empty()) {
+        recordChangedOnDisk(outcome.changed.front().number);
+        return;
+    }
+    context_.PlaySoundFile("add.wav");
+}
+
 void MainWindow::moveRecord(VisibleGrid which, RecordMove move, int row, const char* sound) {
     CatalogueFile catalogue(context_.file("Base.vlt"));
-    std::optional<int> highlight = kelvarn::moveRecord(catalogue, views_, move, row);
+    const MoveOutcome outcome = kelvarn::moveRecord(catalogue, views_, move, row);
+    if (outcome.write != CheckedWrite::Written) {
+        recordChangedOnDisk(recordRefOf(*view(which).rows, row).number);
+        return;
+    }
     gridsChanged();
-    if (highlight) {
+    if (outcome.highlight) {
         QTableView* grid = view(which).grid;
-        grid->setCurrentIndex(grid->model()->index(*highlight - 1, kColAuthor));
+        grid->setCurrentIndex(grid->model()->index(*outcome.highlight - 1, kColAuthor));
     }
     context_.PlaySoundFile(sound);
 }
 
 void MainWindow::editRecord(VisibleGrid which, int row) {
-    const auto number = static_cast<std::uint32_t>(
-        std::stoul(std::string(view(which).rows->cell(kColNumber, row))));
+    const RecordRef ref = recordRefOf(*view(which).rows, row);
     MixRecord record;
     try {
-        record = CatalogueFile(context_.file("Base.vlt")).read(number);
+        record = CatalogueFile(context_.file("Base.vlt")).read(ref.number);
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
         return;
     }
-    windows_.recordEditor->edit(this, number, record,
-                                [this, which, number](const RecordEdit& edit) {
-                                    // The rows that show the record now, found by its number: rows
-                                    // may have moved meanwhile.
-                                    const std::string shown = std::to_string(number);
-                                    auto applyTo = [&](RecordGrid& grid) {
-                                        for (int r = 1; r < grid.rowCount(); ++r) {
-                                            if (grid.cell(kColNumber, r) == shown) {
-                                                applyRecordEdit(grid, r, edit);
-                                                return;
-                                            }
-                                        }
-                                    };
-                                    if (which == VisibleGrid::Table) {
-                                        applyTo(views_.Swap);
-                                    }
-                                    applyTo(which == VisibleGrid::Table        ? views_.Table
-                                            : which == VisibleGrid::Favourites ? views_.Favourites
-                                                                               : views_.RecycleBin);
-                                    gridsChanged();
-                                    try {
-                                        CatalogueFile catalogue(context_.file("Base.vlt"));
-                                        saveRecordEdit(catalogue, number, edit);
-                                    } catch (const IoError& e) {
-                                        MessageBox::error(this, QString::fromStdString(e.what()));
-                                        return false;
-                                    }
-                                    return true;
-                                });
+    if (record.Id != ref.id) {
+        recordChangedOnDisk(ref.number);
+        return;
+    }
+    windows_.recordEditor->edit(
+        this, ref.number, record,
+        [this, which, ref](const RecordEdit& edit) { return saveEdit(which, ref, edit); });
+}
+
+bool MainWindow::saveEdit(VisibleGrid which, const RecordRef& ref, const RecordEdit& edit) {
+    CheckedWrite write = CheckedWrite::Declined;
+    try {
+        CatalogueFile catalogue(context_.file("Base.vlt"));
+        write = saveRecordEdit(catalogue, ref, edit);
+    } catch (const IoError& e) {
+        MessageBox::error(this, QString::fromStdString(e.what()));
+        return false;
+    }
+    if (write == CheckedWrite::Replaced) {
+        recordChangedOnDisk(ref.number);
+        return true;
+    }
+    // The rows that show the record now, found by its number and ID: rows may have moved
+    // meanwhile.
+    auto applyTo = [&](RecordGrid& grid) {
+        for (int r = 1; r < grid.rowCount(); ++r) {
+            const RecordRef shown = recordRefOf(grid, r);
+            if (shown.number == ref.number && shown.id == ref.id) {
+                applyRecordEdit(grid, r, edit);
+                return;
+            }
+        }
+    };
+    if (which == VisibleGrid::Table) {
+        applyTo(views_.Swap);
+    }
+    applyTo(rowsOf(which));
+    gridsChanged();
+    return true;
 }
 
 void MainWindow::exportVisibleGrid() {
@@ -799,11 +870,8 @@ void MainWindow::exportVisibleGrid() {
     if (path.isEmpty()) {
         return;
     }
-    const auto shown = std::find_if(viewTable_.begin(), viewTable_.end(),
-                                    [](const View& v) { return !v.grid->isHidden(); });
     try {
-        exportHtml(shown != viewTable_.end() ? *shown->rows : views_.Table, siteAddress(),
-                   path.toStdString(), context_.folder);
+        exportHtml(*visibleView().rows, siteAddress(), path.toStdString(), context_.folder);
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
     }
@@ -826,13 +894,25 @@ void MainWindow::showHeaderPicture(int key) {
 }
 
 void MainWindow::styleNodeClicked() {
+    if (styleTree_->currentItem() == nullptr) {
+        return;
+    }
+    // Rows read from a file that a restore has replaced since would name other mixes.
+    if (catalogueReplaced()) {
+        reloadKeepingPlace();
+        return;
+    }
+    readNewerRecords();
+    showStyleNode();
+}
+
+void MainWindow::showStyleNode() {
     QTreeWidgetItem* node = styleTree_->currentItem();
     if (node == nullptr) {
         return;
     }
     int key = node->data(0, kViewKeyRole).toInt();
     showHeaderPicture(key);
-    readNewerRecords();
     VisibleGrid visible = selectStyleNode(views_, key, toCp1251(node->text(0)));
     static_cast<RecordGridModel*>(view(VisibleGrid::Table).grid->model())->gridChanged();
     for (const View& v : viewTable_) {

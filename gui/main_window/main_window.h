@@ -16,6 +16,8 @@
 
 #include "core/catalogue/catalogue_views.h"
 #include "core/catalogue/record_commands.h"
+#include "core/catalogue/record_edit.h"
+#include "core/storage/file_identity.h"
 #include "core/storage/settings.h"
 #include "gui/common/app_context.h"
 #include "gui/common/windows.h"
@@ -68,23 +70,41 @@ private:
     // are made after this one, so the table is read as an item is chosen.
     std::array<std::pair<const char*, SecondaryWindow*>, 9> windowItems() const;
     View& view(VisibleGrid which);
+    // The view whose grid is on show.
+    const View& visibleView() const;
+    RecordGrid& rowsOf(VisibleGrid which);
     // The items of a view's context menu that act on the record under the pointer.
     static QList<QAction*> recordItems(const View& view);
 
     void firstLoad();
-    void reloadCatalogue();
-    void loadCatalogue(bool reload);
+    // "Перезагрузка базы" (paced by "LoadDelay"), or a reload the files asked for (full speed).
+    void reloadCatalogue(bool paced = true);
+    void loadCatalogue(bool reload, bool paced);
     // A load with what has to wait for its end: reports of saved records, a close.
-    void runLoad(bool reload);
+    void runLoad(bool reload, bool paced);
+    // Whether Base.vlt is another file than the one loaded (a restore), or shorter than the
+    // records Swap has taken in.
+    bool catalogueReplaced() const;
+    // Reloads the views at full speed, then shows the selected style node and the row under the
+    // cursor again where its record still is.
+    void reloadKeepingPlace();
+    // A command found record `number` other than its row showed it: says so and reloads.
+    void recordChangedOnDisk(std::uint32_t number);
     void gridsChanged();
     void styleNodeClicked();
+    // Rebuilds Table for the selected style node and shows its grid.
+    void showStyleNode();
     // Records another process (a sync, an import or entry from the command line) appended since.
     void readNewerRecords();
     void showHeaderPicture(int key);
     // A context-menu item, by object name, on the row the menu was opened over.
     void recordCommand(VisibleGrid which, const QString& item);
     void moveRecord(VisibleGrid which, RecordMove move, int row, const char* sound);
+    // The end of "Закачать" and "Закачать Все": the sound, or the reload when a row was stale.
+    void queued(const QueueOutcome& outcome);
     void editRecord(VisibleGrid which, int row);
+    // The editor's "ОК": the fields the user changed, onto the record as the file holds it now.
+    bool saveEdit(VisibleGrid which, const RecordRef& ref, const RecordEdit& edit);
     // "В HTML": the grid on show, as a page at the path the save dialog gives.
     void exportVisibleGrid();
     std::string siteAddress() const;
@@ -114,6 +134,8 @@ private:
     // The records Swap has taken in, numbers 1 to this: the last load's, then those appended
     // since; and the filter of that load.
     std::uint32_t knownRecords_ = 0;
+    // The Base.vlt the views were last loaded from.
+    FileIdentity catalogueIdentity_;
     ViewFilter loadedFilter_;
     std::vector<std::pair<std::uint32_t, MixRecord>> savedDuringLoad_;
     bool loadTried_ = false;

@@ -67,22 +67,39 @@ void RecordEditor::edit(QWidget* owner, std::uint32_t number, const MixRecord& r
     style_->setCurrentIndex(record.Style < kStyleCount ? record.Style : -1);
     rating_->setCurrentIndex(record.Rating <= 10 ? record.Rating : -1);
     hasFile_->setChecked(record.HasFile != 0);
+    opened_ = shownValues();
     open(owner);
 }
 
+RecordEditor::Values RecordEditor::shownValues() const {
+    return {author_->text(),        title_->text(),          email_->text(),
+            style_->currentIndex(), rating_->currentIndex(), hasFile_->isChecked()};
+}
+
 void RecordEditor::confirm() {
+    // Only what the user changed: a field left alone keeps what the file holds by now, such as
+    // a download's mark made while the editor was open.
+    const Values now = shownValues();
     RecordEdit edit;
-    edit.author = toCp1251(author_->text());
-    edit.title = toCp1251(title_->text());
-    edit.email = toCp1251(email_->text());
-    if (style_->currentIndex() >= 0) {
-        edit.style = static_cast<std::uint8_t>(style_->currentIndex());
+    if (now.author != opened_.author) {
+        edit.author = toCp1251(now.author);
     }
-    if (rating_->currentIndex() >= 0) {
-        edit.rating = static_cast<std::uint8_t>(rating_->currentIndex());
+    if (now.title != opened_.title) {
+        edit.title = toCp1251(now.title);
     }
-    edit.hasFile = hasFile_->isChecked();
-    if (save_ && save_(edit)) {
+    if (now.email != opened_.email) {
+        edit.email = toCp1251(now.email);
+    }
+    if (now.style != opened_.style && now.style >= 0) {
+        edit.style = static_cast<std::uint8_t>(now.style);
+    }
+    if (now.rating != opened_.rating && now.rating >= 0) {
+        edit.rating = static_cast<std::uint8_t>(now.rating);
+    }
+    if (now.hasFile != opened_.hasFile) {
+        edit.hasFile = now.hasFile;
+    }
+    if (isEmpty(edit) || (save_ && save_(edit))) {
         close();
     }
 }

@@ -21,10 +21,22 @@ public:
     // What "ОК" does with the values; false keeps the editor open (the save failed).
     using Save = std::function<bool(const RecordEdit& edit)>;
 
-    // Shows record `number` as the file holds it; a second call replaces what is shown.
+    // Shows record `number` as the file holds it; a second call replaces what is shown. "ОК" hands
+    // `save` only the fields the user changed, and closes without it when there are none.
     void edit(QWidget* owner, std::uint32_t number, const MixRecord& record, Save save);
 
 private:
+    // What the editor's boxes hold.
+    struct Values {
+        QString author;
+        QString title;
+        QString email;
+        int style = -1;
+        int rating = -1;
+        bool hasFile = false;
+    };
+
+    Values shownValues() const;
     void confirm();
 
     QLineEdit* author_;
@@ -34,6 +46,7 @@ private:
     QComboBox* rating_;
     QCheckBox* hasFile_;
     Save save_;
+    Values opened_;
 };
 
 }  // namespace kelvarn

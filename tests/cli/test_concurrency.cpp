@@ -225,7 +225,7 @@ TEST(Concurrency, WindowsAndCommandLineWritersOnOneFolderKeepItsFilesWholeAndInA
         const std::string email = "w" + std::to_string(i) + "@x.ru";
         RecordEdit edit;
         edit.email = email;
-        saveRecordEdit(catalogue, n, edit);
+        saveRecordEdit(catalogue, {n, catalogue.read(n).Id}, edit);
         const MixRecord record = catalogue.read(n);
         QueueFile(folder.file("List.dnl"))
             .appendUnlessQueued({static_cast<std::int32_t>(n), record.Id,

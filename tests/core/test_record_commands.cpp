@@ -43,7 +43,7 @@ TEST_F(RecordCommandsTest, MovesWriteOnlyTheFlagBytesAndKeepGridsAndSwapInStep) 
     // "Удалить" while House is selected: the record leaves Table and Swap alike.
     selectStyleNode(views, 1, StyleName(1));
     ASSERT_EQ(numbersIn(views.Table), std::vector<std::string>{"1"});
-    EXPECT_EQ(moveRecord(catalogue, views, RecordMove::Recycle, 1), std::nullopt);
+    EXPECT_EQ(moveRecord(catalogue, views, RecordMove::Recycle, 1).highlight, std::nullopt);
     std::string after = readBytes(folder.file("Base.vlt"));
     EXPECT_EQ(after[169], '\1');
     after[169] = before[169];
@@ -69,7 +69,7 @@ TEST_F(RecordCommandsTest, MovesWriteOnlyTheFlagBytesAndKeepGridsAndSwapInStep) 
     EXPECT_EQ(numbersIn(views.Table), (std::vector<std::string>{"", "1"}));
 
     // The placeholder row names no record: nothing moves.
-    EXPECT_EQ(moveRecord(catalogue, views, RecordMove::Restore, 1), std::nullopt);
+    EXPECT_EQ(moveRecord(catalogue, views, RecordMove::Restore, 1).highlight, std::nullopt);
     EXPECT_EQ(numbersIn(views.RecycleBin), (std::vector<std::string>{"", "2"}));
     EXPECT_TRUE(isInMoveSource(RecordMove::Restore, catalogue.read(2).as<std::string_view>()));
     EXPECT_FALSE(isInMoveSource(RecordMove::Unfavourite, catalogue.read(2).as<std::string_view>()));
@@ -109,9 +109,9 @@ TEST_F(RecordCommandsTest, QueuingSkipsQueuedIdsAndQueueAllAsksWhichRows) {
     test::writeBytes(folder.file("List.dnl"), std::string(taken.begin(), taken.end()));
     QueueFile queue(folder.file("List.dnl"));
 
-    EXPECT_FALSE(queueRow(queue, views.Table, 2));  // queued before, though taken off
-    EXPECT_EQ(queueAll(queue, views.Table, false), 1);
-    EXPECT_EQ(queueAll(queue, views.Table, true), 1);
+    EXPECT_EQ(queueRow(catalogue, queue, views.Table, 2).queued, 0u);  // queued, though taken off
+    EXPECT_EQ(queueAll(catalogue, queue, views.Table, false).queued, 1u);
+    EXPECT_EQ(queueAll(catalogue, queue, views.Table, true).queued, 1u);
     std::vector<QueueEntry> entries = queue.readAll();
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[1], (QueueEntry{3, "333333", " - Title 333333", 1234, 0}));

@@ -27,7 +27,12 @@ TEST(RecordEdit, OnlyTheEditedFieldsChangeInTheFileAndTheGridShowsTheWholeTexts)
     edit.title = std::string(70, 't');
     edit.style = 14;
     edit.hasFile = true;
-    saveRecordEdit(catalogue, 2, edit);
+    // Another mix at that number now (a restore): nothing is written.
+    const std::string unedited = readBytes(folder.file("Base.vlt"));
+    EXPECT_EQ(saveRecordEdit(catalogue, {2, "654321"}, edit), CheckedWrite::Replaced);
+    EXPECT_EQ(saveRecordEdit(catalogue, {3, "123456"}, edit), CheckedWrite::Replaced);
+    EXPECT_EQ(readBytes(folder.file("Base.vlt")), unedited);
+    EXPECT_EQ(saveRecordEdit(catalogue, {2, "123456"}, edit), CheckedWrite::Written);
     MixRecord after = catalogue.read(2);
     MixRecord expected = stored;
     expected.Title = std::string(50, 't');
