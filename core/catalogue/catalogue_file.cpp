@@ -131,6 +131,12 @@ CheckedWrite CatalogueFile::updateIfHolds(const RecordRef& ref,
     return CheckedWrite::Written;
 }
 
+std::optional<MixRecord> CatalogueFile::readIfHolding(const RecordRef& ref) const {
+    LockedFile file(path_, O_RDONLY, LockedFile::Lock::Shared);
+    RecordBytes bytes;
+    return recordHolding(file, ref, bytes);
+}
+
 void CatalogueFile::readIfHolding(
     std::span<const RecordRef> refs,
     const std::function<void(std::span<const std::optional<MixRecord>>)>& use) const {

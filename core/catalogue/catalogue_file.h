@@ -56,6 +56,8 @@ public:
     // record only when it still holds `ref.id`, and says whether to write it.
     CheckedWrite updateIfHolds(const RecordRef& ref, const std::function<bool(MixRecord&)>& change);
 
+    // Record `ref.number` when it still holds `ref.id`; nothing when it is gone or replaced.
+    std::optional<MixRecord> readIfHolding(const RecordRef& ref) const;
     // Reads the records `refs` name under one shared lock, each only where it still holds its ID
     // (nothing for one gone or replaced), and hands them to `use` before the lock is let go: a
     // write decided from them (a queue entry) lands before anyone can change them.
@@ -107,6 +109,8 @@ public:
     // record only when it still holds `ref.id`, and says whether to write it.
     CheckedWrite updateIfHolds(const RecordRef& ref, const std::function<bool(MixRecord&)>& change);
 
+    // Record `ref.number` when it still holds `ref.id`; nothing when it is gone or replaced.
+    std::optional<MixRecord> readIfHolding(const RecordRef& ref) const;
     // Reads the records `refs` name under one shared lock, each only where it still holds its ID
     // (nothing for one gone or replaced), and hands them to `use` before the lock is let go: a
     // write decided from them (a queue entry) lands before anyone can change them.

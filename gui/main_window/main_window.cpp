@@ -817,19 +817,19 @@ void MainWindow::moveRecord(VisibleGrid which, RecordMove move, int row, const c
 
 void MainWindow::editRecord(VisibleGrid which, int row) {
     const RecordRef ref = recordRefOf(*view(which).rows, row);
-    MixRecord record;
+    std::optional<MixRecord> record;
     try {
-        record = CatalogueFile(context_.file("Base.vlt")).read(ref.number);
+        record = CatalogueFile(context_.file("Base.vlt")).readIfHolding(ref);
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
         return;
     }
-    if (record.Id != ref.id) {
+    if (!record) {
         recordChangedOnDisk(ref.number);
         return;
     }
     windows_.recordEditor->edit(
-        this, ref.number, record,
+        this, ref.number, *record,
         [this, which, ref](const RecordEdit& edit) { return saveEdit(which, ref, edit); });
 }
 

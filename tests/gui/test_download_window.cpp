@@ -1,4 +1,5 @@
 // The download window and the folder chooser driven as a user would, against the stand-in site.
+#include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QProgressBar>
@@ -7,6 +8,7 @@
 #include <QTableView>
 #include <QThread>
 #include <QtTest>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -166,6 +168,34 @@ private slots:
         window.open(windows_.mainWindow);
         QCOMPARE(grid()->model()->rowCount(), 1);
         QCOMPARE(status(0), QString());
+    }
+
+    void anIdleWindowShowsTheQueueAnotherProcessReplaced() {
+        test::child<QAction>(*windows_.mainWindow, "openDownloader")->trigger();
+        DownloadWindow& window = downloadWindow();
+        QCOMPARE(grid()->model()->rowCount(), 2);
+        // kelvarn-cli fetched the first mix and compacted the queue; the window gains focus.
+        QueueFile queue(path("List.dnl"));
+        queue.markRemoved(queue.pending().front());
+        queue.compact();
+        QEvent activate(QEvent::WindowActivate);
+        QApplication::sendEvent(&window, &activate);
+        QCOMPARE(grid()->model()->rowCount(), 1);
+        const QString last = QString::fromStdString(site_.mixes()[10].id);
+        QCOMPARE(grid()->model()->index(0, 1).data().toString(), last);
+
+        // A restore brings both entries back: "Закачать все" fetches what the file holds.
+        const std::string restored = path("List.dnl.restored");
+        test::writeBytes(
+            restored, entryBytes(1, site_.mixes()[8].id, 0) + entryBytes(3, last.toStdString(), 0));
+        QVERIFY(std::rename(restored.c_str(), path("List.dnl").c_str()) == 0);
+        QSignalSpy finished(&window, &DownloadWindow::runFinished);
+        QTest::mouseClick(button("downloadAllButton"), Qt::LeftButton);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(grid()->model()->rowCount(), 2);
+        QCOMPARE(status(0), QStringLiteral("ОК"));
+        QCOMPARE(status(1), QStringLiteral("ОК"));
+        QCOMPARE(QueueFile(path("List.dnl")).pending().size(), std::size_t{0});
     }
 
     void aMixAnotherRunIsFetchingIsLeftToItAndSaysWhy() {

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -16,16 +17,31 @@
 
 #include "core/catalogue/catalogue_file.h"
 #include "core/catalogue/queue_file.h"
+#include "core/storage/backups.h"
 #include "core/storage/cp1251.h"
 #include "gui/common/file_dialog.h"
 #include "gui/common/message_box.h"
 #include "gui/common/window_util.h"
 #include "gui/main_window/record_editor.h"
+#include "gui/tools/manual_entry_window.h"
 #include "tests/support/gui_test_support.h"
 
 using namespace kelvarn;
 
-namespace {}  // namespace
+namespace {
+
+// Where a command on a stale row is given: the tree node that shows its grid, the grid, its menu
+// and the model row.
+struct StaleRow {
+    const char* node;
+    const char* grid;
+    const char* menu;
+    int row;
+};
+
+}  // namespace
+
+Q_DECLARE_METATYPE(StaleRow)
 
 class TestRecordCommandsWindow : public QObject, test::WindowsFixture {
     Q_OBJECT
@@ -69,7 +85,9 @@ private slots:
         second.HasFile = 1;
         MixRecord third = test::sampleRecord("333333", 3);
         third.InRecycleBin = 1;
-        test::writeCatalogue(path("Base.vlt"), {first, second, third});
+        MixRecord fourth = test::sampleRecord("444444", 4);
+        fourth.IsFavourite = 1;
+        test::writeCatalogue(path("Base.vlt"), {first, second, third, fourth});
         test::writeBytes(path("BackGround.jpg"), "jpeg");
         context_.site = "http://site";
         context_.sound = &sounds_;
@@ -124,6 +142,126 @@ private slots:
         clickNode(QStringLiteral("Все стили"));
         QCOMPARE(cell("catalogueGrid", 1, 0), QStringLiteral("3"));
         QCOMPARE(sounds_.played.last(), QStringLiteral("rest.wav"));
+    }
+
+    // With the window open on records 1-4, kelvarn-cli puts back a backup of record 1 alone and
+    // adds a new mix, which becomes record 2.
+    void restoreAndAddUnderneath() {
+        const std::string shown = test::readBytes(path("Base.vlt"));
+        test::writeCatalogue(path("Base.vlt"), {CatalogueFile(path("Base.vlt")).read(1)});
+        test::writeBytes(path("index"), "111111\r\n");
+        takeBackup(context_.folder, "2026-01-01", 5);
+        test::writeBytes(path("Base.vlt"), shown);  // in place: the window's file still
+        const std::string dir = dir_.path().toStdString();
+        test::CommandResult restored =
+            test::runCli({"--data-dir", dir, "restore-backup", "2026-01-01"});
+        QCOMPARE(restored.status, 0);
+        test::CommandResult added =
+            test::runCli({"--data-dir", dir, "add", "--id", "555555", "--title", "New"});
+        QCOMPARE(added.status, 0);
+    }
+
+    void aCommandOnARowOfAReplacedCatalogueWritesNothingAndReloads_data() {
+        QTest::addColumn<StaleRow>("where");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<int>("number");
+        const StaleRow table{"Все стили", "catalogueGrid", "catalogueMenu", 1};
+        const StaleRow favourites{"Избранное", "favouritesGrid", "favouritesMenu", 0};
+        const StaleRow recycled{"Корзина", "recycleBinGrid", "recycleBinMenu", 0};
+        // Record 2 holds another mix now; records 3 and 4 are past the end.
+        for (const char* item : {"addToFavourites", "delete", "download", "downloadAll", "edit"}) {
+            QTest::addRow("catalogue %s", item) << table << item << 2;
+        }
+        for (const char* item : {"removeFromFavourites", "delete", "download", "edit"}) {
+            QTest::addRow("favourites %s", item) << favourites << item << 4;
+        }
+        for (const char* item : {"restore", "edit"}) {
+            QTest::addRow("recycle bin %s", item) << recycled << item << 3;
+        }
+    }
+
+    void aCommandOnARowOfAReplacedCatalogueWritesNothingAndReloads() {
+        QFETCH(StaleRow, where);
+        QFETCH(QString, item);
+        QFETCH(int, number);
+        clickNode(QString::fromUtf8(where.node));
+        restoreAndAddUnderneath();
+        const std::string catalogue = test::readBytes(path("Base.vlt"));
+        sounds_.played.clear();
+
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        command(where.grid, where.menu, where.row, item.toLatin1().constData());
+        QCOMPARE(test::readBytes(path("Base.vlt")), catalogue);
+        for (const QueueEntry& entry : QueueFile(path("List.dnl")).readAll()) {
+            QVERIFY2(entry.Id == "555555" || entry.Id == "111111", entry.Id.c_str());
+        }
+        QCOMPARE(
+            MessageBox::takeShown().last(),
+            QStringLiteral("Kelvarn: Запись %1 изменилась на диске: база перечитана.").arg(number));
+        QVERIFY(sounds_.played.isEmpty());
+        QVERIFY(!windows_.recordEditor->isVisible());
+        // Reloaded, on the same node: the new mix under its own number, nothing of the old ones.
+        QVERIFY(!grid(where.grid)->isHidden());
+        QCOMPARE(form().views().Swap.rowCount(), 3);
+        QCOMPARE(std::string(form().views().Swap.cell(kColId, 2)), std::string("555555"));
+        QCOMPARE(form().views().Favourites.rowCount(), 2);
+        QCOMPARE(cell("favouritesGrid", 0, 0), QString());
+        QCOMPARE(cell("recycleBinGrid", 0, 0), QString());
+    }
+
+    void aClickShowsACatalogueReplacedOrShortenedAndTheWindowsOwnAdditions() {
+        QTableView* table = grid("catalogueGrid");
+        table->setCurrentIndex(table->model()->index(0, 3));  // record 1
+        restoreAndAddUnderneath();
+        clickNode(QStringLiteral("Все стили"));
+        QCOMPARE(table->model()->rowCount(), 2);
+        QCOMPARE(cell("catalogueGrid", 1, 1), QStringLiteral("555555"));
+        QCOMPARE(cell("favouritesGrid", 0, 0), QString());
+        QCOMPARE(table->currentIndex().row(), 0);
+        QCOMPARE(table->currentIndex().column(), 3);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+
+        // The window's own "Добавить..." after the restore shows at the next click.
+        ManualEntryWindow& entry = *windows_.manualEntryWindow;
+        entry.open(&form());
+        test::child<QLineEdit>(entry, "idBox")->setText(QStringLiteral("666666"));
+        test::child<QLineEdit>(entry, "titleBox")->setText(QStringLiteral("Mine"));
+        QTest::mouseClick(test::child<QPushButton>(entry, "addButton"), Qt::LeftButton);
+        clickNode(QStringLiteral("Все стили"));
+        QCOMPARE(table->model()->rowCount(), 3);
+        QCOMPARE(cell("catalogueGrid", 2, 0), QStringLiteral("3"));
+        QCOMPARE(cell("catalogueGrid", 2, 1), QStringLiteral("666666"));
+
+        // Cut short in place (the same file): read anew too.
+        const std::string bytes = test::readBytes(path("Base.vlt"));
+        test::writeBytes(path("Base.vlt"), bytes.substr(0, kRecordSize));
+        clickNode(QStringLiteral("Все стили"));
+        QCOMPARE(table->model()->rowCount(), 1);
+        QCOMPARE(cell("catalogueGrid", 0, 1), QStringLiteral("111111"));
+    }
+
+    // "ОК" writes the fields the user changed onto the record as the file holds it by then.
+    void theEditorKeepsWhatChangedOnDiskWhileItWasOpen() {
+        command("catalogueGrid", "catalogueMenu", 1, "edit");  // record 2
+        RecordEditor& editor = *windows_.recordEditor;
+        test::CommandResult sync = test::runCli({"--data-dir", dir_.path().toStdString(), "edit",
+                                                 "2", "--file", "0", "--title", "Theirs"});
+        QCOMPARE(sync.status, 0);
+        test::child<QComboBox>(editor, "ratingList")->setCurrentIndex(7);
+        QTest::mouseClick(test::child<QPushButton>(editor, "okButton"), Qt::LeftButton);
+        const MixRecord saved = CatalogueFile(path("Base.vlt")).read(2);
+        QCOMPARE(saved.Rating, 7);
+        QCOMPARE(saved.HasFile, 0);
+        QCOMPARE(saved.Title, std::string("Theirs"));
+        QCOMPARE(cell("catalogueGrid", 1, 9), QStringLiteral("7"));
+
+        // Nothing changed: nothing written, whatever the file holds now.
+        command("catalogueGrid", "catalogueMenu", 1, "edit");
+        test::runCli({"--data-dir", dir_.path().toStdString(), "edit", "2", "--rating", "3"});
+        const std::string before = test::readBytes(path("Base.vlt"));
+        QTest::mouseClick(test::child<QPushButton>(editor, "okButton"), Qt::LeftButton);
+        QVERIFY(!editor.isVisible());
+        QCOMPARE(test::readBytes(path("Base.vlt")), before);
     }
 
     void theEditorSavesOnlyOnOkAndExportWritesTheGridOnShow() {
