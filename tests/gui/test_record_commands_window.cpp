@@ -262,6 +262,18 @@ private slots:
         QTest::mouseClick(test::child<QPushButton>(editor, "okButton"), Qt::LeftButton);
         QVERIFY(!editor.isVisible());
         QCOMPARE(test::readBytes(path("Base.vlt")), before);
+
+        // A restore while it is open puts another mix at that number: "ОК" writes nothing.
+        command("catalogueGrid", "catalogueMenu", 1, "edit");
+        restoreAndAddUnderneath();
+        const std::string restored = test::readBytes(path("Base.vlt"));
+        test::child<QLineEdit>(editor, "titleBox")->setText(QStringLiteral("Mine"));
+        MessageBox::takeShown();
+        QTest::mouseClick(test::child<QPushButton>(editor, "okButton"), Qt::LeftButton);
+        QCOMPARE(test::readBytes(path("Base.vlt")), restored);
+        QCOMPARE(MessageBox::takeShown(),
+                 QStringList{"Kelvarn: Запись 2 изменилась на диске: база перечитана."});
+        QVERIFY(!editor.isVisible());
     }
 
     void theEditorSavesOnlyOnOkAndExportWritesTheGridOnShow() {
