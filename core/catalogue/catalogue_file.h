@@ -105,19 +105,6 @@ class CatalogueAppender {
 public:
     explicit CatalogueAppender(const std::string& path);
 
-    // The same for a write that starts from a row the user saw: under the lock, `change` sees the
-    // record only when it still holds `ref.id`, and says whether to write it.
-    CheckedWrite updateIfHolds(const RecordRef& ref, const std::function<bool(MixRecord&)>& change);
-
-    // Record `ref.number` when it still holds `ref.id`; nothing when it is gone or replaced.
-    std::optional<MixRecord> readIfHolding(const RecordRef& ref) const;
-    // Reads the records `refs` name under one shared lock, each only where it still holds its ID
-    // (nothing for one gone or replaced), and hands them to `use` before the lock is let go: a
-    // write decided from them (a queue entry) lands before anyone can change them.
-    void readIfHolding(
-        std::span<const RecordRef> refs,
-        const std::function<void(std::span<const std::optional<MixRecord>>)>& use) const;
-
     // Writes the record at the record count and returns its number.
     std::uint32_t append(const MixRecord& record);
 

@@ -764,7 +764,7 @@ void MainWindow::recordCommand(VisibleGrid which, const QString& item) {
             QApplication::clipboard()->setText(fromCp1251(copiedName(grid, row)));
         } else if (item == QLatin1String("download")) {
             QueueFile queue(context_.file("List.dnl"));
-            queued(queueRow(CatalogueFile(context_.file("Base.vlt")), queue, grid, row));
+            queuingEnded(queueRow(CatalogueFile(context_.file("Base.vlt")), queue, grid, row));
         } else if (item == QLatin1String("downloadAll")) {
             MessageBox::beep();
             bool everyRow =
@@ -772,7 +772,7 @@ void MainWindow::recordCommand(VisibleGrid which, const QString& item) {
                                      QStringLiteral("Хотите перекачать все заново?"),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
             QueueFile queue(context_.file("List.dnl"));
-            queued(queueAll(CatalogueFile(context_.file("Base.vlt")), queue, grid, everyRow));
+            queuingEnded(queueAll(CatalogueFile(context_.file("Base.vlt")), queue, grid, everyRow));
         } else if (item == QLatin1String("edit")) {
             editRecord(which, row);
         } else if (item == QLatin1String("delete")) {
@@ -792,7 +792,7 @@ void MainWindow::recordCommand(VisibleGrid which, const QString& item) {
     }
 }
 
-void MainWindow::queued(const QueueOutcome& outcome) {
+void MainWindow::queuingEnded(const QueueOutcome& outcome) {
     if (!outcome.changed.empty()) {
         recordChangedOnDisk(outcome.changed.front().number);
         return;

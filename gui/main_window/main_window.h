@@ -101,7 +101,7 @@ private:
     void recordCommand(VisibleGrid which, const QString& item);
     void moveRecord(VisibleGrid which, RecordMove move, int row, const char* sound);
     // The end of "Закачать" and "Закачать Все": the sound, or the reload when a row was stale.
-    void queued(const QueueOutcome& outcome);
+    void queuingEnded(const QueueOutcome& outcome);
     void editRecord(VisibleGrid which, int row);
     // The editor's "ОК": the fields the user changed, onto the record as the file holds it now.
     bool saveEdit(VisibleGrid which, const RecordRef& ref, const RecordEdit& edit);
