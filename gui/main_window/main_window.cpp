@@ -521,7 +521,7 @@ void MainWindow::buildMenu() {
 void MainWindow::connectMenu() {
     auto item = [this](const char* name) { return findChild<QAction*>(QString::fromLatin1(name)); };
     connect(item("exportHtml"), &QAction::triggered, this, &MainWindow::exportVisibleGrid);
-    connect(item("reloadCatalogue"), &QAction::triggered, this, &MainWindow::reloadCatalogue);
+    connect(item("reloadCatalogue"), &QAction::triggered, this, [this] { reloadCatalogue(true); });
     connect(item("exit"), &QAction::triggered, this, &QWidget::close);
     const auto windows = windowItems();
     for (std::size_t i = 0; i < windows.size(); ++i) {

@@ -78,7 +78,7 @@ private:
 
     void firstLoad();
     // "Перезагрузка базы" (paced by "LoadDelay"), or a reload the files asked for (full speed).
-    void reloadCatalogue(bool paced = true);
+    void reloadCatalogue(bool paced);
     void loadCatalogue(bool reload, bool paced);
     // A load with what has to wait for its end: reports of saved records, a close.
     void runLoad(bool reload, bool paced);
