@@ -144,7 +144,8 @@ TEST(Backups, AJournalIsCompletedAgainstTheFilesItWasWrittenForBeforeAndAfterARe
     TempFolder folder;
     const CatalogueFiles backup = withBackupOfOneRecord(folder);
     // A save of mix 3 killed after its ID line.
-    writeSaveJournal(folder.path(), SaveJournal{{test::sampleRecord("3")}, true, 3});
+    writeBytes(saveJournalPath(folder.path()),
+               SaveJournal{{test::sampleRecord("3")}, true, 3}.bytes());
     writeBytes(folder.file("index"), "1\r\n2\r\n3\r\n");
     const CatalogueFiles halfSaved = readCatalogueFiles(folder.path());
 
