@@ -422,9 +422,10 @@ int ImportRun::saveAll() {
             if (stopped()) {
                 break;
             }
-            const std::uint32_t number = save.saveNext();
+            save.saveNext([this](std::uint32_t number, const MixRecord& record) {
+                observer_.recordSaved(number, record);
+            });
             ++added;
-            observer_.recordSaved(number, save.records()[k]);
             progress.at(static_cast<int>(k + 1 < newRows.size() ? newRows[k + 1] : rows_.size()));
         }
         save.close();

@@ -91,11 +91,15 @@ JournalledSave::JournalledSave(std::string folder, CatalogueAppender& catalogue,
     replaceFileContents(saveJournalPath(folder_), journal_.bytes());
 }
 
-std::uint32_t JournalledSave::saveNext() {
+std::uint32_t JournalledSave::saveNext(
+    const std::function<void(std::uint32_t number, const MixRecord& record)>& recorded) {
     const MixRecord& record = journal_.records.at(saved_);
     ids_.append(record.Id);
     const std::uint32_t number = catalogue_.append(record);
     ++saved_;
+    if (recorded) {
+        recorded(number, record);
+    }
     if (journal_.queued) {
         const QueueEntry entry{static_cast<std::int32_t>(number), record.Id,
                                trackText(record.Author, record.Title), record.Size, 0};

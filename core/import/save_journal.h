@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,10 +43,10 @@ public:
     JournalledSave(std::string folder, CatalogueAppender& catalogue, IdListAppender& ids,
                    QueueFile& queue, SaveJournal journal);
 
-    // The journal's records, in the order they are saved.
-    const std::vector<MixRecord>& records() const { return journal_.records; }
-    // Saves the next record of the journal and returns its number.
-    std::uint32_t saveNext();
+    // Saves the next record of the journal and returns its number; `recorded` hears of the record
+    // once it is in Base.vlt, before its queue entry is written.
+    std::uint32_t saveNext(
+        const std::function<void(std::uint32_t number, const MixRecord& record)>& recorded = {});
     // The stage has ended with every mix whole or not begun: what it appended is synced to the
     // disk, then the journal goes.
     void close();
