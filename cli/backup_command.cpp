@@ -10,8 +10,14 @@ namespace kelvarn::cli {
 
 int runBackups(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
     requireNoArguments(args);
-    for (const BackupEntry& entry : listBackups(context.folder)) {
-        out.row(std::array<std::string, 2>{entry.name, std::to_string(entry.records)});
+    for (const CheckedBackup& backup : checkedBackups(context.folder)) {
+        const std::string records = std::to_string(backup.entry.records);
+        if (backup.damage.empty()) {
+            out.row(std::array<std::string, 2>{backup.entry.name, records});
+        } else {
+            out.row(std::array<std::string, 3>{backup.entry.name, records,
+                                               "damaged: " + backup.damage});
+        }
     }
     return kExitDone;
 }

@@ -1,9 +1,10 @@
 // Import.jnl as a killed save stage (or a damaged disk) may leave it, completed over a catalogue
 // that already holds one of its mixes and an ID list whose last line was cut short. A damaged
-// journal is refused and nothing is written; otherwise every mix it lists ends up in Base.vlt,
-// `index` and, when queued, List.dnl, and a second completion finds nothing to do.
+// journal is set aside whole and nothing is written; otherwise every mix it lists ends up in
+// Base.vlt, `index` and, when queued, List.dnl, and a second completion finds nothing to do.
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -48,16 +49,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         journal = SaveJournal::fromBytes(fuzz::readFile(path), path);
     } catch (const IoError&) {
-        bool refused = false;
-        try {
-            completeInterruptedSave(folder.path());
-        } catch (const IoError&) {
-            refused = true;
-        }
-        check(refused, "a damaged journal is refused");
+        check(completeInterruptedSave(folder.path()) == 0 && !fileExists(path),
+              "a damaged journal is set aside");
         check(fuzz::readFile(base) == known && fuzz::readFile(index) == "100001\r\n2000" &&
                   fuzz::readFile(queue).empty(),
               "a damaged journal writes nothing");
+        std::size_t kept = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+            if (entry.path().filename().string().starts_with("Import.jnl.kelvarn-damaged.")) {
+                check(fuzz::readFile(entry.path()) ==
+                          std::string(reinterpret_cast<const char*>(data), size),
+                      "the journal set aside is kept whole");
+                std::filesystem::remove(entry.path());
+                ++kept;
+            }
+        }
+        check(kept == 1, "a damaged journal is kept once");
         return 0;
     }
 

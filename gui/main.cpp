@@ -7,15 +7,15 @@
 #include <QStringList>
 #include <csignal>
 #include <cstdio>
-#include <exception>
+#include <initializer_list>
 
 #include "core/net/site_address.h"
 #include "core/sound/sdl_sound_player.h"
 #include "core/storage/ole_date.h"
 #include "core/storage/program_folder.h"
-#include "gui/common/message_box.h"
 #include "gui/common/window_util.h"
 #include "gui/main_window/main_window.h"
+#include "gui/start_up.h"
 #include "gui/window_set.h"
 
 namespace {
@@ -56,6 +56,23 @@ void closeOnTerminate(QWidget* mainWindow) {
     std::signal(SIGHUP, onTerminate);
 }
 
+// Qt's own options, as its documentation lists them, so that one that is neither ours nor Qt's is
+// a usage error before any display is opened.
+void acceptQtOptions(QCommandLineParser& parser) {
+    auto accept = [&parser](std::initializer_list<const char*> names, const QString& value) {
+        for (const char* name : names) {
+            QCommandLineOption option(QString::fromLatin1(name), QString(), value);
+            option.setFlags(QCommandLineOption::HiddenFromHelp);
+            parser.addOption(option);
+        }
+    };
+    accept({"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+            "qwindowicon", "qwindowtitle", "session", "display", "geometry", "title", "name",
+            "style", "stylesheet", "qmljsdebugger", "dialogs", "fontengine"},
+           QStringLiteral("value"));
+    accept({"reverse", "widgetcount", "nograb", "dograb", "sync"}, QString());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,13 +87,21 @@ int main(int argc, char** argv) {
     // As Qt spells its own options: "-reverse" is one word, not -r -e -v ...
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions({dataDir, site, help, version});
-    // Help and version are answered before the application is made: they need no display,
-    // and no folder is chosen or written.
+    acceptQtOptions(parser);
+    // The command line is read before the application is made: usage, help and version need no
+    // display, and no folder is chosen or written.
     QStringList raw;
     for (int i = 0; i < argc; ++i) {
         raw << QString::fromLocal8Bit(argv[i]);
     }
-    parser.parse(raw);
+    if (!parser.parse(raw) || !parser.positionalArguments().isEmpty()) {
+        const QString error = parser.errorText().isEmpty()
+                                  ? QStringLiteral("unexpected argument: ") +
+                                        parser.positionalArguments().constFirst()
+                                  : parser.errorText();
+        std::fprintf(stderr, "kelvarn: %s\n%s", qPrintable(error), kUsage);
+        return 2;
+    }
     if (parser.isSet(help)) {
         std::fputs(kUsage, stdout);
         return 0;
@@ -86,21 +111,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     QApplication app(argc, argv);
-    // Now without Qt's own options, which QApplication has taken.
-    if (!parser.parse(QApplication::arguments()) || !parser.positionalArguments().isEmpty()) {
-        const QString error = parser.errorText().isEmpty()
-                                  ? QStringLiteral("unexpected argument: ") +
-                                        parser.positionalArguments().constFirst()
-                                  : parser.errorText();
-        std::fprintf(stderr, "kelvarn: %s\n%s", qPrintable(error), kUsage);
-        return 2;
-    }
     kelvarn::loadQtTranslations();
-    try {
-        kelvarn::chooseProgramFolder(parser.value(dataDir).toStdString());
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "kelvarn: %s\n", e.what());
-        kelvarn::MessageBox::error(nullptr, QString::fromStdString(e.what()));
+    if (!kelvarn::chooseDataFolder(parser.value(dataDir).toStdString())) {
         return 1;
     }
     kelvarn::SdlSoundPlayer sound(kelvarn::ProgramFolder());

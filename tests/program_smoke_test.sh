@@ -30,6 +30,11 @@ for ask in "--help:--data-dir DIR" "--version:kelvarn "; do
   [[ $out == *"${ask#*:}"* && -z $(ls -A "$folder") ]] || { echo "kelvarn ${ask%%:*}: $out"; exit 1; }
 done
 
+# An option that is neither ours nor Qt's is a usage error, said without a display either.
+status=0
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program_dir/kelvarn" --bogus 2>&1) || status=$?
+[[ $status == 2 && $out == *"usage: kelvarn"* ]] || { echo "kelvarn --bogus: $status $out"; exit 1; }
+
 for f in Base.vlt index List.dnl AvtLst.lst About Help; do
   cp "$program_dir/$f" "$folder/"
 done

@@ -166,6 +166,11 @@ std::uint32_t CatalogueAppender::append(const MixRecord& record) {
     return ++count_;
 }
 
+void CatalogueAppender::truncateTo(std::uint32_t count) {
+    file_.truncate(offsetOf(count + 1));
+    count_ = count;
+}
+
 void CatalogueAppender::forEachFrom(
     std::uint32_t from,
     const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) const {

@@ -1,5 +1,6 @@
 // Base.vlt: the catalogue, a flat file of 176-byte records numbered from 1 in file order. Records
-// are read, updated in place and appended; nothing ever truncates, rewrites or reorders the file.
+// are read, updated in place and appended; nothing rewrites or reorders the file, and only a
+// failed save takes back the records it appended.
 #pragma once
 
 #include <cstdint>
@@ -109,6 +110,9 @@ public:
     std::uint32_t append(const MixRecord& record);
 
     std::uint32_t count() const { return count_; }
+    // Takes back the records appended after the first `count`: a save that failed half-way
+    // leaves nothing of itself.
+    void truncateTo(std::uint32_t count);
     // Calls `visit` for every record from number `from` on.
     void forEachFrom(
         std::uint32_t from,

@@ -94,13 +94,15 @@ std::string decodeCharacterReferences(std::string_view text) {
     out.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
         const Reference reference = referenceAt(text.substr(at));
-        if (reference.length == 0 || reference.character == kOtherName) {
+        const int byte = reference.length == 0 || reference.character == kOtherName ||
+                                 reference.character == kNoCharacter
+                             ? -1
+                             : detail::unicodeToCp1251(reference.character);
+        if (byte < 0) {
             out += text[at++];
             continue;
         }
-        const int byte =
-            reference.character == kNoCharacter ? -1 : detail::unicodeToCp1251(reference.character);
-        out += byte < 0 ? '?' : static_cast<char>(byte);
+        out += static_cast<char>(byte);
         at += reference.length;
     }
     return out;
@@ -128,7 +130,9 @@ std::string escapeForPage(std::string_view text) {
                 out += "&quot;";
                 break;
             default:
-                if (byte >= 0x20 && byte != 0x7F && byte != 0x98) {
+                if (byte < 0x20) {
+                    out += ' ';
+                } else if (byte != 0x7F && byte != 0x98) {
                     out += text[at];
                 }
         }

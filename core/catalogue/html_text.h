@@ -8,13 +8,14 @@
 namespace kelvarn {
 
 // The page's text as a browser shows it: "&amp;", "&lt;", "&gt;", "&quot;", "&nbsp;" and the
-// numeric references ("&#39;", "&#x2014;") become their Windows-1251 byte, "?" where it has none;
-// other named references stay as they stand.
+// numeric references ("&#39;", "&#x2014;") become their Windows-1251 byte. A reference to a
+// character Windows-1251 lacks ("&#9733;"), or to none, stays as the page wrote it, as do other
+// named references: the character is not lost to a "?", and the export still shows it.
 std::string decodeCharacterReferences(std::string_view text);
 
 // A stored text for a page: "<", ">", '"', and a "&" that does not begin a character reference,
-// escaped (texts stored by earlier imports hold references as the site wrote them); control bytes
-// and 0x98, which has no character, left out.
+// escaped (texts stored by earlier imports hold references as the site wrote them); a control
+// byte shown as a space, as kelvarn-cli prints it, and 0x98, which has no character, left out.
 std::string escapeForPage(std::string_view text);
 
 }  // namespace kelvarn

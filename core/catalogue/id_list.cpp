@@ -58,6 +58,11 @@ void IdListAppender::append(std::string_view id) {
     end_ += line.size();
 }
 
+void IdListAppender::truncateTo(std::uint64_t end) {
+    file_.truncate(end);
+    end_ = end;
+}
+
 std::vector<std::string> IdListAppender::ids() const {
     return idsInText(file_.readAll());
 }

@@ -48,6 +48,11 @@ public:
     std::vector<std::string> idsWithoutCutLine(const std::unordered_set<std::string>& pending);
     void sync() { file_.sync(); }
 
+    // The length the list has, and the list cut back to such a length: a save that failed
+    // half-way takes back its lines.
+    std::uint64_t end() const { return end_; }
+    void truncateTo(std::uint64_t end);
+
 private:
     LockedFile file_;
     std::uint64_t end_;

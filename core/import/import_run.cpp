@@ -157,8 +157,9 @@ ImportResult ImportRun::run() {
     LockedFile oneRunAtATime(settings_.folder, O_RDONLY | O_DIRECTORY, LockedFile::Lock::Exclusive);
     ImportResult result;
     try {
-        // Mixes a run before this one left half saved count as known from here on.
-        completeInterruptedSave(settings_.folder);
+        // Mixes a run before this one left half saved count as known from here on, and as this
+        // run's new records: its report is the first to tell of them.
+        completed_ = completeInterruptedSave(settings_.folder);
         result = runStages();
     } catch (const IoError& e) {
         result = failed(e);
@@ -386,27 +387,21 @@ void ImportRun::sizeNewRows() {
 
 int ImportRun::saveAll() {
     if (rows_.empty()) {
-        return 0;
+        return completed_;
     }
     Progress progress(observer_, static_cast<int>(rows_.size()));
     CatalogueAppender catalogue(settings_.folder + "Base.vlt");
     IdListAppender ids(IdList::inFolder(settings_.folder).path());
     // Under the locks no other save is under way: a journal, or a half-written replacement of
     // one, is what a killed save left, and it goes before this stage writes its own.
-    completeInterruptedSave(settings_.folder, catalogue, ids);
+    completed_ += completeInterruptedSave(settings_.folder, catalogue, ids);
     // A mix saved since the run sorted out the known ones (typed in meanwhile) is known now:
     // looked up again under the lock, no mix is saved twice.
     markKnownRows(rows_, ids.ids());
     observer_.rowsMarked(rows_);
-    QueueFile queue(settings_.folder + "List.dnl");
     SaveJournal journal;
     journal.queued = selection_.get()->addToQueue;
     journal.firstNumber = catalogue.count() + 1;
-    // Every file the stage writes opens before the first write, so a missing one stops the run
-    // before any mix is half saved.
-    if (journal.queued) {
-        queue.checkWritable();
-    }
     std::vector<std::size_t> newRows;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         if (rows_[i].isNew()) {
@@ -416,28 +411,30 @@ int ImportRun::saveAll() {
     }
     if (newRows.empty()) {
         progress.at(static_cast<int>(rows_.size()));
-        return 0;
+        return completed_;
     }
-    writeSaveJournal(settings_.folder, journal);
+    QueueFile queue(settings_.folder + "List.dnl");
+    JournalledSave save(settings_.folder, catalogue, ids, queue, std::move(journal));
     int added = 0;
-    for (std::size_t k = 0; k < newRows.size(); ++k) {
-        // A stop comes between records, never inside one.
-        if (stopped()) {
-            break;
+    try {
+        for (std::size_t k = 0; k < newRows.size(); ++k) {
+            // A stop comes between records, never inside one.
+            if (stopped()) {
+                break;
+            }
+            save.saveNext([this](std::uint32_t number, const MixRecord& record) {
+                observer_.recordSaved(number, record);
+            });
+            ++added;
+            progress.at(static_cast<int>(k + 1 < newRows.size() ? newRows[k + 1] : rows_.size()));
         }
-        const MixRecord& record = journal.records[k];
-        ids.append(record.Id);
-        ++added;
-        std::uint32_t number = catalogue.append(record);
-        observer_.recordSaved(number, record);
-        if (journal.queued) {
-            queue.append(QueueEntry{static_cast<std::int32_t>(number), record.Id,
-                                    trackText(record.Author, record.Title), record.Size, 0});
-        }
-        progress.at(static_cast<int>(k + 1 < newRows.size() ? newRows[k + 1] : rows_.size()));
+        save.close();
+    } catch (const IoError&) {
+        // The window follows the shortened catalogue when it next reads it.
+        save.rollBack();
+        throw;
     }
-    closeSaveJournal(settings_.folder, catalogue, ids, journal.queued);
-    return added;
+    return completed_ + added;
 }
 
 MixRecord ImportRun::recordOf(const ImportRow& row) const {

@@ -111,6 +111,7 @@ private:
     const std::atomic<bool>& stop_;
     std::string marker_;
     int pairCount_ = 0;
+    int completed_ = 0;  // records appended completing a save an earlier run left half done
     std::vector<ImportRow> rows_;
 };
 

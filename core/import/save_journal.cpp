@@ -3,13 +3,16 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "core/catalogue/catalogue_file.h"
 #include "core/catalogue/id_list.h"
 #include "core/catalogue/queue_file.h"
+#include "core/storage/backups.h"
 #include "core/storage/file_lock.h"
 #include "core/storage/io_error.h"
 
@@ -36,9 +39,17 @@ std::string SaveJournal::bytes() const {
 }
 
 SaveJournal SaveJournal::fromBytes(std::string_view bytes, const std::string& path) {
+    std::optional<SaveJournal> journal = parse(bytes);
+    if (!journal) {
+        throw IoError::damaged(path);
+    }
+    return std::move(*journal);
+}
+
+std::optional<SaveJournal> SaveJournal::parse(std::string_view bytes) {
     if (bytes.size() < kHeaderSize || bytes.substr(0, kMagic.size()) != kMagic ||
         static_cast<unsigned char>(bytes[4]) > 1 || (bytes.size() - kHeaderSize) % kRecordSize) {
-        throw IoError::damaged(path);
+        return std::nullopt;
     }
     SaveJournal journal;
     journal.queued = bytes[4] == 1;
@@ -52,7 +63,7 @@ SaveJournal SaveJournal::fromBytes(std::string_view bytes, const std::string& pa
         // A stage only lists IDs that an `index` line can hold.
         if (record.Id.empty() ||
             record.Id.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
-            throw IoError::damaged(path);
+            return std::nullopt;
         }
         journal.records.push_back(std::move(record));
     }
@@ -63,20 +74,92 @@ std::string saveJournalPath(const std::string& folder) {
     return folder + "Import.jnl";
 }
 
-void writeSaveJournal(const std::string& folder, const SaveJournal& journal) {
-    replaceFileContents(saveJournalPath(folder), journal.bytes());
+JournalledSave::JournalledSave(std::string folder, CatalogueAppender& catalogue,
+                               IdListAppender& ids, QueueFile& queue, SaveJournal journal)
+    : folder_(std::move(folder)),
+      catalogue_(catalogue),
+      ids_(ids),
+      queue_(queue),
+      journal_(std::move(journal)),
+      countBefore_(catalogue.count()),
+      idsBefore_(ids.end()) {
+    // Every file the stage writes opens before the first write, so a missing one stops it before
+    // any mix is half saved.
+    if (journal_.queued) {
+        queue_.checkWritable();
+    }
+    replaceFileContents(saveJournalPath(folder_), journal_.bytes());
 }
 
-void closeSaveJournal(const std::string& folder, CatalogueAppender& catalogue, IdListAppender& ids,
-                      bool queued) {
-    // Appended bytes that never reached the disk would outlive the journal that could mend them.
-    catalogue.sync();
-    ids.sync();
-    if (queued) {
-        syncFile(folder + "List.dnl");
+std::uint32_t JournalledSave::saveNext(
+    const std::function<void(std::uint32_t number, const MixRecord& record)>& recorded) {
+    const MixRecord& record = journal_.records.at(saved_);
+    ids_.append(record.Id);
+    const std::uint32_t number = catalogue_.append(record);
+    ++saved_;
+    if (recorded) {
+        recorded(number, record);
     }
-    ::unlink(saveJournalPath(folder).c_str());
+    if (journal_.queued) {
+        const QueueEntry entry{static_cast<std::int32_t>(number), record.Id,
+                               trackText(record.Author, record.Title), record.Size, 0};
+        queued_.push_back({queue_.append(entry), entry});
+    }
+    return number;
 }
+
+void JournalledSave::close() {
+    // Appended bytes that never reached the disk would outlive the journal that could mend them.
+    catalogue_.sync();
+    ids_.sync();
+    if (journal_.queued) {
+        syncFile(queue_.path());
+    }
+    ::unlink(saveJournalPath(folder_).c_str());
+}
+
+void JournalledSave::rollBack() noexcept {
+    try {
+        for (const PendingEntry& entry : queued_) {
+            queue_.markRemoved(entry);
+        }
+        ids_.truncateTo(idsBefore_);
+        catalogue_.truncateTo(countBefore_);
+        ids_.sync();
+        catalogue_.sync();
+        if (!queued_.empty()) {
+            syncFile(queue_.path());
+        }
+        ::unlink(saveJournalPath(folder_).c_str());
+    } catch (const std::exception&) {
+        // The journal stays: the next write completes the stage rather than leave it half done.
+    }
+}
+
+namespace {
+
+// A journal no stage could have written (cut, emptied, another file's bytes) is no guide to what
+// the files lack: kept aside for a look under a name of ours, and said.
+void setAsideDamaged(const std::string& folder) {
+    const std::string path = saveJournalPath(folder);
+    std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
+    std::string kept = ownName(path, std::string("damaged.") + stamp);
+    for (int n = 2; fileExists(kept); ++n) {
+        kept = ownName(path, std::string("damaged.") + stamp + "-" + std::to_string(n));
+    }
+    if (::rename(path.c_str(), kept.c_str()) != 0) {
+        throw IoError::fromErrno(path, errno);
+    }
+    syncFolder(folder);
+    tellBesideWrite("Журнал прерванного сохранения повреждён и не выполнен; он сохранён как " +
+                    kept);
+}
+
+}  // namespace
 
 int completeInterruptedSave(const std::string& folder) {
     // Most starts find no journal, and take no lock for it.
@@ -98,7 +181,12 @@ int completeInterruptedSave(const std::string& folder, CatalogueAppender& catalo
     if (!fileExists(path)) {
         return 0;
     }
-    const SaveJournal journal = SaveJournal::fromBytes(MappedFile(path).bytes(), path);
+    const std::optional<SaveJournal> read = SaveJournal::parse(MappedFile(path).bytes());
+    if (!read) {
+        setAsideDamaged(folder);
+        return 0;
+    }
+    const SaveJournal& journal = *read;
     QueueFile queue(folder + "List.dnl");
 
     std::unordered_set<std::string> listed;
@@ -109,7 +197,7 @@ int completeInterruptedSave(const std::string& folder, CatalogueAppender& catalo
     for (std::string& id : ids.idsWithoutCutLine(listed)) {
         known.insert(std::move(id));
     }
-    int writes = 0;
+    int appended = 0;
     // Records the stage wrote stand from its first number on; should the file have been put
     // back to something shorter since, look through all of it.
     const std::uint32_t from =
@@ -134,21 +222,24 @@ int completeInterruptedSave(const std::string& folder, CatalogueAppender& catalo
     for (const MixRecord& record : journal.records) {
         if (known.insert(record.Id).second) {
             ids.append(record.Id);
-            ++writes;
         }
         auto [at, missing] = numbers.emplace(record.Id, 0);
         if (missing) {
             at->second = catalogue.append(record);
-            ++writes;
+            ++appended;
         }
         if (journal.queued && queuedIds.insert(record.Id).second) {
             queue.append(QueueEntry{static_cast<std::int32_t>(at->second), record.Id,
                                     trackText(record.Author, record.Title), record.Size, 0});
-            ++writes;
         }
     }
-    closeSaveJournal(folder, catalogue, ids, journal.queued);
-    return writes;
+    catalogue.sync();
+    ids.sync();
+    if (journal.queued) {
+        syncFile(queue.path());
+    }
+    ::unlink(path.c_str());
+    return appended;
 }
 
 }  // namespace kelvarn

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "core/catalogue/html_text.h"
 #include "core/storage/cp1251.h"
 
 namespace kelvarn {
@@ -22,7 +23,9 @@ bool authorMatch(std::string_view author, std::string_view title,
     std::string foldedAuthor = caseFold(author);
     std::string foldedTitle = caseFold(title);
     for (const std::string& name : names) {
-        std::string folded = caseFold(name);
+        // A name kept from before the import decoded the page's references (written "&amp;")
+        // still names the author it named then.
+        std::string folded = caseFold(decodeCharacterReferences(name));
         if (foldedAuthor == folded || containsPart(foldedTitle, folded) ||
             containsPart(foldedAuthor, folded)) {
             return true;

@@ -33,10 +33,14 @@ constexpr const char* kQueue = "List.dnl";
 // The journal of a save stage: a copy taken while one was half done holds it, so that it is
 // completed, after a restore, against the files it was written for.
 constexpr const char* kSaveJournal = "Import.jnl";
-constexpr std::string_view kPart = ".part";
-// A restore's files while they are written beside their targets, and once all of them are whole.
-constexpr const char* kRestoring = "restore.part";
-constexpr const char* kRestoreReady = "restore.new";
+// A copy while it is made, and a restore's files while they are written beside their targets
+// and once all of them are whole: names of our own, so no folder of the user's is taken for them.
+const std::string kPart = ownName("", "part");
+const std::string kRestoring = ownName("restore", "part");
+const std::string kRestoreReady = ownName("restore", "ready");
+// The restored file that goes where a link points, written beside the link's target: a rename
+// never crosses to another disk.
+constexpr std::string_view kStagedBesideTarget = "restore";
 constexpr std::uintmax_t kLargestCatalogue =
     static_cast<std::uintmax_t>(std::numeric_limits<std::int32_t>::max()) * kRecordBytes;
 
@@ -120,6 +124,10 @@ std::array<std::string, 4> copiedFiles(const std::string& folder) {
     return {kSaveJournal, "Base.vlt", idListIn(folder), kQueue};
 }
 
+// Every name a restore may put in place, whichever spelling of the ID list the folder had.
+constexpr std::array<const char*, 5> kRestoredNames = {"Base.vlt", "index", "Index", kQueue,
+                                                       kSaveJournal};
+
 bool isOptional(const std::string& file) {
     return file == kQueue || file == kSaveJournal;
 }
@@ -141,7 +149,8 @@ void copyFiles(const std::string& folder, const std::string& name) {
     const std::string target = folder + "backup/" + name;
     const std::string part = target + std::string(kPart);
     std::error_code error;
-    // What a killed copy left, or the half copy an earlier version left for the day.
+    // What a killed copy left, or the half copy an earlier version left for the day: backup/ is
+    // ours, and a name of the day's copy in it is that copy's.
     fs::remove_all(part, error);
     fs::remove_all(target, error);
     fs::create_directory(part, error);
@@ -214,24 +223,61 @@ std::string freeName(const std::string& backups, const std::string& stamp) {
     return name;
 }
 
-// Renames the files of a whole restore over their targets, then removes its folder: run again
-// after a kill, it does the rest.
-void moveReadyInPlace(const std::string& folder) {
-    const std::string ready = folder + kRestoreReady;
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const fs::directory_entry& file : fs::directory_iterator(ready, error)) {
-        names.push_back(file.path().filename().string());
-    }
-    if (error) {
+// Where a restored file waits for its rename: in the restore's folder, or, for a file that is a
+// link, beside the link's target with a link to it in the folder.
+void stageRestoredFile(const std::string& folder, const std::string& name, std::string_view bytes) {
+    const std::string inFolder = folder + kRestoring + "/" + name;
+    const std::string target = linkTarget(folder + name);
+    if (target == folder + name) {
+        replaceFileContents(inFolder, bytes);
         return;
     }
-    for (const std::string& name : names) {
-        renameOrThrow(ready + "/" + name, folder + name);
+    const std::string staged = ownName(target, kStagedBesideTarget);
+    replaceFileContents(staged, bytes);
+    std::error_code error;
+    fs::create_symlink(staged, inFolder, error);
+    if (error) {
+        throw IoError::fromErrno(inFolder, error.value());
+    }
+}
+
+// A restore's folder with what it staged beside link targets.
+void removeRestoreFolder(const std::string& dir) {
+    std::error_code error;
+    for (const char* name : kRestoredNames) {
+        const fs::path staged = fs::read_symlink(dir + "/" + name, error);
+        if (!error && staged.string().ends_with(ownName("", kStagedBesideTarget))) {
+            fs::remove(staged, error);
+        }
+    }
+    fs::remove_all(dir, error);
+}
+
+// Renames the files of a whole restore over their targets (the files links point to), then
+// removes its folder: run again after a kill, it does the rest. Only the names a restore writes
+// are taken.
+void moveReadyInPlace(const std::string& folder) {
+    const std::string ready = folder + kRestoreReady;
+    std::error_code error;
+    if (!fs::is_directory(ready, error)) {
+        return;
+    }
+    for (const char* name : kRestoredNames) {
+        const std::string from = ready + "/" + name;
+        const fs::path staged = fs::read_symlink(from, error);
+        const std::string source = error ? from : staged.string();
+        // Gone: renamed before a kill.
+        if (!fileExists(source)) {
+            continue;
+        }
+        const std::string target = linkTarget(folder + name);
+        renameOrThrow(source, target);
+        syncFolder(fs::path(target).parent_path().string() + "/");
     }
     syncFolder(folder);
-    if (::rmdir(ready.c_str()) != 0) {
-        throw IoError::fromErrno(ready, errno);
+    fs::remove_all(ready, error);
+    if (error) {
+        throw IoError::fromErrno(ready, error.value());
     }
     syncFolder(folder);
 }
@@ -279,16 +325,21 @@ const std::string& backedUpBeforeWriting(const std::string& path) {
     } catch (const std::exception& e) {
         // A day without its copy is no reason to refuse the user's change, but the user hears of
         // it: the copy may be the only undo.
-        std::function<void(const std::string&)> failed;
-        {
-            std::lock_guard<std::mutex> hold(state.mutex);
-            failed = state.hooks.failed;
-        }
-        if (failed) {
-            failed("Резервная копия за сегодня не сделана: " + std::string(e.what()));
-        }
+        tellBesideWrite("Резервная копия за сегодня не сделана: " + std::string(e.what()));
     }
     return path;
+}
+
+void tellBesideWrite(const std::string& message) {
+    DailyState& state = daily();
+    std::function<void(const std::string&)> failed;
+    {
+        std::lock_guard<std::mutex> hold(state.mutex);
+        failed = state.hooks.failed;
+    }
+    if (failed) {
+        failed(message);
+    }
 }
 
 void takeBackup(const std::string& folder, const std::string& day, int keep) {
@@ -347,11 +398,11 @@ void replaceWithBackup(const std::string& folder, const BackupFiles& files) {
     if (error) {
         throw IoError::fromErrno(restoring, error.value());
     }
-    replaceFileContents(restoring + "/Base.vlt", files.base);
-    replaceFileContents(restoring + "/" + idListIn(folder), files.ids);
-    replaceFileContents(restoring + "/" + kQueue, files.queue.value());
+    stageRestoredFile(folder, "Base.vlt", files.base);
+    stageRestoredFile(folder, idListIn(folder), files.ids);
+    stageRestoredFile(folder, kQueue, files.queue.value());
     if (files.journal) {
-        replaceFileContents(restoring + "/" + kSaveJournal, *files.journal);
+        stageRestoredFile(folder, kSaveJournal, *files.journal);
     }
     // All whole beside their targets: from here on the restore is done, by the next start
     // should this one be killed.
@@ -371,7 +422,7 @@ void finishInterruptedRestore(const std::string& folder) {
     const LockedFile ids(folder + idListIn(folder), O_RDONLY | O_CREAT,
                          LockedFile::Lock::Exclusive);
     const LockedFile queue(folder + kQueue, O_RDONLY | O_CREAT, LockedFile::Lock::Exclusive);
-    fs::remove_all(folder + kRestoring, error);
+    removeRestoreFolder(folder + kRestoring);
     moveReadyInPlace(folder);
 }
 

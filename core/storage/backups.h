@@ -14,13 +14,16 @@
 namespace kelvarn {
 
 // What the program tells the daily copies: its today (days as the catalogue counts them) and
-// where to say that a day's copy could not be made. Until set: the local date, and nowhere. Set
-// before the writes it is meant for.
+// where to say what went wrong beside a write (a day's copy not made, a damaged journal set
+// aside). Until set: the local date, and nowhere. Set before the writes it is meant for.
 struct DailyBackups {
     std::function<double()> today;
     std::function<void(const std::string& message)> failed;
 };
 void setDailyBackups(DailyBackups daily);
+
+// Says `message` (UTF-8) where setDailyBackups sent the failures, on the thread that writes.
+void tellBesideWrite(const std::string& message);
 
 // Takes today's copy in the folder of `path` (a file about to be written) unless it exists or
 // backups are off, and returns `path`. A day's copy is tried once per process and folder: one that

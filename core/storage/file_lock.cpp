@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -63,6 +64,17 @@ std::string folderOf(const std::string& path) {
     auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
 }
+
+std::string nameOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A temporary's name: the target's, the marker and what mkstemp puts in place of XXXXXX.
+std::string temporaryPrefix(const std::string& target) {
+    return ownName(target, "tmp.");
+}
+constexpr std::size_t kTemporaryLetters = 6;
 
 }  // namespace
 
@@ -215,10 +227,28 @@ void replaceFileContents(const std::string& path, std::string_view contents,
     replaceFileContents(path, std::span<const std::string_view>(&contents, 1), durability);
 }
 
+std::string ownName(std::string_view name, std::string_view role) {
+    std::string own(name);
+    own += kOwnMarker;
+    own += role;
+    return own;
+}
+
+std::string linkTarget(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_symlink(path, error)) {
+        return path;
+    }
+    const std::filesystem::path target = std::filesystem::canonical(path, error);
+    // A link to nothing is replaced as the file it is.
+    return error ? path : target.string();
+}
+
 void replaceFileContents(const std::string& path, std::span<const std::string_view> pieces,
                          Durability durability) {
     const bool synced = durability == Durability::Synced;
-    std::string temp = path + ".XXXXXX";
+    const std::string target = linkTarget(path);
+    std::string temp = temporaryPrefix(target) + std::string(kTemporaryLetters, 'X');
     int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         throw IoError::fromErrno(path, errno);
@@ -275,14 +305,14 @@ void replaceFileContents(const std::string& path, std::span<const std::string_vi
         ::unlink(temp.c_str());
         throw IoError::fromErrno(path, err);
     }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
         int err = errno;
         ::unlink(temp.c_str());
         throw IoError::fromErrno(path, err);
     }
     // The rename is durable only once the folder itself is synced.
     if (synced) {
-        syncFolder(folderOf(path));
+        syncFolder(folderOf(target));
     }
 }
 
@@ -320,18 +350,15 @@ MappedFile::~MappedFile() {
 }
 
 void removeAbandonedReplacements(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".";
+    const std::string target = linkTarget(path);
+    const std::string prefix = nameOf(temporaryPrefix(target));
     struct CloseDir {
         void operator()(DIR* dir) const { ::closedir(dir); }
     };
-    std::unique_ptr<DIR, CloseDir> dir(::opendir(folder.c_str()));
+    std::unique_ptr<DIR, CloseDir> dir(::opendir(folderOf(target).c_str()));
     if (!dir) {
         return;
     }
-    // The temporaries' names come from mkstemp: the prefix and six letters or digits.
-    constexpr std::size_t kTemporaryLetters = 6;
     while (const dirent* entry = ::readdir(dir.get())) {
         std::string_view name = entry->d_name;
         if (name.size() == prefix.size() + kTemporaryLetters && name.starts_with(prefix) &&

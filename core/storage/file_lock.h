@@ -53,10 +53,24 @@ private:
     ino_t inode_ = 0;
 };
 
-// Replaces the file at `path` with `contents` as one step: a temporary file in the same folder is
-// written, synced and renamed over the target, so a crash leaves either the old or the new file.
-// The caller holds the target's LockedFile. Throws IoError naming `path`. A working file that
-// lives only for a run needs no sync to disk.
+// Everything the program makes for itself beside the user's files (temporaries, working folders,
+// a damaged file set aside) has this marker in its name, and a clean-up removes only names that
+// have it: a file the user named is never taken for one of ours, whatever its shape.
+inline constexpr std::string_view kOwnMarker = ".kelvarn-";
+
+// `name` with the marker and what the thing is for: ownName("List.dnl", "tmp") is
+// "List.dnl.kelvarn-tmp".
+std::string ownName(std::string_view name, std::string_view role);
+
+// The file that `path` names: a symbolic link followed to its target (a user may keep a data
+// file on another disk), `path` itself otherwise.
+std::string linkTarget(const std::string& path);
+
+// Replaces the file at `path` with `contents` as one step: a temporary file in the target's
+// folder is written, synced and renamed over the target, so a crash leaves either the old or the
+// new file. A link is followed: the file it points to is replaced, and the link stays. The
+// caller holds the target's LockedFile. Throws IoError naming `path`. A working file that lives
+// only for a run needs no sync to disk.
 enum class Durability { Synced, WorkingFile };
 void replaceFileContents(const std::string& path, std::string_view contents,
                          Durability durability = Durability::Synced);
@@ -64,8 +78,9 @@ void replaceFileContents(const std::string& path, std::string_view contents,
 void replaceFileContents(const std::string& path, std::span<const std::string_view> pieces,
                          Durability durability = Durability::Synced);
 
-// Removes what replacements of `path` killed half-way left behind: files named `path` plus a dot
-// and six more characters. Only for files that nobody else can be replacing at the moment.
+// Removes what replacements of `path` killed half-way left behind: the temporaries beside its
+// target, named for it with the marker and six letters or digits. Only for files that nobody else
+// can be replacing at the moment.
 void removeAbandonedReplacements(const std::string& path);
 
 // A whole file read in place, mapped into memory under a shared lock: a large file is read

@@ -1,5 +1,6 @@
 #include "core/storage/program_folder.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -64,8 +65,7 @@ void copyUnlessPresent(const fs::path& from, const fs::path& to) {
     if (fs::exists(fs::symlink_status(to))) {
         return;
     }
-    fs::path part = to;
-    part += ".new" + std::to_string(::getpid());
+    const fs::path part = ownName(to.string(), "new." + std::to_string(::getpid()));
     std::error_code ec;
     fs::copy_file(from, part, fs::copy_options::overwrite_existing, ec);
     if (!ec) {
@@ -99,7 +99,43 @@ void layOutFromTemplates(const fs::path& templates, const fs::path& folder) {
     }
 }
 
+void makeEmptyUnlessPresent(const fs::path& file) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno != EEXIST) {
+        layOutFailed(file, std::error_code(errno, std::generic_category()));
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    }
+}
+
+// A program folder's own files, without its executables and with its data files empty.
+void layOutFromProgramFolder(const fs::path& own, const fs::path& folder) {
+    makeFolder(folder);
+    makeFolder(folder / "ZIP");
+    makeFolder(folder / "sound");
+    for (const char* name : {"About", "Help", "BackGround.jpg"}) {
+        if (fileExists(own / name)) {
+            copyUnlessPresent(own / name, folder / name);
+        }
+    }
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(own / "sound", ec)) {
+        copyUnlessPresent(entry.path(), folder / "sound" / entry.path().filename());
+    }
+    for (const char* name : {"Base.vlt", "index", "List.dnl", "AvtLst.lst"}) {
+        makeEmptyUnlessPresent(folder / name);
+    }
+}
+
+fs::path installedTemplates(const std::string& own) {
+    return fs::path(own + "../../share/kelvarn").lexically_normal();
+}
+
 }  // namespace
+
+NoDataFolder::NoDataFolder(const std::string& folder)
+    : std::runtime_error("no data folder at " + folder), folder_(folder) {}
 
 const std::string& ProgramFolder() {
     return folderSlot();
@@ -122,6 +158,10 @@ std::string executableFolder() {
 
 void chooseProgramFolder(const std::string& dataDir) {
     if (!dataDir.empty()) {
+        std::error_code ec;
+        if (!fs::is_directory(dataDir, ec)) {
+            throw NoDataFolder(dataDir);
+        }
         setProgramFolder(dataDir);
         return;
     }
@@ -131,8 +171,20 @@ void chooseProgramFolder(const std::string& dataDir) {
         return;
     }
     std::string data = userDataFolder();
-    layOutFromTemplates(fs::path(own + "../../share/kelvarn").lexically_normal(), data);
+    layOutFromTemplates(installedTemplates(own), data);
     setProgramFolder(data);
+}
+
+void layOutNewDataFolder(const std::string& folder) {
+    const std::string own = executableFolder();
+    const fs::path templates = installedTemplates(own);
+    std::error_code ec;
+    if (fs::is_directory(templates, ec)) {
+        layOutFromTemplates(templates, folder);
+    } else {
+        layOutFromProgramFolder(own, folder);
+    }
+    setProgramFolder(folder);
 }
 
 }  // namespace kelvarn

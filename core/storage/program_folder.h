@@ -2,6 +2,7 @@
 // by both executables, so the windows and kelvarn-cli always agree on it.
 #pragma once
 
+#include <stdexcept>
 #include <string>
 
 namespace kelvarn {
@@ -26,7 +27,24 @@ std::string executableFolder();
 //   spelled "Index" gets no "index".
 // Whether the executable's folder is writable plays no part: root may write under /usr, and an
 // install must not turn /usr/lib/kelvarn into a catalogue.
-// Throws std::runtime_error naming the folder or file that cannot be made.
+// Throws NoDataFolder when `dataDir` is no folder, std::runtime_error naming the folder or file
+// that cannot be made.
 void chooseProgramFolder(const std::string& dataDir);
+
+// --data-dir naming no folder: most likely mistyped, so nothing is made there unasked.
+class NoDataFolder : public std::runtime_error {
+public:
+    explicit NoDataFolder(const std::string& folder);
+    const std::string& folder() const { return folder_; }
+
+private:
+    std::string folder_;
+};
+
+// Lays a new data folder out at `folder`, as a first start does in the user's data folder: from
+// the installed templates, or, in a program folder, its texts, pictures and sounds with an empty
+// catalogue, ID list, queue and author list. Makes it the program folder. Throws
+// std::runtime_error naming what cannot be made.
+void layOutNewDataFolder(const std::string& folder);
 
 }  // namespace kelvarn

@@ -7,6 +7,7 @@
 #include "core/catalogue/queue_file.h"
 #include "core/import/save_journal.h"
 #include "core/storage/cp1251.h"
+#include "core/storage/io_error.h"
 
 namespace kelvarn {
 
@@ -38,10 +39,7 @@ ManualEntryResult addManualEntry(const std::string& folder, const ManualEntry& e
         return result;
     }
     QueueFile queue(folder + "List.dnl");
-    if (entry.queue) {
-        queue.checkWritable();
-    }
-    MixRecord& record = result.record;
+    MixRecord record;
     record.Id = cutToCapacity(entry.id, kIdCapacity);
     record.Author = cutToCapacity(entry.author, kAuthorCapacity);
     record.Title = cutToCapacity(entry.title, kTitleCapacity);
@@ -50,15 +48,18 @@ ManualEntryResult addManualEntry(const std::string& folder, const ManualEntry& e
     record.HasFile = entry.hasFile ? 1 : 0;
     record.AddedDate = today;
     record.AddedTime = timeNow;
-    // Three writes: should the program die between them, the journal lets the next start finish.
-    writeSaveJournal(folder, SaveJournal{{record}, entry.queue, catalogue.count() + 1});
-    result.number = catalogue.append(record);
-    idLine.append(entry.id);
-    if (entry.queue) {
-        queue.append({static_cast<std::int32_t>(result.number), record.Id,
-                      trackText(entry.author, entry.title), 0, 0});
+    result.record = record;
+    // Three writes: should the program die between them, the journal lets the next start finish;
+    // should one fail, the others are taken back.
+    JournalledSave save(folder, catalogue, idLine, queue,
+                        SaveJournal{{record}, entry.queue, catalogue.count() + 1});
+    try {
+        result.number = save.saveNext();
+        save.close();
+    } catch (const IoError&) {
+        save.rollBack();
+        throw;
     }
-    closeSaveJournal(folder, catalogue, idLine, entry.queue);
     return result;
 }
 

@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 
+#include "gui/common/window_util.h"
+
 namespace kelvarn {
 namespace {
 
@@ -26,6 +28,7 @@ QString FileDialog::saveFileName(QWidget* parent, const QString& filter) {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    keepAboveProgramWindows(&dialog);
     return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
                ? dialog.selectedFiles().front()
                : QString();

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <utility>
 
+#include "gui/common/window_util.h"
+
 namespace kelvarn {
 namespace {
 
@@ -22,18 +24,19 @@ Script& script() {
 
 QMessageBox::StandardButton MessageBox::show(QWidget* parent, QMessageBox::Icon icon,
                                              const QString& title, const QString& text,
-                                             QMessageBox::StandardButtons buttons) {
+                                             QMessageBox::StandardButtons buttons,
+                                             const QString& yes, const QString& no) {
     if (script().on) {
         script().shown << title + ": " + text;
         return script().next;
     }
     QMessageBox box(icon, title, text, buttons, parent);
     box.setTextFormat(Qt::PlainText);
-    for (auto [which, label] :
-         {std::pair{QMessageBox::Ok, "OK"}, std::pair{QMessageBox::Yes, "&Yes"},
-          std::pair{QMessageBox::No, "&No"}}) {
+    keepAboveProgramWindows(&box);
+    for (auto [which, label] : {std::pair{QMessageBox::Ok, QStringLiteral("OK")},
+                                std::pair{QMessageBox::Yes, yes}, std::pair{QMessageBox::No, no}}) {
         if (QAbstractButton* button = box.button(which)) {
-            button->setText(QString::fromLatin1(label));
+            button->setText(label);
         }
     }
     return static_cast<QMessageBox::StandardButton>(box.exec());
@@ -55,6 +58,12 @@ QMessageBox::StandardButton MessageBox::question(QWidget* parent, const QString&
                                                  const QString& text,
                                                  QMessageBox::StandardButtons buttons) {
     return show(parent, QMessageBox::Information, title, text, buttons);
+}
+
+bool MessageBox::choose(QWidget* parent, const QString& text, const QString& first,
+                        const QString& second) {
+    return show(parent, QMessageBox::Question, QStringLiteral("Kelvarn"), text,
+                QMessageBox::Yes | QMessageBox::No, first, second) == QMessageBox::Yes;
 }
 
 void MessageBox::beep() {

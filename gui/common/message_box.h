@@ -23,6 +23,10 @@ public:
     static QMessageBox::StandardButton question(QWidget* parent, const QString& title,
                                                 const QString& text,
                                                 QMessageBox::StandardButtons buttons);
+    // A question whose two buttons say what they do; true when the first is pressed (a scripted
+    // Yes).
+    static bool choose(QWidget* parent, const QString& text, const QString& first,
+                       const QString& second);
 
     // The system beep that comes before a refusal's box.
     static void beep();
@@ -35,7 +39,9 @@ public:
 private:
     static QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon,
                                             const QString& title, const QString& text,
-                                            QMessageBox::StandardButtons buttons);
+                                            QMessageBox::StandardButtons buttons,
+                                            const QString& yes = QStringLiteral("&Yes"),
+                                            const QString& no = QStringLiteral("&No"));
 };
 
 }  // namespace kelvarn

@@ -145,6 +145,10 @@ void setUpSecondaryWindow(QWidget* window, const QString& caption, bool stayOnTo
     window->setAutoFillBackground(true);
 }
 
+void keepAboveProgramWindows(QWidget* dialog) {
+    dialog->setWindowFlag(Qt::WindowStaysOnTopHint);
+}
+
 void useSmallFont(QWidget* window) {
     QFont small = window->font();
     small.setPointSize(8);

@@ -76,6 +76,10 @@ QComboBox* styleList(QWidget* parent);
 void setUpSecondaryWindow(QWidget* window, const QString& caption, bool stayOnTop, int opacity,
                           bool minimizeButton = false);
 
+// A modal dialog or box comes up above every window of the program, those kept above the others
+// included: beneath one, its buttons could not be reached.
+void keepAboveProgramWindows(QWidget* dialog);
+
 // The smaller font of the secondary windows' texts.
 void useSmallFont(QWidget* window);
 

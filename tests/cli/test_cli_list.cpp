@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "core/storage/cp1251.h"
 #include "core/storage/ole_date.h"
 #include "demo_site/demo_site.h"
@@ -137,6 +139,12 @@ TEST(CliList, MissingCatalogueExitsWithThreeNamingTheFile) {
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "kelvarn-cli: File not found: " + folder.file("Base.vlt") + "\n");
+
+    // A data folder that is not there: said once, and nothing is made under the mistyped name.
+    r = runCli({"--data-dir", folder.file("typo"), "add", "--id", "1", "--author", "A"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, "kelvarn-cli: no data folder at " + folder.file("typo") + "\n");
+    EXPECT_FALSE(std::filesystem::exists(folder.file("typo")));
 }
 
 TEST(CliList, StoredControlBytesAndUnknownBytesCannotBreakTheTable) {

@@ -13,11 +13,13 @@
 
 #include "core/catalogue/catalogue_file.h"
 #include "core/catalogue/id_list.h"
+#include "core/catalogue/queue_file.h"
 #include "core/downloader/download_run.h"
 #include "core/import/save_journal.h"
 #include "core/storage/backups.h"
 #include "core/storage/file_lock.h"
 #include "core/storage/io_error.h"
+#include "core/storage/profile_file.h"
 #include "core/tools/backup_restore.h"
 #include "tests/support/test_support.h"
 
@@ -144,7 +146,8 @@ TEST(Backups, AJournalIsCompletedAgainstTheFilesItWasWrittenForBeforeAndAfterARe
     TempFolder folder;
     const CatalogueFiles backup = withBackupOfOneRecord(folder);
     // A save of mix 3 killed after its ID line.
-    writeSaveJournal(folder.path(), SaveJournal{{test::sampleRecord("3")}, true, 3});
+    writeBytes(saveJournalPath(folder.path()),
+               SaveJournal{{test::sampleRecord("3")}, true, 3}.bytes());
     writeBytes(folder.file("index"), "1\r\n2\r\n3\r\n");
     const CatalogueFiles halfSaved = readCatalogueFiles(folder.path());
 
@@ -165,6 +168,104 @@ TEST(Backups, AJournalIsCompletedAgainstTheFilesItWasWrittenForBeforeAndAfterARe
     restoreBackup(folder.path(), entries[1].name);
     EXPECT_FALSE(fileExists(saveJournalPath(folder.path())));
     EXPECT_EQ(readCatalogueFiles(folder.path()), readCatalogueFiles(kept));
+}
+
+TEST(Backups, ADamagedCopyIsMarkedAndNeverPutBackAndADamagedJournalIsSetAsideOnce) {
+    TempFolder folder;
+    withBackupOfOneRecord(folder);
+    const CatalogueFiles current = readCatalogueFiles(folder.path());
+    // A copy cut inside a record: put back, it would lose mixes for good.
+    const CatalogueFiles three = test::sampleCatalogueFiles(3);
+    std::filesystem::create_directories(folder.file("backup/2026-01-02"));
+    test::writeCatalogueFiles(folder.file("backup/2026-01-02/"),
+                              {three.base.substr(0, 2 * kRecordSize + 64), three.ids, three.queue});
+    const std::string damage =
+        "damaged: Base.vlt ends 64 bytes into record 3; index: 1 line names no record; List.dnl: "
+        "1 entry names no record\n";
+    EXPECT_EQ(cli(folder, {"backups"}).out, "2026-01-01\t1\n2026-01-02\t2\t" + damage);
+    const test::CommandResult refused = cli(folder, {"restore-backup", "2026-01-02"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "kelvarn-cli: backup 2026-01-02 is " + damage);
+    EXPECT_EQ(readCatalogueFiles(folder.path()), current);
+    EXPECT_EQ(listBackups(folder.path()).size(), 2u);
+
+    // A journal no stage wrote (empty, cut, foreign) blocks no write: it is set aside whole under
+    // a name of ours, said once, and the add and the restore go ahead.
+    const std::string told = "сохранён как ";
+    const std::vector<std::pair<std::string, std::vector<std::string>>> writes = {
+        {"", {"add", "--id", "7", "--author", "A"}},
+        {"KVJ1\x01", {"add", "--id", "8", "--author", "A"}},
+        {"foreign", {"restore-backup", "2026-01-01"}},
+    };
+    for (const auto& [journal, args] : writes) {
+        writeBytes(saveJournalPath(folder.path()), journal);
+        const test::CommandResult written = cli(folder, args);
+        EXPECT_EQ(written.status, 0) << written.err;
+        const std::size_t at = written.err.find(told);
+        ASSERT_NE(at, std::string::npos) << written.err;
+        EXPECT_EQ(written.err.find(told, at + 1), std::string::npos) << written.err;
+        const std::string kept = written.err.substr(at + told.size());
+        EXPECT_EQ(readBytes(kept.substr(0, kept.size() - 1)), journal);
+    }
+    EXPECT_EQ(readCatalogueFiles(folder.path()), test::sampleCatalogueFiles(1));
+}
+
+TEST(Backups, CleanUpsTakeOnlyNamesWithTheProgramsMarker) {
+    TempFolder folder;
+    test::writeCatalogueFiles(folder.path(), test::sampleCatalogueFiles(2));
+    // What the clean-ups find beside the data files and in backup/; true: ours, removed.
+    const std::pair<std::string, bool> names[] = {
+        {"List.dnl.backup", false},
+        {"List.dnl.Ab12Cd", false},  // an earlier build's temporary, or the user's: no telling
+        {"List.dnl.kelvarn-tmp.Ab12Cd", true},
+        {"List.dnl.kelvarn-tmp.Ab12Cd7", false},
+        {"Setting.ini.bak123", false},
+        {"Setting.ini.kelvarn-tmp.x1Y2z3", true},
+        {"Import.jnl.backup", false},
+        {"Import.jnl.kelvarn-tmp.q1W2e3", true},
+        {"restore.part/Base.vlt", false},
+        {"restore.new/Base.vlt", false},
+        {"restore.kelvarn-part/Base.vlt", true},
+        {"restore.kelvarn-ready/notes.txt", true},
+        {"backup/2026-01-01.part/Base.vlt", false},
+        {"backup/2026-01-01.kelvarn-part/Base.vlt", true},
+    };
+    for (const auto& [name, ours] : names) {
+        std::filesystem::create_directories(std::filesystem::path(folder.file(name)).parent_path());
+        writeBytes(folder.file(name), "x");
+    }
+    // A restore killed once its files were whole: of its folder, only what it writes goes in.
+    writeBytes(folder.file("restore.kelvarn-ready/List.dnl"), "");
+    finishInterruptedRestore(folder.path());
+    QueueFile(folder.file("List.dnl")).compact();
+    ProfileFile(folder.file("Setting.ini")).writeString("Main", "news", "1");
+    {
+        CatalogueAppender catalogue(folder.file("Base.vlt"));
+        IdListAppender ids(folder.file("index"));
+        completeInterruptedSave(folder.path(), catalogue, ids);
+    }
+    takeBackup(folder.path(), "2026-01-09", 7);
+    for (const auto& [name, ours] : names) {
+        EXPECT_EQ(std::filesystem::exists(folder.file(name)), !ours) << name;
+    }
+    EXPECT_EQ(readBytes(folder.file("List.dnl")), "");
+}
+
+TEST(Backups, ADataFileKeptElsewhereThroughALinkIsReplacedWhereTheLinkPoints) {
+    TempFolder folder, elsewhere;
+    withBackupOfOneRecord(folder);
+    for (const char* name : {"Base.vlt", "List.dnl"}) {
+        std::filesystem::rename(folder.file(name), elsewhere.file(name));
+        std::filesystem::create_symlink(elsewhere.file(name), folder.file(name));
+    }
+    writeBytes(elsewhere.file("List.dnl.kelvarn-tmp.Ab12Cd"), "");  // a killed compaction's
+    QueueFile(folder.file("List.dnl")).compact();
+    restoreBackup(folder.path(), "2026-01-01");
+    EXPECT_EQ(readCatalogueFiles(folder.path()), test::sampleCatalogueFiles(1));
+    for (const char* name : {"Base.vlt", "List.dnl"}) {
+        EXPECT_TRUE(std::filesystem::is_symlink(folder.file(name))) << name;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(elsewhere.path()), {}), 2);
 }
 
 TEST(Backups, ADailyCopyThatCannotBeMadeIsSaidAndTheWriteGoesAhead) {

@@ -72,7 +72,7 @@ TEST(HtmlExport, TwoRecordsMakeTwentyEightLinesWithEveryRecordTextEscaped) {
     EXPECT_EQ(placeholder[15], "<TD ALIGN=CENTER><a href=\"mailto:\"> - </A></TD>");
 }
 
-TEST(HtmlExport, StoredReferencesShowAsTheyStandAndBytesWithoutAPlaceInAPageAreLeftOut) {
+TEST(HtmlExport, StoredReferencesShowAsTheyStandControlBytesAsSpacesAndTheRestIsLeftOut) {
     MixRecord record = test::sampleRecord("345", 1);
     record.Author = std::string("Drum &amp; Bass &copy; &#151;&#x2014; a\0b\tc\r\nd\x7F\x98", 48);
     record.Title = "R&B &#0; &#xD800; &bogus &amp &#; &1x; &#65x;";
@@ -83,8 +83,8 @@ TEST(HtmlExport, StoredReferencesShowAsTheyStandAndBytesWithoutAPlaceInAPageAreL
     std::vector<std::string> lines = crLfLines(htmlPage(grid, "http://site"));
     ASSERT_EQ(lines.size(), 22u);
     EXPECT_EQ(lines[15],
-              "<TD ALIGN=CENTER><a href=\"mailto:&lt;m&gt;\">Drum &amp; Bass &copy; "
-              "&#151;&#x2014; abcd - R&amp;B &amp;#0; &amp;#xD800; &amp;bogus &amp;amp "
+              "<TD ALIGN=CENTER><a href=\"mailto: &lt;m&gt;\">Drum &amp; Bass &copy; "
+              "&#151;&#x2014; a b c  d - R&amp;B &amp;#0; &amp;#xD800; &amp;bogus &amp;amp "
               "&amp;#; &amp;1x; &amp;#65x;</A></TD>");
 }
 

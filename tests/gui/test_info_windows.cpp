@@ -1,5 +1,7 @@
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QFrame>
 #include <QHeaderView>
@@ -16,11 +18,14 @@
 
 #include "core/catalogue/mix_record.h"
 #include "core/storage/cp1251.h"
+#include "core/storage/program_folder.h"
+#include "gui/common/file_dialog.h"
 #include "gui/common/message_box.h"
 #include "gui/info/about_window.h"
 #include "gui/info/credits_window.h"
 #include "gui/info/help_window.h"
 #include "gui/main_window/new_days_window.h"
+#include "gui/start_up.h"
 #include "gui/tools/statistics_window.h"
 #include "tests/support/gui_test_support.h"
 
@@ -342,6 +347,47 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(helpText(window)->verticalScrollBar()->isVisible());
         QCOMPARE(MessageBox::takeShown(), QStringList());
+    }
+
+    void dialogsComeUpAboveTheHelpWindowWhichStaysOnTop() {
+        Folder f;
+        f.writeText("Help", "Помощь\r\n");
+        HelpWindow help(f.context);
+        help.show();
+        MessageBox::setScripted(false);
+        QList<bool> above;
+        QTimer look;
+        connect(&look, &QTimer::timeout, [&above] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                above << modal->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+                modal->close();
+            }
+        });
+        look.start(10);
+        MessageBox::message(&help, QStringLiteral("text"));
+        FileDialog::saveFileName(nullptr, QStringLiteral("HTML файлы (*.html)"));
+        MessageBox::setScripted(true);
+        QCOMPARE(above, (QList<bool>{true, true}));
+    }
+
+    void aMissingDataFolderIsAskedAboutOnceAndLaidOutOnlyWhenChosen() {
+        QTemporaryDir dir;
+        const QString typo = dir.filePath(QStringLiteral("typo"));
+        MessageBox::setNextAnswer(QMessageBox::No);
+        QVERIFY(!chooseDataFolder(typo.toStdString()));
+        const QStringList shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].contains(typo), qPrintable(shown[0]));
+        QVERIFY(!QFileInfo::exists(typo));
+
+        MessageBox::setNextAnswer(QMessageBox::Yes);
+        QVERIFY(chooseDataFolder(typo.toStdString()));
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QCOMPARE(QString::fromStdString(ProgramFolder()), typo + QStringLiteral("/"));
+        for (const char* name : {"Base.vlt", "index", "List.dnl", "AvtLst.lst", "ZIP"}) {
+            QVERIFY2(QFileInfo::exists(typo + QStringLiteral("/") + QLatin1String(name)), name);
+        }
+        MessageBox::setNextAnswer(QMessageBox::Ok);
     }
 
     void theHelpTextsColumnsLineUp() {
