@@ -299,9 +299,6 @@ std::optional<BodyDefect> bodyDefect(const std::string& path, std::string_view c
     if (labelledPage(contentType) || beginsLikePage(head)) {
         return BodyDefect{BodyDefect::Kind::Page, {}};
     }
-    if (head.empty()) {
-        return BodyDefect{BodyDefect::Kind::Empty, {}};
-    }
     if (!beginsLikeZip(head)) {
         return std::nullopt;
     }

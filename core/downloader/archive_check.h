@@ -72,7 +72,6 @@ std::optional<std::string> archiveDefect(const std::string& path,
 struct BodyDefect {
     enum class Kind {
         Page,           // an error page served as the file
-        Empty,          // nothing at all
         BrokenArchive,  // a ZIP archive that fails archiveDefect
     };
     Kind kind;
@@ -80,8 +79,8 @@ struct BodyDefect {
 };
 
 // Whether the body at `path` is not the mix: a page (the site labels it `text/html`, or it begins
-// like one, '<' after any white space or byte-order mark), an empty file, or a ZIP archive that
-// fails its check. Any other body (a RAR archive, a bare project file) is the mix as the site
+// like one, '<' after any white space or byte-order mark), or a ZIP archive that fails its
+// check. Any other body (a RAR archive, a bare project file) is the mix as the site
 // has it, kept as it came.
 std::optional<BodyDefect> bodyDefect(const std::string& path, std::string_view contentType,
                                      const ArchiveSums& arrived = ArchiveSums());

@@ -427,6 +427,12 @@ DownloadRun::RowEnd DownloadRun::fetchRow(std::size_t row, const PendingEntry& p
         return *end;
     }
     const std::int64_t bytes = sizeOf(part);
+    if (bytes == 0) {
+        // Nothing is no mix: as a size of 0 always has, that drops the entry.
+        ::unlink(part.c_str());
+        drop(row, pending);
+        return RowEnd::Ended;
+    }
     if (std::optional<std::string> defect = finishFile(part, finalPath)) {
         giveUp(row, DownloadState::broken(*defect));
         return RowEnd::Ended;
@@ -572,8 +578,6 @@ std::optional<std::string> DownloadRun::finishFile(const std::string& part,
     switch (defect->kind) {
         case BodyDefect::Kind::Page:
             return "Сайт прислал страницу вместо микса (" + finalPath + ")";
-        case BodyDefect::Kind::Empty:
-            return "Сайт прислал пустой файл (" + finalPath + ")";
         case BodyDefect::Kind::BrokenArchive:
             break;
     }
