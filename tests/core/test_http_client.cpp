@@ -155,12 +155,6 @@ TEST(HttpClient, TransfersAndSizeQueriesTakeTheRightBytesOrSayWhyNot) {
          "Restart at -1 of -1: ",
          -1,
          "/file 4-"},
-        {"206 of another file's length",
-         {answer("206 Partial", "Content-Range: bytes 4-11/12\r\n", "456789ab")},
-         4,
-         "Restart at -1 of -1: ",
-         -1,
-         "/file 4-"},
         {"200 to a range",
          {answer("200 OK", "Content-Type: application/x-rar\r\n", kBody)},
          4,
@@ -176,10 +170,6 @@ TEST(HttpClient, TransfersAndSizeQueriesTakeTheRightBytesOrSayWhyNot) {
          {{"HTTP/1.0 200 OK\r\n\r\n" + kBody, true}},
          0,
          "Complete at 0 of -1: 0123456789"},
-        {"chunked, cut",
-         {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\n0123\r\n", true}},
-         0,
-         "Cut 200 retryable at 0 of -1: 0123"},
         {"short of its length",
          {{answer("200 OK", "", kBody).substr(0, 42), true}},
          0,
@@ -191,7 +181,6 @@ TEST(HttpClient, TransfersAndSizeQueriesTakeTheRightBytesOrSayWhyNot) {
          "LongBody 206 at 4 of 10: ",
          -1,
          "/file 4-"},
-        {"gone", {answer("410 Gone", "", "")}, 0, "ErrorAnswer 410 at -1 of -1: "},
         {"429 with seconds",
          {answer("429 Slow", "Retry-After: 3\r\n", "")},
          0,
@@ -332,8 +321,7 @@ TEST(HttpClient, TransfersAndSizeQueriesTakeTheRightBytesOrSayWhyNot) {
 }
 
 // A batch's transfers over the connection the server keeps open, or over new ones where it closes
-// them, each request naming the program; and the import's size queries after an answer to HEAD
-// that carried a body all the same.
+// them, each request naming the program; and the import's size queries likewise.
 TEST(HttpClient, ABatchKeepsOneConnectionOrMakesANewOneWhereTheSiteClosedIt) {
     const std::string whole = answer("200 OK", "", kBody);
     const Reply closeUnanswered{"", true};
@@ -368,12 +356,16 @@ TEST(HttpClient, ABatchKeepsOneConnectionOrMakesANewOneWhereTheSiteClosedIt) {
         EXPECT_TRUE(server.allCarry("User-Agent: kelvarn_tests"));
     }
 
-    Script sizes({headAnswer("200 OK", 10) + kBody});
+    // libcurl sends no HEAD again by itself: one the site closes the connection on unanswered
+    // goes again over a new one, as does one after an answer to HEAD that carried a body.
+    Script sizes({headAnswer("200 OK", 10), closeUnanswered, headAnswer("200 OK", 10) + kBody,
+                  headAnswer("200 OK", 10)});
     HttpConnections connections;
     SizeQuery query(connections);
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(query.contentLength(sizes.address()).bytes, 10) << i;
     }
+    EXPECT_EQ(sizes.methods(), "HEAD HEAD HEAD HEAD");
 }
 
 // A download run over the same client, its options read from Setting.ini as the programs do.
