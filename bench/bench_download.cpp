@@ -4,6 +4,8 @@
 // Usage: bench_download                  the stand-in server in this process
 //        bench_download --archive FILE   writes the 256 MB archive another server is to serve
 //        bench_download --site ADDRESS   that archive from a server at ADDRESS, checked and not
+//        bench_download --cap            batches under MaxKBPerSecond=100: the most received in
+//                                        any 10 s, against the cap
 #include <httplib.h>
 #include <unistd.h>
 
@@ -15,6 +17,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -57,10 +60,12 @@ void layOutQueue(const std::filesystem::path& root, const std::vector<std::strin
 }
 
 double runBatch(const std::filesystem::path& root, const std::string& site,
-                const std::function<void(kelvarn::DownloadSettings&)>& adjust = {}) {
+                const std::function<void(kelvarn::DownloadSettings&)>& adjust = {},
+                kelvarn::DownloadObserver* watching = nullptr) {
     kelvarn::DownloadRows rows;
     rows.load(kelvarn::QueueFile((root / "List.dnl").string()).pending());
-    kelvarn::DownloadObserver observer;
+    kelvarn::DownloadObserver silent;
+    kelvarn::DownloadObserver& observer = watching != nullptr ? *watching : silent;
     kelvarn::SilentSoundPlayer silence;
     std::atomic<bool> stop{false}, paused{false};
     kelvarn::DownloadSettings settings;
@@ -151,6 +156,126 @@ int timeSite(const std::string& site) {
     return 0;
 }
 
+// What a capped batch received over time: each piece with when it came.
+class Arrivals final : public kelvarn::DownloadObserver {
+public:
+    void rowStatus(std::size_t, const kelvarn::DownloadState& state) override {
+        if (state.kind() == kelvarn::DownloadState::Kind::Preparing) {
+            shown_ = 0;  // a new transfer
+        }
+    }
+    void transferProgress(std::int64_t kilobytes, std::int64_t) override { note(kilobytes); }
+    void note(std::int64_t kilobytes) {
+        if (kilobytes > shown_) {
+            pieces.push_back({std::chrono::steady_clock::now(), (kilobytes - shown_) * 1024});
+            shown_ = kilobytes;
+        }
+    }
+
+    struct Piece {
+        std::chrono::steady_clock::time_point at;
+        std::int64_t bytes;
+    };
+    std::vector<Piece> pieces;
+
+private:
+    std::int64_t shown_ = 0;
+};
+
+// The most bytes among `pieces` that came within any `window` (each piece's time opening one).
+std::int64_t mostInAnyWindow(const std::vector<Arrivals::Piece>& pieces,
+                             std::chrono::steady_clock::duration window) {
+    std::int64_t most = 0, sum = 0;
+    for (std::size_t first = 0, last = 0; first < pieces.size(); sum -= pieces[first++].bytes) {
+        for (; last < pieces.size() && pieces[last].at - pieces[first].at < window; ++last) {
+            sum += pieces[last].bytes;
+        }
+        most = std::max(most, sum);
+    }
+    return most;
+}
+
+// Batches under a cap of 100 KB/s, each long enough for several 10 s windows: files of 2 KB, of
+// 30 KB, and one of 2 MB. Received is counted twice: as the run reports its progress (whole
+// kilobytes, at most every 50 ms), and as the server's writes (which run ahead by what the
+// connection's buffers hold: the client's receive buffer under the cap, the server's small send
+// buffer).
+int timeCap() {
+    constexpr std::int64_t kCap = 100 * 1024;
+    struct Case {
+        const char* what;
+        std::size_t bytes;
+        int files;
+    };
+    const Case cases[] = {{"2 KB files", 2048, 1500},
+                          {"30 KB files", 30 * 1024, 100},
+                          {"one 2 MB file", 2u << 20, 1}};
+    std::mutex mutex;
+    std::vector<Arrivals::Piece> written;
+    std::size_t size = 0;
+    httplib::Server server;
+    server.set_tcp_nodelay(true);
+    server.set_keep_alive_max_count(100000);
+    // A small send buffer, so that what the server has written is about what has left it.
+    server.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        int bytes = 16 * 1024;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        setsockopt(sock, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+    });
+    server.Get("/fruityloops/loops_list/pafiledb.php", [&](const httplib::Request&,
+                                                           httplib::Response& res) {
+        res.set_content_provider(
+            size, "application/zip",
+            [&](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                static const std::string chunk(64 * 1024, 'c');
+                const std::size_t piece = std::min({length, chunk.size(), size - offset});
+                sink.write(chunk.data(), piece);
+                std::lock_guard lock(mutex);
+                written.push_back(
+                    {std::chrono::steady_clock::now(), static_cast<std::int64_t>(piece)});
+                return true;
+            });
+    });
+    const int port = server.bind_to_any_port("127.0.0.1");
+    std::thread serving([&] { server.listen_after_bind(); });
+    while (!server.is_running()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const std::string site = "http://127.0.0.1:" + std::to_string(port);
+    const auto root = std::filesystem::temp_directory_path() / "kelvarn-bench-cap";
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(root);
+        std::filesystem::create_directories(root);
+        std::vector<std::string> ids;
+        for (int i = 0; i < c.files; ++i) {
+            ids.push_back(std::to_string(100000 + i));
+        }
+        layOutQueue(root, ids);
+        size = c.bytes;
+        written.clear();
+        Arrivals arrivals;
+        const double seconds = runBatch(
+            root, site, [](kelvarn::DownloadSettings& s) { s.limits.maxBytesPerSecond = kCap; },
+            &arrivals);
+        const double total = static_cast<double>(c.bytes) * c.files;
+        const auto window = std::chrono::seconds(10);
+        const double capped = static_cast<double>(kCap) * 10;
+        std::lock_guard lock(mutex);
+        std::printf(
+            "cap 100 KB/s, %d x %s: %.1f s, %.1f KB/s on average (%+.1f %%); most in any 10 s: "
+            "%+.1f %% of the cap as the run received it, %+.1f %% as the server wrote it\n",
+            c.files, c.what, seconds, total / seconds / 1024,
+            100 * (total / seconds / static_cast<double>(kCap) - 1),
+            100 * (static_cast<double>(mostInAnyWindow(arrivals.pieces, window)) / capped - 1),
+            100 * (static_cast<double>(mostInAnyWindow(written, window)) / capped - 1));
+    }
+    server.stop();
+    serving.join();
+    std::filesystem::remove_all(root);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -162,8 +287,11 @@ int main(int argc, char** argv) {
     if (args.size() == 2 && args[0] == "--site") {
         return timeSite(args[1]);
     }
+    if (args.size() == 1 && args[0] == "--cap") {
+        return timeCap();
+    }
     if (!args.empty()) {
-        std::fprintf(stderr, "usage: bench_download [--archive FILE | --site ADDRESS]\n");
+        std::fprintf(stderr, "usage: bench_download [--archive FILE | --site ADDRESS | --cap]\n");
         return 2;
     }
     // Every byte of a file is the same, so the server holds one chunk of it, not the file.

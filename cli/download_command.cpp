@@ -1,11 +1,13 @@
 #include <algorithm>
 #include <csignal>
+#include <exception>
 #include <map>
 
 #include "cli/cli_output.h"
 #include "cli/commands.h"
 #include "core/downloader/download_run.h"
 #include "core/storage/cp1251.h"
+#include "core/storage/io_error.h"
 #include "core/storage/settings.h"
 
 namespace kelvarn::cli {
@@ -17,14 +19,19 @@ void interrupt(int) {
     interrupted = true;
 }
 
-// The running transfer on the terminal's progress line, and each row's last state.
+// The running transfer on the terminal's progress line, and each row's line as the row ends.
 class DownloadProgress final : public DownloadObserver {
 public:
-    explicit DownloadProgress(const DownloadRows& rows) : rows_(rows) {}
+    DownloadProgress(const DownloadRows& rows, TableWriter& out) : rows_(rows), out_(out) {}
 
     void rowStatus(std::size_t row, const DownloadState& state) override {
-        outcome_.insert_or_assign(row, state);
         row_ = row;
+        if (state.isFinal()) {
+            unfinished_.erase(row);
+            print(row, state);
+        } else {
+            unfinished_.insert_or_assign(row, state);
+        }
         bar_.show(percent_, label());
     }
     void transferProgress(std::int64_t kilobytes, std::int64_t maximum) override {
@@ -37,26 +44,45 @@ public:
         transfer_.clear();
     }
 
-    // Every row the run came to, with its final state: why, for a failed one.
-    void print(TableWriter& out) const {
-        for (const auto& [row, state] : outcome_) {
-            out.row(std::array<std::string, 3>{std::to_string(row + 1), rows_.entry(row).entry.Id,
-                                               state.reason().empty()
-                                                   ? statusText(state)
-                                                   : utf8ToCp1251(state.reason()).value_or("?")});
+    // The rows the run came to and left before their end (a stop, another run holding them),
+    // each with the state it was left in.
+    void printUnfinished() {
+        for (const auto& [row, state] : unfinished_) {
+            print(row, state);
         }
+        unfinished_.clear();
     }
-    bool allDone() const {
-        return std::all_of(outcome_.begin(), outcome_.end(),
-                           [](const auto& outcome) { return outcome.second.leftQueue(); });
+    // Every row the run came to left the queue.
+    bool allDone() const { return allLeftQueue_; }
+    // A failed write to standard output, said once the queue is compacted.
+    void rethrowOutputFailure() const {
+        if (outputFailure_) {
+            std::rethrow_exception(outputFailure_);
+        }
     }
 
 private:
+    // The row's line, written at once: should the end of the run fail, what came down is said.
+    void print(std::size_t row, const DownloadState& state) {
+        allLeftQueue_ = allLeftQueue_ && state.leftQueue();
+        out_.row(std::array<std::string, 3>{std::to_string(row + 1), rows_.entry(row).entry.Id,
+                                            state.reason().empty()
+                                                ? statusText(state)
+                                                : utf8ToCp1251(state.reason()).value_or("?")});
+        try {
+            out_.flush();
+        } catch (const IoError&) {
+            outputFailure_ = std::current_exception();
+        }
+    }
     std::string label() const { return rows_.entry(row_).entry.Id + " " + transfer_; }
 
     const DownloadRows& rows_;
+    TableWriter& out_;
     TerminalBar bar_;
-    std::map<std::size_t, DownloadState> outcome_;
+    std::map<std::size_t, DownloadState> unfinished_;
+    bool allLeftQueue_ = true;
+    std::exception_ptr outputFailure_;
     std::size_t row_ = 0;
     int percent_ = 0;
     std::string transfer_;
@@ -106,15 +132,16 @@ int runDownload(const Context& context, const std::vector<std::string>& args, Ta
     std::signal(SIGTERM, interrupt);
     std::atomic<bool> paused{false};
     SilentSoundPlayer silence;
-    DownloadProgress progress(rows);
+    DownloadProgress progress(rows, out);
     DownloadResult result;
     {
         DownloadRun run(downloadSettings(context), rows, progress, silence, interrupted, paused);
         result = row == 0 ? run.batch() : run.single(row - 1);
     }
+    progress.printUnfinished();
     // As closing the download window: what was taken off the queue goes.
     queue.compact();
-    progress.print(out);
+    progress.rethrowOutputFailure();
     if (result.outcome == DownloadResult::Outcome::Failed) {
         printError(result.error);
         return kExitIo;

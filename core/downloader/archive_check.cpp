@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <new>
 #include <vector>
 
@@ -69,6 +70,48 @@ bool arrivedWhole(const ArchiveSums::Entry* sums, const zip_stat_t& st) {
     return sums != nullptr && (st.valid & kNeeded) == kNeeded &&
            st.encryption_method == ZIP_EM_NONE && st.comp_method == sums->method &&
            st.comp_size == sums->compressed && st.size == sums->size && st.crc == sums->crc;
+}
+
+// The first bytes of the file at `path`, as many as there are up to `count`.
+std::string firstBytes(const std::string& path, std::size_t count) {
+    std::string bytes(count, '\0');
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const ssize_t got = fd < 0 ? 0 : ::pread(fd, bytes.data(), count, 0);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return bytes;
+}
+
+bool labelledPage(std::string_view contentType) {
+    std::string type(contentType.substr(0, contentType.find(';')));
+    std::transform(type.begin(), type.end(), type.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::size_t first = type.find_first_not_of(" \t");
+    const std::size_t last = type.find_last_not_of(" \t");
+    return first != std::string::npos && type.substr(first, last - first + 1) == "text/html";
+}
+
+// '<' after any white space, past a byte-order mark; a UTF-16 page has a NUL beside each letter.
+bool beginsLikePage(std::string_view bytes) {
+    bool wide = false;
+    for (std::string_view mark : {std::string_view("\xEF\xBB\xBF"), std::string_view("\xFF\xFE"),
+                                  std::string_view("\xFE\xFF")}) {
+        if (bytes.starts_with(mark)) {
+            bytes.remove_prefix(mark.size());
+            wide = mark.size() == 2;
+            break;
+        }
+    }
+    const std::size_t at = bytes.find_first_not_of(wide ? std::string_view(" \t\r\n\f\v\0", 7)
+                                                        : std::string_view(" \t\r\n\f\v"));
+    return at != std::string_view::npos && bytes[at] == '<';
+}
+
+bool beginsLikeZip(std::string_view bytes) {
+    return bytes.starts_with(kLocalMagic) || bytes.starts_with(kEndMagic) ||
+           bytes.starts_with(std::string_view("PK\x07\x08", 4));
 }
 
 }  // namespace
@@ -248,6 +291,22 @@ std::optional<std::string> archiveDefect(const std::string& path, const ArchiveS
         }
     }
     return std::nullopt;
+}
+
+std::optional<BodyDefect> bodyDefect(const std::string& path, std::string_view contentType,
+                                     const ArchiveSums& arrived) {
+    const std::string head = firstBytes(path, 4096);
+    if (labelledPage(contentType) || beginsLikePage(head)) {
+        return BodyDefect{BodyDefect::Kind::Page, {}};
+    }
+    if (!beginsLikeZip(head)) {
+        return std::nullopt;
+    }
+    std::optional<std::string> defect = archiveDefect(path, arrived);
+    if (!defect) {
+        return std::nullopt;
+    }
+    return BodyDefect{BodyDefect::Kind::BrokenArchive, std::move(*defect)};
 }
 
 }  // namespace kelvarn

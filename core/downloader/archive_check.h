@@ -68,4 +68,21 @@ private:
 std::optional<std::string> archiveDefect(const std::string& path,
                                          const ArchiveSums& arrived = ArchiveSums());
 
+// Why a downloaded body is not the mix.
+struct BodyDefect {
+    enum class Kind {
+        Page,           // an error page served as the file
+        BrokenArchive,  // a ZIP archive that fails archiveDefect
+    };
+    Kind kind;
+    std::string detail;  // for a broken archive, archiveDefect's words
+};
+
+// Whether the body at `path` is not the mix: a page (the site labels it `text/html`, or it begins
+// like one, '<' after any white space or byte-order mark), or a ZIP archive that fails its
+// check. Any other body (a RAR archive, a bare project file) is the mix as the site
+// has it, kept as it came.
+std::optional<BodyDefect> bodyDefect(const std::string& path, std::string_view contentType,
+                                     const ArchiveSums& arrived = ArchiveSums());
+
 }  // namespace kelvarn

@@ -1,8 +1,16 @@
 #include "core/downloader/download_rows.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "core/storage/cp1251.h"
 
 namespace kelvarn {
+
+DownloadState DownloadState::receiving(std::int64_t kilobytes) {
+    return DownloadState(Kind::Receiving,
+                         static_cast<int>(std::min<std::int64_t>(kilobytes, INT_MAX)));
+}
 
 bool DownloadState::isRunnable() const {
     return kind_ == Kind::Waiting || kind_ == Kind::Failed || kind_ == Kind::Broken ||
@@ -29,6 +37,8 @@ std::string statusText(const DownloadState& state) {
             break;
         case Kind::Fetching:
             return std::to_string(state.number()) + "%";
+        case Kind::Receiving:
+            return std::to_string(state.number()) + " KB";
         case Kind::Retrying:
             return std::string("Повтор "_cp) + std::to_string(state.number());
         case Kind::Done:
@@ -54,11 +64,12 @@ std::string statusText(const DownloadState& state) {
 }
 
 std::vector<DownloadState> widestStates(int retries) {
-    return {DownloadState::waiting(),     DownloadState::preparing(),
-            DownloadState::fetching(100), DownloadState::retrying(retries),
-            DownloadState::done(),        DownloadState::dropped(),
-            DownloadState::failed({}),    DownloadState::broken({}),
-            DownloadState::busy(),        DownloadState::takenOff()};
+    return {DownloadState::waiting(),         DownloadState::preparing(),
+            DownloadState::fetching(100),     DownloadState::receiving(99999),
+            DownloadState::retrying(retries), DownloadState::done(),
+            DownloadState::dropped(),         DownloadState::failed({}),
+            DownloadState::broken({}),        DownloadState::busy(),
+            DownloadState::takenOff()};
 }
 
 const std::array<std::string_view, 5>& QueueGridHeaders() {

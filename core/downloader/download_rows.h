@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -19,8 +20,9 @@ class DownloadState {
 public:
     enum class Kind {
         Waiting,    // "Нет"
-        Preparing,  // "Подготовка": the size query
+        Preparing,  // "Подготовка": the file is asked for, its answer not yet in
         Fetching,   // "N%"
+        Receiving,  // "N KB": a file the site gives no length for, as far as it has come
         Retrying,   // "Повтор N" while the wait before try N lasts
         Done,       // "ОК", in Cyrillic letters: fetched, the record marked
         Dropped,    // "DEL": the site has no such file, or the user deleted the entry
@@ -33,6 +35,7 @@ public:
     static DownloadState waiting() { return DownloadState(Kind::Waiting); }
     static DownloadState preparing() { return DownloadState(Kind::Preparing); }
     static DownloadState fetching(int percent) { return DownloadState(Kind::Fetching, percent); }
+    static DownloadState receiving(std::int64_t kilobytes);
     static DownloadState retrying(int attempt) { return DownloadState(Kind::Retrying, attempt); }
     static DownloadState done() { return DownloadState(Kind::Done); }
     static DownloadState dropped() { return DownloadState(Kind::Dropped); }
@@ -46,7 +49,7 @@ public:
     static DownloadState takenOff() { return DownloadState(Kind::TakenOff); }
 
     Kind kind() const { return kind_; }
-    // Fetching's percentage, Retrying's try.
+    // Fetching's percentage, Receiving's kilobytes, Retrying's try.
     int number() const { return number_; }
     // Why a Failed or Broken row failed, UTF-8: the row's tooltip, the command line's report.
     const std::string& reason() const { return reason_; }
@@ -70,8 +73,8 @@ private:
 // What a row in `state` shows, Windows-1251.
 std::string statusText(const DownloadState& state);
 
-// A state of each kind with its widest text ("100%", "Повтор `retries`"), for sizing the
-// column that shows them.
+// A state of each kind with its widest text ("100%", "99999 KB", "Повтор `retries`"), for
+// sizing the column that shows them.
 std::vector<DownloadState> widestStates(int retries);
 
 // The queue grid's column headers: "№", "ID микса", "Трек", "Размер Kb", "Закачен".

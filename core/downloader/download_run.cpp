@@ -78,6 +78,9 @@ int transferPercent(std::int64_t kilobytes, std::int64_t maximum, bool complete)
 }
 
 std::string transferLabel(std::int64_t kilobytes, std::int64_t maximum) {
+    if (maximum < 0) {
+        return std::to_string(kilobytes) + "KB";
+    }
     return std::to_string(kilobytes) + std::string("KB из "_cp) + std::to_string(maximum) + "KB";
 }
 
@@ -199,8 +202,14 @@ bool holdsEntry(const CatalogueFile& base, std::int32_t number, const QueueEntry
            base.read(static_cast<std::uint32_t>(number)).Id == entry.Id;
 }
 
-// Two mixes in a row without a word from the site: it is down, or the connection is.
-constexpr int kSilentMixesBeforeGivingUp = 2;
+// Two tries in a row without a word from the site: it is down, or the connection is.
+constexpr int kSilentTriesBeforeGivingUp = 2;
+
+// The site's word that the file is not there; any other failure says nothing about the file.
+bool saysGone(const HttpFailure& failure) {
+    return failure.kind == HttpFailure::Kind::ErrorAnswer &&
+           (failure.status == 404 || failure.status == 410);
+}
 
 // What the user is told of a failed request.
 std::string failureWords(const HttpFailure& failure) {
@@ -232,7 +241,7 @@ std::string failureText(const IoError& error) {
            error.what() + ")";
 }
 
-DownloadResult siteSilent(const std::string& site) {
+DownloadResult silentSiteResult(const std::string& site) {
     return {DownloadResult::Outcome::Failed,
             "Сайт " + site + " не отвечает: закачка остановлена, остальные миксы ждут в очереди."};
 }
@@ -257,7 +266,6 @@ DownloadRun::DownloadRun(DownloadSettings settings, DownloadRows& rows, Download
       observer_(observer),
       sound_(sound),
       stop_(stop),
-      sizes_(connections_, &stop, settings_.limits),
       transfer_(connections_, &stop, &paused, settings_.limits),
       pacer_(settings_.maxRequestsPerSecond, &stop),
       queue_(settings_.folder + "List.dnl"),
@@ -275,8 +283,11 @@ void DownloadRun::holdWhilePaused() const {
     }
 }
 
+bool DownloadRun::siteSilent() const {
+    return silentTries_ >= kSilentTriesBeforeGivingUp;
+}
+
 DownloadResult DownloadRun::batch() {
-    int silentInARow = 0;
     try {
         checkSaveFolder(settings_.savePath);
         DownloadUnderWay running(settings_.folder);
@@ -285,11 +296,7 @@ DownloadResult DownloadRun::batch() {
         // taken it off the queue, or this one fetches it.
         std::vector<std::size_t> heldElsewhere;
         auto go = [&](std::size_t row, WhenHeld whenHeld) {
-            RowEnd end = process(row, running, true, whenHeld);
-            if (end != RowEnd::Skipped) {
-                silentInARow = end == RowEnd::NoAnswer ? silentInARow + 1 : 0;
-            }
-            return end != RowEnd::Stopped && silentInARow < kSilentMixesBeforeGivingUp;
+            return process(row, running, true, whenHeld) != RowEnd::Stopped && !siteSilent();
         };
         for (std::size_t row = 0; row < rows_.size() && !stopped(); ++row) {
             holdWhilePaused();
@@ -303,9 +310,7 @@ DownloadResult DownloadRun::batch() {
                 heldElsewhere.push_back(row);
             }
         }
-        for (std::size_t i = 0;
-             i < heldElsewhere.size() && !stopped() && silentInARow < kSilentMixesBeforeGivingUp;
-             ++i) {
+        for (std::size_t i = 0; i < heldElsewhere.size() && !stopped() && !siteSilent(); ++i) {
             // A row deleted in the window meanwhile is not waited for.
             if (rows_.status(heldElsewhere[i]).kind() == DownloadState::Kind::Busy) {
                 go(heldElsewhere[i], WhenHeld::Wait);
@@ -317,8 +322,8 @@ DownloadResult DownloadRun::batch() {
     if (stopped()) {
         return {DownloadResult::Outcome::Stopped, {}};
     }
-    if (silentInARow >= kSilentMixesBeforeGivingUp) {
-        return siteSilent(settings_.site);
+    if (siteSilent()) {
+        return silentSiteResult(settings_.site);
     }
     return {};
 }
@@ -331,7 +336,10 @@ DownloadResult DownloadRun::single(std::size_t row) {
     } catch (const IoError& e) {
         return {DownloadResult::Outcome::Failed, failureText(e)};
     }
-    return {stopped() ? DownloadResult::Outcome::Stopped : DownloadResult::Outcome::Done, {}};
+    if (stopped()) {
+        return {DownloadResult::Outcome::Stopped, {}};
+    }
+    return siteSilent() ? silentSiteResult(settings_.site) : DownloadResult{};
 }
 
 DownloadRun::RowEnd DownloadRun::process(std::size_t row, DownloadUnderWay& running,
@@ -411,70 +419,52 @@ DownloadRun::RowEnd DownloadRun::fetchRow(std::size_t row, const PendingEntry& p
                                           std::uint32_t record) {
     const std::string address = downloadAddress(settings_.site, pending.entry.Id);
     setStatus(row, DownloadState::preparing());
-    const SizeAnswer size = querySize(row, address);
-    if (stopped()) {
-        return RowEnd::Stopped;
-    }
-    if (size.bytes == 0) {
-        return withoutSize(row, pending, size);
-    }
     const std::string finalPath = downloadFileName(settings_.savePath, pending.entry.Id,
                                                    pending.entry.Track, settings_.fullNames);
     // Never a part of a file under its final name: a kill or a stop leaves only the .part.
     const std::string part = finalPath + ".part";
-    if (std::optional<RowEnd> end = fetchPart(row, address, size.bytes, part)) {
+    if (std::optional<RowEnd> end = fetchPart(row, pending, address, part)) {
         return *end;
+    }
+    const std::int64_t bytes = sizeOf(part);
+    if (bytes == 0) {
+        // Nothing is no mix: as a size of 0 always has, that drops the entry.
+        ::unlink(part.c_str());
+        drop(row, pending);
+        return RowEnd::Ended;
     }
     if (std::optional<std::string> defect = finishFile(part, finalPath)) {
         giveUp(row, DownloadState::broken(*defect));
-        return RowEnd::Answered;
+        return RowEnd::Ended;
     }
     // The row says "ОК" only once the catalogue knows.
-    markDownloaded(pending, record, size.bytes / 1024);
+    markDownloaded(pending, record, bytes / 1024);
     reportProgress(row, true);
     observer_.transferCleared();
     setStatus(row, DownloadState::done());
     sound_.PlaySoundFile("done.wav");
-    return RowEnd::Answered;
+    return RowEnd::Ended;
 }
 
-SizeAnswer DownloadRun::querySize(std::size_t row, const std::string& address) {
-    for (int attempt = 0;; ++attempt) {
-        pacer_.beforeRequest();
-        SizeAnswer size = sizes_.contentLength(address);
-        if (stopped() || size.bytes > 0 || !mayRetry(attempt, size.failure)) {
-            return size;
-        }
-        if (!waitBeforeRetry(row, attempt, size.failure.retryAfter)) {
-            return size;
-        }
-        setStatus(row, DownloadState::preparing());
-    }
-}
-
-DownloadRun::RowEnd DownloadRun::withoutSize(std::size_t row, const PendingEntry& pending,
-                                             const SizeAnswer& size) {
-    if (size.noSuchFile()) {
-        setStatus(row, DownloadState::dropped());
-        queue_.markRemoved(pending);
-        sound_.PlaySoundFile("STOP.wav");
-        return RowEnd::Answered;
-    }
-    giveUp(row, DownloadState::failed(failureText(size.failure, size.error)));
-    return size.failure.silent() ? RowEnd::NoAnswer : RowEnd::Answered;
+void DownloadRun::drop(std::size_t row, const PendingEntry& pending) {
+    observer_.transferCleared();
+    setStatus(row, DownloadState::dropped());
+    queue_.markRemoved(pending);
+    sound_.PlaySoundFile("STOP.wav");
 }
 
 std::optional<DownloadRun::RowEnd> DownloadRun::fetchPart(std::size_t row,
+                                                          const PendingEntry& pending,
                                                           const std::string& address,
-                                                          std::int64_t bytes,
                                                           const std::string& part) {
-    maximum_ = bytes / 1024;
+    total_ = -1;
     position_ = 0;
-    shownPercent_ = -1;
     lastReport_ = std::chrono::steady_clock::now();
     for (int attempt = 0;;) {
         try {
-            switch (fetchOnce(row, address, bytes, part)) {
+            const FileTransfer::Outcome outcome = fetchOnce(row, address, part);
+            silentTries_ = 0;
+            switch (outcome) {
                 case FileTransfer::Outcome::Complete:
                     return std::nullopt;
                 case FileTransfer::Outcome::Stopped:
@@ -484,22 +474,28 @@ std::optional<DownloadRun::RowEnd> DownloadRun::fetchPart(std::size_t row,
             }
         } catch (const HttpError& e) {
             const HttpFailure& failure = e.failure();
-            if (!mayRetry(attempt, failure)) {
+            silentTries_ = failure.silent() ? silentTries_ + 1 : 0;
+            if (saysGone(failure)) {
+                drop(row, pending);
+                return RowEnd::Ended;
+            }
+            if (siteSilent() || !mayRetry(attempt, failure)) {
                 giveUp(row, DownloadState::failed(failureText(failure, e.what())));
-                return failure.silent() ? RowEnd::NoAnswer : RowEnd::Answered;
+                return RowEnd::Ended;
             }
             if (!waitBeforeRetry(row, attempt++, failure.retryAfter)) {
                 return RowEnd::Stopped;
             }
+            setStatus(row, DownloadState::preparing());
         }
     }
 }
 
 FileTransfer::Outcome DownloadRun::fetchOnce(std::size_t row, const std::string& address,
-                                             std::int64_t bytes, const std::string& part) {
-    // What an earlier try left is asked for no more; a file as long as the whole is suspect.
+                                             const std::string& part) {
+    // What an earlier try left is asked for no more; a part as long as the whole is suspect.
     std::int64_t have = settings_.resume ? sizeOf(part) : 0;
-    if (have >= bytes) {
+    if (total_ >= 0 && have >= total_) {
         have = 0;
     }
     OutputFile file(part, have > 0);
@@ -514,13 +510,17 @@ FileTransfer::Outcome DownloadRun::fetchOnce(std::size_t row, const std::string&
     FileTransfer::Outcome outcome;
     try {
         outcome = transfer_.fetch(
-            address, bytes, have,
-            [&](std::int64_t start) {
-                if (start == 0 && have > 0) {
+            address, have, total_,
+            [&](const FileTransfer::Answer& answer) {
+                if (answer.start == 0 && have > 0) {
                     file.empty();
                     sums_ = ArchiveSums();
                 }
-                position_ = std::min(start / 1024, maximum_);
+                total_ = answer.total;
+                contentType_ = answer.contentType;
+                maximum_ = total_ >= 0 ? total_ / 1024 : -1;
+                position_ = answer.start / 1024;
+                shownPercent_ = -1;
                 reportProgress(row, false);
             },
             [&](std::string_view piece) {
@@ -528,7 +528,10 @@ FileTransfer::Outcome DownloadRun::fetchOnce(std::size_t row, const std::string&
                 if (settings_.checkArchives) {
                     sums_.feed(piece);
                 }
-                position_ = std::min(position_ + kilobytesOfPiece(piece.size()), maximum_);
+                position_ += kilobytesOfPiece(piece.size());
+                if (maximum_ >= 0) {
+                    position_ = std::min(position_, maximum_);
+                }
                 reportProgress(row, false);
             });
     } catch (const HttpError& e) {
@@ -565,23 +568,34 @@ std::optional<std::string> DownloadRun::finishFile(const std::string& part,
     // match it, is read from the disk again.
     const bool summed =
         summedPart_ == part && sums_.size() == static_cast<std::uint64_t>(sizeOf(finalPath));
-    std::optional<std::string> defect =
-        archiveDefect(finalPath, summed ? std::exchange(sums_, {}) : ArchiveSums());
+    std::optional<BodyDefect> defect =
+        bodyDefect(finalPath, contentType_, summed ? std::exchange(sums_, {}) : ArchiveSums());
     summedPart_.clear();
     if (!defect) {
         return std::nullopt;
     }
     ::unlink(finalPath.c_str());
-    return "Файл не целый архив (" + finalPath + ": " + *defect + ")";
+    switch (defect->kind) {
+        case BodyDefect::Kind::Page:
+            return "Сайт прислал страницу вместо микса (" + finalPath + ")";
+        case BodyDefect::Kind::BrokenArchive:
+            break;
+    }
+    return "Файл не целый архив (" + finalPath + ": " + defect->detail + ")";
 }
 
 void DownloadRun::reportProgress(std::size_t row, bool complete) {
     const int percent = transferPercent(position_, maximum_, complete);
     auto now = std::chrono::steady_clock::now();
-    if (percent != shownPercent_ || now - lastReport_ >= kProgressInterval || complete) {
+    const bool due = now - lastReport_ >= kProgressInterval || complete;
+    if (percent != shownPercent_ || due) {
         lastReport_ = now;
         observer_.transferProgress(position_, maximum_);
-        if (percent != shownPercent_) {
+        if (maximum_ < 0) {
+            // No length, no percentage: the kilobytes so far, as often as the bar.
+            shownPercent_ = percent;
+            setStatus(row, DownloadState::receiving(position_));
+        } else if (percent != shownPercent_) {
             shownPercent_ = percent;
             setStatus(row, DownloadState::fetching(percent));
         }

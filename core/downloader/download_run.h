@@ -1,6 +1,7 @@
 // One run of the downloader: every waiting row of the queue (a batch) or one chosen row. For each
-// it asks the site for the file's size, fetches the file into the save folder, takes the entry
-// off the queue and marks the record downloaded. It runs on the download worker and reports
+// it asks the site for the file with one GET, whose answer decides: the file into the save
+// folder, the record marked downloaded and the entry taken off the queue, or the entry dropped
+// when the site says the file is gone. It runs on the download worker and reports
 // through an observer, in order; it touches no widget.
 #pragma once
 
@@ -30,7 +31,8 @@ public:
     virtual ~DownloadObserver() = default;
     // A row's new state; a failed one carries why.
     virtual void rowStatus(std::size_t /*row*/, const DownloadState& /*state*/) {}
-    // The running transfer's position and size in whole kilobytes.
+    // The running transfer's position and size in whole kilobytes; the size is -1 when the
+    // site gives no length.
     virtual void transferProgress(std::int64_t /*kilobytes*/, std::int64_t /*maximum*/) {}
     // The transfer has ended: the bar back to 0, the label empty.
     virtual void transferCleared() {}
@@ -74,10 +76,10 @@ std::string downloadFileName(const std::string& savePath, std::string_view id,
 // each add theirs: a piece of 12,000 bytes reads as 5120 + 5120 + 1760 and adds 5 + 5 + 1.
 std::int64_t kilobytesOfPiece(std::size_t bytes);
 
-// The percentage of a transfer at `kilobytes` of `maximum`; a file under a kilobyte is at 0 until
-// complete.
+// The percentage of a transfer at `kilobytes` of `maximum`; a file under a kilobyte, or of no
+// known length, is at 0 until complete.
 int transferPercent(std::int64_t kilobytes, std::int64_t maximum, bool complete);
-// "NKB из MKB"
+// "NKB из MKB"; "NKB" when the maximum is not known (negative).
 std::string transferLabel(std::int64_t kilobytes, std::int64_t maximum);
 
 class DownloadRun {
@@ -88,18 +90,18 @@ public:
     // Every row that waits ("Нет", or "Ошибка", "Битый архив" or "Занят" from an earlier try)
     // when the batch reaches it, unless another run has taken it off the queue meanwhile. A row
     // another run is fetching shows "Занят" and is come back to at the end, once that run lets
-    // it go. Two mixes in a row that fail without an answer from the
-    // site end the batch (Failed, saying so): the rest wait for the site to come back.
+    // it go. Two tries in a row that get no answer from the site, whichever mixes they were
+    // for, end the batch (Failed, saying so): the rest wait for the site to come back.
     DownloadResult batch();
-    // The one row, whatever its status. A row another run is fetching is left to it.
+    // The one row, whatever its status. A row another run is fetching is left to it. Two tries
+    // without an answer end it as they end a batch.
     DownloadResult single(std::size_t row);
 
 private:
     // How a row's turn ended, as far as the rest of the batch is concerned.
     enum class RowEnd {
-        Answered,  // the site answered: fetched, dropped, or failed on its answer
-        NoAnswer,  // failed, after its tries, without a word from the site
-        Skipped,   // the site was not asked: another run has it, or no record holds the mix
+        Ended,    // fetched, dropped, or failed: siteSilent() tells whether the site was silent
+        Skipped,  // the site was not asked: another run has it, or no record holds the mix
         Stopped,
     };
     // What process() does with a row whose mix another run is fetching: leaves it ("Занят"), or
@@ -114,22 +116,22 @@ private:
     // else the first with the ID. A restore, a damaged queue or another program can leave an
     // entry whose number is 0, past the end, or another mix's.
     std::optional<std::uint32_t> recordOf(const QueueEntry& entry);
-    // The steps of fetchRow, each returning what it found. The size query, tried again as the
-    // settings say; stopped() tells whether a stop ended it.
-    SizeAnswer querySize(std::size_t row, const std::string& address);
-    // The end of a row the site gave no size for: dropped on the site's word, failed otherwise.
-    RowEnd withoutSize(std::size_t row, const PendingEntry& pending, const SizeAnswer& size);
-    // Fetches the file of `bytes` into `part`, tried again as the settings say: nothing once it
-    // holds the whole file, else how the row's turn ended.
-    std::optional<RowEnd> fetchPart(std::size_t row, const std::string& address, std::int64_t bytes,
-                                    const std::string& part);
+    // The steps of fetchRow, each returning what it found. Fetches the file into `part`, tried
+    // again as the settings say: nothing once it holds the whole file, else how the row's turn
+    // ended (dropped on the site's word that the file is gone, or failed).
+    std::optional<RowEnd> fetchPart(std::size_t row, const PendingEntry& pending,
+                                    const std::string& address, const std::string& part);
     // One try of fetchPart, summing what it writes for the archive check. A failed request comes
     // out as HttpError, what arrived kept where a later try may go on from it.
-    FileTransfer::Outcome fetchOnce(std::size_t row, const std::string& address, std::int64_t bytes,
+    FileTransfer::Outcome fetchOnce(std::size_t row, const std::string& address,
                                     const std::string& part);
-    // Renames the whole `part` to `finalPath` and checks the archive where the settings ask: why
-    // the file is no whole archive (it is removed then), or nothing.
+    // Renames the whole `part` to `finalPath` and checks the body where the settings ask: why it
+    // is not the mix (it is removed then), or nothing.
     std::optional<std::string> finishFile(const std::string& part, const std::string& finalPath);
+    // The site said the file is gone: the entry leaves the queue.
+    void drop(std::size_t row, const PendingEntry& pending);
+    // Two tries in a row got no answer: the site is down, or the connection is.
+    bool siteSilent() const;
     void markDownloaded(const PendingEntry& pending, std::uint32_t record, std::int64_t kilobytes);
     // The running transfer's position to the window: its percentage whenever that changes, the
     // bar at most every few tens of milliseconds.
@@ -151,14 +153,19 @@ private:
     DownloadObserver& observer_;
     SoundPlayer& sound_;
     const std::atomic<bool>& stop_;
-    // The run's size queries and transfers share their connections.
+    // The run's transfers share their connections and their bandwidth cap.
     HttpConnections connections_;
-    SizeQuery sizes_;
     FileTransfer transfer_;
     RequestPacer pacer_;
     QueueFile queue_;
     const std::atomic<bool>& paused_;
-    // The running transfer's position, size and what the window last saw of it.
+    // Tries in a row, of any mixes, that got no answer from the site.
+    int silentTries_ = 0;
+    // What the running transfer's answers said: the whole file's length (-1 while not known) and
+    // the label of its body.
+    std::int64_t total_ = -1;
+    std::string contentType_;
+    // The running transfer's position, size (-1: not known) and what the window last saw of it.
     std::int64_t position_ = 0;
     std::int64_t maximum_ = 0;
     int shownPercent_ = -1;

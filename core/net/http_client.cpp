@@ -1,15 +1,91 @@
 #include "core/net/http_client.h"
 
 #include <curl/curl.h>
+#include <sys/socket.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <climits>
+#include <cmath>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 namespace kelvarn {
+
+// Holds a run's transfers to their bandwidth cap, all together. Every byte received counts, the
+// headers and a small file's whole body too: a piece that comes before what came earlier is paid
+// for is held back (libcurl keeps it), and the next transfer waits its turn. No more than a
+// tenth of a second's worth is saved up while nothing comes, and a piece is at most a quarter
+// of a second's worth, so any 10 s receive within a few per cent of the cap.
+class Pace {
+public:
+    using Clock = std::chrono::steady_clock;
+    explicit Pace(std::int64_t bytesPerSecond) : rate_(static_cast<double>(bytesPerSecond)) {}
+
+    // The largest piece a transfer under this cap takes; 1 KB is libcurl's smallest.
+    static std::size_t pieceFor(std::int64_t bytesPerSecond, std::size_t largest) {
+        if (bytesPerSecond <= 0) {
+            return largest;
+        }
+        return static_cast<std::size_t>(
+            std::clamp<std::int64_t>(bytesPerSecond / 4, 1024, static_cast<std::int64_t>(largest)));
+    }
+
+    // Bytes that came and could not be held back: the headers.
+    void charge(std::size_t bytes) {
+        if (rate_ > 0) {
+            untilPaid();  // the time gone by is counted first
+            credit_ -= static_cast<double>(bytes);
+        }
+    }
+    // Whether a piece of `bytes` goes on now, counted when it does; held back when not.
+    bool take(std::size_t bytes) {
+        held_ = !paid();
+        if (!held_ && rate_ > 0) {
+            credit_ -= static_cast<double>(bytes);
+        }
+        return !held_;
+    }
+    // A piece held back that may go on now.
+    bool release() {
+        if (!held_ || !paid()) {
+            return false;
+        }
+        held_ = false;
+        return true;
+    }
+    // While a piece is held back, the milliseconds until it may go on; -1 when none is.
+    long heldMilliseconds() { return held_ ? untilPaid() : -1; }
+    // Waits until what came before is paid for; a stop ends the wait.
+    void waitForTurn(const std::atomic<bool>* stop) {
+        for (long wait; (wait = untilPaid()) > 0 && (stop == nullptr || !stop->load());) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(wait, 100L)));
+        }
+    }
+
+private:
+    bool paid() { return untilPaid() == 0; }
+    long untilPaid() {
+        if (rate_ <= 0) {
+            return 0;
+        }
+        const Clock::time_point now = Clock::now();
+        const std::chrono::duration<double> since = now - last_;
+        credit_ = std::min(rate_ / 10, credit_ + rate_ * since.count());
+        last_ = now;
+        return credit_ >= 0 ? 0 : static_cast<long>(std::ceil(-credit_ * 1000 / rate_));
+    }
+
+    double rate_;
+    double credit_ = 0;
+    Clock::time_point last_ = Clock::now();
+    bool held_ = false;
+};
+
 namespace {
 
 // How often a transfer waiting on a silent server looks at its stop flag.
@@ -104,56 +180,15 @@ size_t stopAfterSuccessHeaders(char* data, size_t size, size_t count, void* curl
     return isSuccess(status) ? 0 : size * count;
 }
 
-// Holds a transfer to its bandwidth cap. A piece that comes while the transfer is ahead of the
-// cap is held back (libcurl keeps it) until the cap has caught up; no more than a second's worth
-// is saved up. libcurl's own receive limit first reads whatever the socket holds, which on a
-// fast line is the whole of a small file.
-class Pace {
-public:
-    using Clock = std::chrono::steady_clock;
-    explicit Pace(std::int64_t bytesPerSecond) : rate_(static_cast<double>(bytesPerSecond)) {}
-
-    // Whether a piece of `bytes` goes on now, counted when it does; held back when not.
-    bool take(std::size_t bytes) {
-        held_ = !ready();
-        if (!held_) {
-            credit_ -= static_cast<double>(bytes);
-        }
-        return !held_;
-    }
-    // A piece held back that may go on now.
-    bool release() {
-        if (!held_ || !ready()) {
-            return false;
-        }
-        held_ = false;
-        return true;
-    }
-
-private:
-    bool ready() {
-        if (rate_ <= 0) {
-            return true;
-        }
-        const Clock::time_point now = Clock::now();
-        const std::chrono::duration<double> since = now - last_;
-        credit_ = std::min(rate_, credit_ + rate_ * since.count());
-        last_ = now;
-        return credit_ >= 0;
-    }
-
-    double rate_;
-    double credit_ = 0;
-    Clock::time_point last_ = Clock::now();
-    bool held_ = false;
-};
-
 // What a transfer in progress watches besides the server.
 struct Watch {
     const std::atomic<bool>* stop = nullptr;
     const std::atomic<bool>* paused = nullptr;
     long stallSeconds = 60;
     Pace* pace = nullptr;
+    // Set once the final answer's headers are in; until then `answerSeconds` runs.
+    const bool* answered = nullptr;
+    long answerSeconds = 0;
 };
 
 // Bytes of headers and body received so far.
@@ -178,6 +213,8 @@ CURLcode performWatched(CURLM* multi, CURL* easy, const Watch& watch) {
     // server that trickles a byte now and then stalls as surely as a silent one.
     curl_off_t mark = 0;
     Clock::time_point markedAt = Clock::now();
+    // Since when the answer has been waited for, a pause not counted.
+    Clock::time_point askedAt = markedAt;
     for (;;) {
         bool pause = watch.paused != nullptr && watch.paused->load();
         if (pause != holding) {
@@ -204,15 +241,29 @@ CURLcode performWatched(CURLM* multi, CURL* easy, const Watch& watch) {
         if (watch.stop != nullptr && watch.stop->load()) {
             break;
         }
-        curl_off_t now = bytesIn(easy);
+        const curl_off_t now = bytesIn(easy);
+        const Clock::time_point at = Clock::now();
+        if (holding) {
+            askedAt = at;
+        }
         if (now - mark >= HttpLimits::kStallBytes || holding) {
             mark = now;
-            markedAt = Clock::now();
-        } else if (Clock::now() - markedAt >= std::chrono::seconds(watch.stallSeconds)) {
+            markedAt = at;
+        } else if (at - markedAt >= std::chrono::seconds(watch.stallSeconds)) {
             result = CURLE_OPERATION_TIMEDOUT;
             break;
         }
-        curl_multi_poll(multi, nullptr, 0, kStopCheckMilliseconds, nullptr);
+        if (watch.answered != nullptr && !*watch.answered &&
+            at - askedAt >= std::chrono::seconds(watch.answerSeconds)) {
+            result = CURLE_OPERATION_TIMEDOUT;
+            break;
+        }
+        // A piece held for the cap goes on as soon as it may.
+        const long held = watch.pace != nullptr ? watch.pace->heldMilliseconds() : -1;
+        const int wait = held >= 0
+                             ? static_cast<int>(std::min<long>(held, kStopCheckMilliseconds)) + 1
+                             : kStopCheckMilliseconds;
+        curl_multi_poll(multi, nullptr, 0, wait, nullptr);
     }
     curl_multi_remove_handle(multi, easy);
     return result;
@@ -368,12 +419,14 @@ namespace {
 struct Receiving {
     CURL* curl = nullptr;
     const std::string* address = nullptr;
-    const std::function<void(std::int64_t)>* started = nullptr;
+    const std::function<void(const FileTransfer::Answer&)>* started = nullptr;
     const std::function<void(std::string_view)>* receive = nullptr;
     Pace* pace = nullptr;
-    std::int64_t expected = 0;
     std::int64_t from = 0;
-    std::int64_t start = -1;  // where the body begins, once the headers have said
+    std::int64_t knownTotal = -1;
+    bool answered = false;   // the final answer's headers are in
+    bool bodyTaken = false;  // the answer is the file: its body goes to `receive`
+    FileTransfer::Answer answer;
     std::int64_t received = 0;
     bool restart = false;
     std::exception_ptr failure;
@@ -384,17 +437,54 @@ struct Receiving {
         return code;
     }
     HttpFailure failureOf(long code) const {
-        HttpFailure answer;
-        answer.status = static_cast<int>(code);
-        answer.retryAfter = retryAfterOf(curl);
-        return answer;
+        HttpFailure result;
+        result.status = static_cast<int>(code);
+        result.retryAfter = retryAfterOf(curl);
+        return result;
     }
 };
 
-// At the end of the final answer's headers, decides where its body begins: from the range
-// asked for when the server resumes exactly there, from 0 when it sends the whole file.
+struct ContentRange {
+    std::int64_t first = 0, last = 0, total = 0;
+};
+
+// "bytes FIRST-LAST/TOTAL"; nothing for any other form, an unknown total among them.
+std::optional<ContentRange> contentRange(std::optional<std::string_view> header) {
+    constexpr std::string_view kUnit = "bytes ";
+    if (!header || !header->starts_with(kUnit)) {
+        return std::nullopt;
+    }
+    const char* at = header->data() + kUnit.size();
+    const char* end = header->data() + header->size();
+    ContentRange range;
+    for (auto [value, after] : {std::pair{&range.first, '-'}, std::pair{&range.last, '/'},
+                                std::pair{&range.total, '\0'}}) {
+        auto [next, error] = std::from_chars(at, end, *value);
+        if (error != std::errc() || (after != '\0' && (next == end || *next != after))) {
+            return std::nullopt;
+        }
+        at = after != '\0' ? next + 1 : next;
+    }
+    if (at != end) {
+        return std::nullopt;
+    }
+    return range;
+}
+
+// Whether a 206 answer holds exactly the rest of the file from `r.from` on.
+bool resumesWhereAsked(const Receiving& r, curl_off_t length) {
+    const std::optional<ContentRange> range = contentRange(finalHeader(r.curl, "Content-Range"));
+    return range && range->first == r.from && range->last == range->total - 1 &&
+           (r.knownTotal < 0 || range->total == r.knownTotal) &&
+           (length < 0 || length == range->total - r.from);
+}
+
+// At the end of the final answer's headers, decides what its body is: the rest of the file from
+// the range asked for when the server resumes exactly there, the whole file for any other
+// success, nothing of it for an error answer.
 size_t readTransferHeader(char* data, size_t size, size_t count, void* state) {
     auto& r = *static_cast<Receiving*>(state);
+    r.pace->charge(size * count);
     if (!endsHeaders(std::string_view(data, size * count))) {
         return size * count;
     }
@@ -402,20 +492,31 @@ size_t readTransferHeader(char* data, size_t size, size_t count, void* state) {
     if (code < 200 || (code >= 300 && code < 400)) {
         return size * count;  // an interim answer, or a redirect being followed
     }
-    const std::string resumed = "bytes " + std::to_string(r.from) + "-" +
-                                std::to_string(r.expected - 1) + "/" + std::to_string(r.expected);
-    if (r.from > 0 && code == 206 && finalHeader(r.curl, "Content-Range") == resumed) {
-        r.start = r.from;
-    } else if (code == 200 || (r.from == 0 && isSuccess(code))) {
-        r.start = 0;
-    } else if (r.from > 0 && (code == 206 || code == 416)) {
-        r.restart = true;  // another range, or none the server will give: start again
+    r.answered = true;
+    if (r.from > 0 && code == 416) {
+        r.restart = true;  // no range the server will give: start again
         return 0;
-    } else {
+    }
+    if (!isSuccess(code)) {
         return size * count;  // an error answer: its body is refused below
     }
+    curl_off_t length = -1;
+    curl_easy_getinfo(r.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    if (code == 206) {
+        if (!resumesWhereAsked(r, length)) {
+            r.restart = true;  // another range than the one asked for: start again
+            return 0;
+        }
+        r.answer.start = r.from;
+        r.answer.total = contentRange(finalHeader(r.curl, "Content-Range"))->total;
+    } else {
+        r.answer.start = 0;
+        r.answer.total = length;
+    }
+    r.answer.contentType = std::string(finalHeader(r.curl, "Content-Type").value_or(""));
+    r.bodyTaken = true;
     try {
-        (*r.started)(r.start);
+        (*r.started)(r.answer);
     } catch (...) {
         r.failure = std::current_exception();
         return 0;
@@ -432,16 +533,16 @@ size_t receivePiece(char* data, size_t size, size_t count, void* state) {
     try {
         // An error page is no file: nothing of it reaches the receiver.
         const long code = r.status();
-        if (!isSuccess(code) || r.start < 0) {
+        if (!r.bodyTaken) {
             throw notSuccess(*r.address, code, r.failureOf(code));
         }
-        if (r.start + r.received + length > r.expected) {
+        const std::int64_t total = r.answer.total;
+        if (total >= 0 && r.answer.start + r.received + length > total) {
             HttpFailure failure = r.failureOf(code);
             failure.kind = HttpFailure::Kind::LongBody;
-            throw HttpError(
-                *r.address,
-                "the body runs past the announced " + std::to_string(r.expected) + " bytes",
-                failure);
+            throw HttpError(*r.address,
+                            "the body runs past the announced " + std::to_string(total) + " bytes",
+                            failure);
         }
         (*r.receive)(std::string_view(data, size * count));
     } catch (...) {
@@ -450,6 +551,21 @@ size_t receivePiece(char* data, size_t size, size_t count, void* state) {
     }
     r.received += length;
     return size * count;
+}
+
+// Under a cap the socket takes in no more than a piece at a time, so the server is held back by
+// the connection itself rather than filling the system's buffers ahead of the cap.
+int limitReceiveBuffer(void* piece, curl_socket_t socket, curlsocktype) {
+    const int bytes = static_cast<int>(reinterpret_cast<std::uintptr_t>(piece));
+    setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    return CURL_SOCKOPT_OK;
+}
+
+// The running program's file name, without its folder.
+std::string executableName() {
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string("kelvarn") : exe.filename().string();
 }
 
 }  // namespace
@@ -461,41 +577,44 @@ FileTransfer::FileTransfer(HttpConnections& connections, const std::atomic<bool>
       stop_(stop),
       paused_(paused),
       stallSeconds_(limits.stallSeconds),
-      maxBytesPerSecond_(limits.maxBytesPerSecond) {
+      answerSeconds_(limits.answerSeconds),
+      userAgent_(executableName()),
+      pace_(std::make_unique<Pace>(limits.maxBytesPerSecond)) {
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, receivePiece);
     curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, readTransferHeader);
-    std::int64_t buffer = static_cast<std::int64_t>(kLargestPiece);
+    curl_easy_setopt(curl_, CURLOPT_USERAGENT, userAgent_.c_str());
+    const std::size_t piece = Pace::pieceFor(limits.maxBytesPerSecond, kLargestPiece);
+    curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, static_cast<long>(piece));
     if (limits.maxBytesPerSecond > 0) {
-        // A piece of at most a second's worth keeps the flow even and every wait for the cap
-        // far under the stall limit. 1 KB is libcurl's smallest.
-        buffer = std::clamp<std::int64_t>(limits.maxBytesPerSecond, 1024, buffer);
+        curl_easy_setopt(curl_, CURLOPT_SOCKOPTFUNCTION, limitReceiveBuffer);
+        curl_easy_setopt(curl_, CURLOPT_SOCKOPTDATA, reinterpret_cast<void*>(piece));
     }
-    curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, static_cast<long>(buffer));
 }
 
 FileTransfer::~FileTransfer() {
     curl_easy_cleanup(curl_);
 }
 
-FileTransfer::Outcome FileTransfer::fetch(const std::string& address, std::int64_t expectedBytes,
-                                          std::int64_t from,
-                                          const std::function<void(std::int64_t)>& started,
+FileTransfer::Outcome FileTransfer::fetch(const std::string& address, std::int64_t from,
+                                          std::int64_t knownTotal,
+                                          const std::function<void(const Answer&)>& started,
                                           const std::function<void(std::string_view)>& receive) {
     Receiving state;
     state.curl = curl_;
     state.address = &address;
     state.started = &started;
     state.receive = &receive;
-    state.expected = expectedBytes;
+    state.pace = pace_.get();
     state.from = from;
-    Pace pace(maxBytesPerSecond_);
-    state.pace = &pace;
+    state.knownTotal = knownTotal;
     const std::string range = std::to_string(from) + "-";
     curl_easy_setopt(curl_, CURLOPT_URL, address.c_str());
     curl_easy_setopt(curl_, CURLOPT_RANGE, from > 0 ? range.c_str() : nullptr);
     curl_easy_setopt(curl_, CURLOPT_HEADERDATA, &state);
     curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &state);
-    CURLcode rc = performReusing(multi_, curl_, {stop_, paused_, stallSeconds_, &pace});
+    pace_->waitForTurn(stop_);
+    Watch watch{stop_, paused_, stallSeconds_, pace_.get(), &state.answered, answerSeconds_};
+    CURLcode rc = performReusing(multi_, curl_, watch);
     if (state.failure) {
         std::rethrow_exception(state.failure);
     }
@@ -511,16 +630,16 @@ FileTransfer::Outcome FileTransfer::fetch(const std::string& address, std::int64
         failure.retryAfter = retryAfterOf(curl_);
         throw HttpError(address, curl_easy_strerror(rc), failure);
     }
-    if (!isSuccess(code)) {
+    if (!state.bodyTaken) {
         throw notSuccess(address, code, state.failureOf(code));
     }
-    const std::int64_t total = std::max<std::int64_t>(state.start, 0) + state.received;
-    if (total != expectedBytes) {
+    const std::int64_t total = state.answer.start + state.received;
+    if (state.answer.total >= 0 && total != state.answer.total) {
         HttpFailure failure = state.failureOf(code);
         failure.kind = HttpFailure::Kind::Cut;
         throw HttpError(address,
                         "the body ended after " + std::to_string(total) + " of " +
-                            std::to_string(expectedBytes) + " bytes",
+                            std::to_string(state.answer.total) + " bytes",
                         failure);
     }
     return Outcome::Complete;

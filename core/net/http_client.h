@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -58,12 +59,15 @@ private:
 // flag being set, whatever the server does.
 struct HttpLimits {
     long connectSeconds = 20;
+    // A file transfer's answer, its status and headers whole, within this long: a silent site
+    // is known in half a minute.
+    long answerSeconds = 30;
     // Fewer than kStallBytes in this long: the transfer has stalled, however it trickles.
     long stallSeconds = 60;
     static constexpr std::int64_t kStallBytes = 1024;
     long sizeQuerySeconds = 30;  // the whole of one size query, however slowly headers trickle in
-    // What a file transfer receives per second at most; 0 sets no cap. Size queries and the list
-    // page are not held back.
+    // What a run's file transfers receive per second at most, all together; 0 sets no cap. Size
+    // queries and the list page are not held back.
     std::int64_t maxBytesPerSecond = 0;
 };
 
@@ -95,13 +99,6 @@ struct SizeAnswer {
     int status = 0;          // the final answer's HTTP status; 0 when none came
     HttpFailure failure;     // why there is no size, when the query failed
     std::string error;       // the address and what went wrong, when the query failed
-
-    // The site answered that it has no such file: a 404 or 410, or a success without a length.
-    // Anything else without a size (no answer, a server error, a redirect loop) says nothing
-    // about the file.
-    bool noSuchFile() const {
-        return bytes == 0 && (status == 404 || status == 410 || (status >= 200 && status < 300));
-    }
 };
 
 // Asks for file sizes: the Content-Length of a HEAD's answer. Some sites answer HEAD otherwise
@@ -132,10 +129,14 @@ private:
     long stallSeconds_;
 };
 
-// Fetches mix files: a GET whose body is handed over as it arrives, in pieces of up to
-// kLargestPiece bytes (and of at most a second's worth under a cap). While `paused` is set the
-// transfer holds still, its connection kept and the stall limit not running; `stop` ends it.
-// `connections` must outlive the object.
+class Pace;
+
+// Fetches mix files: a GET whose answer decides, its body handed over as it arrives, in pieces of
+// up to kLargestPiece bytes (and of a quarter of a second's worth under a cap). The requests name
+// the program (User-Agent: the executable's file name). While `paused` is set the transfer holds
+// still, its connection kept and the stall limit not running; `stop` ends it. Under a cap, what
+// one fetch received is paid for before the next one starts. `connections` must outlive the
+// object.
 class FileTransfer {
 public:
     static constexpr std::size_t kLargestPiece = 512 * 1024;
@@ -147,20 +148,28 @@ public:
     FileTransfer& operator=(const FileTransfer&) = delete;
 
     enum class Outcome {
-        Complete,  // every byte up to `expectedBytes` has been received
+        Complete,  // the body has arrived whole: to its length, or to its end when it has none
         Stopped,
         Restart,  // the server would not resume from `from`: ask again from the start
     };
 
+    // What the final answer's headers said, before the first byte of its body.
+    struct Answer {
+        std::int64_t start = 0;   // where the body begins in the file: `from`, or 0 for all of it
+        std::int64_t total = -1;  // the whole file's length; -1 when the answer gives none
+        std::string contentType;  // as the site labels the body; empty when it does not
+    };
+
     // Fetches the address, from byte `from` on when it is above 0 (a range request). Before the
-    // first piece `started` learns where the body begins: `from` when the server resumes there
-    // (a 206 for exactly that range of a file of `expectedBytes`), 0 when it sends the whole
-    // file instead (a 200). `receive` then gets each piece. Throws HttpError when the answer is
-    // not 2xx (after up to five redirects), the connection breaks, no byte comes for the stall
-    // limit, or the body ends short of or runs past `expectedBytes`; an exception from `started`
-    // or `receive` ends the transfer and comes out as it is.
-    Outcome fetch(const std::string& address, std::int64_t expectedBytes, std::int64_t from,
-                  const std::function<void(std::int64_t start)>& started,
+    // first piece `started` learns what the answer said: the body begins at `from` when the
+    // server resumes there (a 206 for exactly the rest of the file, of `knownTotal` bytes when
+    // that is not negative), at 0 when it sends the whole file instead (any other 2xx).
+    // `receive` then gets each piece. Throws HttpError when the answer is not 2xx (after up to
+    // five redirects), no answer comes within the answer limit, the connection breaks, no byte
+    // comes for the stall limit, or the body ends short of or runs past its length; an
+    // exception from `started` or `receive` ends the transfer and comes out as it is.
+    Outcome fetch(const std::string& address, std::int64_t from, std::int64_t knownTotal,
+                  const std::function<void(const Answer&)>& started,
                   const std::function<void(std::string_view piece)>& receive);
 
 private:
@@ -169,7 +178,9 @@ private:
     const std::atomic<bool>* stop_;
     const std::atomic<bool>* paused_;
     long stallSeconds_;
-    std::int64_t maxBytesPerSecond_;
+    long answerSeconds_;
+    std::string userAgent_;
+    std::unique_ptr<Pace> pace_;
 };
 
 }  // namespace kelvarn

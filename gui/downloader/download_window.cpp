@@ -104,9 +104,11 @@ public:
     }
     void transferProgress(std::int64_t kilobytes, std::int64_t maximum) override {
         post([window = window_, kilobytes, maximum] {
+            // A file of no known length: the bar runs without an end.
+            const std::int64_t top = std::max<std::int64_t>(maximum, 0);
             window->transferBar_->setMaximum(
-                static_cast<int>(std::min<std::int64_t>(maximum, std::numeric_limits<int>::max())));
-            window->transferBar_->setValue(static_cast<int>(std::min(kilobytes, maximum)));
+                static_cast<int>(std::min<std::int64_t>(top, std::numeric_limits<int>::max())));
+            window->transferBar_->setValue(static_cast<int>(std::min(kilobytes, top)));
             window->receivedLabel_->setText(fromCp1251(transferLabel(kilobytes, maximum)));
         });
     }

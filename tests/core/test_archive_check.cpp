@@ -1,6 +1,5 @@
 // The archive check summed as the bytes arrive, against the check of the file at rest.
 #include <gtest/gtest.h>
-#include <zip.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -14,32 +13,8 @@
 namespace kelvarn {
 namespace {
 
+using test::deflatedArchive;
 using test::writeBytes;
-
-// A ZIP archive whose entries libzip deflates.
-std::string deflatedArchive(const std::vector<std::pair<std::string, std::string>>& files) {
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* memory = zip_source_buffer_create(nullptr, 0, 0, &error);
-    zip_source_keep(memory);
-    zip_t* archive = zip_open_from_source(memory, ZIP_TRUNCATE, &error);
-    for (const auto& [name, bytes] : files) {
-        zip_int64_t index = zip_file_add(
-            archive, name.c_str(), zip_source_buffer(archive, bytes.data(), bytes.size(), 0), 0);
-        zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 9);
-    }
-    if (zip_close(archive) != 0) {
-        throw std::runtime_error("cannot make an archive");
-    }
-    zip_source_open(memory);
-    zip_source_seek(memory, 0, SEEK_END);
-    std::string out(static_cast<std::size_t>(zip_source_tell(memory)), '\0');
-    zip_source_seek(memory, 0, SEEK_SET);
-    zip_source_read(memory, out.data(), out.size());
-    zip_source_close(memory);
-    zip_source_free(memory);
-    return out;
-}
 
 std::string flipped(std::string bytes, std::size_t at) {
     bytes.at(at) = static_cast<char>(bytes.at(at) ^ 0x20);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -193,6 +194,7 @@ protected:
         s.site = site;
         s.savePath = folder.file("ZIP/");
         s.limits.stallSeconds = 1;
+        s.limits.answerSeconds = 1;
         s.retries = 0;
         return s;
     }
@@ -221,7 +223,7 @@ protected:
     std::atomic<bool> paused{false};
 };
 
-TEST_F(DownloadRunTest, ABatchFetchesTheWaitingRowsMarksThemAndDropsTheOnesWithoutASize) {
+TEST_F(DownloadRunTest, ABatchFetchesTheWaitingRowsMarksThemAndDropsTheOnesTheSiteHasNot) {
     std::size_t whole = mixWhere([](const DemoMix& m) { return m.status == 200 && m.hasLength; });
     std::size_t deleted = mixWhere([](const DemoMix& m) { return m.bytes == 2048; });
     std::size_t chunked = mixWhere([](const DemoMix& m) { return !m.hasLength; });
@@ -233,23 +235,26 @@ TEST_F(DownloadRunTest, ABatchFetchesTheWaitingRowsMarksThemAndDropsTheOnesWitho
     DownloadResult result = batch();
     ASSERT_EQ(result.outcome, DownloadResult::Outcome::Done) << result.error;
 
-    const DemoMix& fetched = site.mixes()[whole];
-    EXPECT_EQ(readBytes(folder.file("ZIP/" + fetched.id + ".zip")), site.archive(fetched));
-    EXPECT_EQ(readBytes(folder.file("ZIP/" + site.mixes()[tiny].id + ".zip")),
-              site.archive(site.mixes()[tiny]));
+    // A file sent without a length is taken to its end.
+    for (std::size_t mix : {whole, tiny, chunked}) {
+        EXPECT_EQ(readBytes(folder.file("ZIP/" + site.mixes()[mix].id + ".zip")),
+                  site.archive(site.mixes()[mix]));
+    }
     EXPECT_FALSE(fileExists(folder.file("ZIP/" + site.mixes()[deleted].id + ".zip")));
-    EXPECT_FALSE(fileExists(folder.file("ZIP/" + site.mixes()[chunked].id + ".zip")));
+    EXPECT_FALSE(fileExists(folder.file("ZIP/" + site.mixes()[missing].id + ".zip")));
 
     CatalogueFile base(folder.file("Base.vlt"));
     EXPECT_EQ(base.read(1).HasFile, 1);
-    EXPECT_EQ(base.read(1).Size, fetched.bytes / 1024);
+    EXPECT_EQ(base.read(1).Size, site.mixes()[whole].bytes / 1024);
+    EXPECT_EQ(base.read(3).HasFile, 1);
+    EXPECT_EQ(base.read(3).Size, site.mixes()[chunked].bytes / 1024);
     EXPECT_EQ(base.read(5).HasFile, 1);
     EXPECT_EQ(base.read(5).Size, 0);  // 1023 bytes are no whole kilobyte
-    for (std::uint32_t n : {2u, 3u, 4u}) {
+    for (std::uint32_t n : {2u, 4u}) {
         EXPECT_EQ(base.read(n).HasFile, 0) << n;
         EXPECT_EQ(base.read(n).Size, 1234) << n;
     }
-    // Fetched and size-less entries are taken off; the one the user deleted is the window's.
+    // Fetched and missing entries are taken off; the one the user deleted is the window's.
     std::vector<QueueEntry> queue = QueueFile(folder.file("List.dnl")).readAll();
     std::vector<int> removed;
     for (const QueueEntry& e : queue) {
@@ -259,29 +264,30 @@ TEST_F(DownloadRunTest, ABatchFetchesTheWaitingRowsMarksThemAndDropsTheOnesWitho
 
     EXPECT_EQ(rows.status(0).kind(), DownloadState::Kind::Done);
     EXPECT_EQ(rows.status(1).kind(), DownloadState::Kind::Dropped);
-    EXPECT_EQ(rows.status(2).kind(), DownloadState::Kind::Dropped);
+    EXPECT_EQ(rows.status(2).kind(), DownloadState::Kind::Done);
     EXPECT_EQ(rows.status(3).kind(), DownloadState::Kind::Dropped);
     EXPECT_EQ(rows.status(4).kind(), DownloadState::Kind::Done);
     EXPECT_EQ(reports.statuses.front(), (std::pair<std::size_t, std::string>{0, "Подготовка"}));
     EXPECT_EQ(reports.statuses[reports.statuses.size() - 2],
               (std::pair<std::size_t, std::string>{4, "100%"}));
+    // Without a length the row counts kilobytes, no percentage.
+    const std::string chunkedKb = std::to_string(site.mixes()[chunked].bytes / 1024) + " KB";
+    EXPECT_NE(std::find(reports.statuses.begin(), reports.statuses.end(),
+                        std::pair<std::size_t, std::string>{2, chunkedKb}),
+              reports.statuses.end());
     EXPECT_EQ(sounds.played,
-              (std::vector<std::string>{"done.wav", "STOP.wav", "STOP.wav", "done.wav"}));
+              (std::vector<std::string>{"done.wav", "done.wav", "STOP.wav", "done.wav"}));
 }
 
-// Only the site's word that a file is not there drops an entry. No answer, a server error after
-// its tries, a redirect loop or a cut body fails the row and keeps it queued; two mixes in a row
-// without an answer end the batch, the rest waiting.
+// Only the site's word that a file is not there drops an entry (or an empty file, as a size of 0
+// always has); any other success is the file, with or without a length. No answer, a server error
+// after its tries, a redirect loop or a cut body fails the row and keeps it queued; two tries in a
+// row without an answer end the batch, the rest waiting.
 TEST_F(DownloadRunTest, OnlyTheSitesWordThatAFileIsGoneDropsAnEntry) {
     using Reply = CannedServer::Reply;
     const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n";
-    auto sizeThen = [&](Reply transfer) {
-        return [=](const std::string& request) {
-            return request.find("Cache-Control") != std::string::npos ? Reply{head} : transfer;
-        };
-    };
     auto always = [](Reply reply) { return [=](const std::string&) { return reply; }; };
-    enum class End { Dropped, Failed, SiteSilent };
+    enum class End { Fetched, Dropped, Failed, SiteSilent };
     const struct {
         const char* what;
         CannedServer::Answer answer;
@@ -290,7 +296,8 @@ TEST_F(DownloadRunTest, OnlyTheSitesWordThatAFileIsGoneDropsAnEntry) {
     } cases[] = {
         {"404", always({"HTTP/1.1 404 No\r\nContent-Length: 0\r\n\r\n"}), End::Dropped, ""},
         {"410", always({"HTTP/1.1 410 Gone\r\nContent-Length: 0\r\n\r\n"}), End::Dropped, ""},
-        {"no length", always({"HTTP/1.1 200 OK\r\n\r\nzip", true}), End::Dropped, ""},
+        {"empty", always({"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"}), End::Dropped, ""},
+        {"no length", always({"HTTP/1.1 200 OK\r\n\r\nzip", true}), End::Fetched, ""},
         {"500", always({"HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n"}), End::Failed,
          "Сайт ответил ошибкой 500"},
         {"503 and a wait",
@@ -301,34 +308,37 @@ TEST_F(DownloadRunTest, OnlyTheSitesWordThatAFileIsGoneDropsAnEntry) {
         {"redirect loop",
          always({"HTTP/1.1 302 Moved\r\nLocation: /loop\r\nContent-Length: 0\r\n\r\n"}),
          End::Failed, "Сайт отсылает по кругу"},
-        {"500 on the transfer", sizeThen({"HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n"}),
-         End::Failed, "Сайт ответил ошибкой 500"},
-        {"cut body", sizeThen({head + std::string(3000, 'x'), true}), End::Failed,
+        {"cut body", always({head + std::string(3000, 'x'), true}), End::Failed,
          "Закачка оборвалась"},
         {"silent", always({}), End::SiteSilent, "Сайт не отвечает"},
         {"headers trickled", always({"", false, head}), End::SiteSilent, "Сайт не отвечает"},
-        {"body trickled", sizeThen({head, false, std::string(5000, 'x')}), End::SiteSilent,
+        {"body trickled", always({head, false, std::string(5000, 'x')}), End::SiteSilent,
          "Сайт не отвечает"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         CannedServer server(c.answer);
         queueMixes({0, 1, 2});
+        reports.statuses.clear();
         DownloadSettings s = settings(server.baseAddress());
         s.retries = 1;
         s.retryDelaysMs = {0};
         s.checkArchives = false;
         DownloadResult result = DownloadRun(s, rows, reports, sounds, stop, paused).batch();
         std::vector<QueueEntry> queue = QueueFile(folder.file("List.dnl")).readAll();
+        const char* const texts[] = {"ОК", "DEL", "Ошибка", "Ошибка"};
         for (std::size_t row = 0; row < 3; ++row) {
-            const bool waits = c.end == End::SiteSilent && row == 2;
-            EXPECT_EQ(cp1251ToUtf8(statusText(rows.status(row))), waits ? "Нет"
-                                                                  : c.end == End::Dropped
-                                                                      ? "DEL"
-                                                                      : "Ошибка")
+            // The first mix's two silent tries end the batch.
+            const bool waits = c.end == End::SiteSilent && row > 0;
+            EXPECT_EQ(cp1251ToUtf8(statusText(rows.status(row))),
+                      waits ? "Нет" : texts[static_cast<int>(c.end)])
                 << row;
-            EXPECT_EQ(queue[row].Removed, c.end == End::Dropped ? 1 : 0) << row;
-            EXPECT_FALSE(fileExists(folder.file("ZIP/" + site.mixes()[row].id + ".zip")));
+            const bool offQueue = c.end == End::Fetched || c.end == End::Dropped;
+            EXPECT_EQ(queue[row].Removed, offQueue ? 1 : 0) << row;
+            const std::string file = folder.file("ZIP/" + site.mixes()[row].id + ".zip");
+            EXPECT_EQ(fileExists(file) ? readBytes(file) : "none",
+                      c.end == End::Fetched ? "zip" : "none");
+            ::unlink(file.c_str());
         }
         // What a failed try leaves is kept to go on from, never an empty part file.
         const std::string part = folder.file("ZIP/" + site.mixes()[0].id + ".zip.part");
@@ -336,9 +346,16 @@ TEST_F(DownloadRunTest, OnlyTheSitesWordThatAFileIsGoneDropsAnEntry) {
         EXPECT_EQ(result.outcome, c.end == End::SiteSilent ? DownloadResult::Outcome::Failed
                                                            : DownloadResult::Outcome::Done);
         EXPECT_EQ(result.error.find("не отвечает") != std::string::npos, c.end == End::SiteSilent);
-        if (c.end != End::Dropped) {
+        if (c.end == End::Failed || c.end == End::SiteSilent) {
+            ASSERT_FALSE(reports.failures.empty());
             EXPECT_TRUE(reports.failures.back().starts_with(c.reason + " (" + server.baseAddress()))
                 << reports.failures.back();
+        }
+        if (c.end == End::SiteSilent) {
+            // While the try waits to be made again, the row says so.
+            EXPECT_NE(std::find(reports.statuses.begin(), reports.statuses.end(),
+                                std::pair<std::size_t, std::string>{0, "Повтор 1"}),
+                      reports.statuses.end());
         }
     }
 
@@ -506,9 +523,32 @@ TEST_F(DownloadRunTest, CommandLineListsTheQueueDownloadsItAndCompactsIt) {
     EXPECT_EQ(left[0].Id, site.mixes()[missing].id);
 
     test::CommandResult batch = cli({"download"});
-    EXPECT_EQ(batch.status, 0) << batch.err;  // no size: the entry is dropped ("DEL")
+    EXPECT_EQ(batch.status, 0) << batch.err;  // the site has no such file: dropped ("DEL")
     EXPECT_EQ(batch.out, "1\t" + site.mixes()[missing].id + "\tDEL\n");
     EXPECT_EQ(readBytes(folder.file("List.dnl")), "");
+
+    // A data folder the closing compaction cannot write in: what came down is said all the
+    // same, then the failure.
+    queueMixes({whole, missing});
+    ::unlink(folder.file("ZIP/" + fetched.id + ".zip").c_str());
+    writeBytes(folder.file("download.lock"), "");
+    for (const char* name : {"", "Base.vlt", "List.dnl", "ZIP", "download.lock"}) {
+        ASSERT_EQ(::chown(folder.file(name).c_str(), 65534, 65534), 0) << name;
+    }
+    ::chmod(folder.path().c_str(), 0555);
+    test::runUnprivileged([&] {
+        const test::CommandResult r = cli({"download"});
+        writeBytes(folder.file("ZIP/said"),
+                   std::to_string(r.status) + "\n" + r.out + "--\n" + r.err);
+        return 0;
+    });
+    const std::string text = readBytes(folder.file("ZIP/said"));
+    EXPECT_TRUE(text.starts_with("3\n1\t" + fetched.id + "\tОК\n2\t" + site.mixes()[missing].id +
+                                 "\tDEL\n--\n"))
+        << text;
+    EXPECT_NE(text.find(folder.path()), std::string::npos) << text;
+    EXPECT_EQ(readBytes(folder.file("ZIP/" + fetched.id + ".zip")), site.archive(fetched));
+    EXPECT_EQ(CatalogueFile(folder.file("Base.vlt")).read(1).HasFile, 1);
 }
 
 TEST_F(DownloadRunTest, AMixAnotherRunIsFetchingIsLeftToItUntilItLetsGoAndNeverFetchedTwice) {
@@ -594,8 +634,7 @@ private:
         if (request.starts_with("HEAD")) {
             return {reply.substr(0, reply.find("\r\n\r\n") + 4)};
         }
-        // A transfer, not a size query, breaks off.
-        if (cutAnswers > 0 && request.find("Cache-Control") == std::string::npos) {
+        if (cutAnswers > 0) {
             --cutAnswers;
             return {reply.substr(0, reply.size() - (body_.size() - from) + cutAfter), true};
         }
@@ -612,7 +651,7 @@ TEST_F(DownloadRunTest, ACutTransferIsTriedAgainAndResumesWhereItStopped) {
     mix.bytes = 300000;
     const std::string archive = makeArchive(mix, 3);
     FlakyServer server(archive);
-    server.busyAnswers = 1;  // the size query waits for its second try
+    server.busyAnswers = 1;  // the first answer asks for a second try
     server.cutAnswers = 2;
     server.cutAfter = 100000;
     queueMixes({0});
@@ -663,32 +702,65 @@ TEST_F(DownloadRunTest, ACutTransferIsTriedAgainAndResumesWhereItStopped) {
     DownloadRun later(patient, rows, reports, sounds, stop, paused);
     later.batch();
     EXPECT_EQ(rows.status(0).kind(), DownloadState::Kind::Broken);
+    ASSERT_FALSE(reports.failures.empty());
     EXPECT_NE(reports.failures.back().find("mix.flp: CRC error"), std::string::npos)
         << reports.failures.back();
     EXPECT_FALSE(fileExists(file));
 }
 
-TEST_F(DownloadRunTest, AFileThatIsNoWholeArchiveIsRefusedUnlessTheCheckIsOff) {
-    FlakyServer server("<html>Error: the file is on holiday</html>");
-    queueMixes({0});
-    DownloadSettings checked = settings(server.baseAddress());
-    DownloadRun run(checked, rows, reports, sounds, stop, paused);
-    run.batch();
+// The check refuses what is not the mix, and only that: a page, however it comes, and a ZIP archive
+// that fails its check. Any other body is kept as it came. With the check off, everything is kept.
+TEST_F(DownloadRunTest, TheCheckRefusesPagesAndBrokenArchivesAndKeepsAnyOtherBody) {
+    std::string crcInBoth = test::deflatedArchive({{"mix.flp", std::string(20000, 'm')}});
+    // The entry's CRC-32 changed alike in its local header and the directory: they agree with
+    // each other, not with the data.
+    crcInBoth.at(14) ^= 0x20;
+    crcInBoth.at(crcInBoth.find(std::string("PK\1\2", 4)) + 16) ^= 0x20;
+    const std::string zip = makeArchive(site.mixes()[0], 7);
+    const std::string rar("Rar!\x1a\x07\x00\xcf\x90\x73\x00\x00\x0d", 13);
+    const std::string project("FLhd\x06\x00\x00\x00\x00\x00\x03\x00\x60\x00FLdt", 18);
+    const char* const page = "Сайт прислал страницу вместо микса (";
+    const struct {
+        const char* what;
+        std::string headers;  // besides the length
+        std::string body;
+        const char* refusal;  // how the row's reason begins; nothing: the body is kept
+    } cases[] = {
+        {"a page", "", "<html>Error: the file is on holiday</html>", page},
+        {"a page after a mark and white space", "", "\xEF\xBB\xBF \r\n\t<!DOCTYPE html><p>", page},
+        {"labelled a page", "Content-Type: Text/HTML; charset=utf-8\r\n", zip, page},
+        {"a deflated entry's CRC wrong in both headers", "", crcInBoth, "Файл не целый архив ("},
+        {"a whole archive", "", zip, nullptr},
+        {"a RAR archive", "Content-Type: application/x-rar\r\n", rar, nullptr},
+        {"a bare project", "", project, nullptr},
+    };
     const std::string file = folder.file("ZIP/" + site.mixes()[0].id + ".zip");
-    EXPECT_EQ(rows.status(0).kind(), DownloadState::Kind::Broken);
-    EXPECT_FALSE(fileExists(file));
-    EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll()[0].Removed, 0);
-    EXPECT_EQ(CatalogueFile(folder.file("Base.vlt")).read(1).HasFile, 0);
-    EXPECT_EQ(sounds.played, std::vector<std::string>{"STOP.wav"});
-    ASSERT_FALSE(reports.failures.empty());
-    EXPECT_TRUE(reports.failures.back().starts_with("Файл не целый архив (" + file + ": "));
-
-    checked.checkArchives = false;
-    queueMixes({0});
-    DownloadRun unchecked(checked, rows, reports, sounds, stop, paused);
-    unchecked.batch();
-    EXPECT_EQ(rows.status(0).kind(), DownloadState::Kind::Done);
-    EXPECT_EQ(readBytes(file), "<html>Error: the file is on holiday</html>");
+    for (bool check : {true, false}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (check ? "" : ", unchecked"));
+            CannedServer server("HTTP/1.1 200 OK\r\n" + c.headers + "Content-Length: " +
+                                std::to_string(c.body.size()) + "\r\n\r\n" + c.body);
+            queueMixes({0});
+            reports.failures.clear();
+            sounds.played.clear();
+            DownloadSettings s = settings(server.baseAddress());
+            s.checkArchives = check;
+            DownloadRun(s, rows, reports, sounds, stop, paused).batch();
+            const bool refused = check && c.refusal != nullptr;
+            EXPECT_EQ(fileExists(file) ? readBytes(file) : "none", refused ? "none" : c.body);
+            EXPECT_EQ(rows.status(0).kind(),
+                      refused ? DownloadState::Kind::Broken : DownloadState::Kind::Done);
+            EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll()[0].Removed, refused ? 0 : 1);
+            EXPECT_EQ(CatalogueFile(folder.file("Base.vlt")).read(1).HasFile, refused ? 0 : 1);
+            EXPECT_EQ(sounds.played, std::vector<std::string>{refused ? "STOP.wav" : "done.wav"});
+            if (refused) {
+                ASSERT_FALSE(reports.failures.empty());
+                EXPECT_TRUE(reports.failures.back().starts_with(c.refusal + file))
+                    << reports.failures.back();
+            }
+            ::unlink(file.c_str());
+        }
+    }
 }
 
 }  // namespace

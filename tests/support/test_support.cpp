@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zip.h>
 
 #include <chrono>
 #include <csignal>
@@ -220,7 +221,7 @@ void CannedServer::serve() {
                 reply = answer_(std::string(request, static_cast<std::size_t>(got)));
                 send(watched[i].fd, reply);
             }
-            if (got <= 0 || (!reply.bytes.empty() && reply.close)) {
+            if (got <= 0 || reply.close) {
                 ::close(watched[i].fd);
                 watched.erase(watched.begin() + static_cast<std::ptrdiff_t>(i));
             }
@@ -229,6 +230,30 @@ void CannedServer::serve() {
     for (std::size_t i = 1; i < watched.size(); ++i) {
         ::close(watched[i].fd);
     }
+}
+
+std::string deflatedArchive(const std::vector<std::pair<std::string, std::string>>& files) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* memory = zip_source_buffer_create(nullptr, 0, 0, &error);
+    zip_source_keep(memory);
+    zip_t* archive = zip_open_from_source(memory, ZIP_TRUNCATE, &error);
+    for (const auto& [name, bytes] : files) {
+        zip_int64_t index = zip_file_add(
+            archive, name.c_str(), zip_source_buffer(archive, bytes.data(), bytes.size(), 0), 0);
+        zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 9);
+    }
+    if (zip_close(archive) != 0) {
+        throw std::runtime_error("cannot make an archive");
+    }
+    zip_source_open(memory);
+    zip_source_seek(memory, 0, SEEK_END);
+    std::string out(static_cast<std::size_t>(zip_source_tell(memory)), '\0');
+    zip_source_seek(memory, 0, SEEK_SET);
+    zip_source_read(memory, out.data(), out.size());
+    zip_source_close(memory);
+    zip_source_free(memory);
+    return out;
 }
 
 }  // namespace kelvarn::test

@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/catalogue/mix_record.h"
@@ -38,6 +39,9 @@ MixRecord sampleRecord(const std::string& id, std::uint8_t style = 0, double add
 
 // The 120 bytes List.dnl holds for the entry.
 std::string queueEntryBytes(const QueueEntry& entry);
+
+// A ZIP archive of the files (name, bytes), each deflated by libzip.
+std::string deflatedArchive(const std::vector<std::pair<std::string, std::string>>& files);
 
 // Writes records as a Base.vlt.
 void writeCatalogue(const std::string& path, const std::vector<MixRecord>& records);
@@ -77,7 +81,7 @@ int runUnprivileged(const std::function<int()>& body);
 // A server on 127.0.0.1 that misbehaves as told: each request gets the bytes its answer function
 // returns (headers, body and all, or only part of them, at once or trickled), or, when they are
 // empty, no word at all.
-// After answering it keeps the connection open, or closes it.
+// After answering (or not) it keeps the connection open, or closes it.
 class CannedServer {
 public:
     struct Reply {
