@@ -2,13 +2,21 @@
 
 #include <unistd.h>
 
+#if defined(__x86_64__)
+#include <tmmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
+#include "core/catalogue/styles.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/io_error.h"
+#include "core/storage/ole_date.h"
 
 namespace kelvarn::cli {
 namespace {
@@ -40,25 +48,226 @@ char* convertByte(char c, char* out) {
     return out + (entry >> 24);
 }
 
+constexpr std::uint64_t kOnes = 0x0101010101010101;
+
 // Whether all eight bytes are printable ASCII (0x20..0x7F), which print as they are. A byte
 // below 0x20 borrows into its top bit, a byte from 0x80 has it set already; as long as no byte
 // is below 0x20 nothing borrows across bytes.
 bool printableAscii(std::uint64_t eight) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101;
     return (((eight - 0x20 * kOnes) | eight) & (0x80 * kOnes)) == 0;
 }
 
-// The number, size, date, time and rating cells: ASCII digits and punctuation, each at the start
-// of its own 16-byte field, copied whole.
-constexpr bool isFormatted(int column) {
-    return column == kColNumber || column == kColSize || column == kColDate || column == kColTime ||
-           column == kColRating;
+// Eight bytes from `in`, of which the first `valid` count. The rest read as spaces, so a text's
+// last bytes take the quick road when they are printable ASCII; `mayReadPast` says the eight
+// bytes may all be read (a field inside its record), else only the valid ones are.
+std::uint64_t loadEight(const char* in, std::size_t valid, bool mayReadPast) {
+    std::uint64_t eight = 0x20 * kOnes;
+    if (valid >= 8) {
+        std::memcpy(&eight, in, 8);
+    } else if (mayReadPast) {
+        std::uint64_t read;
+        std::memcpy(&read, in, 8);
+        // Bytes in memory order: the low `valid` bytes of a little-endian word, the high ones of a
+        // big-endian word.
+        const std::uint64_t keep = std::endian::native == std::endian::little
+                                       ? (std::uint64_t{1} << (8 * valid)) - 1
+                                       : ~(~std::uint64_t{0} >> (8 * valid));
+        eight = (read & keep) | (eight & ~keep);
+    } else {
+        std::memcpy(&eight, in, valid);
+    }
+    return eight;
 }
 
-char* putFormatted(std::string_view cell, char* out) {
-    std::memcpy(out, cell.data(), sizeof RecordCellBuffer::number);
-    return out + cell.size();
+// Writes the UTF-8 of `size` Windows-1251 bytes at `out` and returns its end; up to 24 bytes past
+// it are scratch. Eight bytes at a time: copied whole when all are printable ASCII, else each
+// through the table, a byte past the text counting for nothing (a cmov, not a branch: where a
+// text ends is no more predictable than what it holds).
+char* putText(const char* in, std::size_t size, char* out, bool mayReadPast) {
+    for (std::size_t done = 0; done < size; done += 8) {
+        const std::size_t valid = std::min<std::size_t>(size - done, 8);
+        const std::uint64_t eight = loadEight(in + done, valid, mayReadPast);
+        if (printableAscii(eight)) {
+            std::memcpy(out, &eight, 8);
+            out += valid;
+            continue;
+        }
+        unsigned char bytes[8];
+        std::memcpy(bytes, &eight, 8);
+        for (std::size_t i = 0; i < 8; ++i) {
+            const std::uint32_t entry = kUtf8.entries[bytes[i]];
+            std::memcpy(out, &entry, 4);
+            out += i < valid ? entry >> 24 : 0;
+        }
+    }
+    return out;
 }
+
+// A record's fields are converted sixteen bytes at a time from their first character on: the
+// last sixteen may pass the text's end, never the record's.
+static_assert(kIdField + 1 + kIdCapacity + 15 <= kRecordSize &&
+              kAuthorField + 1 + kAuthorCapacity + 15 <= kRecordSize &&
+              kTitleField + 1 + kTitleCapacity + 15 <= kRecordSize &&
+              kEmailField + 1 + kEmailCapacity + 15 <= kRecordSize);
+
+#if defined(__x86_64__)
+
+// For eight bytes, each a printable ASCII byte (one byte of UTF-8) or a letter from А to я (two:
+// D0 or D1, then the byte moved down), which bit of the mask says: the shuffle that keeps each
+// letter's pair and each ASCII byte's second half of its pair, and how many bytes that is.
+struct PairPacking {
+    std::array<std::array<char, 16>, 256> shuffle{};
+    std::array<unsigned char, 256> size{};
+
+    constexpr PairPacking() {
+        for (std::size_t mask = 0; mask < 256; ++mask) {
+            std::size_t at = 0;
+            for (std::size_t i = 0; i < 8; ++i) {
+                if ((mask >> i) & 1) {
+                    shuffle[mask][at++] = static_cast<char>(2 * i);
+                }
+                shuffle[mask][at++] = static_cast<char>(2 * i + 1);
+            }
+            size[mask] = static_cast<unsigned char>(at);
+            while (at < 16) {
+                shuffle[mask][at++] = static_cast<char>(0x80);
+            }
+        }
+    }
+};
+
+constexpr PairPacking kPairs;
+
+// Sixteen bytes at a time, with no byte looked up: most text is Latin and Cyrillic letters,
+// digits and punctuation, whose UTF-8 is the byte itself or two bytes computed from it. Any other
+// byte (a control byte, Ё, «, №) ends a run and goes through the table.
+__attribute__((target("ssse3"))) char* putFieldVector(const char* in, std::size_t size, char* out) {
+    const __m128i lanes = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    for (std::size_t done = 0; done < size;) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + done));
+        // Signed compares: 0x20..0x7F are the printable ASCII bytes, 0xC0..0xFF the negative
+        // bytes above -65 (0xBF), F0..FF those above -17 (0xEF).
+        const __m128i negative = _mm_cmplt_epi8(bytes, _mm_setzero_si128());
+        const __m128i letter =
+            _mm_and_si128(negative, _mm_cmpgt_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xBF))));
+        const auto runs = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1F)), letter)));
+        const std::size_t run =
+            std::min<std::size_t>(size - done, static_cast<std::size_t>(std::countr_one(runs)));
+        // Bytes past the run count as ASCII, one byte each, taken off the end again.
+        const __m128i inRun = _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(run)), lanes);
+        const __m128i runLetter = _mm_and_si128(inRun, letter);
+        // А..п (C0..EF) are D0 90..D0 BF, р..я (F0..FF) D1 80..D1 8F.
+        const __m128i late =
+            _mm_and_si128(runLetter, _mm_cmpgt_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xEF))));
+        const __m128i second =
+            _mm_sub_epi8(_mm_sub_epi8(bytes, _mm_and_si128(runLetter, _mm_set1_epi8(0x30))),
+                         _mm_and_si128(late, _mm_set1_epi8(0x40)));
+        const __m128i first = _mm_sub_epi8(_mm_set1_epi8(static_cast<char>(0xD0)), late);
+        const auto letters = static_cast<unsigned>(_mm_movemask_epi8(runLetter));
+        const unsigned low = letters & 0xFF, high = letters >> 8;
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(out),
+            _mm_shuffle_epi8(
+                _mm_unpacklo_epi8(first, second),
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(kPairs.shuffle[low].data()))));
+        out += kPairs.size[low];
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(out),
+            _mm_shuffle_epi8(
+                _mm_unpackhi_epi8(first, second),
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(kPairs.shuffle[high].data()))));
+        out +=
+            static_cast<std::ptrdiff_t>(kPairs.size[high]) - static_cast<std::ptrdiff_t>(16 - run);
+        done += run;
+        if (done < size && run < 16) {
+            out = convertByte(in[done++], out);
+        }
+    }
+    return out;
+}
+
+const bool kVectors = __builtin_cpu_supports("ssse3");
+
+char* putField(std::string_view field, char* out) {
+    return kVectors ? putFieldVector(field.data(), field.size(), out)
+                    : putText(field.data(), field.size(), out, true);
+}
+
+#else
+
+char* putField(std::string_view field, char* out) {
+    return putText(field.data(), field.size(), out, true);
+}
+
+#endif
+
+// The UTF-8 of a cell that takes few values (a style, a rating, the file flag), made once for
+// each value of its byte and copied whole.
+struct ReadyCell {
+    std::array<char, 32> utf8{};
+    std::size_t size = 0;
+};
+
+template <typename Text>
+std::array<ReadyCell, 256> readyCells(Text text) {
+    std::array<ReadyCell, 256> cells;
+    for (std::size_t b = 0; b < cells.size(); ++b) {
+        const std::string utf8 = cp1251ToUtf8Printable(text(static_cast<std::uint8_t>(b)));
+        cells[b].size = std::min(utf8.size(), cells[b].utf8.size());
+        std::memcpy(cells[b].utf8.data(), utf8.data(), cells[b].size);
+    }
+    return cells;
+}
+
+const std::array<ReadyCell, 256> kStyles =
+    readyCells([](std::uint8_t code) { return std::string(StyleName(code)); });
+const std::array<ReadyCell, 256> kFileFlags =
+    readyCells([](std::uint8_t flag) { return std::string(FileFlagText(flag)); });
+const std::array<ReadyCell, 256> kRatings =
+    readyCells([](std::uint8_t rating) { return std::to_string(rating); });
+
+char* putReady(const ReadyCell& cell, char* out) {
+    std::memcpy(out, cell.utf8.data(), cell.utf8.size());
+    return out + cell.size;
+}
+
+template <typename Number>
+char* putDecimal(Number value, char* out) {
+    return std::to_chars(out, out + 16, value).ptr;
+}
+
+// The date cells of the dates seen, by the bits of the stored date: a catalogue holds a few
+// thousand days, and formatting one costs a calendar calculation.
+class DateCells {
+public:
+    char* put(double date, char* out) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &date, sizeof bits);
+        Slot& slot = slots_[(bits * 0x9E3779B97F4A7C15u) >> 53];
+        if (slot.bits != bits || slot.size == kEmpty) {
+            slot.bits = bits;
+            slot.size = static_cast<std::uint8_t>(formatOleDate(date, slot.text.data()));
+        }
+        std::memcpy(out, slot.text.data(), slot.text.size());
+        return out + slot.size;
+    }
+
+private:
+    static constexpr std::uint8_t kEmpty = 0xFF;
+    struct Slot {
+        std::uint64_t bits = 0;
+        std::array<char, 15> text{};
+        std::uint8_t size = kEmpty;
+    };
+    std::array<Slot, 2048> slots_{};
+};
+
+// The longest row of a record: every text byte three bytes of UTF-8, the rest at their longest,
+// and the scratch past the last cell.
+constexpr std::size_t kLongestRecordRow =
+    3 * (kIdCapacity + kAuthorCapacity + kTitleCapacity + kEmailCapacity) + 3 * 32 + 5 * 16 + 11 +
+    32;
 
 }  // namespace
 
@@ -83,24 +292,7 @@ void TerminalBar::show(int percent, const std::string& text) {
 }
 
 char* TableWriter::putCell(std::string_view cp1251, char* out) {
-    const char* in = cp1251.data();
-    const char* end = in + cp1251.size();
-    for (; end - in >= 8; in += 8) {
-        std::uint64_t eight;
-        std::memcpy(&eight, in, 8);
-        if (printableAscii(eight)) {
-            std::memcpy(out, in, 8);
-            out += 8;
-        } else {
-            for (int i = 0; i < 8; ++i) {
-                out = convertByte(in[i], out);
-            }
-        }
-    }
-    for (; in != end; ++in) {
-        out = convertByte(*in, out);
-    }
-    return out;
+    return putText(cp1251.data(), cp1251.size(), out, false);
 }
 
 char* TableWriter::room(std::size_t bytes) {
@@ -126,22 +318,39 @@ void TableWriter::flush() {
     }
 }
 
-void TableWriter::record(std::uint32_t number, const MixRecordView& record) {
-    RecordCellBuffer buffer;
-    const std::array<std::string_view, kGridColumns> cells = recordCells(number, record, buffer);
-    std::size_t bytes = 1 + 5 * sizeof RecordCellBuffer::number;
-    for (std::string_view cell : cells) {
-        bytes += roomFor(cell);
+void TableWriter::record(std::uint32_t number, const unsigned char* bytes) {
+    static DateCells dates;
+    const MixRecordView record = decodeRecordView(bytes);
+    char* out = room(kLongestRecordRow);
+    out = putDecimal(number, out);
+    *out++ = '\t';
+    out = putField(record.Id, out);
+    *out++ = '\t';
+    out = putField(record.Author, out);
+    *out++ = '\t';
+    out = putField(record.Title, out);
+    *out++ = '\t';
+    out = putField(record.Email, out);
+    *out++ = '\t';
+    out = putReady(kStyles[record.Style], out);
+    *out++ = '\t';
+    out = putDecimal(record.Size, out);
+    *out++ = '\t';
+    out = dates.put(record.AddedDate, out);
+    *out++ = '\t';
+    out += formatOleTime(record.AddedTime, out);
+    *out++ = '\t';
+    out = putReady(kRatings[record.Rating], out);
+    *out++ = '\t';
+    out = putReady(kFileFlags[record.HasFile], out);
+    *out = '\n';
+    used_ = static_cast<std::size_t>(out + 1 - buffer_.data());
+}
+
+void TableWriter::blockDone() {
+    if (used_ >= kFlushAt) {
+        flush();
     }
-    char* out = room(bytes);
-    for (std::size_t c = 0; c < cells.size(); ++c) {
-        if (c > 0) {
-            *out++ = '\t';
-        }
-        out =
-            isFormatted(static_cast<int>(c)) ? putFormatted(cells[c], out) : putCell(cells[c], out);
-    }
-    endLine(out);
 }
 
 void printError(std::string_view message) {

@@ -35,8 +35,13 @@ public:
         endLine(out);
     }
 
-    // A record's row as a grid shows it under `number`.
-    void record(std::uint32_t number, const MixRecordView& record);
+    // The row a grid shows for the record `bytes` (176, as Base.vlt holds them) under `number`.
+    // It is only buffered, however much is held: a reader that visits records under a file's lock
+    // calls blockDone once the lock is let go, so a slow reader of the output never holds a
+    // writer of the file up.
+    void record(std::uint32_t number, const unsigned char* bytes);
+    // Writes out what is held once it is a large block.
+    void blockDone();
 
     // Throws IoError naming standard output when the bytes cannot be written (a full disk):
     // output that went nowhere is no success.

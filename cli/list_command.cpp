@@ -82,9 +82,10 @@ ShownView shownView(const Context& context, const std::vector<std::string>& args
 int runList(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
     ShownView shown = shownView(context, args);
     out.row(GridHeaders());
-    forEachShown(
+    forEachShownRecord(
         shown.file, shown.filter, shown.grid, shown.styleKey,
-        [&](std::uint32_t number, const MixRecordView& record) { out.record(number, record); });
+        [&out](std::uint32_t number, const unsigned char* record) { out.record(number, record); },
+        [&out] { out.blockDone(); });
     return kExitDone;
 }
 

@@ -20,7 +20,7 @@ constexpr const char* kUsage =
     "usage: kelvarn-cli [--data-dir DIR] [--site URL] COMMAND [ARGS...]   (--help for more)\n"
     "commands:\n"
     "  list [catalogue|favourites|recycle] [--style NAME]\n"
-    "  search id|name|email TEXT\n"
+    "  search [--count] id|name|email TEXT\n"
     "  add --id ID [--author A] [--title T] [--email E] [--style CODE] [--file] [--no-queue]\n"
     "  stats\n"
     "  authors\n"

@@ -158,16 +158,51 @@ VisibleGrid selectStyleNode(CatalogueViews& views, int key, std::string_view nod
     return VisibleGrid::Table;
 }
 
+namespace {
+
+// Whether a record is one of the view's rows.
+auto shownIn(const ViewFilter& filter, VisibleGrid grid, int styleKey) {
+    // A style cell equals its node's text exactly when the codes are equal: the names differ.
+    const bool anyStyle = grid != VisibleGrid::Table || styleKey == kKeyAllStyles;
+    return [&filter, grid, styleKey, anyStyle](const MixRecordView& record) {
+        return loadedInto(record, filter) == grid && (anyStyle || record.Style == styleKey);
+    };
+}
+
+}  // namespace
+
 void forEachShown(const CatalogueFile& file, const ViewFilter& filter, VisibleGrid grid,
                   int styleKey,
                   const std::function<void(std::uint32_t number, const MixRecordView&)>& visit) {
-    // A style cell equals its node's text exactly when the codes are equal: the names differ.
-    const bool anyStyle = grid != VisibleGrid::Table || styleKey == kKeyAllStyles;
+    const auto shown = shownIn(filter, grid, styleKey);
     file.forEach(nullptr, [&](std::uint32_t number, const MixRecordView& record) {
-        if (loadedInto(record, filter) == grid && (anyStyle || record.Style == styleKey)) {
+        if (shown(record)) {
             visit(number, record);
         }
     });
+}
+
+void forEachShownRecord(
+    const CatalogueFile& file, const ViewFilter& filter, VisibleGrid grid, int styleKey,
+    const std::function<void(std::uint32_t number, const unsigned char* record)>& visit,
+    const std::function<void()>& released) {
+    const auto shown = shownIn(filter, grid, styleKey);
+    file.forEachBlock(
+        nullptr,
+        [&](std::uint32_t first, std::span<const unsigned char> block) {
+            for (std::size_t at = 0; at + kRecordSize <= block.size(); at += kRecordSize) {
+                const unsigned char* record = block.data() + at;
+                // The page cache is read a cache line at a time: ask for the next records' lines
+                // while this one is written out.
+                __builtin_prefetch(record + 4 * kRecordSize);
+                __builtin_prefetch(record + 4 * kRecordSize + 64);
+                __builtin_prefetch(record + 4 * kRecordSize + 128);
+                if (shown(decodeRecordView(record))) {
+                    visit(first + static_cast<std::uint32_t>(at / kRecordSize), record);
+                }
+            }
+        },
+        released);
 }
 
 RecordGrid shownGrid(const CatalogueFile& file, const ViewFilter& filter, VisibleGrid grid,

@@ -32,19 +32,27 @@ std::string htmlPage(const RecordGrid& grid, std::string_view site) {
          }) {
         line(head);
     }
+    // Each row appended piece by piece into a page sized ahead: no row is built on its own.
+    page.reserve(page.size() + static_cast<std::size_t>(grid.rowCount()) * 400);
     for (int r = 1; r < grid.rowCount(); ++r) {
-        const std::string id = escapeForPage(grid.cell(kColId, r));
-        line("<TR>");
-        line("<TD ALIGN=CENTER><A target=\"_blank\" HREF=\"" +
-             recordPageAddress(site, grid.cell(kColId, r)) + "\" >" + id + "</A></TD>");
-        line("<TD ALIGN=CENTER><a href=\"mailto:" + escapeForPage(grid.cell(kColEmail, r)) + "\">" +
-             escapeForPage(grid.cell(kColAuthor, r)) + " - " +
-             escapeForPage(grid.cell(kColTitle, r)) + "</A></TD>");
-        line("<TD ALIGN=CENTER>" + escapeForPage(grid.cell(kColStyle, r)) + "</TD>");
-        line("<TD ALIGN=CENTER><A target=\"_blank\" HREF=\"" +
-             downloadAddress(site, grid.cell(kColId, r)) + "\" >" + std::string("Скачать"_cp) +
-             "</A></TD>");
-        line("</TR>");
+        const std::string_view id = grid.cell(kColId, r);
+        page.append("<TR>\r\n<TD ALIGN=CENTER><A target=\"_blank\" HREF=\"")
+            .append(recordPageAddress(site, id))
+            .append("\" >")
+            .append(escapeForPage(id))
+            .append("</A></TD>\r\n<TD ALIGN=CENTER><a href=\"mailto:")
+            .append(escapeForPage(grid.cell(kColEmail, r)))
+            .append("\">")
+            .append(escapeForPage(grid.cell(kColAuthor, r)))
+            .append(" - ")
+            .append(escapeForPage(grid.cell(kColTitle, r)))
+            .append("</A></TD>\r\n<TD ALIGN=CENTER>")
+            .append(escapeForPage(grid.cell(kColStyle, r)))
+            .append("</TD>\r\n<TD ALIGN=CENTER><A target=\"_blank\" HREF=\"")
+            .append(downloadAddress(site, id))
+            .append("\" >")
+            .append("Скачать"_cp)
+            .append("</A></TD>\r\n</TR>\r\n");
     }
     line("</TABLE>");
     line("</BODY>");

@@ -54,12 +54,39 @@ Bytes16 everywhere(unsigned char byte) {
 static_assert(kTitleField + 1 + kTitleCapacity + 15 <= kRecordSize &&
               kAuthorField + 1 + kAuthorCapacity + 15 <= kRecordSize);
 
-// The whole ID, exactly.
-struct IdTest {
-    std::string_view id;
-    bool operator()(const unsigned char* record) const {
-        return readShortString(record + kIdField, kIdCapacity) == id;
+static_assert(kIdField + 8 <= kRecordSize && 1 + kIdCapacity <= 8);
+
+// The whole ID, exactly: the field's first eight bytes (its length byte, its six characters and
+// one more) against the ID as the field would hold it, in one compare. Only the bytes the ID
+// covers count; a full ID takes any length byte from its capacity up, which reads as the capacity.
+class IdTest {
+public:
+    explicit IdTest(std::string_view id) {
+        std::array<unsigned char, 8> key{}, mask{};
+        if (id.size() > kIdCapacity) {
+            key[0] = 1;  // under an empty mask: nothing matches
+        } else {
+            const bool full = id.size() == kIdCapacity;
+            key[0] = full ? 0 : static_cast<unsigned char>(id.size());
+            mask[0] = full ? 0 : 0xFF;
+            std::memcpy(key.data() + 1, id.data(), id.size());
+            std::memset(mask.data() + 1, 0xFF, id.size());
+            minLength_ = full ? kIdCapacity : 0;
+        }
+        std::memcpy(&key_, key.data(), sizeof key_);
+        std::memcpy(&mask_, mask.data(), sizeof mask_);
     }
+
+    bool operator()(const unsigned char* record) const {
+        std::uint64_t field;
+        std::memcpy(&field, record + kIdField, sizeof field);
+        return (field & mask_) == key_ && record[kIdField] >= minLength_;
+    }
+
+private:
+    std::uint64_t key_ = 0;
+    std::uint64_t mask_ = 0;
+    std::size_t minLength_ = 0;
 };
 
 struct EmailTest {
@@ -133,8 +160,21 @@ private:
     Bytes16 first_{}, firstCase_{}, last_{}, lastCase_{};
 };
 
+// Calls `use` with the test of the search's mode: the one place that names each mode's test.
+template <typename Use>
+void withTest(const RecordSearch& search, const Use& use) {
+    switch (search.mode()) {
+        case SearchMode::Id:
+            return use(IdTest(search.text()));
+        case SearchMode::Email:
+            return use(EmailTest{search.text()});
+        case SearchMode::Name:
+            return use(NameTest(search.text()));
+    }
+}
+
 template <typename Test>
-void forEachFoundBy(const Test& test, const CatalogueFile& catalogue, const FoundVisit& found,
+void forEachFoundBy(const Test& test, const CatalogueFile& catalogue, const FoundRecordVisit& found,
                     const SearchProgress& progress) {
     std::uint32_t total = 0;
     std::uint32_t read = 0;
@@ -157,7 +197,7 @@ void forEachFoundBy(const Test& test, const CatalogueFile& catalogue, const Foun
         },
         [&] {
             for (std::size_t i = 0; i < numbers.size(); ++i) {
-                found(numbers[i], decodeRecordView(records.data() + i * kRecordSize));
+                found(numbers[i], records.data() + i * kRecordSize);
             }
             numbers.clear();
             records.clear();
@@ -167,21 +207,41 @@ void forEachFoundBy(const Test& test, const CatalogueFile& catalogue, const Foun
         });
 }
 
+template <typename Test>
+std::uint32_t countBy(const Test& test, const CatalogueFile& catalogue) {
+    std::uint32_t matches = 0;
+    catalogue.forEachBlock(nullptr, [&](std::uint32_t, std::span<const unsigned char> block) {
+        for (std::size_t at = 0; at + kRecordSize <= block.size(); at += kRecordSize) {
+            matches += test(block.data() + at) ? 1u : 0u;
+        }
+    });
+    return matches;
+}
+
 }  // namespace
 
 RecordSearch::RecordSearch(SearchMode mode, std::string_view text)
     : mode_(mode), text_(mode == SearchMode::Id ? std::string(text) : caseFold(text)) {}
 
+void forEachFoundRecord(const CatalogueFile& catalogue, const RecordSearch& search,
+                        const FoundRecordVisit& found, const SearchProgress& progress) {
+    withTest(search, [&](const auto& test) { forEachFoundBy(test, catalogue, found, progress); });
+}
+
 void forEachFound(const CatalogueFile& catalogue, const RecordSearch& search,
                   const FoundVisit& found, const SearchProgress& progress) {
-    switch (search.mode()) {
-        case SearchMode::Id:
-            return forEachFoundBy(IdTest{search.text()}, catalogue, found, progress);
-        case SearchMode::Email:
-            return forEachFoundBy(EmailTest{search.text()}, catalogue, found, progress);
-        case SearchMode::Name:
-            return forEachFoundBy(NameTest(search.text()), catalogue, found, progress);
-    }
+    forEachFoundRecord(
+        catalogue, search,
+        [&found](std::uint32_t number, const unsigned char* record) {
+            found(number, decodeRecordView(record));
+        },
+        progress);
+}
+
+std::uint32_t countFound(const CatalogueFile& catalogue, const RecordSearch& search) {
+    std::uint32_t matches = 0;
+    withTest(search, [&](const auto& test) { matches = countBy(test, catalogue); });
+    return matches;
 }
 
 RecordGrid searchCatalogue(const CatalogueFile& catalogue, const RecordSearch& search,

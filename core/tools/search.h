@@ -33,6 +33,8 @@ private:
 };
 
 using FoundVisit = std::function<void(std::uint32_t number, const MixRecordView&)>;
+// A match as Base.vlt holds it: its 176 bytes.
+using FoundRecordVisit = std::function<void(std::uint32_t number, const unsigned char* record)>;
 using SearchProgress = std::function<void(std::uint32_t read, std::uint32_t count)>;
 
 // Calls `found` with every matching record in file order and its number; the view is valid
@@ -41,6 +43,13 @@ using SearchProgress = std::function<void(std::uint32_t read, std::uint32_t coun
 // hears after each block how many records have been read, and of the last one.
 void forEachFound(const CatalogueFile& catalogue, const RecordSearch& search,
                   const FoundVisit& found, const SearchProgress& progress = {});
+
+// The same with each match's bytes, for a reader that decodes them itself.
+void forEachFoundRecord(const CatalogueFile& catalogue, const RecordSearch& search,
+                        const FoundRecordVisit& found, const SearchProgress& progress = {});
+
+// How many records match, without decoding any.
+std::uint32_t countFound(const CatalogueFile& catalogue, const RecordSearch& search);
 
 // The matches as rows numbered by their record number, under the headers; one empty row when
 // nothing matches.

@@ -106,6 +106,7 @@ TEST_F(SearchTest, CommandLinePrintsTheMatchesUnderTheirNumbers) {
     EXPECT_TRUE(lines[1].starts_with("5\t1004\tDJ MiXer\tNight\tDJ@Mail.ru\t"));
     EXPECT_TRUE(lines[2].starts_with("9\t1008\tSasha\tSummer mIx\t\t"));
     EXPECT_EQ(test::runCli({"--data-dir", folder.path(), "search", "id", "12a"}).status, 2);
+    EXPECT_EQ(test::runCli({"--data-dir", folder.path(), "search", "--count", "id"}).status, 2);
     EXPECT_EQ(test::runCli({"--data-dir", folder.path(), "search", "title", "x"}).status, 2);
 }
 
@@ -156,7 +157,9 @@ TEST(SearchScan, FindsWhatThePlainRulesFindAndPrintsTheRowsTheGridHeld) {
     };
     std::string bytes;
     for (int n = 1; n <= 700; ++n) {
-        MixRecord r = test::sampleRecord(std::to_string(n % 50));
+        // Some IDs full, some of those with a length byte past the capacity.
+        MixRecord r = test::sampleRecord(n % 7 == 0 ? std::to_string(123400 + n % 21)
+                                                    : std::to_string(n % 50));
         r.Author = text(kAuthorCapacity);
         r.Title = text(kTitleCapacity);
         r.Email = text(kEmailCapacity);
@@ -164,6 +167,7 @@ TEST(SearchScan, FindsWhatThePlainRulesFindAndPrintsTheRowsTheGridHeld) {
         if (n % 9 == 0) {
             b[kAuthorField] = 0xFF;
             b[kTitleField] = kTitleCapacity + 1;
+            b[kIdField] = n % 7 == 0 ? 0xFF : b[kIdField];
         }
         bytes.append(reinterpret_cast<const char*>(b.data()), b.size());
     }
@@ -198,6 +202,9 @@ TEST(SearchScan, FindsWhatThePlainRulesFindAndPrintsTheRowsTheGridHeld) {
         {SearchMode::Email, records[2].Email},
         {SearchMode::Id, ""},
         {SearchMode::Id, "7"},
+        {SearchMode::Id, "123400"},
+        {SearchMode::Id, "12340"},
+        {SearchMode::Id, "1234000"},
     };
     const char* modeWord[] = {"id", "name", "email"};
     for (const auto& [mode, needle] : searches) {
@@ -221,6 +228,10 @@ TEST(SearchScan, FindsWhatThePlainRulesFindAndPrintsTheRowsTheGridHeld) {
         test::CommandResult r = test::runCli(
             {"--data-dir", folder.path(), "search", modeWord[static_cast<int>(mode)], utf8});
         EXPECT_EQ(r.out, expected) << modeWord[static_cast<int>(mode)] << " " << utf8;
+        test::CommandResult count = test::runCli({"--data-dir", folder.path(), "search", "--count",
+                                                  modeWord[static_cast<int>(mode)], utf8});
+        EXPECT_EQ(count.out, std::to_string(numbers.size()) + "\n")
+            << modeWord[static_cast<int>(mode)] << " " << utf8;
     }
 }
 
