@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <array>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -25,6 +26,21 @@
 namespace kelvarn {
 
 class SecondaryWindow;
+
+// The commands of the record grids' context menus; each item carries its command.
+enum class RecordCommand {
+    OpenUrl,
+    CopyUrl,
+    CopyEmail,
+    CopyName,
+    Queue,        // "Закачать"
+    QueueAll,     // "Закачать Все"
+    Edit,         // "Изменить"
+    Recycle,      // "Удалить", from the catalogue or the favourites
+    Favourite,    // "Добавить в Избранное"
+    Unfavourite,  // "Убрать из Избранного"
+    Restore,      // "Восстановить"
+};
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -49,6 +65,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The view key of each style tree node.
+    static constexpr int kViewKeyRole = Qt::UserRole;
+
+    // The status bar's panels, left to right.
+    enum class StatusPanel { Track, Style, Email, Size, Date };
+    static constexpr std::size_t kStatusPanels = 5;
+
     // One of the three views: its records, the grid that shows them and the grid's context menu.
     struct View {
         VisibleGrid which;
@@ -97,11 +120,11 @@ private:
     // Records another process (a sync, an import or entry from the command line) appended since.
     void readNewerRecords();
     void showHeaderPicture(int key);
-    // A context-menu item, by object name, on the row the menu was opened over.
-    void recordCommand(VisibleGrid which, const QString& item);
+    // A context-menu command on the row the menu was opened over.
+    void recordCommand(VisibleGrid which, RecordCommand command);
+    // "Закачать" on `row`, or "Закачать Все" (asked which rows) without one.
+    void queueRows(const RecordGrid& grid, std::optional<int> row);
     void moveRecord(VisibleGrid which, RecordMove move, int row, const char* sound);
-    // The end of "Закачать" and "Закачать Все": the sound, or the reload when a row was stale.
-    void queuingEnded(const QueueOutcome& outcome);
     void editRecord(VisibleGrid which, int row);
     // The editor's "ОК": the fields the user changed, onto the record as the file holds it now.
     bool saveEdit(VisibleGrid which, const RecordRef& ref, const RecordEdit& edit);
@@ -112,7 +135,6 @@ private:
     // Closes the other windows, writes the settings and fades out; the window closes after it.
     void closingSequence();
     void writeClosingSettings();
-    void pause(int milliseconds);
 
     const AppContext& context_;
     Windows& windows_;
@@ -121,7 +143,7 @@ private:
     std::array<View, 3> viewTable_{};
     QTreeWidget* styleTree_;
     std::array<QLabel*, 19> headerPictures_{};  // Image_1 .. Image_19
-    std::array<QLabel*, 5> statusPanels_{};
+    std::array<QLabel*, kStatusPanels> statusPanels_{};
     QWidget* splash_;
     QProgressBar* loadBar_;
     QWidget* goodbye_;

@@ -4,21 +4,20 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QRegularExpressionValidator>
-#include <QThread>
 
 #include "core/storage/io_error.h"
 #include "core/storage/ole_date.h"
 #include "core/tools/manual_entry.h"
 #include "gui/common/message_box.h"
+#include "gui/common/window_fade.h"
 #include "gui/common/window_util.h"
 
 namespace kelvarn {
 namespace {
 
-// The main window's opacity at rest, out of 255; a fade takes ten steps of 25 down to 0 and back.
-constexpr int kMainOpacity = 250;
-constexpr int kFadeSteps = 10;
+// The fade of the main window takes ten steps of 25 from its opacity at rest down to 0, and back.
 constexpr int kFadeStep = 25;
+constexpr int kFadeSteps = kMainWindowOpacity / kFadeStep;
 
 constexpr int kUnknownStyle = 14;
 
@@ -143,29 +142,13 @@ void ManualEntryWindow::add() {
 void ManualEntryWindow::toggleMainWindow() {
     mainFaded_ = !mainFaded_;
     fadeButton_->setText(mainFaded_ ? kFadeIn : kFadeOut);
-    const int step = mainFaded_ ? -kFadeStep : kFadeStep;
-    int opacity = opacityOf(mainWindow_);
-    for (int i = 0; i < kFadeSteps; ++i) {
-        opacity += step;
-        mainWindow_->setWindowOpacity(opacity / 255.0);
-        // Painting hands each step to the window system; otherwise only the last would show.
-        mainWindow_->repaint();
-        pause(10);
-    }
+    fadeWindow(mainWindow_, context_, mainFaded_ ? -kFadeStep : kFadeStep, kFadeSteps);
     context_.PlaySoundFile("rest.wav");
 }
 
-void ManualEntryWindow::pause(int milliseconds) {
-    if (context_.sleep) {
-        context_.sleep(milliseconds);
-    } else {
-        QThread::msleep(static_cast<unsigned long>(milliseconds));
-    }
-}
-
 void ManualEntryWindow::closeEvent(QCloseEvent* event) {
-    if (opacityOf(mainWindow_) != kMainOpacity) {
-        mainWindow_->setWindowOpacity(kMainOpacity / 255.0);
+    if (opacityOf(mainWindow_) != kMainWindowOpacity) {
+        mainWindow_->setWindowOpacity(kMainWindowOpacity / 255.0);
     }
     mainFaded_ = false;
     fadeButton_->setText(kFadeOut);

@@ -40,7 +40,6 @@ private:
     void clearAll();
     // "<" fades the main window out, ">" back in.
     void toggleMainWindow();
-    void pause(int milliseconds);
 
     const AppContext& context_;
     QWidget* mainWindow_;
