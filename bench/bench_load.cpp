@@ -114,11 +114,8 @@ BENCHMARK(BM_SearchWindow)->ArgName("records")->Arg(1000000)->Unit(benchmark::kM
 void BM_SelectStyleNode(benchmark::State& state) {
     kelvarn::CatalogueViews& views = loadedViews(state.range(0));
     const int key = static_cast<int>(state.range(1));
-    const std::string_view text = key == kelvarn::kKeyAllStyles
-                                      ? "Все стили"_cp
-                                      : kelvarn::StyleName(static_cast<std::uint8_t>(key));
     for (auto _ : state) {
-        benchmark::DoNotOptimize(kelvarn::selectStyleNode(views, key, text));
+        benchmark::DoNotOptimize(kelvarn::selectStyleNode(views, key));
     }
     state.counters["table_rows"] = views.Table.rowCount() - 1;
 }

@@ -56,16 +56,16 @@ void checkViews(const CatalogueFile& file, const Expected& expected) {
     check(views.RecycleBin.rowCount() == shownRows(expected.recycled), "recycle bin rows");
     for (int code = 0; code < kStyleCount; ++code) {
         std::string_view name = StyleName(static_cast<std::uint8_t>(code));
-        check(selectStyleNode(views, code, name) == VisibleGrid::Table, "a style shows Table");
+        check(selectStyleNode(views, code) == VisibleGrid::Table, "a style shows Table");
         check(views.Table.rowCount() == shownRows(expected.byStyle[code]), "rows of a style");
         for (int r = 1; r <= expected.byStyle[code]; ++r) {
             check(views.Table.cell(kColStyle, r) == name, "a style node's rows are its style");
         }
     }
-    check(selectStyleNode(views, kKeyAllStyles, {}) == VisibleGrid::Table, "all styles");
+    check(selectStyleNode(views, kKeyAllStyles) == VisibleGrid::Table, "all styles");
     check(views.Table.rowCount() == shownRows(expected.catalogue), "all styles rows");
-    check(selectStyleNode(views, kKeyRecycleBin, {}) == VisibleGrid::RecycleBin, "recycle bin");
-    check(selectStyleNode(views, kKeyFavourites, {}) == VisibleGrid::Favourites, "favourites");
+    check(selectStyleNode(views, kKeyRecycleBin) == VisibleGrid::RecycleBin, "recycle bin");
+    check(selectStyleNode(views, kKeyFavourites) == VisibleGrid::Favourites, "favourites");
 
     // Both filters ticked: of the catalogue view, only records not downloaded stay.
     reloadViews(file, ViewFilter{true, true, 0, 0}, views);

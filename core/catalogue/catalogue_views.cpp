@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "core/catalogue/styles.h"
 #include "core/storage/settings.h"
 
 namespace kelvarn {
@@ -130,7 +131,7 @@ void appendNewerToSwap(const CatalogueFile& file, const ViewFilter& filter, Reco
     });
 }
 
-VisibleGrid selectStyleNode(CatalogueViews& views, int key, std::string_view nodeText) {
+VisibleGrid selectStyleNode(CatalogueViews& views, int key) {
     RecordGrid& table = views.Table;
     const RecordGrid& swap = views.Swap;
     ClearGrid(table);
@@ -138,9 +139,13 @@ VisibleGrid selectStyleNode(CatalogueViews& views, int key, std::string_view nod
         copyRows(swap, table);
         return VisibleGrid::Table;
     }
+    // A row's style cell is the name of its record's code, and the names differ: equal names are
+    // equal codes, the rule forEachShown applies to the records themselves.
+    const bool isStyle = key >= 0 && key < kStyleCount;
+    const std::string_view name = isStyle ? StyleName(static_cast<std::uint8_t>(key)) : "";
     bool matched = false;
-    for (int r = 1; r < swap.rowCount(); ++r) {
-        if (swap.cell(kColStyle, r) == nodeText) {
+    for (int r = 1; isStyle && r < swap.rowCount(); ++r) {
+        if (swap.cell(kColStyle, r) == name) {
             table.setRow(table.rowCount() - 1, swap.row(r));
             table.setRowCount(table.rowCount() + 1);
             matched = true;

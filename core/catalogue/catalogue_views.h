@@ -78,11 +78,10 @@ inline constexpr int kKeyRecycleBin = 15;
 inline constexpr int kKeyFavourites = 16;
 inline constexpr int kKeySearch = 17;
 
-// A click on a style tree node with view key `key` and text `nodeText` (Windows-1251): rebuilds
-// Table from Swap and says which grid to show. The style nodes keep Swap's rows whose style cell
-// equals the node's text; "Все стили" copies Swap whole; "Корзина" and "Избранное" leave Table
-// cleared behind their own grids.
-VisibleGrid selectStyleNode(CatalogueViews& views, int key, std::string_view nodeText);
+// A click on a style tree node with view key `key`: rebuilds Table from Swap and says which grid
+// to show. A style's node keeps Swap's rows of that style; "Все стили" copies Swap whole;
+// "Корзина" and "Избранное" leave Table cleared behind their own grids.
+VisibleGrid selectStyleNode(CatalogueViews& views, int key);
 
 // The records `grid` holds after a load and, for Table, a click on the style node with view key
 // `styleKey` (kKeyAllStyles or a style code), in grid order, read straight from the file: a

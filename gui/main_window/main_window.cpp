@@ -123,7 +123,7 @@ void MainWindow::showStyleNode() {
     }
     int key = node->data(0, kViewKeyRole).toInt();
     showHeaderPicture(key);
-    VisibleGrid visible = selectStyleNode(views_, key, toCp1251(node->text(0)));
+    VisibleGrid visible = selectStyleNode(views_, key);
     static_cast<RecordGridModel*>(view(VisibleGrid::Table).grid->model())->gridChanged();
     for (const View& v : viewTable_) {
         v.grid->setVisible(v.which == visible);

@@ -198,13 +198,13 @@ TEST(StyleTree, StyleNodeShowsSwapRowsOfThatStyleOrThePlaceholder) {
     c.load(
         {sampleRecord("1", 0, kToday), sampleRecord("2", 4, kToday), sampleRecord("3", 0, kToday)},
         ViewFilter{false, false, 0, kToday});
-    EXPECT_EQ(selectStyleNode(c.views, 0, StyleName(0)), VisibleGrid::Table);
+    EXPECT_EQ(selectStyleNode(c.views, 0), VisibleGrid::Table);
     EXPECT_EQ(numbers(c.views.Table), (std::vector<int>{1, 3}));
 
-    EXPECT_EQ(selectStyleNode(c.views, 1, StyleName(1)), VisibleGrid::Table);
+    EXPECT_EQ(selectStyleNode(c.views, 1), VisibleGrid::Table);
     EXPECT_TRUE(holdsOnlyPlaceholder(c.views.Table));
 
-    EXPECT_EQ(selectStyleNode(c.views, kKeyAllStyles, "Все стили"_cp), VisibleGrid::Table);
+    EXPECT_EQ(selectStyleNode(c.views, kKeyAllStyles), VisibleGrid::Table);
     EXPECT_EQ(numbers(c.views.Table), (std::vector<int>{1, 2, 3}));
 }
 
@@ -212,10 +212,10 @@ TEST(StyleTree, AllStylesRestoresSwapIncludingLaterAdditions) {
     LoadedCatalogue c;
     c.load({sampleRecord("1", 2, kToday)}, ViewFilter{false, false, 0, kToday});
     c.views.Swap.appendRow(RecordToRow(9, sampleRecord("9", 2, kToday)));
-    selectStyleNode(c.views, 2, StyleName(2));
+    selectStyleNode(c.views, 2);
     EXPECT_EQ(numbers(c.views.Table), (std::vector<int>{1, 9}));
-    selectStyleNode(c.views, 5, StyleName(5));
-    selectStyleNode(c.views, kKeyAllStyles, "Все стили"_cp);
+    selectStyleNode(c.views, 5);
+    selectStyleNode(c.views, kKeyAllStyles);
     EXPECT_EQ(numbers(c.views.Table), (std::vector<int>{1, 9}));
 }
 
@@ -226,10 +226,10 @@ TEST(StyleTree, RecycleBinAndFavouritesShowTheirOwnGridsUnfilteredAndClearTable)
     MixRecord bin = sampleRecord("3", 4, kToday);
     bin.InRecycleBin = 1;
     c.load({sampleRecord("1", 0, kToday), fav, bin}, ViewFilter{false, false, 0, kToday});
-    EXPECT_EQ(selectStyleNode(c.views, kKeyRecycleBin, "Корзина"_cp), VisibleGrid::RecycleBin);
+    EXPECT_EQ(selectStyleNode(c.views, kKeyRecycleBin), VisibleGrid::RecycleBin);
     EXPECT_TRUE(holdsOnlyPlaceholder(c.views.Table));
     EXPECT_EQ(numbers(c.views.RecycleBin), (std::vector<int>{3}));
-    EXPECT_EQ(selectStyleNode(c.views, kKeyFavourites, "Избранное"_cp), VisibleGrid::Favourites);
+    EXPECT_EQ(selectStyleNode(c.views, kKeyFavourites), VisibleGrid::Favourites);
     EXPECT_EQ(numbers(c.views.Favourites), (std::vector<int>{2}));
     EXPECT_EQ(numbers(c.views.Swap), (std::vector<int>{1}));
 }
@@ -265,7 +265,7 @@ TEST(StyleTree, ShownGridIsTheWindowsGridAfterALoadAndAClick) {
             loadViews(file, filter, views);
             copyTableToSwap(views);
             if (key != kKeyAllStyles) {
-                selectStyleNode(views, key, StyleName(static_cast<std::uint8_t>(key)));
+                selectStyleNode(views, key);
             }
             EXPECT_EQ(cells(shownGrid(file, filter, VisibleGrid::Table, key)), cells(views.Table))
                 << "style key " << key << ", filters " << filter.onlyNew;

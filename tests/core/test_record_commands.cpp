@@ -41,7 +41,7 @@ TEST_F(RecordCommandsTest, MovesWriteOnlyTheFlagBytesAndKeepGridsAndSwapInStep) 
     const std::string before = readBytes(folder.file("Base.vlt"));
 
     // "Удалить" while House is selected: the record leaves Table and Swap alike.
-    selectStyleNode(views, 1, StyleName(1));
+    selectStyleNode(views, 1);
     ASSERT_EQ(numbersIn(views.Table), std::vector<std::string>{"1"});
     EXPECT_EQ(moveRecord(catalogue, views, RecordMove::Recycle, 1).highlight, std::nullopt);
     std::string after = readBytes(folder.file("Base.vlt"));
@@ -50,7 +50,7 @@ TEST_F(RecordCommandsTest, MovesWriteOnlyTheFlagBytesAndKeepGridsAndSwapInStep) 
     EXPECT_EQ(after, before);
     EXPECT_EQ(numbersIn(views.Table), std::vector<std::string>{""});  // its placeholder row
     EXPECT_EQ(numbersIn(views.RecycleBin), (std::vector<std::string>{"", "1"}));
-    selectStyleNode(views, kKeyAllStyles, "Все стили"_cp);
+    selectStyleNode(views, kKeyAllStyles);
     EXPECT_EQ(numbersIn(views.Table), std::vector<std::string>{"2"});
 
     // "Добавить в Избранное", then "Удалить" from the favourites, then "Восстановить".
@@ -65,7 +65,7 @@ TEST_F(RecordCommandsTest, MovesWriteOnlyTheFlagBytesAndKeepGridsAndSwapInStep) 
     EXPECT_EQ(catalogue.read(1).InRecycleBin, 0);
     EXPECT_EQ(numbersIn(views.Table), std::vector<std::string>{""});  // not before a tree click
     // Swap showed its placeholder row: the record goes below it until the next load.
-    selectStyleNode(views, kKeyAllStyles, "Все стили"_cp);
+    selectStyleNode(views, kKeyAllStyles);
     EXPECT_EQ(numbersIn(views.Table), (std::vector<std::string>{"", "1"}));
 
     // The placeholder row names no record: nothing moves.
