@@ -4,6 +4,7 @@
 
 #include "cli/cli_output.h"
 #include "cli/commands.h"
+#include "cli/sync_notice.h"
 #include "core/downloader/download_run.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/settings.h"
@@ -50,6 +51,14 @@ public:
         return std::all_of(outcome_.begin(), outcome_.end(),
                            [](const auto& outcome) { return outcome.second.leftQueue(); });
     }
+    // The rows fetched, and those that ended without their file.
+    void count(SyncTally& tally) const {
+        for (const auto& [row, state] : outcome_) {
+            tally.downloaded += state.kind() == DownloadState::Kind::Done;
+            tally.notDownloaded += state.kind() == DownloadState::Kind::Failed ||
+                                   state.kind() == DownloadState::Kind::Broken;
+        }
+    }
 
 private:
     std::string label() const { return rows_.entry(row_).entry.Id + " " + transfer_; }
@@ -87,7 +96,8 @@ int runQueueList(const Context& context, const std::vector<std::string>& args, T
     return kExitDone;
 }
 
-int runDownload(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
+int runDownload(const Context& context, const std::vector<std::string>& args, TableWriter& out,
+                SyncTally* tally) {
     if (args.size() > 1) {
         throw UsageError{"unexpected argument: " + args[1]};
     }
@@ -115,6 +125,12 @@ int runDownload(const Context& context, const std::vector<std::string>& args, Ta
     // As closing the download window: what was taken off the queue goes.
     queue.compact();
     progress.print(out);
+    if (tally != nullptr) {
+        progress.count(*tally);
+        if (result.outcome == DownloadResult::Outcome::Failed) {
+            tally->failure = result.error;
+        }
+    }
     if (result.outcome == DownloadResult::Outcome::Failed) {
         printError(result.error);
         return kExitIo;
