@@ -16,8 +16,14 @@ touch "$data/Base.vlt" "$data/index" "$data/List.dnl"
 day=$("$cli" --data-dir "$data" backups | cut -f1)
 [ -n "$day" ] || { echo "no backup to complete"; exit 1; }
 
+# Every command that --help names, and the options before it.
+first=$( (printf '%s\n' --data-dir --help --site
+  "$cli" --help | sed -n '/^commands:/,/^$/p' | grep -oE '^  [a-z-]+|\| [a-z-]+' | tr -d '| ') |
+  sort | paste -sd ' ' -)
+
 # Each row: the line typed (the completion is asked at its end) and the words offered, sorted.
 cat > "$work/rows" <<ROWS
+$cli |$first
 $cli li|list
 $cli --data-dir $data list |--style catalogue favourites recycle
 $cli list --style Dr|Drum & Bass
