@@ -61,6 +61,7 @@ run() {
 down=http://127.0.0.1:1
 
 run --site "$address" sync --notify
+[ "$status" = 0 ] || fail "the sync exited $status: $(cat "$work/err")"
 added=$(sed -n 's/^Количество новых записей: //p' "$work/out")
 # The download's rows follow the import's count.
 sed '1,/^Количество новых записей/d' "$work/out" > "$work/rows"
