@@ -10,6 +10,7 @@
 namespace kelvarn::cli {
 
 class TableWriter;
+struct SyncTally;
 
 // Exit statuses.
 inline constexpr int kExitDone = 0;
@@ -60,7 +61,7 @@ bool dryRunOnly(const std::vector<std::string>& args);
 
 // The import command's run, which sync begins with: the grid's rows and the count to `out`, a
 // failure on stderr.
-ImportResult::Outcome importMixes(const Context& context, bool dryRun, TableWriter& out);
+ImportResult importMixes(const Context& context, bool dryRun, TableWriter& out);
 
 // Arguments are UTF-8 as typed; each command converts what it stores. Tables go to `out`.
 int runList(const Context& context, const std::vector<std::string>& args, TableWriter& out);
@@ -79,7 +80,9 @@ int runEdit(const Context& context, const std::vector<std::string>& args, TableW
 int runExportHtml(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runSearch(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runQueueList(const Context& context, const std::vector<std::string>& args, TableWriter& out);
-int runDownload(const Context& context, const std::vector<std::string>& args, TableWriter& out);
+// With `tally` (sync's), the rows fetched and failed and the run's failure are added to it.
+int runDownload(const Context& context, const std::vector<std::string>& args, TableWriter& out,
+                SyncTally* tally = nullptr);
 int runSync(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 
 }  // namespace kelvarn::cli

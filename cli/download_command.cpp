@@ -5,6 +5,7 @@
 
 #include "cli/cli_output.h"
 #include "cli/commands.h"
+#include "cli/sync_notice.h"
 #include "core/downloader/download_run.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/io_error.h"
@@ -60,11 +61,19 @@ public:
             std::rethrow_exception(outputFailure_);
         }
     }
+    // The rows fetched, and those that ended without their file.
+    void count(SyncTally& tally) const {
+        tally.downloaded += downloaded_;
+        tally.notDownloaded += notDownloaded_;
+    }
 
 private:
     // The row's line, written at once: should the end of the run fail, what came down is said.
     void print(std::size_t row, const DownloadState& state) {
         allLeftQueue_ = allLeftQueue_ && state.leftQueue();
+        downloaded_ += state.kind() == DownloadState::Kind::Done;
+        notDownloaded_ += state.kind() == DownloadState::Kind::Failed ||
+                          state.kind() == DownloadState::Kind::Broken;
         out_.row(std::array<std::string, 3>{std::to_string(row + 1), rows_.entry(row).entry.Id,
                                             state.reason().empty()
                                                 ? statusText(state)
@@ -82,6 +91,8 @@ private:
     TerminalBar bar_;
     std::map<std::size_t, DownloadState> unfinished_;
     bool allLeftQueue_ = true;
+    int downloaded_ = 0;
+    int notDownloaded_ = 0;
     std::exception_ptr outputFailure_;
     std::size_t row_ = 0;
     int percent_ = 0;
@@ -113,7 +124,8 @@ int runQueueList(const Context& context, const std::vector<std::string>& args, T
     return kExitDone;
 }
 
-int runDownload(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
+int runDownload(const Context& context, const std::vector<std::string>& args, TableWriter& out,
+                SyncTally* tally) {
     if (args.size() > 1) {
         throw UsageError{"unexpected argument: " + args[1]};
     }
@@ -139,6 +151,14 @@ int runDownload(const Context& context, const std::vector<std::string>& args, Ta
         result = row == 0 ? run.batch() : run.single(row - 1);
     }
     progress.printUnfinished();
+    // Counted before the compaction, so that a sync whose compaction fails still tells what came
+    // down.
+    if (tally != nullptr) {
+        progress.count(*tally);
+        if (result.outcome == DownloadResult::Outcome::Failed) {
+            tally->failure = result.error;
+        }
+    }
     // As closing the download window: what was taken off the queue goes.
     queue.compact();
     progress.rethrowOutputFailure();

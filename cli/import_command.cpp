@@ -49,7 +49,7 @@ SelectionControls controlsFromFiles(const Context& context) {
 
 }  // namespace
 
-ImportResult::Outcome importMixes(const Context& context, bool dryRun, TableWriter& out) {
+ImportResult importMixes(const Context& context, bool dryRun, TableWriter& out) {
     LiveSelection selection;
     selection.set(controlsFromFiles(context));
     ImportSettings settings;
@@ -73,11 +73,11 @@ ImportResult::Outcome importMixes(const Context& context, bool dryRun, TableWrit
         printError(cp1251ToUtf8("Возникли проблемы с получением миксов!"_cp));
         printError(cp1251ToUtf8("Проверьте подключение к интернету!"_cp));
         printError(result.error);
-        return result.outcome;
+        return result;
     }
     if (result.outcome != ImportResult::Outcome::Done) {
         printError(result.error);
-        return result.outcome;
+        return result;
     }
     out.row(ImportGridHeaders());
     for (const ImportRow& row : rows) {
@@ -92,7 +92,7 @@ ImportResult::Outcome importMixes(const Context& context, bool dryRun, TableWrit
     }
     out.row(std::array<std::string, 1>{std::string("Количество новых записей: "_cp) +
                                        std::to_string(result.newRecords)});
-    return result.outcome;
+    return result;
 }
 
 bool dryRunOnly(const std::vector<std::string>& args) {
@@ -104,8 +104,9 @@ bool dryRunOnly(const std::vector<std::string>& args) {
 }
 
 int runImport(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
-    return importMixes(context, dryRunOnly(args), out) == ImportResult::Outcome::Done ? kExitDone
-                                                                                      : kExitIo;
+    return importMixes(context, dryRunOnly(args), out).outcome == ImportResult::Outcome::Done
+               ? kExitDone
+               : kExitIo;
 }
 
 }  // namespace kelvarn::cli

@@ -2,12 +2,35 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <exception>
+
 #include "cli/cli_output.h"
 #include "cli/commands.h"
+#include "cli/sync_notice.h"
 #include "core/storage/file_lock.h"
+#include "core/storage/settings.h"
 
 namespace kelvarn::cli {
 namespace {
+
+struct SyncOptions {
+    bool dryRun = false;
+    bool notify = false;
+};
+
+SyncOptions syncOptions(const std::vector<std::string>& args) {
+    SyncOptions options;
+    for (const std::string& arg : args) {
+        if (arg == "--dry-run" && !options.dryRun) {
+            options.dryRun = true;
+        } else if (arg == "--notify" && !options.notify) {
+            options.notify = true;
+        } else {
+            throw UsageError{"unexpected argument: " + arg};
+        }
+    }
+    return options;
+}
 
 // A sync is mostly started by a timer: it gives way to an import the user started, or to a
 // restore, rather than wait behind it and then find nothing new. One that starts in the moment
@@ -21,25 +44,59 @@ bool folderHeld(const std::string& folder) {
     return false;
 }
 
+int importThenDownload(const Context& context, bool dryRun, TableWriter& out, SyncTally& tally) {
+    const ImportResult imported = importMixes(context, dryRun, out);
+    if (dryRun) {
+        return imported.outcome == ImportResult::Outcome::Done ? kExitDone : kExitIo;
+    }
+    tally.added = imported.newRecords;
+    if (imported.outcome == ImportResult::Outcome::FetchFailed) {
+        tally.failure = "список миксов не получен";
+    } else if (imported.outcome != ImportResult::Outcome::Done) {
+        tally.failure = imported.error;
+    }
+    // Mixes queued before are the user's whatever the list page did, so they still come down when
+    // only the site failed; a file of ours that failed would fail the download as well.
+    if (imported.outcome != ImportResult::Outcome::Done &&
+        imported.outcome != ImportResult::Outcome::FetchFailed) {
+        return kExitIo;
+    }
+    const int downloaded = runDownload(context, {}, out, &tally);
+    return imported.outcome == ImportResult::Outcome::Done ? downloaded : kExitIo;
+}
+
+void tell(const Context& context, const SyncTally& tally) {
+    const std::string body = syncNoticeBody(tally);
+    if (!body.empty() && Settings(context.folder).read(keys::Notify)) {
+        notifyDesktop("Kelvarn", body);
+    }
+}
+
 }  // namespace
 
 int runSync(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
-    const bool dryRun = dryRunOnly(args);
+    const SyncOptions options = syncOptions(args);
     if (folderHeld(context.folder)) {
         printError("an import or a restore is running on " + context.folder);
         return kExitRefused;
     }
-    const ImportResult::Outcome imported = importMixes(context, dryRun, out);
-    if (dryRun) {
-        return imported == ImportResult::Outcome::Done ? kExitDone : kExitIo;
+    // A dry run changes nothing, so it has nothing to tell.
+    const bool notify = options.notify && !options.dryRun;
+    SyncTally tally;
+    int status = kExitDone;
+    try {
+        status = importThenDownload(context, options.dryRun, out, tally);
+    } catch (const std::exception& e) {
+        if (notify) {
+            tally.failure = e.what();
+            tell(context, tally);
+        }
+        throw;
     }
-    // Mixes queued before are the user's whatever the list page did, so they still come down when
-    // only the site failed; a file of ours that failed would fail the download as well.
-    if (imported != ImportResult::Outcome::Done && imported != ImportResult::Outcome::FetchFailed) {
-        return kExitIo;
+    if (notify) {
+        tell(context, tally);
     }
-    const int downloaded = runDownload(context, {}, out);
-    return imported == ImportResult::Outcome::Done ? downloaded : kExitIo;
+    return status;
 }
 
 }  // namespace kelvarn::cli

@@ -195,23 +195,37 @@ tree_icons() {
         "${png_opts[@]}" "PNG32:$here/tree/icon3.png"
 }
 
-# The window icon, 64x64: a record with grooves, a blue-to-magenta label and a shine.
+# The program's icon: a record with grooves, a blue-to-magenta label and a shine. Drawn on a
+# 64-pixel grid and scaled by $1 (1, 2, 4) for the 64, 128 and 256 px sizes the desktop asks for;
+# the affine maps pixel centres onto pixel centres, so every size is as sharp as the first.
 window_icon() {
-    local out="$here/icon.png"
-    "$im" -size 22x22 gradient:"$blue"-"$magenta" \
-        \( -size 22x22 xc:black -fill white -draw 'circle 10.5,10.5 10.5,0' \) \
+    local k="$1" out="$2"
+    local size=$((64 * k)) label=$((22 * k))
+    local shift
+    shift=$(awk -v k="$k" 'BEGIN { print (k - 1) / 2 }')
+    local scale="affine $k,0,0,$k,$shift,$shift"
+    "$im" -size "${label}x${label}" gradient:"$blue"-"$magenta" \
+        \( -size "${label}x${label}" xc:black -fill white -draw "$scale circle 10.5,10.5 10.5,0" \) \
         -alpha off -compose copy-opacity -composite "$work/label.png"
-    "$im" -size 64x64 xc:none \
-        -fill '#0b0b0e' -stroke '#5a5e6a' -strokewidth 1.5 -draw 'circle 31.5,31.5 31.5,1.5' \
+    "$im" -size "${size}x${size}" xc:none \
+        -fill '#0b0b0e' -stroke '#5a5e6a' -strokewidth 1.5 -draw "$scale circle 31.5,31.5 31.5,1.5" \
         -fill none -stroke '#2c2e36' -strokewidth 1 \
-        -draw 'circle 31.5,31.5 31.5,6 circle 31.5,31.5 31.5,10 circle 31.5,31.5 31.5,14 circle 31.5,31.5 31.5,18' \
+        -draw "$scale circle 31.5,31.5 31.5,6 circle 31.5,31.5 31.5,10 circle 31.5,31.5 31.5,14 circle 31.5,31.5 31.5,18" \
         -stroke '#d8dce6' -strokewidth 2 \
-        -draw "stroke-opacity 0.55 $(arc_line 31.5 31.5 25.5 25.5 200 250)" \
-        -draw "stroke-opacity 0.35 $(arc_line 31.5 31.5 25.5 25.5 20 70)" \
+        -draw "$scale stroke-opacity 0.55 $(arc_line 31.5 31.5 25.5 25.5 200 250)" \
+        -draw "$scale stroke-opacity 0.35 $(arc_line 31.5 31.5 25.5 25.5 20 70)" \
         -stroke none \
-        "$work/label.png" -geometry +21+21 -compose over -composite \
-        -fill '#000000' -draw 'circle 31.5,31.5 31.5,29.5' \
+        "$work/label.png" -geometry "+$((21 * k))+$((21 * k))" -compose over -composite \
+        -fill '#000000' -draw "$scale circle 31.5,31.5 31.5,29.5" \
         "${png_opts[@]}" "PNG32:$out"
+}
+
+# The window's icon, which is the desktop's at 64 px, and the desktop's larger sizes.
+icons() {
+    window_icon 1 "$here/icon.png"
+    mkdir -p "$here/icons"
+    window_icon 2 "$here/icons/kelvarn-128.png"
+    window_icon 4 "$here/icons/kelvarn-256.png"
 }
 
 # The two contributors in the credits, 250x250: not faces but their gear. The first is a pair of
@@ -275,7 +289,7 @@ headers
 splash
 goodbye
 tree_icons
-window_icon
+icons
 credits_first
 credits_second
 credits_strip

@@ -7,11 +7,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# Building and running the programs; the fonts and Qt's Russian are what the windows show.
+# Building and running the programs; the fonts and Qt's Russian are what the windows show;
+# libnotify for the sync's desktop notice, scdoc for the manual pages.
 program_packages=(
   g++ cmake make pkg-config
   qt6-base-dev libcurl4-openssl-dev libcpp-httplib-dev libsdl2-dev libzip-dev
-  zlib1g-dev libdeflate-dev
+  zlib1g-dev libdeflate-dev libnotify-dev scdoc
   fonts-dejavu-core fonts-liberation qt6-translations-l10n
 )
 # run.sh starts the window on a virtual X server where there is no display; a test answers a
@@ -19,11 +20,14 @@ program_packages=(
 run_packages=(xvfb xauth)
 # The tests and benchmarks; the format check; clang with its fuzzer runtime (the unversioned
 # package follows Debian's default LLVM) and llvm's symbolizer for the sanitizers' reports; the
-# package test's cpack, dpkg-shlibdeps and menu entry check; systemd-analyze for the sync's units.
+# package test's cpack, dpkg-shlibdeps and menu entry check; systemd-analyze for the sync's units;
+# lintian and appstreamcli for the package, groff and man for the manual pages; a private session
+# bus and Python's GLib for the stand-in notification service.
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format clang libclang-rt-dev llvm
   dpkg-dev file desktop-file-utils systemd
+  lintian appstream groff-base man-db dbus-daemon python3-gi
 )
 
 mode=${1:-}

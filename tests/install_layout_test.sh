@@ -77,7 +77,7 @@ grep -qx 'Exec=kelvarn' "$entry" && grep -qx 'Icon=kelvarn' "$entry" ||
   { echo "the menu entry does not start the installed program"; exit 1; }
 # The sync's user units, for the package's prefix, and enabled by nobody.
 units=$usr/lib/systemd/user
-grep -qx 'ExecStart=/usr/bin/kelvarn-cli sync' "$units/kelvarn-sync.service" &&
+grep -qx 'ExecStart=/usr/bin/kelvarn-cli sync --notify' "$units/kelvarn-sync.service" &&
   grep -qx 'OnCalendar=daily' "$units/kelvarn-sync.timer" ||
   { echo "the sync's units are not in the package's user units folder"; exit 1; }
 [ -z "$(find "$root" -name '*.wants')" ] || { echo "the package enables a unit"; exit 1; }
@@ -93,7 +93,7 @@ listing() { (cd "$1" && find . | sort); }
 [ "$(listing "$installed")" = "$(listing "$usr")" ] ||
   { echo "the default install differs from the package:"
     diff <(listing "$installed") <(listing "$usr"); exit 1; }
-grep -qx "ExecStart=$default_prefix/bin/kelvarn-cli sync" \
+grep -qx "ExecStart=$default_prefix/bin/kelvarn-cli sync --notify" \
   "$installed/lib/systemd/user/kelvarn-sync.service" ||
   { echo "the sync's service does not start the installed kelvarn-cli"; exit 1; }
 XDG_DATA_HOME="$work/first" "$installed/bin/kelvarn-cli" stats > /dev/null

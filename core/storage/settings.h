@@ -39,6 +39,8 @@ inline constexpr IntKey MaxRequestsPerSecond{"Main", "MaxRequestsPerSecond", 0};
 // How many days of Base.vlt, index and List.dnl copies backup/ keeps (0 takes none), and how
 // many copies of the files restores replaced (at least one).
 inline constexpr IntKey Backups{"Main", "Backups", 7};
+// `kelvarn-cli sync --notify` tells the desktop what it did; 0 keeps it quiet.
+inline constexpr BoolKey Notify{"Main", "Notify", true};
 inline constexpr TextKey CheckListStyle{"GetLoopsList", "CheckListStyle", "text"};
 inline constexpr BoolKey AddCheck{"GetLoopsList", "AddCheck", true};
 inline constexpr BoolKey CheckStyle{"GetLoopsList", "Check_Style", true};
