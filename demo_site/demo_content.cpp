@@ -353,8 +353,9 @@ struct ZipSource {
     ~ZipSource() { zip_source_free(source); }
 };
 
-// A ZIP archive of the given files, stored uncompressed so that its size follows from theirs.
-std::string zipOf(const std::vector<std::pair<std::string, std::string>>& files) {
+}  // namespace
+
+std::string zipArchive(const std::vector<std::pair<std::string, std::string>>& files) {
     zip_error_t error;
     zip_error_init(&error);
     ZipSource memory{zip_source_buffer_create(nullptr, 0, 0, &error)};
@@ -382,17 +383,16 @@ std::string zipOf(const std::vector<std::pair<std::string, std::string>>& files)
     return out;
 }
 
-}  // namespace
-
 std::string makeArchive(const DemoMix& mix, unsigned seed) {
     const auto size = static_cast<std::size_t>(std::max<std::int64_t>(mix.bytes, 0));
     std::string readme = "Kelvarn demo mix " + mix.id + "\r\n";
     // What the archive adds to its files: headers and directory of the two entries.
-    const std::size_t overhead = zipOf({{"mix.flp", ""}, {"readme.txt", readme}}).size();
+    const std::size_t overhead = zipArchive({{"mix.flp", ""}, {"readme.txt", readme}}).size();
     if (size < overhead) {
         return patternBytes(mix, seed, size);  // too small to be an archive at all
     }
-    return zipOf({{"mix.flp", patternBytes(mix, seed, size - overhead)}, {"readme.txt", readme}});
+    return zipArchive(
+        {{"mix.flp", patternBytes(mix, seed, size - overhead)}, {"readme.txt", readme}});
 }
 
 }  // namespace kelvarn

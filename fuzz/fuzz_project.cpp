@@ -1,12 +1,15 @@
 // A project file as anyone may have made it: the reader never crashes, hangs or reads past the
 // end (the sanitizers see to that), keeps its texts and lists within their limits as UTF-8
 // without a control character, gives only tempos in range, and a cut of the file holds no more
-// channels or plugins than the whole.
+// channels or plugins than the whole. Kept as a downloaded file, it reads as one project file
+// with those facts; a ZIP archive lists its projects among its files.
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "core/inspect/mix_contents.h"
 #include "core/inspect/project_reader.h"
+#include "core/storage/io_error.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
@@ -55,5 +58,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ProjectFacts half = readProject(bytes.substr(0, size / 2));
     check(half.channels <= facts.channels && half.plugins.size() <= facts.plugins.size(),
           "a cut holds no more than the whole");
+
+    static const fuzz::FuzzFolder folder("project");
+    try {
+        const MixContents contents = readMixContents(folder.write("mix.zip", data, size));
+        check(contents.projects.size() <= contents.files.size(), "projects are among the files");
+        if (looksLikeProject(bytes)) {
+            check(contents.files.size() == 1 && contents.files[0].bytes == size &&
+                      contents.projects.size() == 1 &&
+                      factLines(contents.projects[0].facts) == factLines(facts),
+                  "a bare project is the one file, read as it stands");
+        }
+    } catch (const IoError&) {
+        check(!looksLikeProject(bytes), "a bare project is always read");
+    }
     return 0;
 }
