@@ -126,6 +126,12 @@ void TableWriter::flush() {
     }
 }
 
+void TableWriter::line(std::string_view utf8) {
+    char* out = room(utf8.size() + 1);
+    std::memcpy(out, utf8.data(), utf8.size());
+    endLine(out + utf8.size());
+}
+
 void TableWriter::record(std::uint32_t number, const MixRecordView& record) {
     RecordCellBuffer buffer;
     const std::array<std::string_view, kGridColumns> cells = recordCells(number, record, buffer);

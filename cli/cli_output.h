@@ -35,6 +35,9 @@ public:
         endLine(out);
     }
 
+    // A line already in UTF-8, without control bytes but its TABs, written as it stands.
+    void line(std::string_view utf8);
+
     // A record's row as a grid shows it under `number`.
     void record(std::uint32_t number, const MixRecordView& record);
 

@@ -81,5 +81,7 @@ int runSearch(const Context& context, const std::vector<std::string>& args, Tabl
 int runQueueList(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runDownload(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 int runSync(const Context& context, const std::vector<std::string>& args, TableWriter& out);
+// A downloaded mix's files and what its projects say, as KEY<TAB>VALUE lines.
+int runInspect(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 
 }  // namespace kelvarn::cli

@@ -33,7 +33,8 @@ constexpr const char* kUsage =
     "  edit N [--author A] [--title T] [--email E] [--style CODE] [--rating R] [--file 0|1]\n"
     "  backups\n"
     "  restore-backup NAME\n"
-    "  export-html FILE [catalogue|favourites|recycle] [--style NAME]\n";
+    "  export-html FILE [catalogue|favourites|recycle] [--style NAME]\n"
+    "  inspect N\n";
 
 constexpr const char* kSettingsHelp =
     "\n"
@@ -118,6 +119,9 @@ int dispatch(const Context& context, const std::string& command,
     }
     if (command == "sync") {
         return runSync(context, args, out);
+    }
+    if (command == "inspect") {
+        return runInspect(context, args, out);
     }
     throw UsageError{"unknown command: " + command};
 }

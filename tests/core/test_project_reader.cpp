@@ -14,37 +14,23 @@ namespace {
 
 using test::ProjectWriter;
 
-// A project as version 20 saves one: patterns first, then the channels, each with its plugin,
-// then the mixer's effect slots and inserts.
-ProjectWriter fullProject() {
-    ProjectWriter w;
-    w.oldText(199, "20.8.4.2576").dword(156, 174'000).word(66, 90).byte(17, 7).byte(18, 8);
-    w.text(194, u"Ночной\tdrive").text(207, u"Саша").text(206, u"Drum & Bass");
-    w.text(195, u"mixed 𝄞 at home");
-    w.word(65, 1).word(65, 2).word(65, 1).word(65, 300);
-    w.word(64, 0).text(201, u"Sytrus").text(203, u"Lead");
-    w.word(64, 1).wrapped("Serum", "Xfer Records");
-    w.word(64, 2).text(201, u"Sytrus").text(203, u"Pad");
-    w.text(201, u"Fruity Limiter").text(203, u"my limiter").text(204, u"Drums");
-    return w;
-}
-
-const std::vector<std::string> kFullLines = {"version\t20.8.4.2576",
-                                             "tempo\t174",
-                                             "signature\t7/8",
-                                             "title\tНочной drive",
-                                             "author\tСаша",
-                                             "genre\tDrum & Bass",
-                                             "comments\tmixed 𝄞 at home",
-                                             "channels\t3",
-                                             "channel\tLead",
-                                             "channel\tSerum",
-                                             "channel\tPad",
-                                             "plugin\tSytrus\t",
-                                             "plugin\tSerum\tXfer Records",
-                                             "plugin\tFruity Limiter\t",
-                                             "patterns\t3",
-                                             "insert\tDrums"};
+// What test::sampleProject() says.
+const std::vector<std::string> kSampleLines = {"version\t20.8.4.2576",
+                                               "tempo\t174",
+                                               "signature\t7/8",
+                                               "title\tНочной drive",
+                                               "author\tСаша",
+                                               "genre\tDrum & Bass",
+                                               "comments\tmixed 𝄞 at home",
+                                               "channels\t3",
+                                               "channel\tLead",
+                                               "channel\tSerum",
+                                               "channel\tPad",
+                                               "plugin\tSytrus\t",
+                                               "plugin\tSerum\tXfer Records",
+                                               "plugin\tFruity Limiter\t",
+                                               "patterns\t3",
+                                               "insert\tDrums"};
 
 struct Row {
     const char* name;
@@ -57,7 +43,7 @@ TEST(ProjectReader, ReadsWhatEachFileSays) {
                                      test::littleEndianBytes(54, 4) +
                                      test::littleEndianBytes(1000, 8) + "Serum";
     const std::vector<Row> rows = {
-        {"new_texts_native_and_wrapped", fullProject().bytes(), kFullLines},
+        {"new_texts_native_and_wrapped", test::sampleProject(), kSampleLines},
         {"old_texts_old_tempo",
          ProjectWriter()
              .oldText(199, "9.1.0")
@@ -95,11 +81,11 @@ TEST(ProjectReader, ReadsWhatEachFileSays) {
          {"version\t20.0.0", "channels\t1", "channel\tFruity Wrapper", "plugin\tFruity Wrapper\t",
           "patterns\t0", "damaged\tyes"}},
         {"cut_in_a_text",
-         fullProject().bytes().substr(0, 120),
+         test::sampleProject().substr(0, 120),
          {"version\t20.8.4.2576", "tempo\t174", "signature\t7/8", "title\tНочной drive",
           "author\tСаша", "genre\tDrum & Bass", "channels\t0", "patterns\t0", "damaged\tyes"}},
         {"no_project_header",
-         "PK\3\4" + fullProject().bytes(),
+         "PK\3\4" + test::sampleProject(),
          {"channels\t0", "patterns\t0", "damaged\tyes"}},
     };
     // KELVARN_PROJECT_CORPUS=fuzz/corpus/project writes the rows as the fuzz target's seeds.
@@ -115,7 +101,7 @@ TEST(ProjectReader, ReadsWhatEachFileSays) {
 
 // However the file is cut, what is read is flagged and holds nothing the whole file lacks.
 TEST(ProjectReader, EveryCutIsFlagged) {
-    const std::string whole = fullProject().bytes();
+    const std::string whole = test::sampleProject();
     const ProjectFacts all = readProject(whole);
     ASSERT_FALSE(all.damaged);
     for (std::size_t length = 0; length < whole.size(); ++length) {

@@ -51,4 +51,17 @@ std::string ProjectWriter::bytes() const {
            littleEndianBytes(96, 2) + "FLdt" + littleEndianBytes(events_.size(), 4) + events_;
 }
 
+std::string sampleProject() {
+    ProjectWriter w;
+    w.oldText(199, "20.8.4.2576").dword(156, 174'000).word(66, 90).byte(17, 7).byte(18, 8);
+    w.text(194, u"Ночной\tdrive").text(207, u"Саша").text(206, u"Drum & Bass");
+    w.text(195, u"mixed 𝄞 at home");
+    w.word(65, 1).word(65, 2).word(65, 1).word(65, 300);
+    w.word(64, 0).text(201, u"Sytrus").text(203, u"Lead");
+    w.word(64, 1).wrapped("Serum", "Xfer Records");
+    w.word(64, 2).text(201, u"Sytrus").text(203, u"Pad");
+    w.text(201, u"Fruity Limiter").text(203, u"my limiter").text(204, u"Drums");
+    return w.bytes();
+}
+
 }  // namespace kelvarn::test

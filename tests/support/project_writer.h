@@ -38,6 +38,10 @@ private:
     std::string events_;
 };
 
+// A project as version 20 saves one: patterns first, then three channels, each with its plugin
+// (a native one twice, a wrapped one), then the mixer's effect slots and inserts.
+std::string sampleProject();
+
 // `value` as `width` little-endian bytes.
 std::string littleEndianBytes(std::uint64_t value, int width);
 
