@@ -9,6 +9,7 @@
 
 #include "core/net/site_address.h"
 #include "core/storage/cp1251.h"
+#include "demo_site/demo_project.h"
 #include "demo_site/demo_site.h"
 #include "demo_site/splitmix.h"
 
@@ -331,14 +332,18 @@ std::string makeListPage(const std::string& baseAddress, int mixes, unsigned see
 
 namespace {
 
-// Bytes drawn from the seed and the ID: the same mix always gives the same file.
-std::string patternBytes(const DemoMix& mix, unsigned seed, std::size_t length) {
-    std::string body(length, '\0');
+// Numbers drawn from the seed and the ID: the same mix always gives the same file.
+Random mixRandom(const DemoMix& mix, unsigned seed) {
     std::uint64_t hash = 0xCBF29CE484222325ull ^ seed;
     for (char ch : mix.id) {
         hash = (hash ^ static_cast<unsigned char>(ch)) * 0x100000001B3ull;
     }
-    Random rng(hash);
+    return Random(hash);
+}
+
+std::string patternBytes(const DemoMix& mix, unsigned seed, std::size_t length) {
+    std::string body(length, '\0');
+    Random rng = mixRandom(mix, seed);
     for (std::size_t at = 0; at < body.size(); at += 8) {
         std::uint64_t bits = rng.next();
         for (std::size_t k = 0; k < 8 && at + k < body.size(); ++k) {
@@ -391,8 +396,12 @@ std::string makeArchive(const DemoMix& mix, unsigned seed) {
     if (size < overhead) {
         return patternBytes(mix, seed, size);  // too small to be an archive at all
     }
-    return zipArchive(
-        {{"mix.flp", patternBytes(mix, seed, size - overhead)}, {"readme.txt", readme}});
+    Random random = mixRandom(mix, seed);
+    std::string project = makeDemoProject(mix, random, size - overhead);
+    if (project.empty()) {
+        project = patternBytes(mix, seed, size - overhead);  // too small for a project
+    }
+    return zipArchive({{"mix.flp", project}, {"readme.txt", readme}});
 }
 
 }  // namespace kelvarn
