@@ -2,6 +2,7 @@
 // plugins, both tempo events, and damage anywhere.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -108,7 +109,12 @@ TEST(ProjectReader, EveryCutIsFlagged) {
         const ProjectFacts cut = readProject(whole.substr(0, length));
         ASSERT_TRUE(cut.damaged) << length;
         ASSERT_LE(cut.channels, all.channels) << length;
-        ASSERT_LE(cut.plugins.size(), all.plugins.size()) << length;
+        for (const ProjectPlugin& plugin : cut.plugins) {
+            ASSERT_TRUE(plugin.name == "Fruity Wrapper" ||
+                        std::find(all.plugins.begin(), all.plugins.end(), plugin) !=
+                            all.plugins.end())
+                << length;
+        }
         ASSERT_TRUE(cut.tempoMilli == 0 || cut.tempoMilli == all.tempoMilli) << length;
     }
 }
