@@ -21,7 +21,7 @@ TEST(CliInspect, PrintsTheFilesAndWhatEachProjectSays) {
                                  .oldText(199, "9.0.0")
                                  .word(66, 128)
                                  .word(64, 0)
-                                 .oldText(201, "3x Osc")
+                                 .oldText(201, "Tri Osc")
                                  .bytes();
     const std::string archive = zipArchive({{"Mix.flp", test::sampleProject()},
                                             {"samples/kick\t1.wav", std::string(300, 'k')},
@@ -47,10 +47,10 @@ TEST(CliInspect, PrintsTheFilesAndWhatEachProjectSays) {
              "\nproject\tMix.flp\n"
              "version\t20.8.4.2576\ntempo\t174\nsignature\t7/8\ntitle\tНочной drive\n"
              "author\tСаша\ngenre\tDrum & Bass\ncomments\tmixed 𝄞 at home\nchannels\t3\n"
-             "channel\tLead\nchannel\tSerum\nchannel\tPad\nplugin\tSytrus\t\n"
-             "plugin\tSerum\tXfer Records\nplugin\tFruity Limiter\t\npatterns\t3\ninsert\tDrums\n"
-             "project\tidea.FLP\nversion\t9.0.0\ntempo\t128\nchannels\t1\nchannel\t3x Osc\n"
-             "plugin\t3x Osc\t\npatterns\t0\n",
+             "channel\tLead\nchannel\tGlasswing\nchannel\tPad\nplugin\tSytrus\t\n"
+             "plugin\tGlasswing\tNorthlight Audio\nplugin\tEcho Box\t\npatterns\t3\ninsert\tDrums\n"
+             "project\tidea.FLP\nversion\t9.0.0\ntempo\t128\nchannels\t1\nchannel\tTri Osc\n"
+             "plugin\tTri Osc\t\npatterns\t0\n",
          ""},
         {"4", 0,
          "file\t" + cutName + "\t" + std::to_string(idea.size() - 2) + "\nproject\t" + cutName +

@@ -25,11 +25,11 @@ const std::vector<std::string> kSampleLines = {"version\t20.8.4.2576",
                                                "comments\tmixed 𝄞 at home",
                                                "channels\t3",
                                                "channel\tLead",
-                                               "channel\tSerum",
+                                               "channel\tGlasswing",
                                                "channel\tPad",
                                                "plugin\tSytrus\t",
-                                               "plugin\tSerum\tXfer Records",
-                                               "plugin\tFruity Limiter\t",
+                                               "plugin\tGlasswing\tNorthlight Audio",
+                                               "plugin\tEcho Box\t",
                                                "patterns\t3",
                                                "insert\tDrums"};
 
@@ -42,7 +42,7 @@ struct Row {
 TEST(ProjectReader, ReadsWhatEachFileSays) {
     const std::string wrapperState = test::littleEndianBytes(1, 4) +
                                      test::littleEndianBytes(54, 4) +
-                                     test::littleEndianBytes(1000, 8) + "Serum";
+                                     test::littleEndianBytes(1000, 8) + "Glasswing";
     const std::vector<Row> rows = {
         {"new_texts_native_and_wrapped", test::sampleProject(), kSampleLines},
         {"old_texts_old_tempo",
@@ -53,11 +53,11 @@ TEST(ProjectReader, ReadsWhatEachFileSays) {
              .byte(17, 4)
              .oldText(194, "Caf\xE9 \x80 \x81")
              .word(64, 0)
-             .oldText(201, "3x Osc")
+             .oldText(201, "Tri Osc")
              .word(64, 1)
              .bytes(),
-         {"version\t9.1.0", "tempo\t140.5", "title\tCafé €  ", "channels\t2", "channel\t3x Osc",
-          "channel\t", "plugin\t3x Osc\t", "patterns\t0"}},
+         {"version\t9.1.0", "tempo\t140.5", "title\tCafé €  ", "channels\t2", "channel\tTri Osc",
+          "channel\t", "plugin\tTri Osc\t", "patterns\t0"}},
         {"version_11_texts_by_their_bytes",
          ProjectWriter()
              .oldText(199, "11.5.14")

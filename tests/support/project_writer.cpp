@@ -58,9 +58,9 @@ std::string sampleProject() {
     w.text(195, u"mixed 𝄞 at home");
     w.word(65, 1).word(65, 2).word(65, 1).word(65, 300);
     w.word(64, 0).text(201, u"Sytrus").text(203, u"Lead");
-    w.word(64, 1).wrapped("Serum", "Xfer Records");
+    w.word(64, 1).wrapped("Glasswing", "Northlight Audio");
     w.word(64, 2).text(201, u"Sytrus").text(203, u"Pad");
-    w.text(201, u"Fruity Limiter").text(203, u"my limiter").text(204, u"Drums");
+    w.text(201, u"Echo Box").text(203, u"my limiter").text(204, u"Drums");
     return w.bytes();
 }
 
