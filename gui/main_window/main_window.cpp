@@ -26,6 +26,7 @@
 #include "core/storage/file_lock.h"
 #include "core/storage/io_error.h"
 #include "core/storage/ole_date.h"
+#include "core/tools/downloaded_mixes.h"
 #include "gui/common/file_dialog.h"
 #include "gui/common/message_box.h"
 #include "gui/common/queued_call.h"
@@ -41,6 +42,7 @@
 #include "gui/main_window/new_days_window.h"
 #include "gui/main_window/record_editor.h"
 #include "gui/tools/manual_entry_window.h"
+#include "gui/tools/mix_contents_window.h"
 #include "gui/tools/search_window.h"
 #include "gui/tools/statistics_window.h"
 
@@ -200,10 +202,13 @@ struct ViewLook {
     std::vector<MenuItem> menu;
 };
 
-// The catalogue's and the favourites' menus: the record items and one of their own.
+// The catalogue's and the favourites' menus: the record items, one of their own, and what the
+// downloaded file holds.
 std::vector<MenuItem> recordItemsAnd(const MenuItem& last) {
     std::vector<MenuItem> items = kRecordItems;
     items.push_back(last);
+    items.push_back(kSeparator);
+    items.push_back({"Что внутри...", "inspect"});
     return items;
 }
 
@@ -389,6 +394,7 @@ void MainWindow::buildViews() {
                     QModelIndex index = grid->indexAt(at);
                     menuRow_ = index.isValid() ? RecordGridModel::gridRow(index.row()) : -1;
                     pointerMoved(view(which), menuRow_);
+                    enableContentsItem(menu, which);
                     menu->popup(grid->viewport()->mapToGlobal(at));
                 });
         for (QAction* action : menu->actions()) {
@@ -786,9 +792,30 @@ void MainWindow::recordCommand(VisibleGrid which, const QString& item) {
             moveRecord(which, RecordMove::Unfavourite, row, "rest.wav");
         } else if (item == QLatin1String("restore")) {
             moveRecord(which, RecordMove::Restore, row, "rest.wav");
+        } else if (item == QLatin1String("inspect")) {
+            if (std::optional<std::string> file = downloadedFileOf(grid, row)) {
+                windows_.mixContentsWindow->showFile(this, *file);
+            }
         }
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
+    }
+}
+
+std::optional<std::string> MainWindow::downloadedFileOf(const RecordGrid& grid, int row) const {
+    return downloadedFile(saveFolderOf(settings_), grid.cell(kColId, row),
+                          grid.cell(kColAuthor, row), grid.cell(kColTitle, row));
+}
+
+void MainWindow::enableContentsItem(QMenu* menu, VisibleGrid which) {
+    QAction* item = menu->findChild<QAction*>(QStringLiteral("inspect"));
+    if (item == nullptr || !item->isEnabled()) {
+        return;
+    }
+    try {
+        item->setEnabled(downloadedFileOf(*view(which).rows, menuRow_).has_value());
+    } catch (const IoError&) {
+        item->setEnabled(false);
     }
 }
 

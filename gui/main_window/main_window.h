@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <array>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -102,6 +104,10 @@ private:
     void moveRecord(VisibleGrid which, RecordMove move, int row, const char* sound);
     // The end of "Закачать" and "Закачать Все": the sound, or the reload when a row was stale.
     void queued(const QueueOutcome& outcome);
+    // The downloaded file of the row's record, where the download named it.
+    std::optional<std::string> downloadedFileOf(const RecordGrid& grid, int row) const;
+    // "Что внутри..." only for a record whose downloaded file is there.
+    void enableContentsItem(QMenu* menu, VisibleGrid which);
     void editRecord(VisibleGrid which, int row);
     // The editor's "ОК": the fields the user changed, onto the record as the file holds it now.
     bool saveEdit(VisibleGrid which, const RecordRef& ref, const RecordEdit& edit);
