@@ -20,7 +20,7 @@ constexpr const char* kUsage =
     "usage: kelvarn-cli [--data-dir DIR] [--site URL] COMMAND [ARGS...]   (--help for more)\n"
     "commands:\n"
     "  list [catalogue|favourites|recycle] [--style NAME]\n"
-    "  search id|name|email TEXT\n"
+    "  search id|name|email TEXT | search plugin TEXT | search tempo MIN-MAX\n"
     "  add --id ID [--author A] [--title T] [--email E] [--style CODE] [--file] [--no-queue]\n"
     "  stats\n"
     "  authors\n"
@@ -34,7 +34,7 @@ constexpr const char* kUsage =
     "  backups\n"
     "  restore-backup NAME\n"
     "  export-html FILE [catalogue|favourites|recycle] [--style NAME]\n"
-    "  inspect N\n";
+    "  inspect N | inspect --all\n";
 
 constexpr const char* kSettingsHelp =
     "\n"

@@ -7,7 +7,10 @@ namespace kelvarn::cli {
 
 int runSearch(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
     if (args.size() != 2) {
-        throw UsageError{"search takes a mode (id, name or email) and a text"};
+        throw UsageError{"search takes a mode (id, name, email, plugin or tempo) and a text"};
+    }
+    if (args[0] == "plugin" || args[0] == "tempo") {
+        return runFactsSearch(context, args, out);
     }
     const std::string& mode = args[0];
     if (mode != "id" && mode != "name" && mode != "email") {

@@ -12,7 +12,7 @@ namespace {
 constexpr std::array<std::u16string_view, 5> kNativePlugins = {u"Sytrus", u"Kestrel", u"Driftbox",
                                                                u"Plucker", u"Boombox"};
 constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kWrappedPlugins = {{
-    {"Glasswing", "Northlight Audio"},
+    {"Lumen Pad", "Северный Свет"},
     {"Ember Keys", "Tallow & Co"},
     {"Vapor Verb", "Quiet Room"},
 }};

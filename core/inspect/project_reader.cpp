@@ -474,6 +474,28 @@ std::string bpmText(std::uint32_t tempoMilli) {
     return text + "." + digits;
 }
 
+std::optional<std::uint32_t> bpmFromText(std::string_view text) {
+    const std::size_t point = std::min(text.find('.'), text.size());
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view decimals = text.substr(std::min(point + 1, text.size()));
+    auto digitsOnly = [](std::string_view part, std::size_t longest) {
+        return !part.empty() && part.size() <= longest &&
+               part.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (!digitsOnly(whole, 3) || (point < text.size() && !digitsOnly(decimals, 3))) {
+        return std::nullopt;
+    }
+    std::uint32_t milli = 0;
+    for (char digit : whole) {
+        milli = milli * 10 + static_cast<std::uint32_t>(digit - '0');
+    }
+    for (std::size_t i = 0; i < 3; ++i) {
+        milli =
+            milli * 10 + (i < decimals.size() ? static_cast<std::uint32_t>(decimals[i] - '0') : 0);
+    }
+    return milli;
+}
+
 std::vector<std::string> factLines(const ProjectFacts& facts) {
     std::vector<std::string> lines;
     auto line = [&lines](std::string_view key, std::string_view value) {

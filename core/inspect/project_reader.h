@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,9 @@ bool looksLikeProject(std::string_view bytes);
 
 // "174", "128.5", "99.125": BPM with up to three decimals, no trailing zeros.
 std::string bpmText(std::uint32_t tempoMilli);
+// BPM as bpmText writes it or a user types it (up to 999, up to three decimals), in thousandths;
+// nothing for any other text.
+std::optional<std::uint32_t> bpmFromText(std::string_view text);
 
 // The facts as lines of KEY, TAB, VALUE: version, tempo, signature ("4/4"), title, author,
 // genre, comments, channels, channel (one a channel), plugin (one a plugin: name, TAB, maker),

@@ -1,6 +1,7 @@
 // kelvarn-cli inspect: a record's downloaded file found by its name, and what it holds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -70,6 +71,55 @@ TEST(CliInspect, PrintsTheFilesAndWhatEachProjectSays) {
         EXPECT_EQ(r.out, row.out);
         EXPECT_EQ(r.err, row.err);
     }
+}
+
+// The side file: rebuilt by the first search that needs it, a line added by each download,
+// every downloaded file read again by inspect --all; the searches list records as search does.
+TEST(CliInspect, KeepsEachDownloadsFactsAndSearchesThem) {
+    DemoSite site{DemoSiteOptions{20, 1, false}};
+    site.start();
+    const DemoMix& mix = *std::find_if(site.mixes().begin(), site.mixes().end(), [](auto& m) {
+        return m.status == 200 && m.hasLength && m.bytes > 2000;
+    });
+    test::TempFolder folder;
+    test::writeCatalogueFiles(folder.path(), {});
+    std::filesystem::create_directory(folder.file("ZIP"));
+    auto cli = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--data-dir", folder.path(), "--site", site.baseAddress()});
+        return test::runCli(args);
+    };
+    ASSERT_EQ(cli({"add", "--id", mix.id, "--title", "T"}).status, 0);
+    ASSERT_EQ(cli({"add", "--id", "777777", "--title", "Old", "--no-queue"}).status, 0);
+    const std::string header = "# ID\ttempo\tversion\tchannels\tplugin\tvendor...\n";
+    const std::string headerRow =
+        "№\tID микса\tАвтор\tНазвание\tE-Mail\tСтиль\tРазмер\tДата\tВремя\tОценка\tФайл\n";
+    EXPECT_EQ(cli({"search", "plugin", "glass"}).out, headerRow);
+    EXPECT_EQ(test::readBytes(folder.file("MixFacts.txt")), header);
+
+    ASSERT_EQ(cli({"download"}).status, 0);
+    const std::string inspected = cli({"inspect", "1"}).out;
+    const std::size_t tempo = inspected.find("tempo\t") + 6;
+    const std::string mixLine = mix.id + "\t" +
+                                inspected.substr(tempo, inspected.find('\n', tempo) - tempo) +
+                                "\t20.8.4.2576\t";
+    EXPECT_TRUE(test::readBytes(folder.file("MixFacts.txt")).starts_with(header + mixLine));
+
+    test::writeBytes(folder.file("ZIP/777777.zip"), zipArchive({{"a.flp", test::sampleProject()}}));
+    EXPECT_EQ(cli({"search", "plugin", "GLASS"}).out, headerRow);  // not read yet
+    EXPECT_EQ(cli({"inspect", "--all"}).out, "mixes\t2\n");
+    EXPECT_NE(test::readBytes(folder.file("MixFacts.txt"))
+                  .find("\n777777\t174\t20.8.4.2576\t3\tSytrus\t\tGlasswing\tNorthlight "
+                        "Audio\tEcho Box\t\n"),
+              std::string::npos);
+    for (const std::vector<std::string>& search : {std::vector<std::string>{"plugin", "GLASS"},
+                                                   {"plugin", "northlight"},
+                                                   {"tempo", "173.999-174"}}) {
+        const std::string out = cli({"search", search[0], search[1]}).out;
+        EXPECT_TRUE(out.starts_with(headerRow) && out.find("\n2\t777777\t") != std::string::npos)
+            << out;
+    }
+    EXPECT_EQ(cli({"search", "plugin", "Glasswing Echo"}).out, headerRow);
+    EXPECT_EQ(cli({"search", "tempo", "175-170"}).status, 2);
 }
 
 }  // namespace
