@@ -117,6 +117,19 @@ Events projectEvents(const DemoMix& mix, SplitMix64& random) {
     return events;
 }
 
+// The header chunk, then the data chunk of the events.
+std::string projectFile(Events& events) {
+    Events file;
+    file.bytes() = "FLhd";
+    file.append(6, 4);
+    file.append(0, 2);
+    file.append(0, 2);
+    file.append(96, 2);
+    file.bytes() += "FLdt";
+    file.append(events.bytes().size(), 4);
+    return file.bytes() + events.bytes();
+}
+
 }  // namespace
 
 std::string makeDemoProject(const DemoMix& mix, SplitMix64& random, std::size_t length) {
@@ -138,17 +151,33 @@ std::string makeDemoProject(const DemoMix& mix, SplitMix64& random, std::size_t 
             }
         }
         events.data(kFiller, filler, lengthBytes);
-        Events file;
-        file.bytes() = "FLhd";
-        file.append(6, 4);
-        file.append(0, 2);
-        file.append(0, 2);
-        file.append(96, 2);
-        file.bytes() += "FLdt";
-        file.append(events.bytes().size(), 4);
-        return file.bytes() + events.bytes();
+        return projectFile(events);
     }
     return {};
+}
+
+std::string makeBusyProject(SplitMix64& random, std::size_t length) {
+    Events events;
+    events.data(199, std::string("20.8.4.2576") + '\0');
+    for (std::uint32_t channel = 0; events.bytes().size() < length; ++channel) {
+        events.value(64, channel & 0xFFFF, 2);
+        plugin(events, random);
+        events.text(203, kChannelNames[random.below(kChannelNames.size())]);
+        for (int i = 0; i < 8; ++i) {
+            const auto id = static_cast<unsigned char>(random.below(192u));
+            events.value(id, static_cast<std::uint32_t>(random.next()),
+                         id < 64    ? 1
+                         : id < 128 ? 2
+                                    : 4);
+        }
+        events.value(65, random.below(1000u), 2);
+        std::string state(random.below(512u), '\0');
+        for (char& c : state) {
+            c = static_cast<char>(random.next());
+        }
+        events.data(kFiller, state);
+    }
+    return projectFile(events);
 }
 
 }  // namespace kelvarn

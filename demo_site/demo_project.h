@@ -14,4 +14,8 @@ namespace kelvarn {
 // one.
 std::string makeDemoProject(const DemoMix& mix, SplitMix64& random, std::size_t length);
 
+// A project of at least `length` bytes of small events alone (channels with their plugins, names
+// and states, values, pattern numbers), as a reader's hardest case.
+std::string makeBusyProject(SplitMix64& random, std::size_t length);
+
 }  // namespace kelvarn

@@ -19,9 +19,10 @@ program_packages=(
 run_packages=(xvfb xauth)
 # The tests and benchmarks; the format check; clang with its fuzzer runtime (the unversioned
 # package follows Debian's default LLVM) and llvm's symbolizer for the sanitizers' reports; the
-# package test's cpack, dpkg-shlibdeps and menu entry check; systemd-analyze for the sync's units.
+# package test's cpack, dpkg-shlibdeps and menu entry check; systemd-analyze for the sync's units;
+# unzip, which the benchmarks set beside inspect --all.
 test_packages=(
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev unzip
   clang-format clang libclang-rt-dev llvm
   dpkg-dev file desktop-file-utils systemd
 )

@@ -225,7 +225,10 @@ public:
                 beginChannel();
                 break;
             case kPatternNumber:
-                patternNumbers_.set(e.value);
+                if (!patternNumbers_.test(e.value)) {
+                    patternNumbers_.set(e.value);
+                    ++facts_.patterns;
+                }
                 break;
             case kOldTempo:
                 setOnce(oldTempo_, e.value);
@@ -254,7 +257,6 @@ public:
         if (facts_.beats == 0 || facts_.beatUnit == 0) {
             facts_.beats = facts_.beatUnit = 0;
         }
-        facts_.patterns = static_cast<std::uint32_t>(patternNumbers_.count());
         facts_.damaged = damaged;
         return std::move(facts_);
     }
