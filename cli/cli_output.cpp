@@ -353,6 +353,17 @@ void TableWriter::blockDone() {
     }
 }
 
+void TableWriter::line(std::string_view utf8) {
+    char* out = room(utf8.size() + 1);
+    std::memcpy(out, utf8.data(), utf8.size());
+    endLine(out + utf8.size());
+}
+
+void TableWriter::record(std::uint32_t number, const MixRecordView& record) {
+    RecordCellBuffer buffer;
+    row(recordCells(number, record, buffer));
+}
+
 void printError(std::string_view message) {
     std::fprintf(stderr, "kelvarn-cli: %.*s\n", static_cast<int>(message.size()), message.data());
 }

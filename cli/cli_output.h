@@ -42,6 +42,10 @@ public:
     void record(std::uint32_t number, const unsigned char* bytes);
     // Writes out what is held once it is a large block.
     void blockDone();
+    // A record's row from a decoded record, for a reader that has no record bytes at hand.
+    void record(std::uint32_t number, const MixRecordView& record);
+    // A line already in UTF-8, without control bytes but its TABs, written as it stands.
+    void line(std::string_view utf8);
 
     // Throws IoError naming standard output when the bytes cannot be written (a full disk):
     // output that went nowhere is no success.

@@ -84,5 +84,10 @@ int runQueueList(const Context& context, const std::vector<std::string>& args, T
 int runDownload(const Context& context, const std::vector<std::string>& args, TableWriter& out,
                 SyncTally* tally = nullptr);
 int runSync(const Context& context, const std::vector<std::string>& args, TableWriter& out);
+// A downloaded mix's files and what its projects say, as KEY<TAB>VALUE lines; with --all, every
+// downloaded mix read into the side file.
+int runInspect(const Context& context, const std::vector<std::string>& args, TableWriter& out);
+// search plugin TEXT, search tempo MIN-MAX: the records whose mixes' facts match.
+int runFactsSearch(const Context& context, const std::vector<std::string>& args, TableWriter& out);
 
 }  // namespace kelvarn::cli

@@ -20,7 +20,7 @@ constexpr const char* kUsage =
     "usage: kelvarn-cli [--data-dir DIR] [--site URL] COMMAND [ARGS...]   (--help for more)\n"
     "commands:\n"
     "  list [catalogue|favourites|recycle] [--style NAME]\n"
-    "  search [--count] id|name|email TEXT\n"
+    "  search [--count] id|name|email TEXT | search plugin TEXT | search tempo MIN-MAX\n"
     "  add --id ID [--author A] [--title T] [--email E] [--style CODE] [--file] [--no-queue]\n"
     "  stats\n"
     "  authors\n"
@@ -33,7 +33,8 @@ constexpr const char* kUsage =
     "  edit N [--author A] [--title T] [--email E] [--style CODE] [--rating R] [--file 0|1]\n"
     "  backups\n"
     "  restore-backup NAME\n"
-    "  export-html FILE [catalogue|favourites|recycle] [--style NAME]\n";
+    "  export-html FILE [catalogue|favourites|recycle] [--style NAME]\n"
+    "  inspect N | inspect --all\n";
 
 constexpr const char* kSettingsHelp =
     "\n"
@@ -121,6 +122,9 @@ int dispatch(const Context& context, const std::string& command,
     }
     if (command == "sync") {
         return runSync(context, args, out);
+    }
+    if (command == "inspect") {
+        return runInspect(context, args, out);
     }
     throw UsageError{"unknown command: " + command};
 }

@@ -11,7 +11,10 @@ int runSearch(const Context& context, const std::vector<std::string>& args, Tabl
     const bool count = !args.empty() && args[0] == "--count";
     const std::vector<std::string> words(args.begin() + (count ? 1 : 0), args.end());
     if (words.size() != 2) {
-        throw UsageError{"search takes a mode (id, name or email) and a text"};
+        throw UsageError{"search takes a mode (id, name, email, plugin or tempo) and a text"};
+    }
+    if (!count && (words[0] == "plugin" || words[0] == "tempo")) {
+        return runFactsSearch(context, words, out);
     }
     const std::string& mode = words[0];
     if (mode != "id" && mode != "name" && mode != "email") {

@@ -9,6 +9,7 @@
 
 #include "core/net/site_address.h"
 #include "core/storage/cp1251.h"
+#include "demo_site/demo_project.h"
 #include "demo_site/demo_site.h"
 #include "demo_site/splitmix.h"
 
@@ -331,14 +332,18 @@ std::string makeListPage(const std::string& baseAddress, int mixes, unsigned see
 
 namespace {
 
-// Bytes drawn from the seed and the ID: the same mix always gives the same file.
-std::string patternBytes(const DemoMix& mix, unsigned seed, std::size_t length) {
-    std::string body(length, '\0');
+// Numbers drawn from the seed and the ID: the same mix always gives the same file.
+Random mixRandom(const DemoMix& mix, unsigned seed) {
     std::uint64_t hash = 0xCBF29CE484222325ull ^ seed;
     for (char ch : mix.id) {
         hash = (hash ^ static_cast<unsigned char>(ch)) * 0x100000001B3ull;
     }
-    Random rng(hash);
+    return Random(hash);
+}
+
+std::string patternBytes(const DemoMix& mix, unsigned seed, std::size_t length) {
+    std::string body(length, '\0');
+    Random rng = mixRandom(mix, seed);
     for (std::size_t at = 0; at < body.size(); at += 8) {
         std::uint64_t bits = rng.next();
         for (std::size_t k = 0; k < 8 && at + k < body.size(); ++k) {
@@ -353,8 +358,9 @@ struct ZipSource {
     ~ZipSource() { zip_source_free(source); }
 };
 
-// A ZIP archive of the given files, stored uncompressed so that its size follows from theirs.
-std::string zipOf(const std::vector<std::pair<std::string, std::string>>& files) {
+}  // namespace
+
+std::string zipArchive(const std::vector<std::pair<std::string, std::string>>& files) {
     zip_error_t error;
     zip_error_init(&error);
     ZipSource memory{zip_source_buffer_create(nullptr, 0, 0, &error)};
@@ -382,17 +388,20 @@ std::string zipOf(const std::vector<std::pair<std::string, std::string>>& files)
     return out;
 }
 
-}  // namespace
-
 std::string makeArchive(const DemoMix& mix, unsigned seed) {
     const auto size = static_cast<std::size_t>(std::max<std::int64_t>(mix.bytes, 0));
     std::string readme = "Kelvarn demo mix " + mix.id + "\r\n";
     // What the archive adds to its files: headers and directory of the two entries.
-    const std::size_t overhead = zipOf({{"mix.flp", ""}, {"readme.txt", readme}}).size();
+    const std::size_t overhead = zipArchive({{"mix.flp", ""}, {"readme.txt", readme}}).size();
     if (size < overhead) {
         return patternBytes(mix, seed, size);  // too small to be an archive at all
     }
-    return zipOf({{"mix.flp", patternBytes(mix, seed, size - overhead)}, {"readme.txt", readme}});
+    Random random = mixRandom(mix, seed);
+    std::string project = makeDemoProject(mix, random, size - overhead);
+    if (project.empty()) {
+        project = patternBytes(mix, seed, size - overhead);  // too small for a project
+    }
+    return zipArchive({{"mix.flp", project}, {"readme.txt", readme}});
 }
 
 }  // namespace kelvarn

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace httplib {
@@ -64,6 +65,10 @@ std::string renderListPage(const std::string& baseAddress, const DemoContent& co
 // The list page a site of `mixes` mixes made from `seed` serves at `baseAddress`, without a server.
 std::string makeListPage(const std::string& baseAddress, int mixes, unsigned seed,
                          bool trickyLines = true);
+
+// A ZIP archive of the files (name, bytes), stored uncompressed so that its size follows from
+// theirs, every entry dated 2005-03-18.
+std::string zipArchive(const std::vector<std::pair<std::string, std::string>>& files);
 
 // The archive bytes served for a mix: "PK\3\4", then a pattern drawn from the seed and the ID.
 std::string makeArchive(const DemoMix& mix, unsigned seed);

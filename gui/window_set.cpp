@@ -12,6 +12,7 @@
 #include "gui/main_window/new_days_window.h"
 #include "gui/main_window/record_editor.h"
 #include "gui/tools/manual_entry_window.h"
+#include "gui/tools/mix_contents_window.h"
 #include "gui/tools/search_window.h"
 #include "gui/tools/statistics_window.h"
 #include "gui/window_set.h"
@@ -34,6 +35,7 @@ void createWindows(const AppContext& context, Windows& w) {
     w.creditsWindow = new CreditsWindow(context);
     w.helpWindow = new HelpWindow(context);
     w.authorListWindow = new AuthorListWindow(context);
+    w.mixContentsWindow = new MixContentsWindow;
 
     DownloadWindow* download = w.downloadWindow;
     FolderChooser* chooser = w.folderChooser;
@@ -60,6 +62,7 @@ void createWindows(const AppContext& context, Windows& w) {
 }
 
 void destroyWindows(Windows& w) {
+    delete w.mixContentsWindow;
     delete w.authorListWindow;
     delete w.helpWindow;
     delete w.creditsWindow;

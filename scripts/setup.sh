@@ -22,9 +22,10 @@ run_packages=(xvfb xauth)
 # package follows Debian's default LLVM) and llvm's symbolizer for the sanitizers' reports; the
 # package test's cpack, dpkg-shlibdeps and menu entry check; systemd-analyze for the sync's units;
 # lintian and appstreamcli for the package, groff and man for the manual pages; a private session
-# bus and Python's GLib for the stand-in notification service.
+# bus and Python's GLib for the stand-in notification service; unzip, which the benchmarks set
+# beside inspect --all.
 test_packages=(
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev unzip
   clang-format clang libclang-rt-dev llvm
   dpkg-dev file desktop-file-utils systemd
   lintian appstream groff-base man-db dbus-daemon python3-gi

@@ -37,7 +37,7 @@ tsan_run build-tsan/tests/test_download_window -silent
 # Each fuzz target for 30 s, on a copy of its corpus so the committed one stays as it is, when
 # clang's fuzzer runtime is there (a separate configure: clang, the core and the targets only);
 # in CI (CI=true) a missing runtime fails the run instead.
-fuzz_targets=(records queue settings author_list site_list import save_journal)
+fuzz_targets=(records queue settings author_list site_list import save_journal project)
 if [ -f "$(clang++ -print-resource-dir 2>/dev/null)/lib/linux/libclang_rt.fuzzer-$(uname -m).a" ]; then
   cmake -S . -B build-fuzz -DKELVARN_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DKELVARN_WERROR=ON \
     > /dev/null
@@ -49,6 +49,7 @@ if [ -f "$(clang++ -print-resource-dir 2>/dev/null)/lib/linux/libclang_rt.fuzzer
     case $target in
       settings) dict=(-dict=fuzz/settings.dict) ;;
       site_list | import) dict=(-dict=fuzz/list_page.dict) ;;
+      project) dict=(-dict=fuzz/project.dict) ;;
     esac
     mkdir -p "$fuzz_work/$target"
     cp -r "fuzz/corpus/$target" "$fuzz_work/$target/corpus"

@@ -14,6 +14,7 @@
 #include "core/catalogue/catalogue_file.h"
 #include "core/downloader/archive_check.h"
 #include "core/downloader/download_lock.h"
+#include "core/inspect/facts_file.h"
 #include "core/net/site_address.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/io_error.h"
@@ -443,6 +444,7 @@ DownloadRun::RowEnd DownloadRun::fetchRow(std::size_t row, const PendingEntry& p
     observer_.transferCleared();
     setStatus(row, DownloadState::done());
     sound_.PlaySoundFile("done.wav");
+    noteDownloadedMix(settings_.folder, pending.entry.Id, finalPath);
     return RowEnd::Ended;
 }
 

@@ -87,4 +87,9 @@ IoError IoError::damaged(std::string path) {
     return IoError(std::move(path), kInvalidNumericInput, text, full);
 }
 
+IoError IoError::unreadable(std::string path, const std::string& why) {
+    std::string full = why + ": " + path;
+    return IoError(std::move(path), kInvalidNumericInput, why, full);
+}
+
 }  // namespace kelvarn

@@ -34,6 +34,9 @@ public:
     // A file of ours whose bytes are not in its format.
     static IoError damaged(std::string path);
 
+    // A file of someone else's that a library could not read, in the library's words.
+    static IoError unreadable(std::string path, const std::string& why);
+
     const std::string& path() const { return path_; }
     int code() const { return code_; }
     // The error text without the file name, e.g. "File not found".

@@ -1,4 +1,4 @@
-// The program's thirteen windows, one of each, created at start-up and kept to the end. The main
+// The program's fourteen windows, one of each, created at start-up and kept to the end. The main
 // window reaches the others through this set; the others are wired to one another with signals
 // as they are created (gui/window_set).
 #pragma once
@@ -18,6 +18,7 @@ class AboutWindow;
 class CreditsWindow;
 class HelpWindow;
 class AuthorListWindow;
+class MixContentsWindow;
 
 struct Windows {
     MainWindow* mainWindow = nullptr;
@@ -33,6 +34,7 @@ struct Windows {
     CreditsWindow* creditsWindow = nullptr;
     HelpWindow* helpWindow = nullptr;
     AuthorListWindow* authorListWindow = nullptr;
+    MixContentsWindow* mixContentsWindow = nullptr;
 };
 
 }  // namespace kelvarn

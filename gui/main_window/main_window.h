@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 #include <array>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -40,6 +41,7 @@ enum class RecordCommand {
     Favourite,    // "Добавить в Избранное"
     Unfavourite,  // "Убрать из Избранного"
     Restore,      // "Восстановить"
+    Inspect,      // "Что внутри..."
 };
 
 class MainWindow : public QMainWindow {
@@ -125,6 +127,10 @@ private:
     // "Закачать" on `row`, or "Закачать Все" (asked which rows) without one.
     void queueRows(const RecordGrid& grid, std::optional<int> row);
     void moveRecord(VisibleGrid which, RecordMove move, int row, const char* sound);
+    // The downloaded file of the row's record, where the download named it.
+    std::optional<std::string> downloadedFileOf(const RecordGrid& grid, int row) const;
+    // "Что внутри..." only for a record whose downloaded file is there.
+    void enableContentsItem(QMenu* menu, VisibleGrid which);
     void editRecord(VisibleGrid which, int row);
     // The editor's "ОК": the fields the user changed, onto the record as the file holds it now.
     bool saveEdit(VisibleGrid which, const RecordRef& ref, const RecordEdit& edit);

@@ -9,10 +9,12 @@
 #include "core/catalogue/html_export.h"
 #include "core/catalogue/record_edit.h"
 #include "core/storage/io_error.h"
+#include "core/tools/downloaded_mixes.h"
 #include "gui/common/file_dialog.h"
 #include "gui/common/message_box.h"
 #include "gui/common/window_util.h"
 #include "gui/main_window/record_editor.h"
+#include "gui/tools/mix_contents_window.h"
 
 namespace kelvarn {
 
@@ -69,9 +71,31 @@ void MainWindow::recordCommand(VisibleGrid which, RecordCommand command) {
             case RecordCommand::Restore:
                 moveRecord(which, RecordMove::Restore, row, "rest.wav");
                 break;
+            case RecordCommand::Inspect:
+                if (std::optional<std::string> file = downloadedFileOf(grid, row)) {
+                    windows_.mixContentsWindow->showFile(this, *file);
+                }
+                break;
         }
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
+    }
+}
+
+std::optional<std::string> MainWindow::downloadedFileOf(const RecordGrid& grid, int row) const {
+    return downloadedFile(saveFolderOf(settings_), grid.cell(kColId, row),
+                          grid.cell(kColAuthor, row), grid.cell(kColTitle, row));
+}
+
+void MainWindow::enableContentsItem(QMenu* menu, VisibleGrid which) {
+    QAction* item = menu->findChild<QAction*>(QStringLiteral("inspect"));
+    if (item == nullptr || !item->isEnabled()) {
+        return;
+    }
+    try {
+        item->setEnabled(downloadedFileOf(*view(which).rows, menuRow_).has_value());
+    } catch (const IoError&) {
+        item->setEnabled(false);
     }
 }
 

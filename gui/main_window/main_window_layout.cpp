@@ -96,10 +96,13 @@ struct ViewLook {
     std::vector<MenuItem> menu;
 };
 
-// The catalogue's and the favourites' menus: the record items and one of their own.
+// The catalogue's and the favourites' menus: the record items, one of their own, and what the
+// downloaded file holds.
 std::vector<MenuItem> recordItemsAnd(const MenuItem& last) {
     std::vector<MenuItem> items = kRecordItems;
     items.push_back(last);
+    items.push_back(kSeparator);
+    items.push_back({"Что внутри...", "inspect", RecordCommand::Inspect});
     return items;
 }
 
@@ -246,6 +249,7 @@ void MainWindow::buildViews() {
                     QModelIndex index = grid->indexAt(at);
                     menuRow_ = index.isValid() ? RecordGridModel::gridRow(index.row()) : -1;
                     pointerMoved(view(which), menuRow_);
+                    enableContentsItem(menu, which);
                     menu->popup(grid->viewport()->mapToGlobal(at));
                 });
         for (QAction* action : menu->actions()) {

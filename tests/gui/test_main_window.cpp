@@ -291,9 +291,9 @@ private slots:
         }
         QVERIFY(!recordItems(form, "catalogueMenu").first()->isEnabled());
 
-        QCOMPARE(recordItems(form, "catalogueMenu").size(), 9);
+        QCOMPARE(recordItems(form, "catalogueMenu").size(), 10);
         QCOMPARE(recordItems(form, "recycleBinMenu").size(), 5);
-        QCOMPARE(recordItems(form, "catalogueMenu").last()->text(),
+        QCOMPARE(recordItems(form, "catalogueMenu")[8]->text(),
                  QStringLiteral("Добавить в Избранное"));
     }
 

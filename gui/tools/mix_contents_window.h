@@ -1,0 +1,43 @@
+// "Что внутри": the files of a downloaded mix and what its project says (version, tempo, time
+// signature, patterns, channels, plugins), as of its opening.
+#pragma once
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QTableWidget>
+#include <string>
+
+#include "core/inspect/mix_contents.h"
+#include "gui/common/secondary_window.h"
+
+namespace kelvarn {
+
+class MixContentsWindow : public SecondaryWindow {
+    Q_OBJECT
+public:
+    explicit MixContentsWindow(QWidget* parent = nullptr);
+
+    // Reads the downloaded file at `path` and shows what it holds over `owner`; a file that
+    // cannot be read is said in a message box instead.
+    void showFile(QWidget* owner, const std::string& path);
+
+private:
+    // The facts of project `index` of the file; of none when it holds no project.
+    void showProject(int index);
+    void showFiles();
+
+    MixContents contents_;
+    QComboBox* projectList_;
+    QLabel* version_;
+    QLabel* tempo_;
+    QLabel* signature_;
+    QLabel* patterns_;
+    QLabel* channelCount_;
+    QListWidget* channels_;
+    QTableWidget* plugins_;
+    QTableWidget* files_;
+    QLabel* damaged_;
+};
+
+}  // namespace kelvarn
