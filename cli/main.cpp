@@ -55,7 +55,7 @@ constexpr const char* kSettingsHelp =
     "  [Downloader] Resume=1           a cut transfer goes on from its NAME.zip.part later\n"
     "  [Downloader] Retries=3          tries again after 1, 2 and 4 s on network and server\n"
     "                                  errors (a Retry-After of up to 60 s is honoured)\n"
-    "  [Downloader] CheckArchives=1    a finished file must be a whole ZIP archive\n"
+    "  [Downloader] CheckArchives=1    a page, or a ZIP archive that is not whole, is refused\n"
     "  [Downloader] MaxKBPerSecond=0   KB per second a transfer receives at most; 0 = no cap\n"
     "\n"
     "sync: import, then download the queue, as the two commands do; the queue comes down even\n"

@@ -19,7 +19,7 @@ day=$("$cli" --data-dir "$data" backups | cut -f1)
 # Every command that --help names, and the options before it.
 first=$( (printf '%s\n' --data-dir --help --site
   "$cli" --help | sed -n '/^commands:/,/^$/p' | grep -oE '^  [a-z-]+|\| [a-z-]+' | tr -d '| ') |
-  sort | paste -sd ' ' -)
+  sort -u | paste -sd ' ' -)
 
 # Each row: the line typed (the completion is asked at its end) and the words offered, sorted.
 cat > "$work/rows" <<ROWS
