@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Download throughput on loopback: one large file against the curl command line on the same
 // file, and a batch of many small files against one curl process fetching the same files.
 // Prints figures; passes or fails on nothing but errors.

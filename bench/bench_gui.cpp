@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's figures: time from entering main() to the first painted window (before the
 // catalogue load), and a click on "Все стили" and on a style node with N rows in Swap, measured
 // to the end of the repaint that shows the result. Runs offscreen; prints one line per figure.

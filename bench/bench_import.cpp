@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The import's figures: parsing a list page of 100,000 mixes against one pass of `grep -c` over
 // the same bytes, the discard stage of 100,000 candidates against an ID list of 1,000,000
 // lines, and 2,000 size queries against the stand-in site on loopback, beside curl asking the

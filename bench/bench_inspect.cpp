@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_inspect --mixes FOLDER COUNT: a data folder of COUNT downloaded mixes for `kelvarn-cli
 // inspect --all` (their records, and the stand-in site's archives in FOLDER/ZIP/).
 // bench_inspect: the project reader on a 10 MB project of small events alone, beside `wc -l`

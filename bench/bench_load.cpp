@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The catalogue load (routing, filters, grid rows, the Swap copy), the style tree clicks and the
 // search window's search, on catalogues made by make_catalogue. The load runs without the
 // window's per-record pause.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the benchmark programs share: best-of timing, files and commands, the peak memory of one
 // stage, and the rows of the table bench/run prints.
 #pragma once

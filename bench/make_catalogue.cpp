@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // make_catalogue FOLDER COUNT [--seed N]: writes a catalogue of COUNT made-up records for the
 // benchmarks: FOLDER/Base.vlt, its ID list FOLDER/index, and a Setting.ini with both view filters
 // off. The same seed on the same day gives the same files (dates count back from today).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What kelvarn-cli prints: UTF-8 tables, one row a line, cells separated by TAB.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands of kelvarn-cli, each a window action run headless over the core.
 #pragma once
 

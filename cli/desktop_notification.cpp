@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sync's notice over libnotify, which speaks the freedesktop notification protocol on the
 // session bus. Only kelvarn-cli links it; the core knows nothing of a desktop.
 #include <libnotify/notify.h>

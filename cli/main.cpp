@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kelvarn-cli: the catalogue's window actions, headless, over the same core as the windows.
 #include <csignal>
 #include <cstring>

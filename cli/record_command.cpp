@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/cli_output.h"
 #include "cli/commands.h"
 #include "core/catalogue/record_commands.h"

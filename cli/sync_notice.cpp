@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/sync_notice.h"
 
 namespace kelvarn::cli {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a sync tells the desktop when it is done: what it added and fetched, or why it failed.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The made-up mixes of the demo site and the list page that carries them.
 #include <zip.h>
 

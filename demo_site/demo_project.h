@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The project file inside a demo mix's archive: tempo, signature, channels, plugins and patterns
 // drawn for the mix, padded to the size the archive needs.
 #pragma once

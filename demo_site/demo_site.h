@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for the music site on 127.0.0.1: the list page, record pages and archives of
 // made-up mixes, for tests and the demo.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kelvarn-demo-site: serves the stand-in music site on 127.0.0.1 until SIGINT or SIGTERM.
 #include <pthread.h>
 

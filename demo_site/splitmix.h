@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The made-up data of the stand-in site and the benchmarks: splitmix64 gives the same numbers on
 // every platform for a seed, which the standard distributions do not.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // AvtLst.lst as a user may have edited it: the names read back unchanged once written, a chosen
 // name always passes the author selection, and the catalogue's own author list (from the same
 // bytes taken as Base.vlt) is sorted and holds each name once up to case.

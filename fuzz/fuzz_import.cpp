@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One press of "Начать" on a list page the site might send, stored as Loops.dat so no request is
 // made; the size queries fail at once (see kSite). A dry run and a run agree on the rows, and the
 // run appends exactly its new rows to Base.vlt, index and List.dnl, leaving no working file.

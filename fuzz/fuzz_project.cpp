@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A project file as anyone may have made it: the reader never crashes, hangs or reads past the
 // end (the sanitizers see to that), keeps its texts and lists within their limits as UTF-8
 // without a control character, gives only tempos in range, and a cut of the file holds no more

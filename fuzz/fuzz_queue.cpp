@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // List.dnl as found on disk: its entries are read as the download window lists them, the
 // compaction keeps exactly the whole entries whose taken-off byte is not 1, byte for byte, and
 // nothing of a trailing fragment, and a waiting entry loaded before the compaction is still

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Base.vlt may hold anything a crash, a disk or another program left in it. Every record is
 // read, the catalogue is loaded into its views and each style node selected, the statistics are
 // counted, and an update that changes nothing rewrites only the length bytes that stood above

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Import.jnl as a killed save stage (or a damaged disk) may leave it, completed over a catalogue
 // that already holds one of its mixes and an ID list whose last line was cut short. A damaged
 // journal is set aside whole and nothing is written; otherwise every mix it lists ends up in

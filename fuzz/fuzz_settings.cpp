@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Setting.ini as a user may have edited it: every key reads without failing, the style check
 // list survives being written back, and a write changes its own key and no other.
 #include <array>

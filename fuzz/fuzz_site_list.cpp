@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The site's list page, whatever the site sends: the page becomes lines the same way whether it
 // is copied or not, and the marker pairs give the same candidates from memory (a dry run) as
 // from the text of the working file `out2` (a run).

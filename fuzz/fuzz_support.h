@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every fuzz target stands on: a folder of its own where each input becomes a real file
 // for the real readers, and checks that end the run as a crash the fuzzer keeps.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a fuzz target once on each file it is given, or on each file of a folder it is given, as
 // libFuzzer would on its corpus: a broken check aborts. Built with any compiler, so every build
 // replays the corpora without clang's fuzzer runtime.

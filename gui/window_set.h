@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program is put together: the one file that knows every window.
 #pragma once
 

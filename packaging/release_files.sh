@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the package's release files in OUT from the list of releases and the templates beside
 # this script: the Debian changelog (changelog.gz), the copyright file and the AppStream metainfo
 # (METAINFO, its releases from the same list). Fails when the newest release is not VERSION.

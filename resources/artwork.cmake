@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Pictures built into the program as Qt resources; they are drawn by make_artwork.sh.
 set(KELVARN_ARTWORK_FILES
     ${CMAKE_CURRENT_LIST_DIR}/header/Image_1.jpg

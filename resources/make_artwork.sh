@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws the program's pictures into this script's folder with ImageMagick.
 # One function per picture; a fixed seed keeps every run's output the same.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Synthesises the program's feedback sounds into sound/ beside this script.
 
 Every sound is 16-bit mono PCM at 22050 Hz, a few tenths of a second long. Each note has a

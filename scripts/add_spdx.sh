@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Puts the licence's SPDX line at the top of every source file that lacks it: first, or second
 # after a "#!" line or a manual page's title line, in the file's own comment syntax. Run again at
 # any time; a file that has the line is left as it is. With --check it changes nothing, lists the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a C++ file of ours differs from what clang-format makes of it.
 # The code is laid out by clang-format 14, Debian 12's. Another major version lays the same
 # style out otherwise, so its diff would say nothing about our code: the check is then skipped

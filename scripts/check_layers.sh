@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a file includes from a layer above its own: the core (core/) uses no Qt and nothing
 # of the windows, the command line or the stand-in site; the command line (cli/) and the stand-in
 # site (demo_site/) use the core alone. Within the core each folder uses only the floors below it;

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Lays out a ready program folder in DEST from the sources in SOURCE_DIR. A data file that is
 # already there is kept as it is: a build or an install never touches a user's catalogue.
 cmake_minimum_required(VERSION 3.25)

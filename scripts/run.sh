@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets Kelvarn up (packages, build) and starts it on a demo data folder, build/demo, with the
 # local stand-in for the music site serving on loopback, so imports and downloads work offline.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes the README's screenshot: the main window on a small generated catalogue, under a virtual
 # X server. Needs the test command's build (scripts/setup.sh test), for the benchmark tools.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Kelvarn needs, then configures and builds it into build/.
 # Usage: setup.sh run|test [CMAKE_ARGS...]
 #   run   what starting the program needs: the windows, the CLI, the stand-in site and the ready

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets Kelvarn up (packages, build) and runs every test; exits non-zero when any test fails.
 # The suite runs twice: on the normal build, and on a build with the address and
 # undefined-behaviour sanitizers, which turn memory faults into failures. Here warnings are

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The bash completion of kelvarn-cli, loaded into bash: what a few partial command lines
 # complete to, and every style it offers is one that list takes.
 set -euo pipefail
@@ -29,7 +30,8 @@ $cli --data-dir $data list |--style catalogue favourites recycle
 $cli list --style Dr|Drum & Bass
 $cli list --style "Ro|Rock & Alternative
 $cli list --style В|Все стили
-$cli search |email id name
+$cli search |--count email id name plugin tempo
+$cli search --count |email id name
 $cli sync --|--dry-run --notify
 $cli edit 7 --r|--rating
 $cli add --style 1|1 10 11 12 13 14

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The default install and the Debian package hold the shared layout: the programs lay out each
 # user's data folder from the installed templates, keep every file already there, and write
 # nothing under the prefix. The program folder install lays out a ready program folder and never

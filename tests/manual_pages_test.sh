@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The manual pages: groff and man render them without a warning, and kelvarn-cli(1) names every
 # command, option and setting that `kelvarn-cli --help` names (kelvarn(1) every option of
 # `kelvarn --help`), each where the page defines it, so the page and the program never drift.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # kelvarn-cli sync --notify against a stand-in notification service on a private session bus:
 # one notice with what the sync added and downloaded, or why it failed; none when nothing
 # happened, with [Main] Notify=0, without --notify; and not a word more on stderr where there is

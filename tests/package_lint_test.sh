@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package as a packager sees it: lintian finds no error and no warning (its
 # informational and pedantic notes are printed, and pass), the software-centre entry passes
 # appstreamcli, the menu entry desktop-file-validate, and the icons are the sizes their folders

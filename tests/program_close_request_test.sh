@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real program on an X server, asked to close by the window system (as a window manager's
 # close box does) while the catalogue is still loading: the close is taken at once, the rest
 # loads at full speed, and the closing writes the settings back. Run under xvfb-run.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real program, started offscreen on a small catalogue: it stays up, and a termination
 # signal closes it the way its close box does (settings written, the page file deleted), also
 # when the signal comes while the catalogue is still loading.

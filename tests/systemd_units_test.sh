@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The sync's systemd user units, as the install writes them, pass systemd's own check. Skipped
 # (77) where systemd-analyze is missing or cannot run (a container without a user manager).
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Base.vlt: the catalogue, a flat file of 176-byte records numbered from 1 in file order. Records
 // are read, updated in place and appended; nothing rewrites or reorders the file, and only a
 // failed save takes back the records it appended.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading the catalogue into its views: the catalogue view `Table` (filtered by the two view
 // filters), `Favourites`, the `RecycleBin`, and the hidden master copy `Swap` from which a style
 // selection rebuilds `Table`.

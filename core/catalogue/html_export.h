@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "В HTML": the records of a grid as a web page with links to the site, and the background
 // picture copied beside it.
 #pragma once

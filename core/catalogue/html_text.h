@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text as a web page holds it: the site's list page and the exported page are HTML in
 // Windows-1251, where "&amp;" stands for "&".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ID list `index`: one line per record ever appended, holding its site ID. It is the only
 // test of whether an ID is already in the catalogue, and it is only ever appended to.
 #pragma once

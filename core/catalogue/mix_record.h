@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 176-byte catalogue record, byte for byte as Base.vlt stores it.
 #pragma once
 

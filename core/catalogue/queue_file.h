@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // List.dnl: the download queue, 120-byte entries back to back. Windows that queue mixes append
 // entries; the downloader marks them taken off and compacts the file.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands of the record grids' context menus, on the views the main window shows: moving a
 // record between the catalogue, the favourites and the recycle bin, queuing rows for download,
 // and the texts the copy commands put on the clipboard.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record editor's "ОК": six fields of one record changed in the file by a read-modify-write,
 // and in the rows that show it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record grid: eleven text columns, row 0 the headers, one record a row. Every view of the
 // catalogue (and the hidden master copy) is one of these; windows show them through a model.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fifteen music styles and the file flag, as every window names them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether a downloaded file is the archive it claims to be.
 #pragma once
 

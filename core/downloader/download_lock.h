@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lock a download run holds on the folder, and the claims on single mixes within it.
 #pragma once
 

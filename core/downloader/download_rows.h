@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The download window's rows: each queued entry with where it stands, and the texts that show it.
 // The window, the command line and the download run ask a row's state; only statusText() turns it
 // into words.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One run of the downloader: every waiting row of the queue (a batch) or one chosen row. For each
 // it asks the site for the file with one GET, whose answer decides: the file into the save
 // folder, the record marked downloaded and the entry taken off the queue, or the entry dropped

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The author names of the import's author filter: AvtLst.lst, the names the user chose, and the
 // names the catalogue already has, both kept in one order.
 #pragma once

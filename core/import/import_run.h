@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One press of "Начать": the site's list page fetched (or taken from Loops.dat), reduced to the
 // mixes it lists, the selected ones shown as rows, the known ones marked, the new ones sized and
 // appended to the catalogue, the ID list and, when asked, the download queue. It runs on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Import.jnl: the mixes an import's save stage (or a manual entry) is about to append. Each mix
 // takes three writes (its `index` line, its record, its queue entry), and a run killed between
 // them would leave a mix listed as known but never recorded, which no later import brings back.

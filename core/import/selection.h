@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which mixes of the site's list the import takes: by style, or by author through the chosen
 // names of the author list.
 #pragma once

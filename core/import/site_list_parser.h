@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The site's list page, reduced in three passes to the mixes it lists. Each pass takes bytes and
 // returns bytes or values; the import run keeps their results in the working files `out` and
 // `out2` between passes.

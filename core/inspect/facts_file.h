@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The side file of the data folder that keeps what each downloaded mix's project says, so that a
 // search by plugin or tempo reads no archive: one line a mix, in UTF-8.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The files of a downloaded mix and what each project among them says.
 #pragma once
 

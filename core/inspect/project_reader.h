@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a mix's project file says about itself: the version that saved it, its tempo, time
 // signature, texts, channels, plugins, patterns and mixer inserts. The file is the site's, made by
 // anyone: reading never trusts a length it declares.

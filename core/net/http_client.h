@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // HTTP over libcurl: the site's list page, the size queries and the file transfers. Calls block;
 // the import and the downloader make them on their worker threads, and a stop flag ends a call at
 // once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Politeness toward the site: requests to it at most so many a second.
 #pragma once
 

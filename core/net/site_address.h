@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Addresses on the music site built from a mix's ID.
 #pragma once
 

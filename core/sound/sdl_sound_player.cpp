@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/sound/sdl_sound_player.h"
 
 #include <SDL.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windows' player: SDL2 audio, one sound at a time, the caller waiting until it has been heard.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Audible feedback: a named sound file from the program folder's "sound/" folder, played to its
 // end before the call returns.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rolling copies of the files that refer to one another (Base.vlt, index and List.dnl), in
 // backup/NAME/ of the program folder: one a day, taken before the first write of the day, and one
 // of the files a restore replaces. A copy is built under NAME.part and renamed into place when

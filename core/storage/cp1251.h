@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows-1251 text, the single encoding of every data file, and its conversion at the edges.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which file a path named when a window read it. A restore or a compaction puts a new file in the
 // old one's place by a rename; a window that compares identities knows its rows came from a file
 // that is no longer there.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every operation on a data file runs as a unit: a mutex per file inside the process and an
 // advisory flock across processes, so the window, its workers and a kelvarn-cli started on the
 // same folder never interleave their reads and writes. The mutex is the file's (its device and

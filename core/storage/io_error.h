@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one error type of every data-file operation: the file it concerns and what went wrong.
 #pragma once
 

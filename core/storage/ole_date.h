@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dates and times as the catalogue stores them: days since 30 December 1899, and the time of day
 // as a fraction of a day.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Setting.ini, read and written one value at a time the way profile strings behave: section and
 // key names match without regard to case, the first of duplicate sections or keys is the one that
 // counts, every read and every write goes to the file, and a write changes only its own line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program folder: every data file lives in it. Chosen once at start-up (chooseProgramFolder)
 // by both executables, so the windows and kelvarn-cli always agree on it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every key of Setting.ini with its section, spelling and default, and typed access to them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lines of a text file as the program's own files and the ones users edit by hand hold them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/tools/backup_restore.h"
 
 #include <fcntl.h>

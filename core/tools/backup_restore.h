@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Putting a backup back: Base.vlt, index and List.dnl together, all or nothing, and never under a
 // save stage that is still to be completed against the files it was written for.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The files downloads left in the save folder, found by the rule that named them.
 #pragma once
 

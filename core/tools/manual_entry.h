@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Добавить" of the manual entry window: one record typed in by hand, appended to the catalogue,
 // the ID list and, when asked, the download queue.
 #pragma once

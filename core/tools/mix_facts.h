@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the downloaded mixes' projects say, kept in the side file (core/inspect/facts_file), and
 // the searches over it.
 #pragma once

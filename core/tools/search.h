@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search window's search: records of Base.vlt by ID, by author or title, or by e-mail.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Информация о базах": how many records the catalogue holds of each style, downloaded or not.
 #pragma once
 

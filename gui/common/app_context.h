@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every window is given at creation: the program folder, the site, the sound player and
 // today's date. Tests hand in their own folder, a silent player and a fixed day.
 #pragma once

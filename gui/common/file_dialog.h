@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every file dialog of the program goes through here. Tests switch it to scripted mode: nothing
 // is shown, and each dialog returns the path set beforehand (empty: cancelled).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About and Help windows show a text file of the program folder in their memo.
 #pragma once
 

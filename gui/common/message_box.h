@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every message box of the program goes through here. Tests switch the boxes to scripted mode:
 // nothing is shown, each box and each beep is recorded, and questions get the answer set
 // beforehand. A box shows its text as it stands (names from the site or the user may look like

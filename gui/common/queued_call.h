@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reports from a worker thread reach the GUI thread as calls queued through Qt's event queue.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A table model over one of the core's record grids: row 0 of the grid is the header, the other
 // rows are the model's rows. Texts are converted from Windows-1251 as they are shown.
 #pragma once

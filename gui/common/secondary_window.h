@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A window opened from another one through the main menu or a button.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windows' fixed waits and fades: the load's pacing, the good-bye picture, the main window's
 // fade-out at the close and its fade from the manual entry window.
 #pragma once

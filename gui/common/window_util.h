@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small things the windows share: showing a secondary window, texts from the data files.
 #pragma once
 

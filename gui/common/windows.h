@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's fourteen windows, one of each, created at start-up and kept to the end. The main
 // window reaches the others through this set; the others are wired to one another with signals
 // as they are created (gui/window_set).

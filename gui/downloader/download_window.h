@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The download window "Downloader v1.0": the queue grid, the save folder, and the download run on
 // a worker thread that reports back in order.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folder chooser "Выберите папку": picks the download window's save folder.
 #pragma once
 

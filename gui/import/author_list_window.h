@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The author list window "Редактирование списка авторов": the catalogue's author names on the
 // left, the names the import filters by on the right, kept in AvtLst.lst.
 #pragma once

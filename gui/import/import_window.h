@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The site import window "Проверить DuzuRedu": the selection controls, the grid of the last
 // run's candidates, and the run itself on a worker thread that reports back in order.
 #pragma once

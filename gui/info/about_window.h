@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "About": a letter from the author; the program folder's About file, when there is one, replaces
 // the built-in text.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Разработчики": the two contributors, with a pair of level-meter strips jumping between them
 // while the window is open.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Помощь": the program folder's Help file.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: the style tree, the catalogue's three views (one shown at a time) over a
 // hidden master copy, the status bar describing the record under the pointer, the main menu, the
 // splash panel of the start-up load and the good-bye panel of the closing sequence.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record grids' context-menu commands and "В HTML".
 #include "gui/main_window/main_window.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's widgets: the style tree, the header pictures, the three grids with their
 // context menus, the main menu, the status bar, and the splash and good-bye panels.
 #include "gui/main_window/main_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's catalogue loads (the first, with what a killed run left to finish; the menu's
 // reload; the reload when the files changed underneath) and its closing sequence.
 #include "gui/main_window/main_window.h"

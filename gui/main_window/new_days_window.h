@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Кол-во дней": how many days back a record still counts as new in the "Только новинки" view.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record editor "Mix номер: N": six fields of one record, saved by the main window on "ОК".
 #pragma once
 

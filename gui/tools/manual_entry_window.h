@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The manual entry window "Добавить запись": one record typed in by hand, added to the catalogue,
 // the ID list and, when asked, the download queue; it stays open for the next one. Its "<" button
 // fades the main window out of the way and back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Что внутри": the files of a downloaded mix and what its project says (version, tempo, time
 // signature, patterns, channels, plugins), as of its opening.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search window "Поиск": finds catalogue records by ID, by author or title, or by e-mail, and
 // hands the matches to the main window's catalogue grid.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Информация о базах": the catalogue's counts by style and by download state, as of the last
 // opening; an open window is not kept up to date.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kelvarn-cli inspect: a record's downloaded file found by its name, and what it holds.
 #include <gtest/gtest.h>
 

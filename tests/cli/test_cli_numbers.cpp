@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How every command reads a number: a record outside the catalogue is refused (exit 1), text
 // that is no number is a usage error (exit 2), leading zeros are read alike.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kelvarn-cli sync against the stand-in site: an import, then the queue's download.
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windows and kelvarn-cli on one data folder at the same time: imports, hand-made entries,
 // edits, moves, queuing and downloads from other processes, while this process makes the
 // windows' own writes. However their operations fall, the files stay whole, agree with each

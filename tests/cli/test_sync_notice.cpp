@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The words of sync's desktop notice, as the user reads them.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The archive check summed as the bytes arrive, against the check of the file at rest.
 #include <gtest/gtest.h>
 

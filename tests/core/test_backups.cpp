@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Copies of Base.vlt, index and List.dnl: taken before the first write of a day, rotated, listed
 // and put back together.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A process killed (SIGKILL) at a random moment of a write the user's files depend on: what the
 // next start finds must be whole. KELVARN_CRASH_ROUNDS raises the number of kills of each kind.
 #include <gtest/gtest.h>

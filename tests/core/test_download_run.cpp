@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The download queue file and the download run against the stand-in site on loopback: files in
 // the save folder, List.dnl and Base.vlt bytes, the statuses and sounds a user sees and hears.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "В HTML": the page line by line, and the files an export leaves.
 #include <gtest/gtest.h>
 

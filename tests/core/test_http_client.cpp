@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HTTP client against a server that misbehaves on purpose: what a transfer hands over, where
 // it says the body begins, how it says why it failed, and what a download run makes of it.
 #include <gtest/gtest.h>

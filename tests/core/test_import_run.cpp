@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Import runs against the stand-in site on loopback: what lands in Base.vlt, index and List.dnl.
 #include <gtest/gtest.h>
 

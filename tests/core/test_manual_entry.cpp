@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Добавить" of the manual entry, through the command line as a user types it: what lands in
 // Base.vlt, index and List.dnl, and what is refused.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The project reader over files the tests' writer makes: both text encodings, native and wrapped
 // plugins, both tempo events, and damage anywhere.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The context-menu commands on loaded views: flag bytes in Base.vlt, rows in the grids, the
 // highlight after a row goes, the queue, and the copied texts.
 #include <gtest/gtest.h>

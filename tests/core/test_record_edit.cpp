@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record editor's read-modify-write and its grid rows; the command line's edit.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search over Base.vlt: what each mode finds, in which order, under which numbers.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The author list window among all the others, driven through its controls.
 #include <QCheckBox>
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The download window and the folder chooser driven as a user would, against the stand-in site.
 #include <QApplication>
 #include <QDir>

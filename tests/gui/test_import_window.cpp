@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The import window driven as a user would, against the stand-in site on loopback.
 #include <QCheckBox>
 #include <QElapsedTimer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window driven as a user would: start-up load, style tree, pointer over the grids,
 // menus, and the closing sequence.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Что внутри..." from the main window's menus: offered only for a record with a downloaded file,
 // and the window showing each project of the archive and its files.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's context-menu commands, the record editor and "В HTML", driven as a user
 // would: the bytes on disk, the grids, the clipboard and the sounds.
 #include <QAbstractButton>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search window and the manual entry window driven as a user would, with the main window
 // that shows what they find and add.
 #include <QCheckBox>

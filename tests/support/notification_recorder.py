@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A stand-in desktop notification service on the session bus: every Notify call is appended to
 LOG as one JSON line [app_name, summary, body]. Writes READY once it owns the name."""
 import json

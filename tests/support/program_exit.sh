@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the program's shell tests. Waits up to $2 tenths of a second for process $1 to end,
 # then fails with "$3" if it is still running or "$4" if it ended with an error.
 expect_exit() {

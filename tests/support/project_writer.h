@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Project files made by the tests: events written one by one, in the order given, texts in
 // either encoding, a wrapped plugin's state laid out as the format has it.
 #pragma once

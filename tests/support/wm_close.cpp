@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sends a window manager's close request (WM_DELETE_WINDOW) to the first viewable top-level
 // window whose title contains the given text, DELAY milliseconds after it appears (it is waited
 // for up to ten seconds). Exits 0 once sent, 1 when no such window showed up.
