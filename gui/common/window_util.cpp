@@ -83,7 +83,7 @@ void loadQtTranslations() {
 QString fromCp1251(std::string_view bytes) {
     static const std::array<QChar, 256> table = [] {
         std::array<QChar, 256> t{};
-        for (int b = 0; b < 256; ++b) {
+        for (std::size_t b = 0; b < t.size(); ++b) {
             t[b] = QChar(static_cast<char16_t>(cp1251ToUnicode(static_cast<unsigned char>(b))));
         }
         return t;

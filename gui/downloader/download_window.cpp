@@ -334,16 +334,17 @@ DownloadSettings DownloadWindow::runSettings() const {
 }
 
 void DownloadWindow::deleteSelected() {
-    if (selectedRow_ < 0 || static_cast<std::size_t>(selectedRow_) >= rows_.size()) {
+    const auto row = static_cast<std::size_t>(selectedRow_);
+    if (selectedRow_ < 0 || row >= rows_.size()) {
         return;  // the empty row of an empty queue
     }
     try {
-        QueueFile(context_.file("List.dnl")).markRemoved(rows_.entry(selectedRow_));
+        QueueFile(context_.file("List.dnl")).markRemoved(rows_.entry(row));
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
         return;
     }
-    rows_.setStatus(selectedRow_, DownloadState::dropped());
+    rows_.setStatus(row, DownloadState::dropped());
     model_->statusChanged(selectedRow_);
 }
 
@@ -458,8 +459,9 @@ void DownloadWindow::showRowStatus(int row) {
 
 void DownloadWindow::refreshCaption() {
     QString caption = kCaption;
-    if (currentRow_ >= 0 && static_cast<std::size_t>(currentRow_) < rows_.size()) {
-        const DownloadState state = rows_.status(currentRow_);
+    const auto row = static_cast<std::size_t>(currentRow_);
+    if (currentRow_ >= 0 && row < rows_.size()) {
+        const DownloadState state = rows_.status(row);
         if (!state.leftQueue()) {
             caption = fromCp1251(statusText(state));
         }
@@ -485,9 +487,10 @@ void DownloadWindow::abortRun() {
     transferBar_->setValue(0);
     receivedLabel_->clear();
     // The row being fetched waits again; one that ended before the abort keeps its end.
-    if (currentRow_ >= 0 && static_cast<std::size_t>(currentRow_) < rows_.size()) {
-        if (!rows_.status(currentRow_).isFinal()) {
-            rows_.setStatus(currentRow_, DownloadState::waiting());
+    const auto row = static_cast<std::size_t>(currentRow_);
+    if (currentRow_ >= 0 && row < rows_.size()) {
+        if (!rows_.status(row).isFinal()) {
+            rows_.setStatus(row, DownloadState::waiting());
             model_->statusChanged(currentRow_);
         }
     }

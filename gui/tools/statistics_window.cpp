@@ -65,7 +65,8 @@ void StatisticsWindow::showCounts() {
             continue;
         }
         for (int c = 0; c < 2; ++c) {
-            countsGrid_->item(r - 1, c)->setText(fromCp1251(rows[r][c]));
+            countsGrid_->item(r - 1, c)->setText(
+                fromCp1251(rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]));
         }
     }
 }
