@@ -27,7 +27,7 @@ run_packages=(xvfb xauth)
 # beside inspect --all.
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev unzip
-  clang-format clang libclang-rt-dev llvm
+  clang-format clang-tidy clang libclang-rt-dev llvm
   dpkg-dev file desktop-file-utils systemd
   lintian appstream groff-base man-db dbus-daemon python3-gi
 )

@@ -11,6 +11,8 @@ cd "$(dirname "$0")/.."
 hang_limit=900
 bash scripts/setup.sh test -DKELVARN_WERROR=ON
 ctest --test-dir build --output-on-failure --timeout "$hang_limit" -j"$(nproc)"
+# clang-tidy's chosen checks (.clang-tidy) over every source file of that build.
+bash scripts/tidy.sh build
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKELVARN_SANITIZE=ON -DKELVARN_WERROR=ON \
   > /dev/null

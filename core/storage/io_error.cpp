@@ -27,10 +27,10 @@ std::string ioCodeText(int code) {
     }
 }
 
-IoError::IoError(std::string path, int code, std::string message, std::string full)
+IoError::IoError(std::string path, int code, std::string message, const std::string& full)
     : std::runtime_error(full), path_(std::move(path)), code_(code), message_(std::move(message)) {}
 
-IoError::IoError(std::string path, int code)
+IoError::IoError(const std::string& path, int code)
     : IoError(path, code, ioCodeText(code), ioCodeText(code) + ": " + path) {}
 
 IoError IoError::fromErrno(std::string path, int err) {

@@ -21,7 +21,7 @@ enum IoCode : int {
 class IoError : public std::runtime_error {
 public:
     // An error with one of the codes above ("File not found", ...), or "I/O error N" for others.
-    IoError(std::string path, int code);
+    IoError(const std::string& path, int code);
 
     // Maps a system errno to the code and its text.
     static IoError fromErrno(std::string path, int err);
@@ -44,7 +44,7 @@ public:
     const std::string& message() const { return message_; }
 
 private:
-    IoError(std::string path, int code, std::string message, std::string full);
+    IoError(std::string path, int code, std::string message, const std::string& full);
 
     std::string path_;
     int code_;

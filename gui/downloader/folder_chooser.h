@@ -25,8 +25,8 @@ private:
     // With nothing that names a folder selected the chooser stays open.
     void confirm();
 
-    QFileSystemModel* folders_;
-    QTreeView* folderTree_;
+    QFileSystemModel* folders_ = nullptr;
+    QTreeView* folderTree_ = nullptr;
 };
 
 }  // namespace kelvarn

@@ -46,10 +46,10 @@ private:
     void showSummary();
 
     const AppContext& context_;
-    QListWidget* baseNames_;
-    QListWidget* chosenList_;
-    QLineEdit* findBox_;
-    QLineEdit* nameBox_;
+    QListWidget* baseNames_ = nullptr;
+    QListWidget* chosenList_ = nullptr;
+    QLineEdit* findBox_ = nullptr;
+    QLineEdit* nameBox_ = nullptr;
 };
 
 }  // namespace kelvarn

@@ -72,17 +72,17 @@ private:
 
     const AppContext& context_;
     Settings settings_;
-    ImportGridModel* model_;
-    QPushButton* startButton_;
-    QCheckBox* byStyleBox_;
-    QListWidget* styleList_;
-    QCheckBox* byAuthorBox_;
-    QLineEdit* chosenNamesBox_;
-    QCheckBox* addToQueueBox_;
-    QTableView* grid_;
-    QWidget* progressPanel_;
-    QLabel* stageLabel_;
-    QProgressBar* progressBar_;
+    ImportGridModel* model_ = nullptr;
+    QPushButton* startButton_ = nullptr;
+    QCheckBox* byStyleBox_ = nullptr;
+    QListWidget* styleList_ = nullptr;
+    QCheckBox* byAuthorBox_ = nullptr;
+    QLineEdit* chosenNamesBox_ = nullptr;
+    QCheckBox* addToQueueBox_ = nullptr;
+    QTableView* grid_ = nullptr;
+    QWidget* progressPanel_ = nullptr;
+    QLabel* stageLabel_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
     std::vector<std::string> chosenNames_;
     LiveSelection selection_;
     std::atomic<bool> stop_{false};

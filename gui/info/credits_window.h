@@ -34,9 +34,9 @@ protected:
 private:
     int random(int range);
 
-    QLabel* upperMeter_;
-    QLabel* lowerMeter_;
-    QTimer* meterTimer_;
+    QLabel* upperMeter_ = nullptr;
+    QLabel* lowerMeter_ = nullptr;
+    QTimer* meterTimer_ = nullptr;
     std::mt19937 random_;
 };
 

@@ -86,7 +86,7 @@ private:
     void buildTree();
     void buildHeaderPictures();
     void buildViews();
-    QTableView* makeGrid(const RecordGrid& rows, const std::array<int, kGridColumns>& widths);
+    QTableView* makeGrid(const RecordGrid& grid, const std::array<int, kGridColumns>& widths);
     void buildMenu();
     void connectMenu();
     void buildStatusBar();
@@ -148,15 +148,15 @@ private:
     Settings settings_;
     CatalogueViews views_;
     std::array<View, 3> viewTable_{};
-    QTreeWidget* styleTree_;
+    QTreeWidget* styleTree_ = nullptr;
     std::array<QLabel*, 19> headerPictures_{};  // Image_1 .. Image_19
     std::array<QLabel*, kStatusPanels> statusPanels_{};
-    QWidget* splash_;
-    QProgressBar* loadBar_;
-    QWidget* goodbye_;
-    QTimer* loadTimer_;
-    QAction* onlyNewAction_;
-    QAction* notDownloadedAction_;
+    QWidget* splash_ = nullptr;
+    QProgressBar* loadBar_ = nullptr;
+    QWidget* goodbye_ = nullptr;
+    QTimer* loadTimer_ = nullptr;
+    QAction* onlyNewAction_ = nullptr;
+    QAction* notDownloadedAction_ = nullptr;
     int rowUnderPointer_ = -1;
     // The grid row a context menu was opened over; its commands act on that row.
     int menuRow_ = -1;

@@ -27,7 +27,7 @@ private:
     void showStoredDays();
 
     Settings settings_;
-    QComboBox* daysBox_;
+    QComboBox* daysBox_ = nullptr;
 };
 
 }  // namespace kelvarn

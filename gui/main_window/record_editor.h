@@ -40,12 +40,12 @@ private:
     Values shownValues() const;
     void confirm();
 
-    QLineEdit* author_;
-    QLineEdit* title_;
-    QLineEdit* email_;
-    QComboBox* style_;
-    QComboBox* rating_;
-    QCheckBox* hasFile_;
+    QLineEdit* author_ = nullptr;
+    QLineEdit* title_ = nullptr;
+    QLineEdit* email_ = nullptr;
+    QComboBox* style_ = nullptr;
+    QComboBox* rating_ = nullptr;
+    QCheckBox* hasFile_ = nullptr;
     Save save_;
     Values opened_;
 };

@@ -43,16 +43,16 @@ private:
     void toggleMainWindow();
 
     const AppContext& context_;
-    QWidget* mainWindow_;
-    QLineEdit* idBox_;
-    QLineEdit* authorBox_;
-    QLineEdit* titleBox_;
-    QLineEdit* emailBox_;
-    QComboBox* styleBox_;
-    QCheckBox* fileBox_;
-    QCheckBox* queueBox_;
-    QPushButton* addButton_;
-    QPushButton* fadeButton_;
+    QWidget* mainWindow_ = nullptr;
+    QLineEdit* idBox_ = nullptr;
+    QLineEdit* authorBox_ = nullptr;
+    QLineEdit* titleBox_ = nullptr;
+    QLineEdit* emailBox_ = nullptr;
+    QComboBox* styleBox_ = nullptr;
+    QCheckBox* fileBox_ = nullptr;
+    QCheckBox* queueBox_ = nullptr;
+    QPushButton* addButton_ = nullptr;
+    QPushButton* fadeButton_ = nullptr;
     bool mainFaded_ = false;
 };
 

@@ -29,16 +29,16 @@ private:
     void showFiles();
 
     MixContents contents_;
-    QComboBox* projectList_;
-    QLabel* version_;
-    QLabel* tempo_;
-    QLabel* signature_;
-    QLabel* patterns_;
-    QLabel* channelCount_;
-    QListWidget* channels_;
-    QTableWidget* plugins_;
-    QTableWidget* files_;
-    QLabel* damaged_;
+    QComboBox* projectList_ = nullptr;
+    QLabel* version_ = nullptr;
+    QLabel* tempo_ = nullptr;
+    QLabel* signature_ = nullptr;
+    QLabel* patterns_ = nullptr;
+    QLabel* channelCount_ = nullptr;
+    QListWidget* channels_ = nullptr;
+    QTableWidget* plugins_ = nullptr;
+    QTableWidget* files_ = nullptr;
+    QLabel* damaged_ = nullptr;
 };
 
 }  // namespace kelvarn

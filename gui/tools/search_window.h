@@ -32,14 +32,14 @@ private:
     void idModeToggled(bool chosen);
 
     const AppContext& context_;
-    QLineEdit* searchText_;
-    QValidator* digitsOnly_;
-    QRadioButton* byId_;
-    QRadioButton* byName_;
-    QRadioButton* byEmail_;
-    QPushButton* findButton_;
-    QLabel* foundCount_;
-    QProgressBar* progress_;
+    QLineEdit* searchText_ = nullptr;
+    QValidator* digitsOnly_ = nullptr;
+    QRadioButton* byId_ = nullptr;
+    QRadioButton* byName_ = nullptr;
+    QRadioButton* byEmail_ = nullptr;
+    QPushButton* findButton_ = nullptr;
+    QLabel* foundCount_ = nullptr;
+    QProgressBar* progress_ = nullptr;
 };
 
 }  // namespace kelvarn

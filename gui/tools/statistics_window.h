@@ -26,7 +26,7 @@ private:
     AppContext context_;
     // The grid's header row is the table's horizontal header, so row r of the statistics is
     // table row r - 1.
-    QTableWidget* countsGrid_;
+    QTableWidget* countsGrid_ = nullptr;
 };
 
 }  // namespace kelvarn
