@@ -35,7 +35,7 @@ int main() {
     const double pageMb = [&] {
         const std::string page = kelvarn::makeListPage(site, 100000, 1, false);
         writeFile(pagePath, page);
-        return page.size() / 1e6;
+        return static_cast<double>(page.size()) / 1e6;
     }();
     std::string marker = kelvarn::fileLinkMarker(site);
     std::size_t found = 0;
@@ -109,7 +109,7 @@ int main() {
         bench::runCommand("curl -s -I -K '" + (root / "curl.cfg").string() + "' > /dev/null");
     });
     std::printf("size queries: %zu in %.1f ms, %.0f per second\n", addresses.size(),
-                querySeconds * 1e3, addresses.size() / querySeconds);
+                querySeconds * 1e3, static_cast<double>(addresses.size()) / querySeconds);
     bench::printRow("Size stage: 2,000 size queries on loopback", querySeconds,
                     "`curl -I`, one process for the 2,000", curlSeconds, "", 0, queryPeak);
     std::filesystem::remove_all(root);

@@ -18,6 +18,7 @@ std::vector<std::uint32_t> recordNumbers(const std::vector<std::string>& args,
     }
     const std::uint32_t count = catalogue.count();
     std::vector<std::uint32_t> numbers;
+    numbers.reserve(args.size());
     for (const std::string& arg : args) {
         numbers.push_back(recordNumber(arg, count));
     }

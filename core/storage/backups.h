@@ -21,7 +21,7 @@ struct DailyBackups {
     std::function<double()> today;
     std::function<void(const std::string& message)> failed;
 };
-void setDailyBackups(DailyBackups daily);
+void setDailyBackups(DailyBackups hooks);
 
 // Says `message` (UTF-8) where setDailyBackups sent the failures, on the thread that writes.
 void tellBesideWrite(const std::string& message);

@@ -134,7 +134,7 @@ private:
         for (std::size_t at = 0; at < starts; at += 16) {
             const auto fit = ((load16(chars + at) | firstCase_) == first_) &
                              ((load16(chars + at + size - 1) | lastCase_) == last_);
-            std::array<std::uint64_t, 2> halves;
+            std::array<std::uint64_t, 2> halves{};
             std::memcpy(halves.data(), &fit, sizeof halves);
             for (std::size_t half = 0; half < halves.size(); ++half) {
                 // One bit a fitting start: the top bit of its byte.

@@ -183,7 +183,7 @@ TEST(CatalogueFile, ConcurrentAppendsNeverInterleave) {
     ASSERT_EQ(status, 0);
 
     CatalogueFile file(path);
-    ASSERT_EQ(readBytes(path).size(), 3 * kEach * kRecordSize);
+    ASSERT_EQ(readBytes(path).size(), std::size_t{3} * kEach * kRecordSize);
     int perTag[3] = {};
     file.forEach(nullptr, [&](std::uint32_t, const MixRecordView& r) {
         ASSERT_EQ(r.Author, std::string(50, r.Id[0]));

@@ -225,12 +225,14 @@ TEST_F(ImportRunTest, ASecondRunReusesThePageAndAppendsNothing) {
 TEST_F(ImportRunTest, StoredPageIsUsedWithoutARequestAndIdsNoLineCanHoldAreSkipped) {
     std::string marker = fileLinkMarker(site.baseAddress());
     std::string mail = "\r\n<a href=\"mailto:s@s\">Keeper</a> category&id=3\"\r\n";
-    writeBytes(folder.file("Loops.dat"), marker +
-                                             "12\0"
-                                             "34\">Nul</a>" +
-                                             mail + marker + "\">No ID</a>" + mail + marker +
-                                             "654321>Unclosed" + mail + marker +
-                                             "777777\">Stored</a>" + mail);
+    // A NUL inside an ID: the literal keeps its length so the NUL reaches the page.
+    constexpr std::string_view kNulId(
+        "12\0"
+        "34\">Nul</a>",
+        14);
+    writeBytes(folder.file("Loops.dat"), marker + std::string(kNulId) + mail + marker +
+                                             "\">No ID</a>" + mail + marker + "654321>Unclosed" +
+                                             mail + marker + "777777\">Stored</a>" + mail);
     // Temporaries of a run killed while writing its working files or its journal.
     const auto temporaries = {"out.kelvarn-tmp.Ab12Cd", "out2.kelvarn-tmp.zzzzzz",
                               "Loops.dat.kelvarn-tmp.x1Y2z3", "Import.jnl.kelvarn-tmp.q1W2e3"};

@@ -24,7 +24,7 @@ std::vector<std::string> numbersIn(const RecordGrid& grid) {
 
 class RecordCommandsTest : public ::testing::Test {
 protected:
-    void load(std::vector<MixRecord> records) {
+    void load(const std::vector<MixRecord>& records) {
         test::writeCatalogue(folder.file("Base.vlt"), records);
         views = CatalogueViews();
         loadViews(catalogue, ViewFilter{false, false, 0, 46000}, views);
