@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <unordered_map>
 
 #include "core/storage/cp1251.h"
 #include "core/storage/file_lock.h"
@@ -42,9 +44,13 @@ std::vector<std::string_view> cells(std::string_view line) {
     return out;
 }
 
+// The lines in file order; a mix noted again after a later download takes its earlier line's
+// place. A last line without its line end (a write cut short) is no line.
 std::vector<MixFacts> parse(std::string_view text) {
     std::vector<MixFacts> all;
-    for (const std::string& line : splitTextLines(text.substr(kHeader.size()))) {
+    std::unordered_map<std::string, std::size_t> at;
+    text = text.substr(kHeader.size(), text.rfind('\n') + 1 - kHeader.size());
+    for (const std::string& line : splitTextLines(text)) {
         const std::vector<std::string_view> c = cells(line);
         if (c.size() < 4 || c[0].empty()) {
             continue;
@@ -54,7 +60,12 @@ std::vector<MixFacts> parse(std::string_view text) {
         for (std::size_t i = 4; i + 1 < c.size(); i += 2) {
             facts.plugins.push_back({std::string(c[i]), std::string(c[i + 1])});
         }
-        all.push_back(std::move(facts));
+        const auto [known, added] = at.try_emplace(facts.id, all.size());
+        if (added) {
+            all.push_back(std::move(facts));
+        } else {
+            all[known->second] = std::move(facts);
+        }
     }
     return all;
 }
@@ -65,6 +76,20 @@ std::string render(const std::vector<MixFacts>& all) {
         text += lineOf(facts);
     }
     return text;
+}
+
+// Where the file's last whole line ends: its size, unless a write was cut short after it.
+std::uint64_t endOfLastLine(const LockedFile& file) {
+    const std::uint64_t size = file.size();
+    char last = '\n';
+    if (size == 0 || (file.readUpTo(&last, 1, size - 1) == 1 && last == '\n')) {
+        return size;
+    }
+    std::string tail(static_cast<std::size_t>(std::min<std::uint64_t>(size, 64 * 1024)), '\0');
+    const std::uint64_t from = size - tail.size();
+    tail.resize(file.readUpTo(tail.data(), tail.size(), from));
+    const std::size_t end = tail.rfind('\n');
+    return end == std::string::npos ? size : from + end + 1;
 }
 
 std::string factsPath(const std::string& folder) {
@@ -117,22 +142,22 @@ void noteDownloadedMix(const std::string& folder, std::string_view id, const std
     } catch (const IoError&) {
         // Not a mix the reader knows: its line says nothing but its ID.
     }
-    MixFacts facts = mixFacts(cp1251ToUtf8Printable(id), contents);
+    const std::string line = lineOf(mixFacts(cp1251ToUtf8Printable(id), contents));
     try {
+        // Appended, not rewritten: a batch's cost stays one line a mix however long the file
+        // is. The file is a cache the reader rebuilds, so it is not synced either.
         LockedFile file(side, O_RDWR, LockedFile::Lock::Exclusive);
-        const std::string text = file.readAll();
-        if (!text.starts_with(kHeader)) {
+        std::array<char, kHeader.size()> head{};
+        if (file.readUpTo(head.data(), head.size(), 0) != head.size() ||
+            std::string_view(head.data(), head.size()) != kHeader) {
             return;
         }
-        std::vector<MixFacts> all = parse(text);
-        auto same = std::find_if(all.begin(), all.end(),
-                                 [&](const MixFacts& other) { return other.id == facts.id; });
-        if (same != all.end()) {
-            *same = std::move(facts);
-        } else {
-            all.push_back(std::move(facts));
+        // A line a kill cut short (no line end) is written over.
+        const std::uint64_t at = endOfLastLine(file);
+        file.writeAt(line.data(), line.size(), at);
+        if (file.size() > at + line.size()) {
+            file.truncate(at + line.size());
         }
-        replaceFileContents(side, render(all));
     } catch (const IoError&) {
         ::unlink(side.c_str());
     }

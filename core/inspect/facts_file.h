@@ -34,10 +34,11 @@ MixFacts mixFacts(std::string id, const MixContents& contents);
 std::vector<MixFacts> factsFile(const std::string& folder, bool force,
                                 const std::function<std::vector<MixFacts>()>& rebuild);
 
-// A completed download's line, from the file the download kept at `path`: written into the side
-// file when it is whole; a missing one is left to whoever reads it next, who rebuilds it. A side
-// file that cannot take the line is removed, for the same reason. Never throws: the download
-// stands whatever becomes of its line.
+// A completed download's line, from the file the download kept at `path`: appended to the side
+// file when it is whole (a mix noted again replaces its earlier line as the file is read); a
+// missing one is left to whoever reads it next, who rebuilds it. A side file that cannot take the
+// line is removed, for the same reason. Never throws: the download stands whatever becomes of its
+// line.
 void noteDownloadedMix(const std::string& folder, std::string_view id, const std::string& path);
 
 }  // namespace kelvarn

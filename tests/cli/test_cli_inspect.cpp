@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
+#include "core/inspect/facts_file.h"
 #include "demo_site/demo_site.h"
 #include "tests/support/project_writer.h"
 #include "tests/support/test_support.h"
@@ -107,6 +109,12 @@ TEST(CliInspect, KeepsEachDownloadsFactsAndSearchesThem) {
 
     test::writeBytes(folder.file("ZIP/777777.zip"), zipArchive({{"a.flp", test::sampleProject()}}));
     EXPECT_EQ(cli({"search", "plugin", "GLASS"}).out, headerRow);  // not read yet
+    // A download's note after a line a kill cut short: the cut line is written over.
+    std::ofstream(folder.file("MixFacts.txt"), std::ios::app)
+        << "777777\t17\t20.8\t3\tSytrus\tNorthlight Audio\tGlass";
+    noteDownloadedMix(folder.path(), "777777", folder.file("ZIP/777777.zip"));
+    EXPECT_NE(cli({"search", "tempo", "174-174"}).out.find("\n2\t777777\t"), std::string::npos);
+    EXPECT_EQ(test::readBytes(folder.file("MixFacts.txt")).find("\t17\t"), std::string::npos);
     EXPECT_EQ(cli({"inspect", "--all"}).out, "mixes\t2\n");
     EXPECT_NE(test::readBytes(folder.file("MixFacts.txt"))
                   .find("\n777777\t174\t20.8.4.2576\t3\tSytrus\t\tGlasswing\tNorthlight "
