@@ -63,8 +63,7 @@ struct DownloadResult {
     std::string error;  // for Failed: the file and what went wrong
 };
 
-// Characters a file name may not hold, replaced one by one ('"' -> '\'', '*' -> '#', '/' and ':'
-// and '\\' -> '-', '<' -> '(', '>' -> ')', '?' -> '%', '|' -> '!', a control byte -> '_').
+// `text` with each character a file name may not hold replaced by one that looks like it.
 std::string safeFileChars(std::string_view text);
 
 // The save folder (a "/" added when it lacks one) + the ID (+ "-" + the track with fullNames) +

@@ -15,6 +15,7 @@
 #include "core/catalogue/queue_file.h"
 #include "core/import/save_journal.h"
 #include "core/storage/backups.h"
+#include "core/storage/data_files.h"
 #include "core/storage/file_lock.h"
 
 namespace kelvarn {
@@ -137,12 +138,13 @@ void restoreBackup(const std::string& folder, const std::string& name) {
     finishInterruptedRestore(folder);
     {
         // The lock order of every writer of more than one of the three files.
-        CatalogueAppender catalogue(folder + "Base.vlt");
+        CatalogueAppender catalogue(folder + kCatalogueFileName);
         IdListAppender ids(IdList::inFolder(folder).path());
         // A journal belongs to the files it was written for: completed now, its mixes go into
         // the copy kept of these, and none of them is ever written into the restored ones.
         completeInterruptedSave(folder, catalogue, ids);
-        const LockedFile queue(folder + "List.dnl", O_RDWR | O_CREAT, LockedFile::Lock::Exclusive);
+        const LockedFile queue(folder + kQueueFileName, O_RDWR | O_CREAT,
+                               LockedFile::Lock::Exclusive);
         if (!backup.queue) {
             backup.queue = entriesStillNaming(backup.base, queue.readAll());
         }

@@ -12,6 +12,7 @@
 #include <QStyleOptionViewItem>
 #include <QVBoxLayout>
 
+#include "core/storage/data_files.h"
 #include "core/storage/io_error.h"
 #include "gui/common/message_box.h"
 #include "gui/common/queued_call.h"
@@ -296,9 +297,9 @@ void DownloadWindow::open(QWidget* owner) {
 void DownloadWindow::loadQueue() {
     std::vector<PendingEntry> pending;
     // Taken before the read: a file put in its place meanwhile shows at the next check.
-    queueIdentity_ = FileIdentity(context_.file("List.dnl"));
+    queueIdentity_ = FileIdentity(context_.file(kQueueFileName));
     try {
-        pending = QueueFile(context_.file("List.dnl")).pending();
+        pending = QueueFile(context_.file(kQueueFileName)).pending();
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
     }
@@ -338,7 +339,7 @@ void DownloadWindow::deleteSelected() {
         return;  // the empty row of an empty queue
     }
     try {
-        QueueFile(context_.file("List.dnl")).markRemoved(rows_.entry(selectedRow_));
+        QueueFile(context_.file(kQueueFileName)).markRemoved(rows_.entry(selectedRow_));
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
         return;
@@ -348,7 +349,7 @@ void DownloadWindow::deleteSelected() {
 }
 
 void DownloadWindow::deleteAll() {
-    QueueFile queue(context_.file("List.dnl"));
+    QueueFile queue(context_.file(kQueueFileName));
     for (std::size_t row = 0; row < rows_.size(); ++row) {
         rows_.setStatus(row, DownloadState::dropped());
         model_->statusChanged(static_cast<int>(row));
@@ -362,7 +363,7 @@ void DownloadWindow::deleteAll() {
 }
 
 bool DownloadWindow::reloadReplacedQueue() {
-    if (running() || queueIdentity_.stillNamedBy(context_.file("List.dnl"))) {
+    if (running() || queueIdentity_.stillNamedBy(context_.file(kQueueFileName))) {
         return false;
     }
     if (worker_.joinable()) {
@@ -513,7 +514,7 @@ void DownloadWindow::closeEvent(QCloseEvent* event) {
     try {
         settings_.write(keys::Path, folderBox_->text().toStdString());
         settings_.write(keys::FullNames, fullNamesBox_->isChecked());
-        QueueFile(context_.file("List.dnl")).compact();
+        QueueFile(context_.file(kQueueFileName)).compact();
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
     }
