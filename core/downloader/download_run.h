@@ -19,7 +19,7 @@
 #include "core/downloader/archive_check.h"
 #include "core/downloader/download_rows.h"
 #include "core/net/http_client.h"
-#include "core/net/request_pacer.h"
+#include "core/net/pacing.h"
 #include "core/sound/sound.h"
 #include "core/storage/settings.h"
 

@@ -18,7 +18,7 @@
 #include "core/import/save_journal.h"
 #include "core/import/site_list_parser.h"
 #include "core/net/http_client.h"
-#include "core/net/request_pacer.h"
+#include "core/net/pacing.h"
 #include "core/net/site_address.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/data_files.h"

@@ -14,7 +14,7 @@
 #include "core/catalogue/queue_file.h"
 #include "core/downloader/download_lock.h"
 #include "core/downloader/download_run.h"
-#include "core/net/request_pacer.h"
+#include "core/net/pacing.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/file_lock.h"
 #include "core/storage/io_error.h"
