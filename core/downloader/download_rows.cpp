@@ -117,6 +117,17 @@ std::string silentSiteText(const std::string& site) {
     return "Сайт " + site + " не отвечает: закачка остановлена, остальные миксы ждут в очереди.";
 }
 
+int transferPercent(std::int64_t kilobytes, std::int64_t maximum, bool complete) {
+    return static_cast<int>(maximum > 0 ? kilobytes * 100 / maximum : (complete ? 100 : 0));
+}
+
+std::string transferLabel(std::int64_t kilobytes, std::int64_t maximum) {
+    if (maximum < 0) {
+        return std::to_string(kilobytes) + "KB";
+    }
+    return std::to_string(kilobytes) + std::string("KB из "_cp) + std::to_string(maximum) + "KB";
+}
+
 std::vector<DownloadState> widestStates(int retries) {
     return {DownloadState::waiting(),         DownloadState::preparing(),
             DownloadState::fetching(100),     DownloadState::receiving(99999),

@@ -89,6 +89,12 @@ std::string bodyDefectText(const BodyDefect& defect, const std::string& path);
 // Why a run ended early: two tries in a row got no answer from the site.
 std::string silentSiteText(const std::string& site);
 
+// The percentage of a transfer at `kilobytes` of `maximum`; a file under a kilobyte, or of no
+// known length, is at 0 until complete.
+int transferPercent(std::int64_t kilobytes, std::int64_t maximum, bool complete);
+// "NKB из MKB"; "NKB" when the maximum is not known (negative).
+std::string transferLabel(std::int64_t kilobytes, std::int64_t maximum);
+
 // A state of each kind with its widest text ("100%", "99999 KB", "Повтор `retries`"), for
 // sizing the column that shows them.
 std::vector<DownloadState> widestStates(int retries);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/downloader/download_run.h"
 
+#include <stdio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,79 +14,18 @@
 #include "core/catalogue/catalogue_file.h"
 #include "core/downloader/archive_check.h"
 #include "core/downloader/download_lock.h"
+#include "core/downloader/download_names.h"
 #include "core/inspect/facts_file.h"
 #include "core/net/site_address.h"
-#include "core/storage/cp1251.h"
 #include "core/storage/data_files.h"
 #include "core/storage/io_error.h"
 #include "core/storage/output_file.h"
 
 namespace kelvarn {
 
-std::string safeFileChars(std::string_view text) {
-    // The characters no file system the save folder may be on takes, each for its look-alike, so
-    // that a name still reads as the mix's.
-    std::string safe(text);
-    for (char& ch : safe) {
-        switch (ch) {
-            case '"':
-                ch = '\'';
-                break;
-            case '*':
-                ch = '#';
-                break;
-            case '/':
-            case ':':
-            case '\\':
-                ch = '-';
-                break;
-            case '<':
-                ch = '(';
-                break;
-            case '>':
-                ch = ')';
-                break;
-            case '?':
-                ch = '%';
-                break;
-            case '|':
-                ch = '!';
-                break;
-            default:
-                // A NUL would end the name early; a line break or a tab has no place in one.
-                if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) {
-                    ch = '_';
-                }
-                break;
-        }
-    }
-    return safe;
-}
-
-std::string downloadFileName(const std::string& savePath, std::string_view id,
-                             std::string_view track, bool fullNames) {
-    std::string name = safeFileChars(id);
-    if (fullNames) {
-        name.append("-").append(safeFileChars(track));
-    }
-    const char* separator = savePath.empty() || savePath.back() == '/' ? "" : "/";
-    return savePath + separator + cp1251ToUtf8(name) + ".zip";
-}
-
 std::int64_t kilobytesOfPiece(std::size_t bytes) {
     constexpr std::size_t kRead = 5120;
     return static_cast<std::int64_t>(bytes / kRead * (kRead / 1024) + bytes % kRead / 1024);
-}
-
-int transferPercent(std::int64_t kilobytes, std::int64_t maximum, bool complete) {
-    return static_cast<int>(maximum > 0 ? kilobytes * 100 / maximum : (complete ? 100 : 0));
-}
-
-std::string transferLabel(std::int64_t kilobytes, std::int64_t maximum) {
-    if (maximum < 0) {
-        return std::to_string(kilobytes) + "KB";
-    }
-    return std::to_string(kilobytes) + std::string("KB из "_cp) + std::to_string(maximum) + "KB";
 }
 
 namespace {

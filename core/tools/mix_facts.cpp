@@ -5,7 +5,7 @@
 #include <unordered_set>
 
 #include "core/catalogue/queue_file.h"
-#include "core/downloader/download_run.h"
+#include "core/downloader/download_names.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/data_files.h"
 #include "core/storage/io_error.h"

@@ -13,6 +13,7 @@
 #include "core/catalogue/catalogue_file.h"
 #include "core/catalogue/queue_file.h"
 #include "core/downloader/download_lock.h"
+#include "core/downloader/download_names.h"
 #include "core/downloader/download_run.h"
 #include "core/net/pacing.h"
 #include "core/storage/cp1251.h"
