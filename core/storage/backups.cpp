@@ -356,7 +356,8 @@ std::vector<BackupEntry> listBackups(const std::string& folder) {
     std::vector<BackupEntry> entries;
     for (const std::string& name : foldersIn(folder + "backup/").whole) {
         std::error_code error;
-        const std::uintmax_t bytes = fs::file_size(folder + "backup/" + name + "/Base.vlt", error);
+        const std::uintmax_t bytes =
+            fs::file_size(folder + "backup/" + name + "/" + kCatalogueFileName, error);
         entries.push_back({name, error ? 0 : static_cast<std::uint32_t>(bytes / kRecordSize)});
     }
     return entries;

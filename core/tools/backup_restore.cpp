@@ -92,7 +92,8 @@ std::size_t strayEntries(const BackupFiles& files, const std::unordered_set<std:
 std::string backupDamage(const BackupFiles& files) {
     std::vector<std::string> found;
     if (const std::size_t cut = files.base.size() % kRecordSize; cut != 0) {
-        found.push_back("Base.vlt ends " + std::to_string(cut) + " bytes into record " +
+        found.push_back(std::string(kCatalogueFileName) + " ends " + std::to_string(cut) +
+                        " bytes into record " +
                         std::to_string(files.base.size() / kRecordSize + 1));
     }
     const std::unordered_set<std::string> recorded = recordIds(files.base);
@@ -107,11 +108,11 @@ std::string backupDamage(const BackupFiles& files) {
         found.push_back("index: " + counted(orphans, "line names", "lines name") + " no record");
     }
     if (files.queue && files.queue->size() % kQueueEntrySize != 0) {
-        found.push_back("List.dnl ends inside an entry");
+        found.push_back(std::string(kQueueFileName) + " ends inside an entry");
     }
     if (const std::size_t stray = strayEntries(files, added); stray != 0) {
-        found.push_back("List.dnl: " + counted(stray, "entry names", "entries name") +
-                        " no record");
+        found.push_back(std::string(kQueueFileName) + ": " +
+                        counted(stray, "entry names", "entries name") + " no record");
     }
     std::string damage;
     for (const std::string& what : found) {
