@@ -97,7 +97,8 @@ kelvarn::DemoMix largeMix() {
 // The 256 MB archive from a real web server: a batch with the archive check and one without it,
 // each beside `curl -o` of the same address, taken in turns.
 int timeSite(const std::string& site) {
-    const auto root = std::filesystem::temp_directory_path() / "kelvarn-bench-site";
+    const bench::OwnTempFolder temp;
+    const auto root = temp.path() / "site";
     std::filesystem::remove_all(root);
     std::filesystem::create_directories(root);
     const std::string curlCommand = "curl -sf -o " + (root / "curl.zip").string() + " '" +
@@ -244,7 +245,8 @@ int timeCap() {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     const std::string site = "http://127.0.0.1:" + std::to_string(port);
-    const auto root = std::filesystem::temp_directory_path() / "kelvarn-bench-cap";
+    const bench::OwnTempFolder temp;
+    const auto root = temp.path() / "cap";
     for (const Case& c : cases) {
         std::filesystem::remove_all(root);
         std::filesystem::create_directories(root);
@@ -332,7 +334,8 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     const std::string site = "http://127.0.0.1:" + std::to_string(port);
-    const auto root = std::filesystem::temp_directory_path() / "kelvarn-bench-download";
+    const bench::OwnTempFolder temp;
+    const auto root = temp.path() / "download";
     std::filesystem::remove_all(root);
     std::filesystem::create_directories(root);
 

@@ -27,20 +27,8 @@ const kelvarn::ViewFilter kNoFilter{false, false, 0, 0};
 // One generated catalogue per size, in a temporary folder removed at exit.
 class Catalogues {
 public:
-    Catalogues() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kelvarn-bench-XXXXXX");
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::perror("mkdtemp");
-            std::exit(1);
-        }
-        root_ = pattern;
-    }
-    Catalogues(const Catalogues&) = delete;
-    Catalogues& operator=(const Catalogues&) = delete;
-    ~Catalogues() { std::filesystem::remove_all(root_); }
-
     kelvarn::CatalogueFile baseFor(long count) {
-        std::filesystem::path folder = root_ / std::to_string(count);
+        std::filesystem::path folder = root_.path() / std::to_string(count);
         if (!std::filesystem::exists(folder / "Base.vlt")) {
             std::string command = std::string(KELVARN_MAKE_CATALOGUE) + " '" + folder.string() +
                                   "' " + std::to_string(count) + " --seed 1";
@@ -53,7 +41,7 @@ public:
     }
 
 private:
-    std::filesystem::path root_;
+    kelvarn::bench::OwnTempFolder root_;
 };
 
 Catalogues& catalogues() {

@@ -3,6 +3,8 @@
 // stage, and the rows of the table bench/run prints.
 #pragma once
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -30,6 +32,28 @@ double bestSeconds(int runs, Work work) {
 inline void writeFile(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
+
+// A temporary folder of this run's own, removed with everything in it when it goes: two runs at
+// once never meet in it.
+class OwnTempFolder {
+public:
+    OwnTempFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kelvarn-bench-XXXXXX");
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::perror("mkdtemp");
+            std::exit(1);
+        }
+        path_ = pattern;
+    }
+    OwnTempFolder(const OwnTempFolder&) = delete;
+    OwnTempFolder& operator=(const OwnTempFolder&) = delete;
+    ~OwnTempFolder() { std::filesystem::remove_all(path_); }
+
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
 
 // Runs a shell command and says whether it succeeded.
 inline bool runCommand(const std::string& command) {

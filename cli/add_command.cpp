@@ -31,22 +31,13 @@ ManualEntry parseEntry(const std::vector<std::string>& args) {
             throw UsageError{"unexpected argument: " + option};
         }
         const std::string& value = args[++i];
-        std::string text = utf8ToCp1251(value).value_or("");
         if (option == "--id") {
             // The ID box takes digits only, and six of them at most.
             if (!isDigits(value) || value.size() > kIdCapacity) {
                 throw UsageError{"an ID is at most six digits: " + value};
             }
-            entry.id = text;
-        } else if (option == "--author") {
-            entry.author = text;
-        } else if (option == "--title") {
-            entry.title = text;
-        } else if (option == "--email") {
-            entry.email = text;
-        } else if (option == "--style") {
-            entry.style = smallCode(value, 14, "a style code is 0 to 14");
-        } else {
+            entry.id = value;
+        } else if (!readRecordField(option, value, entry)) {
             throw UsageError{"unexpected argument: " + option};
         }
     }

@@ -4,9 +4,12 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "core/catalogue/styles.h"
 #include "core/import/import_run.h"
+#include "core/storage/cp1251.h"
 
 namespace kelvarn::cli {
 
@@ -56,6 +59,25 @@ std::uint64_t wholeNumber(const std::string& text, const std::string& what);
 std::uint32_t recordNumber(const std::string& text, std::uint32_t count);
 // A style, rating or flag of 0..largest; anything else is a usage error naming `what`.
 std::uint8_t smallCode(const std::string& text, std::uint8_t largest, const std::string& what);
+
+// The options `add` and `edit` both take, a record's texts and style: `value` of `option` read
+// into `fields`. False when `option` is none of them.
+template <typename Fields>
+bool readRecordField(const std::string& option, const std::string& value, Fields& fields) {
+    std::string text = utf8ToCp1251(value).value_or("");
+    if (option == "--author") {
+        fields.author = std::move(text);
+    } else if (option == "--title") {
+        fields.title = std::move(text);
+    } else if (option == "--email") {
+        fields.email = std::move(text);
+    } else if (option == "--style") {
+        fields.style = smallCode(value, kStyleCount - 1, "a style code is 0 to 14");
+    } else {
+        return false;
+    }
+    return true;
+}
 
 // No arguments, or "--dry-run" alone (true); anything else is a usage error.
 bool dryRunOnly(const std::vector<std::string>& args);

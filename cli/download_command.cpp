@@ -9,6 +9,7 @@
 #include "cli/sync_notice.h"
 #include "core/downloader/download_run.h"
 #include "core/storage/cp1251.h"
+#include "core/storage/data_files.h"
 #include "core/storage/io_error.h"
 #include "core/storage/settings.h"
 
@@ -117,7 +118,7 @@ int runQueueList(const Context& context, const std::vector<std::string>& args, T
     requireNoArguments(args);
     const auto& headers = QueueGridHeaders();
     out.row(std::array<std::string_view, 4>{headers[0], headers[1], headers[2], headers[3]});
-    for (const PendingEntry& pending : QueueFile(context.folder + "List.dnl").pending()) {
+    for (const PendingEntry& pending : QueueFile(context.folder + kQueueFileName).pending()) {
         const QueueEntry& e = pending.entry;
         out.row(std::array<std::string, 4>{std::to_string(e.RecordNumber), e.Id, e.Track,
                                            std::to_string(e.Size)});
@@ -131,7 +132,7 @@ int runDownload(const Context& context, const std::vector<std::string>& args, Ta
         throw UsageError{"unexpected argument: " + args[1]};
     }
     DownloadRows rows;
-    QueueFile queue(context.folder + "List.dnl");
+    QueueFile queue(context.folder + kQueueFileName);
     rows.load(queue.pending());
     std::uint64_t row = 0;
     if (!args.empty()) {

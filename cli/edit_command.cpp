@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "core/catalogue/record_edit.h"
 #include "core/storage/cp1251.h"
+#include "core/storage/data_files.h"
 
 namespace kelvarn::cli {
 namespace {
@@ -15,16 +16,10 @@ RecordEdit parseEdit(const std::vector<std::string>& args) {
             throw UsageError{"unexpected argument: " + option};
         }
         const std::string& value = args[i + 1];
-        std::string text = utf8ToCp1251(value).value_or("");
-        if (option == "--author") {
-            edit.author = text;
-        } else if (option == "--title") {
-            edit.title = text;
-        } else if (option == "--email") {
-            edit.email = text;
-        } else if (option == "--style") {
-            edit.style = smallCode(value, 14, "a style is 0 to 14");
-        } else if (option == "--rating") {
+        if (readRecordField(option, value, edit)) {
+            continue;
+        }
+        if (option == "--rating") {
             edit.rating = smallCode(value, 10, "a rating is 0 to 10");
         } else if (option == "--file") {
             edit.hasFile = smallCode(value, 1, "--file is 0 or 1") == 1;
@@ -43,7 +38,7 @@ int runEdit(const Context& context, const std::vector<std::string>& args, TableW
     }
     wholeNumber(args[0], "not a record number");
     RecordEdit edit = parseEdit(args);
-    CatalogueFile catalogue(context.folder + "Base.vlt");
+    CatalogueFile catalogue(context.folder + kCatalogueFileName);
     const std::uint32_t number = recordNumber(args[0], catalogue.count());
     const RecordRef ref{number, catalogue.read(number).Id};
     if (saveRecordEdit(catalogue, ref, edit) == CheckedWrite::Replaced) {

@@ -7,6 +7,7 @@
 #include "core/import/import_run.h"
 #include "core/import/selection.h"
 #include "core/storage/cp1251.h"
+#include "core/storage/data_files.h"
 #include "core/storage/io_error.h"
 #include "core/storage/ole_date.h"
 #include "core/storage/settings.h"
@@ -41,7 +42,7 @@ SelectionControls controlsFromFiles(const Context& context) {
     controls.addToQueue = settings.read(keys::AddCheck);
     decodeCheckListStyle(settings.read(keys::CheckListStyle), controls.styles);
     try {
-        controls.names = readAuthorList(context.folder + "AvtLst.lst");
+        controls.names = readAuthorList(context.folder + kAuthorListFileName);
     } catch (const IoError& e) {
         printError(e.what());  // as the window does: reported, and the run goes on without names
     }

@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "core/catalogue/catalogue_file.h"
 #include "core/inspect/mix_contents.h"
+#include "core/storage/data_files.h"
 #include "core/tools/downloaded_mixes.h"
 #include "core/tools/mix_facts.h"
 
@@ -40,7 +41,7 @@ int runFactsSearch(const Context& context, const std::vector<std::string>& args,
     const std::vector<MixFacts> facts = downloadedMixFacts(context.folder, false);
     out.row(GridHeaders());
     forEachWithFacts(
-        CatalogueFile(context.folder + "Base.vlt"), facts, test,
+        CatalogueFile(context.folder + kCatalogueFileName), facts, test,
         [&out](std::uint32_t number, const MixRecordView& record) { out.record(number, record); });
     return kExitDone;
 }
@@ -52,7 +53,7 @@ int runInspect(const Context& context, const std::vector<std::string>& args, Tab
     if (args.size() != 1) {
         throw UsageError{"inspect takes one record number, or --all"};
     }
-    const CatalogueFile catalogue(context.folder + "Base.vlt");
+    const CatalogueFile catalogue(context.folder + kCatalogueFileName);
     const std::uint32_t number = recordNumber(args[0], catalogue.count());
     const MixRecord record = catalogue.read(number);
     const std::optional<std::string> file = downloadedFile(saveFolderOf(Settings(context.folder)),

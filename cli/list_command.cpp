@@ -7,6 +7,7 @@
 #include "core/catalogue/html_export.h"
 #include "core/catalogue/styles.h"
 #include "core/storage/cp1251.h"
+#include "core/storage/data_files.h"
 #include "core/storage/ole_date.h"
 #include "core/storage/settings.h"
 
@@ -73,7 +74,7 @@ ShownView shownView(const Context& context, const std::vector<std::string>& args
     }
     Settings settings(context.folder);
     return {
-        CatalogueFile(context.folder + "Base.vlt"),
+        CatalogueFile(context.folder + kCatalogueFileName),
         viewFilterFor(settings.read(keys::News), settings.read(keys::Zip), settings, oleToday()),
         request.view, key};
 }

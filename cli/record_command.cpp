@@ -2,6 +2,7 @@
 #include "cli/cli_output.h"
 #include "cli/commands.h"
 #include "core/catalogue/record_commands.h"
+#include "core/storage/data_files.h"
 
 namespace kelvarn::cli {
 namespace {
@@ -36,7 +37,7 @@ std::string viewName(const MixRecord& record) {
 
 int runMove(const Context& context, const std::string& command,
             const std::vector<std::string>& args) {
-    CatalogueFile catalogue(context.folder + "Base.vlt");
+    CatalogueFile catalogue(context.folder + kCatalogueFileName);
     if (args.size() != 1) {
         throw UsageError{command + " takes one record number"};
     }
@@ -61,7 +62,7 @@ int runMove(const Context& context, const std::string& command,
 }
 
 int runQueue(const Context& context, const std::vector<std::string>& args, TableWriter&) {
-    CatalogueFile catalogue(context.folder + "Base.vlt");
+    CatalogueFile catalogue(context.folder + kCatalogueFileName);
     std::vector<RecordRef> refs;
     for (std::uint32_t number : recordNumbers(args, catalogue)) {
         MixRecord record = catalogue.read(number);
@@ -71,7 +72,7 @@ int runQueue(const Context& context, const std::vector<std::string>& args, Table
         }
         refs.push_back({number, record.Id});
     }
-    QueueFile queue(context.folder + "List.dnl");
+    QueueFile queue(context.folder + kQueueFileName);
     const QueueOutcome outcome = queueRecords(catalogue, queue, refs);
     if (!outcome.changed.empty()) {
         throw changedMeanwhile(outcome.changed.front().number);

@@ -4,6 +4,7 @@
 #include "cli/cli_output.h"
 #include "cli/commands.h"
 #include "core/storage/cp1251.h"
+#include "core/storage/data_files.h"
 #include "core/tools/search.h"
 
 namespace kelvarn::cli {
@@ -29,7 +30,7 @@ int runSearch(const Context& context, const std::vector<std::string>& args, Tabl
                         : mode == "name" ? SearchMode::Name
                                          : SearchMode::Email,
                         utf8ToCp1251(words[1]).value_or(""));
-    const CatalogueFile catalogue(context.folder + "Base.vlt");
+    const CatalogueFile catalogue(context.folder + kCatalogueFileName);
     if (count) {
         // The number alone, as grep -c prints it.
         out.row(std::array<std::string, 1>{std::to_string(countFound(catalogue, search))});

@@ -2,6 +2,7 @@
 #include "cli/cli_output.h"
 #include "cli/commands.h"
 #include "core/catalogue/catalogue_file.h"
+#include "core/storage/data_files.h"
 #include "core/tools/statistics.h"
 
 namespace kelvarn::cli {
@@ -9,7 +10,7 @@ namespace kelvarn::cli {
 int runStats(const Context& context, const std::vector<std::string>& args, TableWriter& out) {
     requireNoArguments(args);
     StatisticsGrid grid =
-        statisticsGrid(countStatistics(CatalogueFile(context.folder + "Base.vlt")));
+        statisticsGrid(countStatistics(CatalogueFile(context.folder + kCatalogueFileName)));
     for (int r = 0; r < kStatisticsRows; ++r) {
         if (r != kStatisticsBlankRow) {
             out.row(grid[static_cast<std::size_t>(r)]);

@@ -40,7 +40,7 @@ tsan_run build-tsan/tests/test_download_window -silent
 # Each fuzz target for 30 s, on a copy of its corpus so the committed one stays as it is, when
 # clang's fuzzer runtime is there (a separate configure: clang, the core and the targets only);
 # in CI (CI=true) a missing runtime fails the run instead.
-fuzz_targets=(records queue settings author_list site_list import save_journal project)
+mapfile -t fuzz_targets < fuzz/targets
 if [ -f "$(clang++ -print-resource-dir 2>/dev/null)/lib/linux/libclang_rt.fuzzer-$(uname -m).a" ]; then
   cmake -S . -B build-fuzz -DKELVARN_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DKELVARN_WERROR=ON \
     > /dev/null

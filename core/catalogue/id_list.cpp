@@ -7,12 +7,13 @@
 
 #include "core/catalogue/mix_record.h"
 #include "core/storage/backups.h"
+#include "core/storage/data_files.h"
 
 namespace kelvarn {
 
 IdList IdList::inFolder(const std::string& folder) {
-    std::string lower = folder + "index";
-    std::string upper = folder + "Index";
+    std::string lower = folder + kIdListFileName;
+    std::string upper = folder + kIdListOldFileName;
     return IdList(!fileExists(lower) && fileExists(upper) ? upper : lower);
 }
 

@@ -8,9 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include "core/storage/data_files.h"
+
 namespace kelvarn {
 
-inline constexpr std::size_t kRecordSize = 176;
 using RecordBytes = std::array<unsigned char, kRecordSize>;
 
 // Capacities of the short strings (a length byte, then at most this many characters).

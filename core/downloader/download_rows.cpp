@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "core/storage/cp1251.h"
+#include "core/storage/data_files.h"
 
 namespace kelvarn {
 
@@ -62,6 +63,69 @@ std::string statusText(const DownloadState& state) {
             break;
     }
     return std::string(text);
+}
+
+namespace {
+
+// What the user is told of a failed request.
+std::string failureWords(const HttpFailure& failure) {
+    using Kind = HttpFailure::Kind;
+    switch (failure.kind) {
+        case Kind::NoConnection:
+            return "Нет связи с сайтом";
+        case Kind::Stalled:
+            return "Сайт не отвечает";
+        case Kind::Cut:
+            return "Закачка оборвалась";
+        case Kind::ErrorAnswer:
+            return "Сайт ответил ошибкой " + std::to_string(failure.status);
+        case Kind::RedirectLoop:
+            return "Сайт отсылает по кругу";
+        case Kind::LongBody:
+            return "Сайт прислал больше, чем обещал";
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string failureText(const HttpFailure& failure, const std::string& detail) {
+    return failureWords(failure) + " (" + detail + ")";
+}
+
+std::string failureText(const IoError& error) {
+    return std::string(error.code() == kDiskFull ? "Диск заполнен" : "Ошибка файла") + " (" +
+           error.what() + ")";
+}
+
+std::string missingRecordText(const std::string& folder, std::string_view id) {
+    return folder + kCatalogueFileName + ": нет записи микса " + cp1251ToUtf8(id) +
+           ", которого ждёт эта строка очереди";
+}
+
+std::string bodyDefectText(const BodyDefect& defect, const std::string& path) {
+    switch (defect.kind) {
+        case BodyDefect::Kind::Page:
+            return "Сайт прислал страницу вместо микса (" + path + ")";
+        case BodyDefect::Kind::BrokenArchive:
+            break;
+    }
+    return "Файл не целый архив (" + path + ": " + defect.detail + ")";
+}
+
+std::string silentSiteText(const std::string& site) {
+    return "Сайт " + site + " не отвечает: закачка остановлена, остальные миксы ждут в очереди.";
+}
+
+int transferPercent(std::int64_t kilobytes, std::int64_t maximum, bool complete) {
+    return static_cast<int>(maximum > 0 ? kilobytes * 100 / maximum : (complete ? 100 : 0));
+}
+
+std::string transferLabel(std::int64_t kilobytes, std::int64_t maximum) {
+    if (maximum < 0) {
+        return std::to_string(kilobytes) + "KB";
+    }
+    return std::to_string(kilobytes) + std::string("KB из "_cp) + std::to_string(maximum) + "KB";
 }
 
 std::vector<DownloadState> widestStates(int retries) {

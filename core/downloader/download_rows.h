@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The download window's rows: each queued entry with where it stands, and the texts that show it.
 // The window, the command line and the download run ask a row's state; only statusText() turns it
-// into words.
+// into words, and the failure texts below word why a row or a run failed: every text a row can
+// show is here.
 #pragma once
 
 #include <array>
@@ -14,6 +15,9 @@
 #include <vector>
 
 #include "core/catalogue/queue_file.h"
+#include "core/downloader/archive_check.h"
+#include "core/net/http_client.h"
+#include "core/storage/io_error.h"
 
 namespace kelvarn {
 
@@ -73,6 +77,23 @@ private:
 
 // What a row in `state` shows, Windows-1251.
 std::string statusText(const DownloadState& state);
+
+// Why a row failed, UTF-8: a request, with the library's words after it.
+std::string failureText(const HttpFailure& failure, const std::string& detail);
+// A file error: the disk full, or any other.
+std::string failureText(const IoError& error);
+// No record in the catalogue of `folder` holds the mix the entry waits for.
+std::string missingRecordText(const std::string& folder, std::string_view id);
+// What arrived at `path` is not the mix.
+std::string bodyDefectText(const BodyDefect& defect, const std::string& path);
+// Why a run ended early: two tries in a row got no answer from the site.
+std::string silentSiteText(const std::string& site);
+
+// The percentage of a transfer at `kilobytes` of `maximum`; a file under a kilobyte, or of no
+// known length, is at 0 until complete.
+int transferPercent(std::int64_t kilobytes, std::int64_t maximum, bool complete);
+// "NKB из MKB"; "NKB" when the maximum is not known (negative).
+std::string transferLabel(std::int64_t kilobytes, std::int64_t maximum);
 
 // A state of each kind with its widest text ("100%", "99999 KB", "Повтор `retries`"), for
 // sizing the column that shows them.

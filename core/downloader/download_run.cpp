@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/downloader/download_run.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <stdio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,75 +14,18 @@
 #include "core/catalogue/catalogue_file.h"
 #include "core/downloader/archive_check.h"
 #include "core/downloader/download_lock.h"
+#include "core/downloader/download_names.h"
 #include "core/inspect/facts_file.h"
 #include "core/net/site_address.h"
-#include "core/storage/cp1251.h"
+#include "core/storage/data_files.h"
 #include "core/storage/io_error.h"
+#include "core/storage/output_file.h"
 
 namespace kelvarn {
-
-std::string safeFileChars(std::string_view text) {
-    std::string safe(text);
-    for (char& ch : safe) {
-        switch (ch) {
-            case '"':
-                ch = '\'';
-                break;
-            case '*':
-                ch = '#';
-                break;
-            case '/':
-            case ':':
-            case '\\':
-                ch = '-';
-                break;
-            case '<':
-                ch = '(';
-                break;
-            case '>':
-                ch = ')';
-                break;
-            case '?':
-                ch = '%';
-                break;
-            case '|':
-                ch = '!';
-                break;
-            default:
-                // A NUL would end the name early; a line break or a tab has no place in one.
-                if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) {
-                    ch = '_';
-                }
-                break;
-        }
-    }
-    return safe;
-}
-
-std::string downloadFileName(const std::string& savePath, std::string_view id,
-                             std::string_view track, bool fullNames) {
-    std::string name = safeFileChars(id);
-    if (fullNames) {
-        name.append("-").append(safeFileChars(track));
-    }
-    const char* separator = savePath.empty() || savePath.back() == '/' ? "" : "/";
-    return savePath + separator + cp1251ToUtf8(name) + ".zip";
-}
 
 std::int64_t kilobytesOfPiece(std::size_t bytes) {
     constexpr std::size_t kRead = 5120;
     return static_cast<std::int64_t>(bytes / kRead * (kRead / 1024) + bytes % kRead / 1024);
-}
-
-int transferPercent(std::int64_t kilobytes, std::int64_t maximum, bool complete) {
-    return static_cast<int>(maximum > 0 ? kilobytes * 100 / maximum : (complete ? 100 : 0));
-}
-
-std::string transferLabel(std::int64_t kilobytes, std::int64_t maximum) {
-    if (maximum < 0) {
-        return std::to_string(kilobytes) + "KB";
-    }
-    return std::to_string(kilobytes) + std::string("KB из "_cp) + std::to_string(maximum) + "KB";
 }
 
 namespace {
@@ -92,110 +34,15 @@ namespace {
 // look smooth, rarely enough never to slow the transfer down.
 constexpr auto kProgressInterval = std::chrono::milliseconds(50);
 
-// The output file, open while a transfer writes it.
-class OutputFile {
-public:
-    // Opens the file to write it anew, or to add to what it holds.
-    OutputFile(std::string path, bool append) : path_(std::move(path)) {
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC),
-                     0644);
-        if (fd_ < 0) {
-            throw IoError::fromErrno(path_, errno);
-        }
-    }
-    ~OutputFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    void write(std::string_view bytes) {
-        while (!bytes.empty()) {
-            ssize_t put = ::write(fd_, bytes.data(), bytes.size());
-            if (put < 0 && errno != EINTR) {
-                throw IoError::fromErrno(path_, errno);
-            }
-            bytes.remove_prefix(put > 0 ? static_cast<std::size_t>(put) : 0);
-        }
-    }
-    void close() {
-        int fd = std::exchange(fd_, -1);
-        if (::close(fd) != 0) {
-            throw IoError::fromErrno(path_, errno);
-        }
-    }
-    // Drops what the file holds: the server sends the whole file after all.
-    void empty() {
-        if (::ftruncate(fd_, 0) != 0) {
-            throw IoError::fromErrno(path_, errno);
-        }
-    }
-    // Closes the file and removes what it holds.
-    void discard() {
-        if (fd_ >= 0) {
-            ::close(std::exchange(fd_, -1));
-        }
-        ::unlink(path_.c_str());
-    }
-    // Closes the file, kept for a later try to go on from when `keep` and it holds anything.
-    void leave(bool keep) {
-        struct stat st {};
-        if (keep && ::fstat(fd_, &st) == 0 && st.st_size > 0) {
-            ::close(std::exchange(fd_, -1));
-        } else {
-            discard();
-        }
-    }
-
-private:
-    std::string path_;
-    int fd_ = -1;
-};
+// How often a wait (a pause, another run's claim on a mix, the wait before a retry) looks
+// whether it is over or stopped.
+constexpr auto kPollInterval = std::chrono::milliseconds(20);
 
 // The archive check's sums of the first `bytes` of the file at `path`.
 ArchiveSums sumsOfFile(const std::string& path, std::int64_t bytes) {
     ArchiveSums sums;
-    if (bytes == 0) {
-        return sums;
-    }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        throw IoError::fromErrno(path, errno);
-    }
-    std::string buffer(1 << 20, '\0');
-    const auto total = static_cast<std::uint64_t>(bytes);
-    ssize_t got = 0;
-    while (sums.size() < total &&
-           (got = ::read(fd, buffer.data(),
-                         std::min<std::uint64_t>(buffer.size(), total - sums.size()))) != 0) {
-        if (got < 0 && errno != EINTR) {
-            const int error = errno;
-            ::close(fd);
-            throw IoError::fromErrno(path, error);
-        }
-        sums.feed(std::string_view(buffer).substr(0, got > 0 ? static_cast<std::size_t>(got) : 0));
-    }
-    ::close(fd);
+    readFileStart(path, bytes, [&](std::string_view piece) { sums.feed(piece); });
     return sums;
-}
-
-// The size of the file at `path`, 0 when there is none.
-std::int64_t sizeOf(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
-}
-
-// The save folder must be a folder before the first byte is asked for.
-void checkSaveFolder(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        throw IoError::fromErrno(path, errno);
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        throw IoError::fromErrno(path, ENOTDIR);
-    }
 }
 
 // Whether record `number` of the catalogue holds the entry's mix.
@@ -213,39 +60,8 @@ bool saysGone(const HttpFailure& failure) {
            (failure.status == 404 || failure.status == 410);
 }
 
-// What the user is told of a failed request.
-std::string failureWords(const HttpFailure& failure) {
-    using Kind = HttpFailure::Kind;
-    switch (failure.kind) {
-        case Kind::NoConnection:
-            return "Нет связи с сайтом";
-        case Kind::Stalled:
-            return "Сайт не отвечает";
-        case Kind::Cut:
-            return "Закачка оборвалась";
-        case Kind::ErrorAnswer:
-            return "Сайт ответил ошибкой " + std::to_string(failure.status);
-        case Kind::RedirectLoop:
-            return "Сайт отсылает по кругу";
-        case Kind::LongBody:
-            return "Сайт прислал больше, чем обещал";
-    }
-    return {};
-}
-
-// The same, the library's words after it.
-std::string failureText(const HttpFailure& failure, const std::string& detail) {
-    return failureWords(failure) + " (" + detail + ")";
-}
-
-std::string failureText(const IoError& error) {
-    return std::string(error.code() == kDiskFull ? "Диск заполнен" : "Ошибка файла") + " (" +
-           error.what() + ")";
-}
-
 DownloadResult silentSiteResult(const std::string& site) {
-    return {DownloadResult::Outcome::Failed,
-            "Сайт " + site + " не отвечает: закачка остановлена, остальные миксы ждут в очереди."};
+    return {DownloadResult::Outcome::Failed, silentSiteText(site)};
 }
 
 }  // namespace
@@ -270,7 +86,7 @@ DownloadRun::DownloadRun(DownloadSettings settings, DownloadRows& rows, Download
       stop_(stop),
       transfer_(connections_, &stop, &paused, settings_.limits),
       pacer_(settings_.maxRequestsPerSecond, &stop),
-      queue_(settings_.folder + "List.dnl"),
+      queue_(settings_.folder + kQueueFileName),
       paused_(paused) {}
 
 void DownloadRun::setStatus(std::size_t row, DownloadState state) {
@@ -281,7 +97,7 @@ void DownloadRun::setStatus(std::size_t row, DownloadState state) {
 
 void DownloadRun::holdWhilePaused() const {
     while (paused_.load() && !stopped()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(kPollInterval);
     }
 }
 
@@ -291,7 +107,7 @@ bool DownloadRun::siteSilent() const {
 
 DownloadResult DownloadRun::batch() {
     try {
-        checkSaveFolder(settings_.savePath);
+        requireFolder(settings_.savePath);
         DownloadUnderWay running(settings_.folder);
         // Rows another run was fetching when this one came to them. Two runs going down one
         // queue meet at every row, so each is waited for at the end: then the other run has
@@ -332,7 +148,7 @@ DownloadResult DownloadRun::batch() {
 
 DownloadResult DownloadRun::single(std::size_t row) {
     try {
-        checkSaveFolder(settings_.savePath);
+        requireFolder(settings_.savePath);
         DownloadUnderWay running(settings_.folder);
         process(row, running, false, WhenHeld::LeaveIt);
     } catch (const IoError& e) {
@@ -354,7 +170,7 @@ DownloadRun::RowEnd DownloadRun::process(std::size_t row, DownloadUnderWay& runn
             return RowEnd::Skipped;
         }
         do {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::this_thread::sleep_for(kPollInterval);
             holdWhilePaused();
             if (stopped()) {
                 return RowEnd::Stopped;
@@ -375,9 +191,8 @@ DownloadRun::RowEnd DownloadRun::process(std::size_t row, DownloadUnderWay& runn
         }
         const std::optional<std::uint32_t> record = recordOf(pending.entry);
         if (!record) {
-            giveUp(row, DownloadState::failed(settings_.folder + "Base.vlt: нет записи микса " +
-                                              cp1251ToUtf8(pending.entry.Id) +
-                                              ", которого ждёт эта строка очереди"));
+            giveUp(row,
+                   DownloadState::failed(missingRecordText(settings_.folder, pending.entry.Id)));
             return RowEnd::Skipped;
         }
         return fetchRow(row, pending, *record);
@@ -388,7 +203,7 @@ DownloadRun::RowEnd DownloadRun::process(std::size_t row, DownloadUnderWay& runn
 }
 
 std::optional<std::uint32_t> DownloadRun::recordOf(const QueueEntry& entry) {
-    const CatalogueFile base(settings_.folder + "Base.vlt");
+    const CatalogueFile base(settings_.folder + kCatalogueFileName);
     if (holdsEntry(base, entry.RecordNumber, entry)) {
         return static_cast<std::uint32_t>(entry.RecordNumber);
     }
@@ -428,7 +243,7 @@ DownloadRun::RowEnd DownloadRun::fetchRow(std::size_t row, const PendingEntry& p
     if (std::optional<RowEnd> end = fetchPart(row, pending, address, part)) {
         return *end;
     }
-    const std::int64_t bytes = sizeOf(part);
+    const std::int64_t bytes = fileSizeOr0(part);
     if (bytes == 0) {
         // Nothing is no mix: as a size of 0 always has, that drops the entry.
         ::unlink(part.c_str());
@@ -497,7 +312,7 @@ std::optional<DownloadRun::RowEnd> DownloadRun::fetchPart(std::size_t row,
 FileTransfer::Outcome DownloadRun::fetchOnce(std::size_t row, const std::string& address,
                                              const std::string& part) {
     // What an earlier try left is asked for no more; a part as long as the whole is suspect.
-    std::int64_t have = settings_.resume ? sizeOf(part) : 0;
+    std::int64_t have = settings_.resume ? fileSizeOr0(part) : 0;
     if (total_ >= 0 && have >= total_) {
         have = 0;
     }
@@ -570,7 +385,7 @@ std::optional<std::string> DownloadRun::finishFile(const std::string& part,
     // The archive was summed as it arrived: only its directory, and an entry that does not
     // match it, is read from the disk again.
     const bool summed =
-        summedPart_ == part && sums_.size() == static_cast<std::uint64_t>(sizeOf(finalPath));
+        summedPart_ == part && sums_.size() == static_cast<std::uint64_t>(fileSizeOr0(finalPath));
     std::optional<BodyDefect> defect =
         bodyDefect(finalPath, contentType_, summed ? std::exchange(sums_, {}) : ArchiveSums());
     summedPart_.clear();
@@ -578,13 +393,7 @@ std::optional<std::string> DownloadRun::finishFile(const std::string& part,
         return std::nullopt;
     }
     ::unlink(finalPath.c_str());
-    switch (defect->kind) {
-        case BodyDefect::Kind::Page:
-            return "Сайт прислал страницу вместо микса (" + finalPath + ")";
-        case BodyDefect::Kind::BrokenArchive:
-            break;
-    }
-    return "Файл не целый архив (" + finalPath + ": " + defect->detail + ")";
+    return bodyDefectText(*defect, finalPath);
 }
 
 void DownloadRun::reportProgress(std::size_t row, bool complete) {
@@ -618,7 +427,7 @@ bool DownloadRun::waitBeforeRetry(std::size_t row, int attempt, int retryAfterSe
     setStatus(row, DownloadState::retrying(attempt + 1));
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     while (!stopped() && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(kPollInterval);
     }
     return !stopped();
 }
@@ -637,7 +446,7 @@ void DownloadRun::markDownloaded(const PendingEntry& pending, std::uint32_t reco
                                  std::int64_t kilobytes) {
     // The record first: should the program die between the two writes, the entry is still
     // queued and is fetched again, rather than a fetched file the catalogue never learns of.
-    CatalogueFile(settings_.folder + "Base.vlt").update(record, [&](MixRecord& mix) {
+    CatalogueFile(settings_.folder + kCatalogueFileName).update(record, [&](MixRecord& mix) {
         mix.HasFile = 1;
         mix.Size = static_cast<std::int32_t>(
             std::min<std::int64_t>(kilobytes, std::numeric_limits<std::int32_t>::max()));

@@ -19,7 +19,7 @@
 #include "core/downloader/archive_check.h"
 #include "core/downloader/download_rows.h"
 #include "core/net/http_client.h"
-#include "core/net/request_pacer.h"
+#include "core/net/pacing.h"
 #include "core/sound/sound.h"
 #include "core/storage/settings.h"
 
@@ -63,25 +63,9 @@ struct DownloadResult {
     std::string error;  // for Failed: the file and what went wrong
 };
 
-// Characters a file name may not hold, replaced one by one ('"' -> '\'', '*' -> '#', '/' and ':'
-// and '\\' -> '-', '<' -> '(', '>' -> ')', '?' -> '%', '|' -> '!', a control byte -> '_').
-std::string safeFileChars(std::string_view text);
-
-// The save folder (a "/" added when it lacks one) + the ID (+ "-" + the track with fullNames) +
-// ".zip", as a UTF-8 path. The ID goes through safeFileChars like the track, so no name leaves the
-// save folder and every byte of it counts.
-std::string downloadFileName(const std::string& savePath, std::string_view id,
-                             std::string_view track, bool fullNames);
-
 // The whole kilobytes a piece of a transfer adds to the position, counted as reads of 5120 bytes
 // each add theirs: a piece of 12,000 bytes reads as 5120 + 5120 + 1760 and adds 5 + 5 + 1.
 std::int64_t kilobytesOfPiece(std::size_t bytes);
-
-// The percentage of a transfer at `kilobytes` of `maximum`; a file under a kilobyte, or of no
-// known length, is at 0 until complete.
-int transferPercent(std::int64_t kilobytes, std::int64_t maximum, bool complete);
-// "NKB из MKB"; "NKB" when the maximum is not known (negative).
-std::string transferLabel(std::int64_t kilobytes, std::int64_t maximum);
 
 class DownloadRun {
 public:

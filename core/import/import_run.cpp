@@ -18,9 +18,10 @@
 #include "core/import/save_journal.h"
 #include "core/import/site_list_parser.h"
 #include "core/net/http_client.h"
-#include "core/net/request_pacer.h"
+#include "core/net/pacing.h"
 #include "core/net/site_address.h"
 #include "core/storage/cp1251.h"
+#include "core/storage/data_files.h"
 #include "core/storage/file_lock.h"
 #include "core/storage/io_error.h"
 
@@ -166,7 +167,7 @@ ImportResult ImportRun::run() {
         result = failed(e);
     }
     if (settings_.forgetPage) {
-        ::unlink((settings_.folder + "Loops.dat").c_str());
+        ::unlink((settings_.folder + kListPageFileName).c_str());
     }
     return result;
 }
@@ -232,10 +233,10 @@ ImportResult ImportRun::fetchFailed(const std::string& error) {
 
 void ImportRun::fetchPageLines() {
     observer_.progress(0, 100);
-    const std::string pagePath = settings_.folder + "Loops.dat";
+    const std::string pagePath = settings_.folder + kListPageFileName;
     // A run killed while writing a working file leaves its temporary behind; no other run can be
     // writing one now.
-    for (const char* name : {"Loops.dat", "out", "out2"}) {
+    for (const char* name : {kListPageFileName, kPageLinesFileName, kPairsFileName}) {
         removeAbandonedReplacements(settings_.folder + name);
     }
     if (!fileExists(pagePath)) {
@@ -248,26 +249,27 @@ void ImportRun::fetchPageLines() {
     }
     MappedFile page(pagePath);
     std::string storage;
-    replaceFileContents(settings_.folder + "out", pageLines(page.bytes(), storage),
+    replaceFileContents(settings_.folder + kPageLinesFileName, pageLines(page.bytes(), storage),
                         Durability::WorkingFile);
     observer_.progress(100, 100);
 }
 
 void ImportRun::pairMarkers() {
     observer_.progress(0, 100);
-    const std::string linesPath = settings_.folder + "out";
+    const std::string linesPath = settings_.folder + kPageLinesFileName;
     {
         MappedFile lines(linesPath);
         MarkerPairs pairs = findMarkerPairs(lines.bytes(), marker_);
         pairCount_ = pairs.pairs;
-        replaceFileContents(settings_.folder + "out2", pairs.fileText(), Durability::WorkingFile);
+        replaceFileContents(settings_.folder + kPairsFileName, pairs.fileText(),
+                            Durability::WorkingFile);
     }
     ::unlink(linesPath.c_str());
     observer_.progress(100, 100);
 }
 
 void ImportRun::readCandidates() {
-    const std::string pairsPath = settings_.folder + "out2";
+    const std::string pairsPath = settings_.folder + kPairsFileName;
     {
         MappedFile pairs(pairsPath);
         takeCandidates(parsePairs(pairs.bytes(), marker_.size()));
@@ -320,7 +322,7 @@ ImportResult ImportRun::dryRun() {
     rows_.clear();
     std::string page;
     try {
-        const std::string pagePath = settings_.folder + "Loops.dat";
+        const std::string pagePath = settings_.folder + kListPageFileName;
         page = fileExists(pagePath)
                    ? std::string(MappedFile(pagePath).bytes())
                    : fetchListPage(listPageAddress(settings_.site), &stop_, settings_.limits);
@@ -391,7 +393,7 @@ int ImportRun::saveAll() {
         return completed_;
     }
     Progress progress(observer_, static_cast<int>(rows_.size()));
-    CatalogueAppender catalogue(settings_.folder + "Base.vlt");
+    CatalogueAppender catalogue(settings_.folder + kCatalogueFileName);
     IdListAppender ids(IdList::inFolder(settings_.folder).path());
     // Under the locks no other save is under way: a journal, or a half-written replacement of
     // one, is what a killed save left, and it goes before this stage writes its own.
@@ -414,7 +416,7 @@ int ImportRun::saveAll() {
         progress.at(static_cast<int>(rows_.size()));
         return completed_;
     }
-    QueueFile queue(settings_.folder + "List.dnl");
+    QueueFile queue(settings_.folder + kQueueFileName);
     JournalledSave save(settings_.folder, catalogue, ids, queue, std::move(journal));
     int added = 0;
     try {

@@ -14,6 +14,7 @@
 #include "core/catalogue/id_list.h"
 #include "core/catalogue/queue_file.h"
 #include "core/storage/backups.h"
+#include "core/storage/data_files.h"
 #include "core/storage/file_lock.h"
 #include "core/storage/io_error.h"
 
@@ -72,7 +73,7 @@ std::optional<SaveJournal> SaveJournal::parse(std::string_view bytes) {
 }
 
 std::string saveJournalPath(const std::string& folder) {
-    return folder + "Import.jnl";
+    return folder + kSaveJournalFileName;
 }
 
 JournalledSave::JournalledSave(std::string folder, CatalogueAppender& catalogue,
@@ -167,7 +168,7 @@ int completeInterruptedSave(const std::string& folder) {
     if (!fileExists(saveJournalPath(folder))) {
         return 0;
     }
-    CatalogueAppender catalogue(folder + "Base.vlt");
+    CatalogueAppender catalogue(folder + kCatalogueFileName);
     IdListAppender ids(IdList::inFolder(folder).path());
     return completeInterruptedSave(folder, catalogue, ids);
 }
@@ -188,7 +189,7 @@ int completeInterruptedSave(const std::string& folder, CatalogueAppender& catalo
         return 0;
     }
     const SaveJournal& journal = *read;
-    QueueFile queue(folder + "List.dnl");
+    QueueFile queue(folder + kQueueFileName);
 
     std::unordered_set<std::string> listed;
     for (const MixRecord& record : journal.records) {

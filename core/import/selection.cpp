@@ -15,10 +15,6 @@ bool containsPart(std::string_view foldedText, std::string_view foldedPart) {
 
 }  // namespace
 
-bool containsFolded(std::string_view text, std::string_view part) {
-    return containsPart(caseFold(text), caseFold(part));
-}
-
 bool authorMatch(std::string_view author, std::string_view title,
                  const std::vector<std::string>& names) {
     std::string foldedAuthor = caseFold(author);

@@ -36,9 +36,6 @@ struct SelectionControls {
     bool addToQueue = true;          // "Добавить на закачку"
 };
 
-// Whether `part` stands in `text`, both case-folded; an empty part is never found.
-bool containsFolded(std::string_view text, std::string_view part);
-
 // The first chosen name that equals the author or stands in the title or the author, folded, with
 // the name's character references decoded as the import decodes the page's.
 bool authorMatch(std::string_view author, std::string_view title,

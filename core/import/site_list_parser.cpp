@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "core/catalogue/styles.h"
+
 namespace kelvarn {
 namespace {
 
@@ -13,7 +15,6 @@ constexpr std::string_view kFileLinkStart = "<a target=\"_blank\" href=\"";
 constexpr std::string_view kFileLinkPath = "/fruityloops/loops_list/pafiledb.php?action=file&id=";
 constexpr std::size_t kMailMarkerLength = 16;  // <a href="mailto:
 constexpr std::string_view kCategoryMarker = "category&id=";
-constexpr std::uint8_t kUnknownStyle = 14;
 
 // Calls `visit` for each line of `text`; lines end at LF, a CR before it is not part of the line.
 template <typename Visit>

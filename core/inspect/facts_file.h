@@ -10,10 +10,9 @@
 #include <vector>
 
 #include "core/inspect/mix_contents.h"
+#include "core/storage/data_files.h"
 
 namespace kelvarn {
-
-inline constexpr std::string_view kFactsFileName = "MixFacts.txt";
 
 // A mix's line: its first project's tempo, version and channel count, and the plugins of all of
 // its projects.

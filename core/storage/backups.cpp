@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "core/storage/data_files.h"
 #include "core/storage/file_lock.h"
 #include "core/storage/io_error.h"
 #include "core/storage/ole_date.h"
@@ -29,11 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t kRecordBytes = 176;
-constexpr const char* kQueue = "List.dnl";
-// The journal of a save stage: a copy taken while one was half done holds it, so that it is
-// completed, after a restore, against the files it was written for.
-constexpr const char* kSaveJournal = "Import.jnl";
 // A copy while it is made, and a restore's files while they are written beside their targets
 // and once all of them are whole: names of our own, so no folder of the user's is taken for them.
 const std::string kPart = ownName("", "part");
@@ -43,7 +39,7 @@ const std::string kRestoreReady = ownName("restore", "ready");
 // never crosses to another disk.
 constexpr std::string_view kStagedBesideTarget = "restore";
 constexpr std::uintmax_t kLargestCatalogue =
-    static_cast<std::uintmax_t>(std::numeric_limits<std::int32_t>::max()) * kRecordBytes;
+    static_cast<std::uintmax_t>(std::numeric_limits<std::int32_t>::max()) * kRecordSize;
 
 std::string now(const char* format) {
     std::time_t t = std::time(nullptr);
@@ -75,12 +71,14 @@ bool isBackupName(const std::string& name) {
 }
 
 std::string idListIn(const std::string& folder) {
-    return fileExists(folder + "index") || !fileExists(folder + "Index") ? "index" : "Index";
+    return fileExists(folder + kIdListFileName) || !fileExists(folder + kIdListOldFileName)
+               ? kIdListFileName
+               : kIdListOldFileName;
 }
 
 // A backup of an earlier version holds no queue; one killed half-way there is not whole.
 bool isWhole(const std::string& dir) {
-    return fileExists(dir + "Base.vlt") && fileExists(dir + idListIn(dir));
+    return fileExists(dir + kCatalogueFileName) && fileExists(dir + idListIn(dir));
 }
 
 // The file's bytes, read without its lock: a writer of this process may hold it already (the
@@ -121,16 +119,18 @@ ClosedAtEnd heldBackups(const std::string& folder, int operation) {
     return ClosedAtEnd{lockedDescriptor(backups, O_RDONLY | O_DIRECTORY, operation)};
 }
 
+// The journal of a save stage goes too: a copy taken while one was half done holds it, so that
+// it is completed, after a restore, against the files it was written for.
 std::array<std::string, 4> copiedFiles(const std::string& folder) {
-    return {kSaveJournal, "Base.vlt", idListIn(folder), kQueue};
+    return {kSaveJournalFileName, kCatalogueFileName, idListIn(folder), kQueueFileName};
 }
 
 // Every name a restore may put in place, whichever spelling of the ID list the folder had.
-constexpr std::array<const char*, 5> kRestoredNames = {"Base.vlt", "index", "Index", kQueue,
-                                                       kSaveJournal};
+constexpr std::array<const char*, 5> kRestoredNames = {
+    kCatalogueFileName, kIdListFileName, kIdListOldFileName, kQueueFileName, kSaveJournalFileName};
 
 bool isOptional(const std::string& file) {
-    return file == kQueue || file == kSaveJournal;
+    return file == kQueueFileName || file == kSaveJournalFileName;
 }
 
 // A catalogue longer than record numbers reach is refused by its writers; no copy of it is worth
@@ -356,8 +356,9 @@ std::vector<BackupEntry> listBackups(const std::string& folder) {
     std::vector<BackupEntry> entries;
     for (const std::string& name : foldersIn(folder + "backup/").whole) {
         std::error_code error;
-        const std::uintmax_t bytes = fs::file_size(folder + "backup/" + name + "/Base.vlt", error);
-        entries.push_back({name, error ? 0 : static_cast<std::uint32_t>(bytes / kRecordBytes)});
+        const std::uintmax_t bytes =
+            fs::file_size(folder + "backup/" + name + "/" + kCatalogueFileName, error);
+        entries.push_back({name, error ? 0 : static_cast<std::uint32_t>(bytes / kRecordSize)});
     }
     return entries;
 }
@@ -375,12 +376,13 @@ BackupFiles readBackup(const std::string& folder, const std::string& name) {
     if (!isWhole(dir)) {
         throw none;
     }
-    BackupFiles files{unlockedBytes(dir + "Base.vlt"), unlockedBytes(dir + idListIn(dir)), {}, {}};
-    if (fileExists(dir + kQueue)) {
-        files.queue = unlockedBytes(dir + kQueue);
+    BackupFiles files{
+        unlockedBytes(dir + kCatalogueFileName), unlockedBytes(dir + idListIn(dir)), {}, {}};
+    if (fileExists(dir + kQueueFileName)) {
+        files.queue = unlockedBytes(dir + kQueueFileName);
     }
-    if (fileExists(dir + kSaveJournal)) {
-        files.journal = unlockedBytes(dir + kSaveJournal);
+    if (fileExists(dir + kSaveJournalFileName)) {
+        files.journal = unlockedBytes(dir + kSaveJournalFileName);
     }
     return files;
 }
@@ -399,11 +401,11 @@ void replaceWithBackup(const std::string& folder, const BackupFiles& files) {
     if (error) {
         throw IoError::fromErrno(restoring, error.value());
     }
-    stageRestoredFile(folder, "Base.vlt", files.base);
+    stageRestoredFile(folder, kCatalogueFileName, files.base);
     stageRestoredFile(folder, idListIn(folder), files.ids);
-    stageRestoredFile(folder, kQueue, files.queue.value());
+    stageRestoredFile(folder, kQueueFileName, files.queue.value());
     if (files.journal) {
-        stageRestoredFile(folder, kSaveJournal, *files.journal);
+        stageRestoredFile(folder, kSaveJournalFileName, *files.journal);
     }
     // All whole beside their targets: from here on the restore is done, by the next start
     // should this one be killed.
@@ -419,10 +421,12 @@ void finishInterruptedRestore(const std::string& folder) {
         return;
     }
     // A restore holds these while its files are on the disk: one under way ends before we look.
-    const LockedFile base(folder + "Base.vlt", O_RDONLY | O_CREAT, LockedFile::Lock::Exclusive);
+    const LockedFile base(folder + kCatalogueFileName, O_RDONLY | O_CREAT,
+                          LockedFile::Lock::Exclusive);
     const LockedFile ids(folder + idListIn(folder), O_RDONLY | O_CREAT,
                          LockedFile::Lock::Exclusive);
-    const LockedFile queue(folder + kQueue, O_RDONLY | O_CREAT, LockedFile::Lock::Exclusive);
+    const LockedFile queue(folder + kQueueFileName, O_RDONLY | O_CREAT,
+                           LockedFile::Lock::Exclusive);
     removeRestoreFolder(folder + kRestoring);
     moveReadyInPlace(folder);
 }

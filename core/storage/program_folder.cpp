@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "core/storage/data_files.h"
 #include "core/storage/file_lock.h"
 
 namespace kelvarn {
@@ -94,7 +95,7 @@ void layOutFromTemplates(const fs::path& templates, const fs::path& folder) {
         fs::path name = entry.path().lexically_relative(templates);
         if (entry.is_directory()) {
             makeFolder(folder / name);
-        } else if (name != "index" || !fileExists(folder / "Index")) {
+        } else if (name != kIdListFileName || !fileExists(folder / kIdListOldFileName)) {
             copyUnlessPresent(entry.path(), folder / name);
         }
     }
@@ -124,7 +125,8 @@ void layOutFromProgramFolder(const fs::path& own, const fs::path& folder) {
     for (const auto& entry : fs::directory_iterator(own / "sound", ec)) {
         copyUnlessPresent(entry.path(), folder / "sound" / entry.path().filename());
     }
-    for (const char* name : {"Base.vlt", "index", "List.dnl", "AvtLst.lst"}) {
+    for (const char* name :
+         {kCatalogueFileName, kIdListFileName, kQueueFileName, kAuthorListFileName}) {
         makeEmptyUnlessPresent(folder / name);
     }
 }
@@ -167,7 +169,7 @@ void chooseProgramFolder(const std::string& dataDir) {
         return;
     }
     std::string own = executableFolder();
-    if (fileExists(own + "Base.vlt")) {
+    if (fileExists(own + kCatalogueFileName)) {
         setProgramFolder(own);
         return;
     }

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/storage/data_files.h"
 #include "core/storage/profile_file.h"
 
 namespace kelvarn {
@@ -63,7 +64,7 @@ inline constexpr IntKey MaxKBPerSecond{"Downloader", "MaxKBPerSecond", 0};
 class Settings {
 public:
     explicit Settings(const std::string& programFolder)
-        : folder_(programFolder), file_(programFolder + "Setting.ini") {}
+        : folder_(programFolder), file_(programFolder + kSettingsFileName) {}
 
     const std::string& path() const { return file_.path(); }
 

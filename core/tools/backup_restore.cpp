@@ -15,6 +15,7 @@
 #include "core/catalogue/queue_file.h"
 #include "core/import/save_journal.h"
 #include "core/storage/backups.h"
+#include "core/storage/data_files.h"
 #include "core/storage/file_lock.h"
 
 namespace kelvarn {
@@ -91,7 +92,8 @@ std::size_t strayEntries(const BackupFiles& files, const std::unordered_set<std:
 std::string backupDamage(const BackupFiles& files) {
     std::vector<std::string> found;
     if (const std::size_t cut = files.base.size() % kRecordSize; cut != 0) {
-        found.push_back("Base.vlt ends " + std::to_string(cut) + " bytes into record " +
+        found.push_back(std::string(kCatalogueFileName) + " ends " + std::to_string(cut) +
+                        " bytes into record " +
                         std::to_string(files.base.size() / kRecordSize + 1));
     }
     const std::unordered_set<std::string> recorded = recordIds(files.base);
@@ -106,11 +108,11 @@ std::string backupDamage(const BackupFiles& files) {
         found.push_back("index: " + counted(orphans, "line names", "lines name") + " no record");
     }
     if (files.queue && files.queue->size() % kQueueEntrySize != 0) {
-        found.push_back("List.dnl ends inside an entry");
+        found.push_back(std::string(kQueueFileName) + " ends inside an entry");
     }
     if (const std::size_t stray = strayEntries(files, added); stray != 0) {
-        found.push_back("List.dnl: " + counted(stray, "entry names", "entries name") +
-                        " no record");
+        found.push_back(std::string(kQueueFileName) + ": " +
+                        counted(stray, "entry names", "entries name") + " no record");
     }
     std::string damage;
     for (const std::string& what : found) {
@@ -137,12 +139,13 @@ void restoreBackup(const std::string& folder, const std::string& name) {
     finishInterruptedRestore(folder);
     {
         // The lock order of every writer of more than one of the three files.
-        CatalogueAppender catalogue(folder + "Base.vlt");
+        CatalogueAppender catalogue(folder + kCatalogueFileName);
         IdListAppender ids(IdList::inFolder(folder).path());
         // A journal belongs to the files it was written for: completed now, its mixes go into
         // the copy kept of these, and none of them is ever written into the restored ones.
         completeInterruptedSave(folder, catalogue, ids);
-        const LockedFile queue(folder + "List.dnl", O_RDWR | O_CREAT, LockedFile::Lock::Exclusive);
+        const LockedFile queue(folder + kQueueFileName, O_RDWR | O_CREAT,
+                               LockedFile::Lock::Exclusive);
         if (!backup.queue) {
             backup.queue = entriesStillNaming(backup.base, queue.readAll());
         }

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "core/catalogue/queue_file.h"
-#include "core/downloader/download_run.h"
+#include "core/downloader/download_names.h"
 
 namespace kelvarn {
 namespace {

@@ -8,6 +8,7 @@
 #include "core/catalogue/queue_file.h"
 #include "core/import/save_journal.h"
 #include "core/storage/cp1251.h"
+#include "core/storage/data_files.h"
 #include "core/storage/io_error.h"
 
 namespace kelvarn {
@@ -28,7 +29,7 @@ ManualEntryResult addManualEntry(const std::string& folder, const ManualEntry& e
     // Base.vlt before index, as an import's save takes them: the other way round, an add and a
     // save could each wait for the other for ever. The ID is looked up under both locks, so no
     // other writer can save it between the look and the append.
-    CatalogueAppender catalogue(folder + "Base.vlt");
+    CatalogueAppender catalogue(folder + kCatalogueFileName);
     IdListAppender idLine(IdList::inFolder(folder).path());
     // A save that died half-way is whole before this ID is looked up.
     completeInterruptedSave(folder, catalogue, idLine);
@@ -39,7 +40,7 @@ ManualEntryResult addManualEntry(const std::string& folder, const ManualEntry& e
         result.message += " уже существует!"_cp;
         return result;
     }
-    QueueFile queue(folder + "List.dnl");
+    QueueFile queue(folder + kQueueFileName);
     MixRecord record;
     record.Id = cutToCapacity(entry.id, kIdCapacity);
     record.Author = cutToCapacity(entry.author, kAuthorCapacity);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/catalogue/mix_record.h"
+#include "core/catalogue/styles.h"
 
 namespace kelvarn {
 
@@ -16,9 +17,9 @@ struct ManualEntry {
     std::string author;
     std::string title;
     std::string email;
-    std::uint8_t style = 14;  // "Неизвестный"
-    bool hasFile = false;     // "Файл"
-    bool queue = true;        // "Добавить на закачку"
+    std::uint8_t style = kUnknownStyle;
+    bool hasFile = false;  // "Файл"
+    bool queue = true;     // "Добавить на закачку"
 };
 
 struct ManualEntryResult {

@@ -5,8 +5,9 @@
 #include <unordered_set>
 
 #include "core/catalogue/queue_file.h"
-#include "core/downloader/download_run.h"
+#include "core/downloader/download_names.h"
 #include "core/storage/cp1251.h"
+#include "core/storage/data_files.h"
 #include "core/storage/io_error.h"
 
 namespace kelvarn {
@@ -73,8 +74,8 @@ std::vector<DownloadedMix> downloadedMixes(const CatalogueFile& catalogue,
 std::vector<MixFacts> downloadedMixFacts(const std::string& folder, bool rebuild,
                                          const InspectProgress& progress) {
     return factsFile(folder, rebuild, [&] {
-        const std::vector<DownloadedMix> mixes =
-            downloadedMixes(CatalogueFile(folder + "Base.vlt"), saveFolderOf(Settings(folder)));
+        const std::vector<DownloadedMix> mixes = downloadedMixes(
+            CatalogueFile(folder + kCatalogueFileName), saveFolderOf(Settings(folder)));
         std::vector<MixFacts> all;
         for (const DownloadedMix& mix : mixes) {
             MixContents contents;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/downloader/download_window.h"
 
-#include <QAbstractTableModel>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -12,10 +11,12 @@
 #include <QStyleOptionViewItem>
 #include <QVBoxLayout>
 
+#include "core/storage/data_files.h"
 #include "core/storage/io_error.h"
 #include "gui/common/message_box.h"
 #include "gui/common/queued_call.h"
 #include "gui/common/window_util.h"
+#include "gui/downloader/download_queue_model.h"
 #include "gui/downloader/folder_chooser.h"
 
 namespace kelvarn {
@@ -24,73 +25,6 @@ namespace {
 const QString kCaption = QStringLiteral("Downloader v1.0");
 
 }  // namespace
-
-// The queue grid over the window's rows; an empty queue shows one empty row.
-class DownloadQueueModel : public QAbstractTableModel {
-public:
-    DownloadQueueModel(const DownloadRows& rows, QObject* parent)
-        : QAbstractTableModel(parent), rows_(rows) {}
-
-    int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : std::max<int>(1, static_cast<int>(rows_.size()));
-    }
-    int columnCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : 5;
-    }
-    QVariant data(const QModelIndex& index, int role) const override {
-        auto row = static_cast<std::size_t>(index.row());
-        if (row >= rows_.size()) {
-            return {};
-        }
-        if (role == Qt::ToolTipRole && index.column() == 4) {
-            return toolTip(rows_.status(row));
-        }
-        if (role != Qt::DisplayRole) {
-            return {};
-        }
-        const QueueEntry entry = rows_.entry(row).entry;
-        switch (index.column()) {
-            case 0:
-                return QString::number(entry.RecordNumber);
-            case 1:
-                return fromCp1251(entry.Id);
-            case 2:
-                return fromCp1251(entry.Track);
-            case 3:
-                return QString::number(entry.Size);
-            default:
-                return fromCp1251(statusText(rows_.status(row)));
-        }
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 ||
-            section >= 5) {
-            return {};
-        }
-        return fromCp1251(QueueGridHeaders()[static_cast<std::size_t>(section)]);
-    }
-
-    void reset() {
-        beginResetModel();
-        endResetModel();
-    }
-    void statusChanged(int row) { emit dataChanged(index(row, 4), index(row, 4)); }
-
-private:
-    // Over the status: why the row failed, or whose the row is now.
-    static QVariant toolTip(const DownloadState& state) {
-        switch (state.kind()) {
-            case DownloadState::Kind::Busy:
-                return QStringLiteral("Этот микс сейчас качает другая закачка");
-            case DownloadState::Kind::TakenOff:
-                return QStringLiteral("Другая закачка уже сняла этот микс с очереди");
-            default:
-                return plainToolTip(QString::fromStdString(state.reason()));
-        }
-    }
-
-    const DownloadRows& rows_;
-};
 
 // Carries the worker's reports to the window, in the order they were made; reports of a run the
 // window has let go are dropped there. Each report carries what it needs by value: it runs after
@@ -296,9 +230,9 @@ void DownloadWindow::open(QWidget* owner) {
 void DownloadWindow::loadQueue() {
     std::vector<PendingEntry> pending;
     // Taken before the read: a file put in its place meanwhile shows at the next check.
-    queueIdentity_ = FileIdentity(context_.file("List.dnl"));
+    queueIdentity_ = FileIdentity(context_.file(kQueueFileName));
     try {
-        pending = QueueFile(context_.file("List.dnl")).pending();
+        pending = QueueFile(context_.file(kQueueFileName)).pending();
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
     }
@@ -339,7 +273,7 @@ void DownloadWindow::deleteSelected() {
         return;  // the empty row of an empty queue
     }
     try {
-        QueueFile(context_.file("List.dnl")).markRemoved(rows_.entry(row));
+        QueueFile(context_.file(kQueueFileName)).markRemoved(rows_.entry(row));
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
         return;
@@ -349,7 +283,7 @@ void DownloadWindow::deleteSelected() {
 }
 
 void DownloadWindow::deleteAll() {
-    QueueFile queue(context_.file("List.dnl"));
+    QueueFile queue(context_.file(kQueueFileName));
     for (std::size_t row = 0; row < rows_.size(); ++row) {
         rows_.setStatus(row, DownloadState::dropped());
         model_->statusChanged(static_cast<int>(row));
@@ -363,7 +297,7 @@ void DownloadWindow::deleteAll() {
 }
 
 bool DownloadWindow::reloadReplacedQueue() {
-    if (running() || queueIdentity_.stillNamedBy(context_.file("List.dnl"))) {
+    if (running() || queueIdentity_.stillNamedBy(context_.file(kQueueFileName))) {
         return false;
     }
     if (worker_.joinable()) {
@@ -516,7 +450,7 @@ void DownloadWindow::closeEvent(QCloseEvent* event) {
     try {
         settings_.write(keys::Path, folderBox_->text().toStdString());
         settings_.write(keys::FullNames, fullNamesBox_->isChecked());
-        QueueFile(context_.file("List.dnl")).compact();
+        QueueFile(context_.file(kQueueFileName)).compact();
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
     }

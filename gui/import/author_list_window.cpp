@@ -10,6 +10,7 @@
 
 #include "core/import/author_list.h"
 #include "core/storage/cp1251.h"
+#include "core/storage/data_files.h"
 #include "core/storage/io_error.h"
 #include "gui/common/message_box.h"
 #include "gui/common/window_util.h"
@@ -157,7 +158,7 @@ void AuthorListWindow::loadChosenNames() {
     std::vector<std::string> names;
     bool read = true;
     try {
-        names = readAuthorList(context_.file("AvtLst.lst"));
+        names = readAuthorList(context_.file(kAuthorListFileName));
     } catch (const IoError& e) {
         read = false;
         MessageBox::error(this, QString::fromStdString(e.what()));
@@ -174,7 +175,7 @@ void AuthorListWindow::loadChosenNames() {
 bool AuthorListWindow::saveChosenNames() {
     emit summaryChanged(QString());
     try {
-        writeAuthorList(context_.file("AvtLst.lst"), chosenNames());
+        writeAuthorList(context_.file(kAuthorListFileName), chosenNames());
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
         return false;
@@ -195,7 +196,7 @@ void AuthorListWindow::refreshBaseNames() {
     baseNames_->clear();
     std::vector<std::string> names;
     try {
-        names = baseAuthorNames(CatalogueFile(context_.file("Base.vlt")));
+        names = baseAuthorNames(CatalogueFile(context_.file(kCatalogueFileName)));
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
     }

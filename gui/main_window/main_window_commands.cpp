@@ -9,6 +9,7 @@
 
 #include "core/catalogue/html_export.h"
 #include "core/catalogue/record_edit.h"
+#include "core/storage/data_files.h"
 #include "core/storage/io_error.h"
 #include "core/tools/downloaded_mixes.h"
 #include "gui/common/file_dialog.h"
@@ -102,8 +103,8 @@ void MainWindow::enableContentsItem(QMenu* menu, VisibleGrid which) {
 
 void MainWindow::queueRows(const RecordGrid& grid, std::optional<int> row) {
     QueueOutcome outcome;
-    CatalogueFile catalogue(context_.file("Base.vlt"));
-    QueueFile queue(context_.file("List.dnl"));
+    CatalogueFile catalogue(context_.file(kCatalogueFileName));
+    QueueFile queue(context_.file(kQueueFileName));
     if (row) {
         outcome = queueRow(catalogue, queue, grid, *row);
     } else {
@@ -122,7 +123,7 @@ void MainWindow::queueRows(const RecordGrid& grid, std::optional<int> row) {
 }
 
 void MainWindow::moveRecord(VisibleGrid which, RecordMove move, int row, const char* sound) {
-    CatalogueFile catalogue(context_.file("Base.vlt"));
+    CatalogueFile catalogue(context_.file(kCatalogueFileName));
     const MoveOutcome outcome = kelvarn::moveRecord(catalogue, views_, move, row);
     if (outcome.write != CheckedWrite::Written) {
         recordChangedOnDisk(recordRefOf(*view(which).rows, row).number);
@@ -140,7 +141,7 @@ void MainWindow::editRecord(VisibleGrid which, int row) {
     const RecordRef ref = recordRefOf(*view(which).rows, row);
     std::optional<MixRecord> record;
     try {
-        record = CatalogueFile(context_.file("Base.vlt")).readIfHolding(ref);
+        record = CatalogueFile(context_.file(kCatalogueFileName)).readIfHolding(ref);
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
         return;
@@ -157,7 +158,7 @@ void MainWindow::editRecord(VisibleGrid which, int row) {
 bool MainWindow::saveEdit(VisibleGrid which, const RecordRef& ref, const RecordEdit& edit) {
     CheckedWrite write = CheckedWrite::Declined;
     try {
-        CatalogueFile catalogue(context_.file("Base.vlt"));
+        CatalogueFile catalogue(context_.file(kCatalogueFileName));
         write = saveRecordEdit(catalogue, ref, edit);
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));

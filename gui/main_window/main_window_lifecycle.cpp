@@ -11,6 +11,7 @@
 
 #include "core/import/save_journal.h"
 #include "core/storage/backups.h"
+#include "core/storage/data_files.h"
 #include "core/storage/file_lock.h"
 #include "core/storage/io_error.h"
 #include "core/storage/ole_date.h"
@@ -77,7 +78,7 @@ private:
 }  // namespace
 
 void MainWindow::loadCatalogue(bool reload, bool paced) {
-    CatalogueFile file(context_.file("Base.vlt"));
+    CatalogueFile file(context_.file(kCatalogueFileName));
     // Taken before the read: a file put in its place meanwhile shows at the next check.
     catalogueIdentity_ = FileIdentity(file.path());
     loadedFilter_ = viewFilterFor(onlyNewAction_->isChecked(), notDownloadedAction_->isChecked(),
@@ -154,7 +155,7 @@ void MainWindow::reloadCatalogue(bool paced) {
 }
 
 bool MainWindow::catalogueReplaced() const {
-    const std::string path = context_.file("Base.vlt");
+    const std::string path = context_.file(kCatalogueFileName);
     return !catalogueIdentity_.stillNamedBy(path) ||
            (fileExists(path) && CatalogueFile(path).count() < knownRecords_);
 }
@@ -192,8 +193,8 @@ void MainWindow::appendToSwap(std::uint32_t number, const MixRecord& record) {
 
 void MainWindow::readNewerRecords() {
     try {
-        appendNewerToSwap(CatalogueFile(context_.file("Base.vlt")), loadedFilter_, views_.Swap,
-                          knownRecords_);
+        appendNewerToSwap(CatalogueFile(context_.file(kCatalogueFileName)), loadedFilter_,
+                          views_.Swap, knownRecords_);
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
     }
@@ -229,7 +230,7 @@ void MainWindow::closingSequence() {
     }
     windows_.authorListWindow->close();
     writeClosingSettings();
-    std::remove(context_.file("Loops.dat").c_str());
+    std::remove(context_.file(kListPageFileName).c_str());
 
     pauseWindows(context_,
                  static_cast<int>(std::max<qint64>(0, kGoodbyeMilliseconds - shown.elapsed())));

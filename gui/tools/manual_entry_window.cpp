@@ -20,8 +20,6 @@ namespace {
 constexpr int kFadeStep = 25;
 constexpr int kFadeSteps = kMainWindowOpacity / kFadeStep;
 
-constexpr int kUnknownStyle = 14;
-
 const QString kFadeOut = QStringLiteral("<");
 const QString kFadeIn = QStringLiteral(">");
 

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QRegularExpressionValidator>
 
+#include "core/storage/data_files.h"
 #include "core/storage/io_error.h"
 #include "core/tools/search.h"
 #include "gui/common/message_box.h"
@@ -86,7 +87,7 @@ void SearchWindow::search() {
             progress_->setMaximum(static_cast<int>(count));
             progress_->setValue(static_cast<int>(read));
         };
-        results = searchCatalogue(CatalogueFile(context_.file("Base.vlt")),
+        results = searchCatalogue(CatalogueFile(context_.file(kCatalogueFileName)),
                                   RecordSearch(mode, toCp1251(searchText_->text())), advance);
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));

@@ -3,6 +3,7 @@
 
 #include <QHeaderView>
 
+#include "core/storage/data_files.h"
 #include "core/storage/io_error.h"
 #include "core/tools/statistics.h"
 #include "gui/common/message_box.h"
@@ -55,7 +56,7 @@ void StatisticsWindow::open(QWidget* owner) {
 void StatisticsWindow::showCounts() {
     StatisticsGrid rows;
     try {
-        rows = statisticsGrid(countStatistics(CatalogueFile(context_.file("Base.vlt"))));
+        rows = statisticsGrid(countStatistics(CatalogueFile(context_.file(kCatalogueFileName))));
     } catch (const IoError& e) {
         MessageBox::error(this, QString::fromStdString(e.what()));
         return;

@@ -134,15 +134,20 @@ TEST(CliList, UsageErrorsExitWithTwo) {
     EXPECT_EQ(runCli({"frobnicate"}).status, 2);
 }
 
+// Every command that reads the catalogue says which file is missing, and exits with 3.
 TEST(CliList, MissingCatalogueExitsWithThreeNamingTheFile) {
     TempFolder folder;
-    test::CommandResult r = runCli({"--data-dir", folder.path(), "list"});
-    EXPECT_EQ(r.status, 3);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "kelvarn-cli: File not found: " + folder.file("Base.vlt") + "\n");
+    for (const char* command : {"list", "authors", "stats"}) {
+        test::CommandResult r = runCli({"--data-dir", folder.path(), command});
+        EXPECT_EQ(r.status, 3) << command;
+        EXPECT_EQ(r.out, "") << command;
+        EXPECT_EQ(r.err, "kelvarn-cli: File not found: " + folder.file("Base.vlt") + "\n")
+            << command;
+    }
 
     // A data folder that is not there: said once, and nothing is made under the mistyped name.
-    r = runCli({"--data-dir", folder.file("typo"), "add", "--id", "1", "--author", "A"});
+    test::CommandResult r =
+        runCli({"--data-dir", folder.file("typo"), "add", "--id", "1", "--author", "A"});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err, "kelvarn-cli: no data folder at " + folder.file("typo") + "\n");
     EXPECT_FALSE(std::filesystem::exists(folder.file("typo")));

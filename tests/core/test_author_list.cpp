@@ -195,41 +195,5 @@ TEST(ChosenListText, EachNameEndsWithASemicolonAndNoNamesSaySo) {
     EXPECT_EQ(chosenListText({}), cp("Список пуст!"));
 }
 
-test::CommandResult authors(const TempFolder& folder, std::vector<std::string> args = {}) {
-    args.insert(args.begin(), {"--data-dir", folder.path(), "authors"});
-    return test::runCli(args);
-}
-
-TEST(CliAuthors, PrintsTheBaseNamesOneALine) {
-    TempFolder folder;
-    MixRecord recycled = byAuthor(3, "DJ BOB");
-    recycled.InRecycleBin = 1;
-    test::writeCatalogue(folder.file("Base.vlt"),
-                         {byAuthor(1, cp("Вася")), byAuthor(2, "dj bob"), recycled,
-                          byAuthor(4, "Zed"), byAuthor(5, cp("вася"))});
-    test::CommandResult r = authors(folder);
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, "DJ BOB\nZed\nВася\n");
-}
-
-TEST(CliAuthors, AnExtraArgumentIsAUsageError) {
-    TempFolder folder;
-    test::writeCatalogue(folder.file("Base.vlt"), {byAuthor(1, "Solo")});
-    test::CommandResult r = authors(folder, {"all"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("kelvarn-cli: unexpected argument: all\n"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("  authors\n"), std::string::npos) << r.err;
-}
-
-TEST(CliAuthors, AMissingCatalogueExitsWithTheFileError) {
-    TempFolder folder;
-    test::CommandResult r = authors(folder);
-    EXPECT_EQ(r.status, 3);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "kelvarn-cli: File not found: " + folder.file("Base.vlt") + "\n");
-}
-
 }  // namespace
 }  // namespace kelvarn

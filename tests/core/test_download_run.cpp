@@ -13,12 +13,14 @@
 #include "core/catalogue/catalogue_file.h"
 #include "core/catalogue/queue_file.h"
 #include "core/downloader/download_lock.h"
+#include "core/downloader/download_names.h"
 #include "core/downloader/download_run.h"
-#include "core/net/request_pacer.h"
+#include "core/net/pacing.h"
 #include "core/storage/cp1251.h"
 #include "core/storage/file_lock.h"
 #include "core/storage/io_error.h"
 #include "demo_site/demo_site.h"
+#include "tests/support/download_run_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace kelvarn {
@@ -139,90 +141,7 @@ TEST(DownloadNames, EachStateHasItsTextAndItsRoad) {
     }
 }
 
-struct Sounds final : SoundPlayer {
-    std::vector<std::string> played;
-    std::mutex mutex;
-    void PlaySoundFile(const std::string& name) override {
-        std::lock_guard lock(mutex);
-        played.push_back(name);
-    }
-};
-
-struct Reports final : DownloadObserver {
-    std::vector<std::pair<std::size_t, std::string>> statuses;
-    std::vector<std::string> failures;
-    std::atomic<std::int64_t> lastKilobytes{-1};
-    std::function<void()> onProgress;
-    void rowStatus(std::size_t row, const DownloadState& state) override {
-        statuses.emplace_back(row, cp1251ToUtf8(statusText(state)));
-        if (!state.reason().empty()) {
-            failures.push_back(state.reason());
-        }
-    }
-    void transferProgress(std::int64_t kilobytes, std::int64_t) override {
-        lastKilobytes = kilobytes;
-        if (onProgress) {
-            onProgress();
-        }
-    }
-};
-
-class DownloadRunTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        site.start();
-        ::mkdir(folder.file("ZIP").c_str(), 0755);
-    }
-
-    // Queues the mixes at `indexes` of the site, each with a record of its own.
-    void queueMixes(const std::vector<std::size_t>& indexes) {
-        std::vector<MixRecord> records;
-        std::string queue;
-        for (std::size_t i : indexes) {
-            const DemoMix& mix = site.mixes().at(i);
-            records.push_back(test::sampleRecord(mix.id));
-            queue += queueEntryBytes({static_cast<std::int32_t>(records.size()), mix.id,
-                                      trackText(mix.author, mix.title), 0, 0});
-        }
-        test::writeCatalogue(folder.file("Base.vlt"), records);
-        writeBytes(folder.file("List.dnl"), queue);
-        rows.load(QueueFile(folder.file("List.dnl")).pending());
-    }
-
-    DownloadSettings settings(const std::string& site) const {
-        DownloadSettings s;
-        s.folder = folder.path();
-        s.site = site;
-        s.savePath = folder.file("ZIP/");
-        s.limits.stallSeconds = 1;
-        s.limits.answerSeconds = 1;
-        s.retries = 0;
-        return s;
-    }
-
-    DownloadResult batch() {
-        DownloadRun run(settings(site.baseAddress()), rows, reports, sounds, stop, paused);
-        return run.batch();
-    }
-
-    // The first mix with the given property among the first hundred.
-    std::size_t mixWhere(const std::function<bool(const DemoMix&)>& wanted) const {
-        for (std::size_t i = 0; i < 100; ++i) {
-            if (wanted(site.mixes()[i])) {
-                return i;
-            }
-        }
-        throw std::logic_error("no such mix");
-    }
-
-    DemoSite site{DemoSiteOptions{.mixes = 100, .seed = 7}};
-    TempFolder folder;
-    DownloadRows rows;
-    Reports reports;
-    Sounds sounds;
-    std::atomic<bool> stop{false};
-    std::atomic<bool> paused{false};
-};
+using test::DownloadRunTest;
 
 TEST_F(DownloadRunTest, ABatchFetchesTheWaitingRowsMarksThemAndDropsTheOnesTheSiteHasNot) {
     std::size_t whole = mixWhere([](const DemoMix& m) { return m.status == 200 && m.hasLength; });
@@ -492,64 +411,6 @@ TEST_F(DownloadRunTest, AnEntryWithAStaleNumberMarksTheRecordOfItsMix) {
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0].Id, lost.id);
     EXPECT_FALSE(fileExists(folder.file("ZIP/" + lost.id + ".zip")));
-}
-
-TEST_F(DownloadRunTest, CommandLineListsTheQueueDownloadsItAndCompactsIt) {
-    std::size_t whole = mixWhere([](const DemoMix& m) { return m.status == 200 && m.hasLength; });
-    std::size_t missing = mixWhere([](const DemoMix& m) { return m.status == 404; });
-    queueMixes({whole, missing});
-    writeBytes(folder.file("Setting.ini"), "[Downloader]\r\nPath=" + folder.file("ZIP/") + "\r\n");
-    const std::vector<std::string> global = {"--data-dir", folder.path(), "--site",
-                                             site.baseAddress()};
-    auto cli = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), global.begin(), global.end());
-        return test::runCli(args);
-    };
-    const DemoMix& fetched = site.mixes()[whole];
-    test::CommandResult list = cli({"queue-list"});
-    EXPECT_EQ(list.status, 0) << list.err;
-    EXPECT_EQ(list.out.substr(0, list.out.find('\n')), "№\tID микса\tТрек\tРазмер Kb");
-    EXPECT_NE(list.out.find("\n1\t" + fetched.id + "\t"), std::string::npos);
-
-    EXPECT_EQ(cli({"download", "3"}).status, 1);
-    EXPECT_EQ(cli({"download", "12345678901234567890"}).status, 1);
-    EXPECT_EQ(cli({"download", "x"}).status, 2);
-    test::CommandResult one = cli({"download", "1"});
-    EXPECT_EQ(one.status, 0) << one.err;
-    EXPECT_EQ(one.out, "1\t" + fetched.id + "\tОК\n");
-    EXPECT_EQ(readBytes(folder.file("ZIP/" + fetched.id + ".zip")), site.archive(fetched));
-    // Compacted as the window's close does: the fetched entry is gone, the other stays.
-    std::vector<QueueEntry> left = QueueFile(folder.file("List.dnl")).readAll();
-    ASSERT_EQ(left.size(), 1u);
-    EXPECT_EQ(left[0].Id, site.mixes()[missing].id);
-
-    test::CommandResult batch = cli({"download"});
-    EXPECT_EQ(batch.status, 0) << batch.err;  // the site has no such file: dropped ("DEL")
-    EXPECT_EQ(batch.out, "1\t" + site.mixes()[missing].id + "\tDEL\n");
-    EXPECT_EQ(readBytes(folder.file("List.dnl")), "");
-
-    // A data folder the closing compaction cannot write in: what came down is said all the
-    // same, then the failure.
-    queueMixes({whole, missing});
-    ::unlink(folder.file("ZIP/" + fetched.id + ".zip").c_str());
-    writeBytes(folder.file("download.lock"), "");
-    for (const char* name : {"", "Base.vlt", "List.dnl", "ZIP", "download.lock"}) {
-        ASSERT_EQ(::chown(folder.file(name).c_str(), 65534, 65534), 0) << name;
-    }
-    ::chmod(folder.path().c_str(), 0555);
-    test::runUnprivileged([&] {
-        const test::CommandResult r = cli({"download"});
-        writeBytes(folder.file("ZIP/said"),
-                   std::to_string(r.status) + "\n" + r.out + "--\n" + r.err);
-        return 0;
-    });
-    const std::string text = readBytes(folder.file("ZIP/said"));
-    EXPECT_TRUE(text.starts_with("3\n1\t" + fetched.id + "\tОК\n2\t" + site.mixes()[missing].id +
-                                 "\tDEL\n--\n"))
-        << text;
-    EXPECT_NE(text.find(folder.path()), std::string::npos) << text;
-    EXPECT_EQ(readBytes(folder.file("ZIP/" + fetched.id + ".zip")), site.archive(fetched));
-    EXPECT_EQ(CatalogueFile(folder.file("Base.vlt")).read(1).HasFile, 1);
 }
 
 TEST_F(DownloadRunTest, AMixAnotherRunIsFetchingIsLeftToItUntilItLetsGoAndNeverFetchedTwice) {

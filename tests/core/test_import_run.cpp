@@ -17,6 +17,7 @@
 #include "core/storage/cp1251.h"
 #include "core/storage/file_lock.h"
 #include "demo_site/demo_site.h"
+#include "tests/support/import_run_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace kelvarn {
@@ -24,84 +25,12 @@ namespace {
 
 using test::readBytes;
 using test::runCli;
-using test::TempFolder;
 using test::writeBytes;
 
-constexpr double kToday = 46001;
-constexpr double kTime = 0.25;
-
-struct Recorder final : ImportObserver {
-    std::vector<std::string> statuses;
-    std::vector<std::pair<std::uint32_t, MixRecord>> saved;
-    int beeps = 0;
-    std::function<void()> onSave;
-
-    void status(const std::string& text) override { statuses.push_back(cp1251ToUtf8(text)); }
-    void recordSaved(std::uint32_t number, const MixRecord& record) override {
-        saved.emplace_back(number, record);
-        if (onSave) {
-            onSave();
-        }
-    }
-    void beep() override { ++beeps; }
-};
-
-class ImportRunTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        site.start();
-        writeBytes(folder.file("Base.vlt"), "");
-        writeBytes(folder.file("index"), "");
-        writeBytes(folder.file("List.dnl"), "");
-        SelectionControls all;
-        all.byStyle = true;
-        all.styles.fill(true);
-        all.byAuthor = false;
-        selection.set(all);
-    }
-
-    ImportSettings settings() const {
-        ImportSettings settings;
-        settings.folder = folder.path();
-        settings.site = site.baseAddress();
-        settings.today = [] { return kToday; };
-        settings.timeNow = [] { return kTime; };
-        return settings;
-    }
-
-    ImportResult run() { return run(settings()); }
-    ImportResult run(const ImportSettings& settings) {
-        ImportRun importRun(settings, selection, recorder, stop);
-        ImportResult result = importRun.run();
-        rows = importRun.rows();
-        return result;
-    }
-
-    const DemoMix& mix(const std::string& id) const {
-        for (const DemoMix& m : site.mixes()) {
-            if (m.id == id) {
-                return m;
-            }
-        }
-        throw std::runtime_error("no mix " + id);
-    }
-
-    const ImportRow* row(const std::string& id) const {
-        for (const ImportRow& r : rows) {
-            if (r.id == id) {
-                return &r;
-            }
-        }
-        return nullptr;
-    }
-
-    DemoSite site{DemoSiteOptions{40, 5, true}};
-    TempFolder folder;
-    LiveSelection selection;
-    Recorder recorder;
-    std::atomic<bool> stop{false};
-    std::vector<ImportRow> rows;
-};
+using test::ImportRunTest;
+using test::kTime;
+using test::kToday;
+using test::Recorder;
 
 TEST_F(ImportRunTest, NewMixesLandInTheCatalogueTheIdListAndTheQueue) {
     ImportResult result = run();
@@ -429,6 +358,19 @@ TEST_F(ImportRunTest, AMissingFileEndsTheRunWithItsNameBeforeAnyWrite) {
     EXPECT_EQ(readBytes(folder.file("index")), "");
 }
 
+TEST_F(ImportRunTest, AStopDuringTheSaveLeavesWholeRecordsOnly) {
+    recorder.onSave = [this] {
+        if (recorder.saved.size() == 3) {
+            stop = true;
+        }
+    };
+    ImportResult result = run();
+    EXPECT_EQ(result.outcome, ImportResult::Outcome::Stopped);
+    EXPECT_EQ(readBytes(folder.file("Base.vlt")).size(), 3 * kRecordSize);
+    EXPECT_EQ(IdList::inFolder(folder.path()).readIds().size(), 3u);
+    EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll().size(), 3u);
+}
+
 TEST_F(ImportRunTest, AFileErrorNamesTheFileAndIsNoNetworkFailure) {
     writeBytes(folder.file("AvtLst.lst"), "");
     for (const char* name : {"out", "Loops.dat"}) {
@@ -444,83 +386,6 @@ TEST_F(ImportRunTest, AFileErrorNamesTheFileAndIsNoNetworkFailure) {
     EXPECT_EQ(std::count(recorder.statuses.begin(), recorder.statuses.end(),
                          "Проверьте подключение к интернету!"),
               0);
-}
-
-TEST_F(ImportRunTest, AStopDuringTheSaveLeavesWholeRecordsOnly) {
-    recorder.onSave = [this] {
-        if (recorder.saved.size() == 3) {
-            stop = true;
-        }
-    };
-    ImportResult result = run();
-    EXPECT_EQ(result.outcome, ImportResult::Outcome::Stopped);
-    EXPECT_EQ(readBytes(folder.file("Base.vlt")).size(), 3 * kRecordSize);
-    EXPECT_EQ(IdList::inFolder(folder.path()).readIds().size(), 3u);
-    EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll().size(), 3u);
-}
-
-TEST_F(ImportRunTest, CommandLineImportPrintsTheGridAndTheCount) {
-    writeBytes(folder.file("Setting.ini"),
-               "[GetLoopsList]\r\nCheckListStyle=1,\r\nCheck_Avtor=0\r\nAddCheck=0\r\n");
-    test::CommandResult r =
-        runCli({"--data-dir", folder.path(), "--site", site.baseAddress() + "/", "import"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("File not found: " + folder.file("AvtLst.lst")), std::string::npos);
-    EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
-              "ID микса\tАвтор\tНазвание\tСтиль\tРазмер Kb\tE-mail\tКод\tIdX");
-    std::size_t houses = 0;
-    for (const DemoMix& m : site.mixes()) {
-        houses += m.category == 3 ? 1 : 0;
-    }
-    std::string count = "Количество новых записей: " + std::to_string(houses) + "\n";
-    ASSERT_GE(r.out.size(), count.size());
-    EXPECT_EQ(r.out.substr(r.out.size() - count.size()), count);
-    EXPECT_EQ(CatalogueFile(folder.file("Base.vlt")).count(), houses);
-    EXPECT_FALSE(fileExists(folder.file("Loops.dat")));  // deleted as the program's close does
-    EXPECT_EQ(readBytes(folder.file("List.dnl")), "");
-
-    site.setListStatus(500);
-    test::CommandResult failed =
-        runCli({"--data-dir", folder.path(), "--site", site.baseAddress(), "import"});
-    EXPECT_EQ(failed.status, 3);
-    EXPECT_NE(failed.err.find("Возникли проблемы с получением миксов!"), std::string::npos);
-    EXPECT_NE(failed.err.find("Проверьте подключение к интернету!"), std::string::npos);
-    EXPECT_EQ(failed.out, "");
-}
-
-TEST_F(ImportRunTest, ADryRunPrintsWhatAnImportWouldAddAndWritesNothing) {
-    const auto& m = site.mixes();
-    writeBytes(folder.file("index"), m[0].id + "\r\n" + m[1].id + "\r\n");
-    writeBytes(folder.file("Setting.ini"),
-               "[GetLoopsList]\r\nCheckListStyle=1,\r\nCheck_Avtor=0\r\n");
-    const std::string index = readBytes(folder.file("index"));
-    test::CommandResult dry =
-        runCli({"--data-dir", folder.path(), "--site", site.baseAddress(), "import", "--dry-run"});
-    EXPECT_EQ(dry.status, 0) << dry.err;
-    EXPECT_EQ(readBytes(folder.file("index")), index);
-    EXPECT_EQ(readBytes(folder.file("Base.vlt")), "");
-    EXPECT_EQ(readBytes(folder.file("List.dnl")), "");
-    for (const char* left : {"Loops.dat", "out", "out2"}) {
-        EXPECT_FALSE(fileExists(folder.file(left))) << left;
-    }
-    // Every printed row is a House mix the ID list does not hold, marked new and sized.
-    std::vector<std::string> printed;
-    for (std::size_t at = dry.out.find('\n') + 1, end;
-         (end = dry.out.find('\n', at)) != std::string::npos; at = end + 1) {
-        printed.push_back(dry.out.substr(at, end - at));
-    }
-    ASSERT_GE(printed.size(), 2u);
-    for (std::size_t i = 0; i + 1 < printed.size(); ++i) {
-        EXPECT_TRUE(printed[i].ends_with("\t1\t0")) << printed[i];
-    }
-
-    test::CommandResult real =
-        runCli({"--data-dir", folder.path(), "--site", site.baseAddress(), "import"});
-    EXPECT_EQ(real.status, 0) << real.err;
-    EXPECT_EQ(printed.back(), "Количество новых записей: " +
-                                  std::to_string(CatalogueFile(folder.file("Base.vlt")).count()));
-    EXPECT_EQ(std::to_string(printed.size() - 1),
-              std::to_string(CatalogueFile(folder.file("Base.vlt")).count()));
 }
 
 }  // namespace

@@ -6,13 +6,13 @@
 #include "core/catalogue/record_commands.h"
 #include "core/catalogue/styles.h"
 #include "core/storage/cp1251.h"
+#include "tests/support/record_commands_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace kelvarn {
 namespace {
 
 using test::readBytes;
-using test::TempFolder;
 
 std::vector<std::string> numbersIn(const RecordGrid& grid) {
     std::vector<std::string> numbers;
@@ -22,18 +22,7 @@ std::vector<std::string> numbersIn(const RecordGrid& grid) {
     return numbers;
 }
 
-class RecordCommandsTest : public ::testing::Test {
-protected:
-    void load(const std::vector<MixRecord>& records) {
-        test::writeCatalogue(folder.file("Base.vlt"), records);
-        views = CatalogueViews();
-        loadViews(catalogue, ViewFilter{false, false, 0, 46000}, views);
-        copyTableToSwap(views);
-    }
-    TempFolder folder;
-    CatalogueFile catalogue{folder.file("Base.vlt")};
-    CatalogueViews views;
-};
+using test::RecordCommandsTest;
 
 TEST_F(RecordCommandsTest, MovesWriteOnlyTheFlagBytesAndKeepGridsAndSwapInStep) {
     MixRecord house = test::sampleRecord("111111", 1);
@@ -121,32 +110,6 @@ TEST_F(RecordCommandsTest, QueuingSkipsQueuedIdsAndQueueAllAsksWhichRows) {
     EXPECT_EQ(copiedName(views.Table, 3), " - Title 333333");
     EXPECT_EQ(copiedAddress("http://s", views.Table, 1),
               "http://s/fruityloops/loops_list/pafiledb.php?action=file&id=111111");
-}
-
-TEST_F(RecordCommandsTest, CommandLineMovesAndQueuesOnlyFromTheViewsTheyBelongTo) {
-    MixRecord favourite = test::sampleRecord("222222");
-    favourite.IsFavourite = 1;
-    load({test::sampleRecord("111111"), favourite});
-    test::writeBytes(folder.file("List.dnl"), "");
-    auto cli = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), {"--data-dir", folder.path()});
-        return test::runCli(args);
-    };
-    EXPECT_EQ(cli({"unfavourite", "1"}).status, 1);  // record 1 is in the catalogue view
-    EXPECT_EQ(cli({"restore", "2"}).status, 1);
-    EXPECT_EQ(cli({"favourite", "3"}).status, 1);
-    EXPECT_EQ(cli({"favourite", "x"}).status, 2);
-    EXPECT_EQ(readBytes(folder.file("Base.vlt")).size(), 2 * kRecordSize);
-
-    EXPECT_EQ(cli({"recycle", "2"}).status, 0);  // from the favourites: both flags change
-    EXPECT_EQ(catalogue.read(2).IsFavourite, 0);
-    EXPECT_EQ(catalogue.read(2).InRecycleBin, 1);
-    // One refused number writes nothing at all.
-    EXPECT_EQ(cli({"queue", "1", "2"}).status, 1);
-    EXPECT_EQ(readBytes(folder.file("List.dnl")), "");
-    EXPECT_EQ(cli({"restore", "2"}).status, 0);
-    EXPECT_EQ(cli({"queue", "1", "2", "1"}).status, 0);
-    EXPECT_EQ(QueueFile(folder.file("List.dnl")).readAll().size(), 2u);
 }
 
 }  // namespace

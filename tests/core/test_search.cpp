@@ -6,6 +6,7 @@
 
 #include "core/storage/cp1251.h"
 #include "core/tools/search.h"
+#include "tests/support/search_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace kelvarn {
@@ -13,55 +14,8 @@ namespace {
 
 using test::TempFolder;
 
-// The record numbers in the grid's rows, or {} for the placeholder row alone.
-std::vector<std::string> numbersFound(const RecordGrid& grid) {
-    std::vector<std::string> numbers;
-    for (int r = 1; r < grid.rowCount(); ++r) {
-        if (grid.isRecordRow(r)) {
-            numbers.emplace_back(grid.cell(kColNumber, r));
-        }
-    }
-    return numbers;
-}
-
-class SearchTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::vector<MixRecord> records(40);
-        for (std::size_t i = 0; i < records.size(); ++i) {
-            records[i] = test::sampleRecord(std::to_string(1000 + i));
-            records[i].Author = "Nobody";
-            records[i].Title = "Nothing";
-            records[i].Email = "none@x";
-        }
-        auto set = [&](int number, const char* author, const char* title, const char* email) {
-            MixRecord& r = records[static_cast<std::size_t>(number - 1)];
-            r.Author = author;
-            r.Title = title;
-            r.Email = email;
-        };
-        set(5, "DJ MiXer", "Night", "DJ@Mail.ru");
-        set(9, "Sasha", "Summer mIx", "");
-        set(40, "ВАСЯ", "Ёлка", "vasya@mail.ru");
-        records[8].InRecycleBin = 1;  // every record takes part, wherever it is shown
-        records[39].IsFavourite = 1;
-        records[1].Id = "123";
-        records[2].Id = "1234";
-        records[3].Id = "0123";
-        for (MixRecord& r : records) {
-            r.Author = utf8ToCp1251(r.Author).value();
-            r.Title = utf8ToCp1251(r.Title).value();
-        }
-        test::writeCatalogue(folder.file("Base.vlt"), records);
-    }
-
-    std::vector<std::string> find(SearchMode mode, const std::string& utf8) {
-        return numbersFound(searchCatalogue(CatalogueFile(folder.file("Base.vlt")),
-                                            RecordSearch(mode, utf8ToCp1251(utf8).value())));
-    }
-
-    TempFolder folder;
-};
+using test::numbersFound;
+using test::SearchTest;
 
 TEST_F(SearchTest, ByNameFindsAuthorOrTitleInAnyCaseButNeverFoldsYo) {
     EXPECT_EQ(find(SearchMode::Name, "mix"), (std::vector<std::string>{"5", "9"}));
@@ -93,22 +47,6 @@ TEST_F(SearchTest, ByEmailTheWholeAddressAndByIdTheWholeId) {
                     });
     EXPECT_EQ(lastRead, 40u);
     EXPECT_EQ(total, 40u);
-}
-
-TEST_F(SearchTest, CommandLinePrintsTheMatchesUnderTheirNumbers) {
-    test::CommandResult r = test::runCli({"--data-dir", folder.path(), "search", "name", "MIX"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    std::vector<std::string> lines;
-    for (std::size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1) {
-        lines.push_back(r.out.substr(at, end - at));
-    }
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_TRUE(lines[0].starts_with("№\tID микса\tАвтор"));
-    EXPECT_TRUE(lines[1].starts_with("5\t1004\tDJ MiXer\tNight\tDJ@Mail.ru\t"));
-    EXPECT_TRUE(lines[2].starts_with("9\t1008\tSasha\tSummer mIx\t\t"));
-    EXPECT_EQ(test::runCli({"--data-dir", folder.path(), "search", "id", "12a"}).status, 2);
-    EXPECT_EQ(test::runCli({"--data-dir", folder.path(), "search", "--count", "id"}).status, 2);
-    EXPECT_EQ(test::runCli({"--data-dir", folder.path(), "search", "title", "x"}).status, 2);
 }
 
 // The rules said as plainly as they go, over records read one by one: what a search must find.

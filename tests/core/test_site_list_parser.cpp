@@ -191,9 +191,6 @@ TEST(Selection, AuthorMatchFoldsLatinAndCyrillicCapitalsButNotYo) {
     // An empty chosen name matches only an empty author.
     EXPECT_TRUE(authorMatch("", "t", {""}));
     EXPECT_FALSE(authorMatch("a", "t", {""}));
-    EXPECT_FALSE(containsFolded("abc", ""));
-    EXPECT_FALSE(containsFolded("ab", "abc"));
-    EXPECT_TRUE(containsFolded("xABCx", "abc"));
 }
 
 TEST(Discard, KnownIdsAndRepeatsAreMarked) {

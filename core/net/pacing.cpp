@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/net/request_pacer.h"
+#include "core/net/pacing.h"
 
+#include <cmath>
 #include <thread>
 
 namespace kelvarn {
@@ -23,6 +24,23 @@ void RequestPacer::beforeRequest() {
             std::min<Clock::duration>(due_ - Clock::now(), std::chrono::milliseconds(20)));
     }
     due_ = Clock::now() + gap_;
+}
+
+void Pace::waitForTurn(const std::atomic<bool>* stop) {
+    for (long wait; (wait = untilPaid()) > 0 && (stop == nullptr || !stop->load());) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(wait, 100L)));
+    }
+}
+
+long Pace::untilPaid() {
+    if (rate_ <= 0) {
+        return 0;
+    }
+    const Clock::time_point now = Clock::now();
+    const std::chrono::duration<double> since = now - last_;
+    credit_ = std::min(rate_ / 10, credit_ + rate_ * since.count());
+    last_ = now;
+    return credit_ >= 0 ? 0 : static_cast<long>(std::ceil(-credit_ * 1000 / rate_));
 }
 
 }  // namespace kelvarn
