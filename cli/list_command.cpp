@@ -85,7 +85,9 @@ int runList(const Context& context, const std::vector<std::string>& args, TableW
     out.row(GridHeaders());
     forEachShownRecord(
         shown.file, shown.filter, shown.grid, shown.styleKey,
-        [&out](std::uint32_t number, const unsigned char* record) { out.record(number, record); },
+        [&out](std::uint32_t number, const MixRecordView& record) {
+            out.recordInPlace(number, record);
+        },
         [&out] { out.blockDone(); });
     return kExitDone;
 }
