@@ -319,9 +319,8 @@ void TableWriter::flush() {
     }
 }
 
-void TableWriter::record(std::uint32_t number, const unsigned char* bytes) {
+void TableWriter::recordInPlace(std::uint32_t number, const MixRecordView& record) {
     static DateCells dates;
-    const MixRecordView record = decodeRecordView(bytes);
     char* out = room(kLongestRecordRow);
     out = putDecimal(number, out);
     *out++ = '\t';

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/catalogue/mix_record.h"
 #include "core/catalogue/record_grid.h"
 
 namespace kelvarn::cli {
@@ -40,7 +41,11 @@ public:
     // It is only buffered, however much is held: a reader that visits records under a file's lock
     // calls blockDone once the lock is let go, so a slow reader of the output never holds a
     // writer of the file up.
-    void record(std::uint32_t number, const unsigned char* bytes);
+    void record(std::uint32_t number, const unsigned char* bytes) {
+        recordInPlace(number, decodeRecordView(bytes));
+    }
+    // The same for a record already decoded from its 176 bytes, its texts pointing into them.
+    void recordInPlace(std::uint32_t number, const MixRecordView& record);
     // Writes out what is held once it is a large block.
     void blockDone();
     // A record's row from a decoded record, for a reader that has no record bytes at hand.

@@ -86,7 +86,9 @@ int runList(const Context& context, const std::vector<std::string>& args, TableW
     out.row(GridHeaders());
     forEachShownRecord(
         shown.file, shown.filter, shown.grid, shown.styleKey,
-        [&out](std::uint32_t number, const unsigned char* record) { out.record(number, record); },
+        [&out](std::uint32_t number, const MixRecordView& record) {
+            out.recordInPlace(number, record);
+        },
         [&out] { out.blockDone(); });
     return kExitDone;
 }
@@ -96,10 +98,21 @@ int runExportHtml(const Context& context, const std::vector<std::string>& args, 
         throw UsageError{"export-html needs the file to write"};
     }
     ShownView shown = shownView(context, {args.begin() + 1, args.end()});
-    RecordGrid grid = shownGrid(shown.file, shown.filter, shown.grid, shown.styleKey);
     const std::string site =
         context.site.empty() ? Settings(context.folder).siteAddress() : context.site;
-    exportHtml(grid, site, args[0], context.folder);
+    // Rows go into the page straight from the records: no grid is built for it.
+    HtmlPage page(site, shown.file.count());
+    bool anyRow = false;
+    forEachShown(shown.file, shown.filter, shown.grid, shown.styleKey,
+                 [&](std::uint32_t, const MixRecordView& record) {
+                     anyRow = true;
+                     page.row({record.Id, record.Email, record.Author, record.Title,
+                               StyleName(record.Style)});
+                 });
+    if (!anyRow) {
+        page.row({});  // the placeholder row of an empty view, as its grid shows it
+    }
+    exportHtml(page.finish(), args[0], context.folder);
     return kExitDone;
 }
 

@@ -190,7 +190,7 @@ void forEachShown(const CatalogueFile& file, const ViewFilter& filter, VisibleGr
 
 void forEachShownRecord(
     const CatalogueFile& file, const ViewFilter& filter, VisibleGrid grid, int styleKey,
-    const std::function<void(std::uint32_t number, const unsigned char* record)>& visit,
+    const std::function<void(std::uint32_t number, const MixRecordView& inPlace)>& visit,
     const std::function<void()>& released) {
     const auto shown = shownIn(filter, grid, styleKey);
     file.forEachBlock(
@@ -203,8 +203,9 @@ void forEachShownRecord(
                 __builtin_prefetch(record + 4 * kRecordSize);
                 __builtin_prefetch(record + 4 * kRecordSize + 64);
                 __builtin_prefetch(record + 4 * kRecordSize + 128);
-                if (shown(decodeRecordView(record))) {
-                    visit(first + static_cast<std::uint32_t>(at / kRecordSize), record);
+                const MixRecordView decoded = decodeRecordView(record);
+                if (shown(decoded)) {
+                    visit(first + static_cast<std::uint32_t>(at / kRecordSize), decoded);
                 }
             }
         },

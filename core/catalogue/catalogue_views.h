@@ -92,12 +92,12 @@ void forEachShown(const CatalogueFile& file, const ViewFilter& filter, VisibleGr
                   const std::function<void(std::uint32_t number, const MixRecordView&)>& visit);
 
 // The same for a reader that writes the records out itself, a block at a time: `visit` gets
-// each record's 176 bytes while its block is mapped under the file's lock (as in
-// CatalogueFile::forEachBlock), so it must not wait on anything; `released` runs after each
-// block's lock is let go.
+// each record decoded in place, its texts pointing into its 176 bytes, while its block is mapped
+// under the file's lock (as in CatalogueFile::forEachBlock), so it must not wait on anything;
+// `released` runs after each block's lock is let go.
 void forEachShownRecord(
     const CatalogueFile& file, const ViewFilter& filter, VisibleGrid grid, int styleKey,
-    const std::function<void(std::uint32_t number, const unsigned char* record)>& visit,
+    const std::function<void(std::uint32_t number, const MixRecordView& inPlace)>& visit,
     const std::function<void()>& released);
 
 // That view as the window's grid: the headers, then the records or the placeholder row.

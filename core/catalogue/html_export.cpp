@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/catalogue/html_export.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "core/catalogue/html_text.h"
@@ -12,9 +13,17 @@ namespace kelvarn {
 
 using namespace std::literals;
 
-std::string htmlPage(const RecordGrid& grid, std::string_view site) {
-    std::string page;
-    auto line = [&page](std::string_view text) { page.append(text).append("\r\n"); };
+namespace {
+
+void appendLine(std::string& page, std::string_view text) {
+    page.append(text).append("\r\n");
+}
+
+}  // namespace
+
+HtmlPage::HtmlPage(std::string_view site, std::size_t expectedRows)
+    : fileLink_(recordPageAddress(site, {})), downloadLink_(downloadAddress(site, {})) {
+    page_.reserve(1024 + expectedRows * (400 + fileLink_.size() + downloadLink_.size()));
     for (std::string_view head : {
              "<HTML>"sv,
              "<HEAD>"sv,
@@ -31,39 +40,58 @@ std::string htmlPage(const RecordGrid& grid, std::string_view site) {
              "<TD ALIGN=CENTER>Файл</TD>"_cp,
              "</TR>"sv,
          }) {
-        line(head);
+        appendLine(page_, head);
     }
-    // Each row appended piece by piece into a page sized ahead: no row is built on its own.
-    page.reserve(page.size() + static_cast<std::size_t>(grid.rowCount()) * 400);
+}
+
+void HtmlPage::row(const PageRow& row) {
+    // The links' addresses end in the encoded ID, so the site's part is made once for the page.
+    const std::string id = percentEncode(row.id);
+    page_.append("<TR>\r\n<TD ALIGN=CENTER><A target=\"_blank\" HREF=\"")
+        .append(fileLink_)
+        .append(id)
+        .append("\" >");
+    appendForPage(page_, row.id);
+    page_.append("</A></TD>\r\n<TD ALIGN=CENTER><a href=\"mailto:");
+    appendForPage(page_, row.email);
+    page_.append("\">");
+    appendForPage(page_, row.author);
+    page_.append(" - ");
+    appendForPage(page_, row.title);
+    page_.append("</A></TD>\r\n<TD ALIGN=CENTER>");
+    appendForPage(page_, row.style);
+    page_.append("</TD>\r\n<TD ALIGN=CENTER><A target=\"_blank\" HREF=\"")
+        .append(downloadLink_)
+        .append(id)
+        .append("\" >")
+        .append("Скачать"_cp)
+        .append("</A></TD>\r\n</TR>\r\n");
+}
+
+std::string HtmlPage::finish() {
+    appendLine(page_, "</TABLE>");
+    appendLine(page_, "</BODY>");
+    appendLine(page_, "</HTML>");
+    return std::move(page_);
+}
+
+std::string htmlPage(const RecordGrid& grid, std::string_view site) {
+    HtmlPage page(site, static_cast<std::size_t>(std::max(grid.rowCount() - 1, 0)));
     for (int r = 1; r < grid.rowCount(); ++r) {
-        const std::string_view id = grid.cell(kColId, r);
-        page.append("<TR>\r\n<TD ALIGN=CENTER><A target=\"_blank\" HREF=\"")
-            .append(recordPageAddress(site, id))
-            .append("\" >")
-            .append(escapeForPage(id))
-            .append("</A></TD>\r\n<TD ALIGN=CENTER><a href=\"mailto:")
-            .append(escapeForPage(grid.cell(kColEmail, r)))
-            .append("\">")
-            .append(escapeForPage(grid.cell(kColAuthor, r)))
-            .append(" - ")
-            .append(escapeForPage(grid.cell(kColTitle, r)))
-            .append("</A></TD>\r\n<TD ALIGN=CENTER>")
-            .append(escapeForPage(grid.cell(kColStyle, r)))
-            .append("</TD>\r\n<TD ALIGN=CENTER><A target=\"_blank\" HREF=\"")
-            .append(downloadAddress(site, id))
-            .append("\" >")
-            .append("Скачать"_cp)
-            .append("</A></TD>\r\n</TR>\r\n");
+        page.row({grid.cell(kColId, r), grid.cell(kColEmail, r), grid.cell(kColAuthor, r),
+                  grid.cell(kColTitle, r), grid.cell(kColStyle, r)});
     }
-    line("</TABLE>");
-    line("</BODY>");
-    line("</HTML>");
-    return page;
+    return page.finish();
 }
 
 void exportHtml(const RecordGrid& grid, std::string_view site, const std::string& path,
                 const std::string& programFolder) {
-    replaceFileContents(path, htmlPage(grid, site));
+    exportHtml(htmlPage(grid, site), path, programFolder);
+}
+
+void exportHtml(const std::string& page, const std::string& path,
+                const std::string& programFolder) {
+    replaceFileContents(path, page);
     namespace fs = std::filesystem;
     std::error_code ignored;
     const fs::path files = fs::path(path).parent_path() / "files";

@@ -88,6 +88,15 @@ Reference referenceAt(std::string_view text) {
     return {end + 1, kOtherName};
 }
 
+// The bytes that go into a page unchanged: all but those escaped, control bytes, DEL and 0x98.
+constexpr std::array<bool, 256> kStandsAsIs = [] {
+    std::array<bool, 256> as{};
+    for (std::size_t b = 0x20; b < as.size(); ++b) {
+        as[b] = b != '&' && b != '<' && b != '>' && b != '"' && b != 0x7F && b != 0x98;
+    }
+    return as;
+}();
+
 }  // namespace
 
 std::string decodeCharacterReferences(std::string_view text) {
@@ -109,14 +118,21 @@ std::string decodeCharacterReferences(std::string_view text) {
     return out;
 }
 
-std::string escapeForPage(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        const auto byte = static_cast<unsigned char>(text[at]);
-        switch (byte) {
+void appendForPage(std::string& out, std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        // Most bytes stand as they are: each run of them goes in with one append.
+        std::size_t plain = at;
+        while (plain < text.size() && kStandsAsIs[static_cast<unsigned char>(text[plain])]) {
+            ++plain;
+        }
+        out.append(text.data() + at, plain - at);
+        if (plain == text.size()) {
+            break;
+        }
+        at = plain + 1;
+        switch (const auto byte = static_cast<unsigned char>(text[plain])) {
             case '&': {
-                const Reference reference = referenceAt(text.substr(at));
+                const Reference reference = referenceAt(text.substr(plain));
                 const bool begins = reference.length != 0 && reference.character != kNoCharacter;
                 out += begins ? "&" : "&amp;";
                 break;
@@ -133,11 +149,15 @@ std::string escapeForPage(std::string_view text) {
             default:
                 if (byte < 0x20) {
                     out += ' ';
-                } else if (byte != 0x7F && byte != 0x98) {
-                    out += text[at];
                 }
         }
     }
+}
+
+std::string escapeForPage(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    appendForPage(out, text);
     return out;
 }
 

@@ -18,5 +18,7 @@ std::string decodeCharacterReferences(std::string_view text);
 // escaped (texts stored by earlier imports hold references as the site wrote them); a control
 // byte shown as a space, as kelvarn-cli prints it, and 0x98, which has no character, left out.
 std::string escapeForPage(std::string_view text);
+// The same appended to `out`.
+void appendForPage(std::string& out, std::string_view text);
 
 }  // namespace kelvarn

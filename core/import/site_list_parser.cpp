@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/import/site_list_parser.h"
 
-#include <string.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
+#include <cstring>
 
 #include "core/catalogue/styles.h"
 
@@ -46,6 +50,75 @@ void skip(std::string_view& text, std::size_t count) {
     text.remove_prefix(std::min(count, text.size()));
 }
 
+// A page is tens of megabytes of short lines: its line ends are found 64 bytes at a time, as bit
+// masks, rather than by a search call a line.
+constexpr std::size_t kBlock = 64;
+
+// Bit i set where byte i of the block equals `wanted`; the block is kBlock bytes.
+std::uint64_t blockMask(const char* block, char wanted) {
+#if defined(__SSE2__)
+    const __m128i pattern = _mm_set1_epi8(wanted);
+    std::uint64_t mask = 0;
+    for (std::size_t i = 0; i < kBlock; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + i));
+        mask |= std::uint64_t{static_cast<std::uint32_t>(
+                    _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, pattern)))}
+                << i;
+    }
+    return mask;
+#else
+    std::uint64_t mask = 0;
+    for (std::size_t i = 0; i < kBlock; ++i) {
+        mask |= std::uint64_t{block[i] == wanted} << i;
+    }
+    return mask;
+#endif
+}
+
+// Calls `visit` with the text's blocks in order: where each starts and its bytes, the last one
+// padded with NULs to a whole block.
+template <typename Visit>
+void forEachBlock(std::string_view text, Visit visit) {
+    std::size_t at = 0;
+    for (; at + kBlock <= text.size(); at += kBlock) {
+        visit(at, text.data() + at);
+    }
+    if (at < text.size()) {
+        char last[kBlock] = {};
+        std::memcpy(last, text.data() + at, text.size() - at);
+        visit(at, last);
+    }
+}
+
+// Calls `visit` with the position of each LF of the text, in order.
+template <typename Visit>
+void forEachLineFeed(std::string_view text, Visit visit) {
+    forEachBlock(text, [&](std::size_t at, const char* block) {
+        for (std::uint64_t lf = blockMask(block, '\n'); lf != 0; lf &= lf - 1) {
+            visit(at + static_cast<std::size_t>(std::countr_zero(lf)));
+        }
+    });
+}
+
+// Whether every line of the page is non-empty and ends with CR LF, and no other CR stands in it.
+bool servedAsLines(std::string_view page) {
+    if (!page.empty() && page.back() != '\n') {
+        return false;
+    }
+    bool asIs = true;
+    std::uint64_t crCarry = 0;  // a CR ended the block before
+    std::uint64_t lfCarry = 1;  // a line begins the block (the page's first does)
+    forEachBlock(page, [&](std::size_t, const char* block) {
+        const std::uint64_t cr = blockMask(block, '\r');
+        const std::uint64_t lf = blockMask(block, '\n');
+        // Each LF right after a CR and each CR right before an LF; no CR begins a line.
+        asIs = asIs && ((cr << 1) | crCarry) == lf && (cr & ((lf << 1) | lfCarry)) == 0;
+        crCarry = cr >> 63;
+        lfCarry = lf >> 63;
+    });
+    return asIs;
+}
+
 }  // namespace
 
 std::string fileLinkMarker(std::string_view site) {
@@ -79,16 +152,7 @@ std::string pageToLines(std::string_view page) {
 }
 
 std::string_view pageLines(std::string_view page, std::string& storage) {
-    // Each LF must close a non-empty line right after its CR, and no CR may stand elsewhere.
-    std::size_t pos = 0;
-    bool asIs = true;
-    while (asIs && pos < page.size()) {
-        std::size_t lf = page.find('\n', pos);
-        std::size_t cr = page.find('\r', pos);
-        asIs = lf != std::string_view::npos && lf > pos + 1 && cr == lf - 1;
-        pos = lf + 1;
-    }
-    if (asIs) {
+    if (servedAsLines(page)) {
         return page;
     }
     storage = pageToLines(page);
@@ -97,36 +161,28 @@ std::string_view pageLines(std::string_view page, std::string& storage) {
 
 MarkerPairs findMarkerPairs(std::string_view lines, std::string_view marker) {
     MarkerPairs result;
-    // The line from `start` without its line end, and where the next line begins.
-    auto lineAt = [&](std::size_t start, std::size_t& next) {
-        std::size_t end = std::min(lines.find('\n', start), lines.size());
-        next = end + 1;
+    std::size_t start = 0;     // of the line being looked at
+    bool partnerNext = false;  // that line is a marker line's partner
+    // Only a line's start is tested for the marker. The partner is the line after a marker line,
+    // an empty text when the list has ended; it is not itself tested for the marker.
+    auto lineEnded = [&](std::size_t end) {
         std::string_view line = lines.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
+        if (partnerNext || lines.substr(start).starts_with(marker)) {
+            if (!line.empty() && line.back() == '\r') {
+                line.remove_suffix(1);
+            }
+            result.lines.push_back(line);
+            result.pairs += partnerNext ? 0 : 1;
+            partnerNext = !partnerNext;
         }
-        return line;
+        start = end + 1;
     };
-    // Markers are found by a search over the whole text, not line by line: most lines are none.
-    std::size_t pos = 0;
-    while (pos < lines.size()) {
-        const void* hit =
-            ::memmem(lines.data() + pos, lines.size() - pos, marker.data(), marker.size());
-        if (hit == nullptr) {
-            break;
-        }
-        std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - lines.data());
-        if (at > 0 && lines[at - 1] != '\n') {
-            pos = at + 1;  // inside a line: not a marker line
-            continue;
-        }
-        std::size_t next = 0;
-        result.lines.push_back(lineAt(at, next));
-        ++result.pairs;
-        // The partner is the next line, an empty text when the list has ended; it is not
-        // itself tested for the marker.
-        result.lines.push_back(next < lines.size() ? lineAt(next, next) : std::string_view());
-        pos = next;
+    forEachLineFeed(lines, lineEnded);
+    if (start < lines.size()) {
+        lineEnded(lines.size());
+    }
+    if (partnerNext) {
+        result.lines.push_back({});
     }
     return result;
 }

@@ -2,6 +2,8 @@
 #include "core/inspect/mix_contents.h"
 
 #include <fcntl.h>
+#include <libdeflate.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
@@ -10,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "core/storage/io_error.h"
@@ -107,6 +110,145 @@ ProjectFacts readArrived(Arrived& arrived, bool whole) {
     return facts;
 }
 
+// The archive's bytes: a small archive read whole at once, a larger one mapped, so that only the
+// pages its projects lie on come in. Empty when the file can be neither.
+class MappedArchive {
+public:
+    explicit MappedArchive(int fd) {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || st.st_size <= 0) {
+            return;
+        }
+        const auto size = static_cast<std::size_t>(st.st_size);
+        if (size <= kReadWhole) {
+            read_ = std::make_unique_for_overwrite<char[]>(size);
+            if (::pread(fd, read_.get(), size, 0) == static_cast<ssize_t>(size)) {
+                bytes_ = {read_.get(), size};
+            }
+            return;
+        }
+        void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (data != MAP_FAILED) {
+            bytes_ = {static_cast<const char*>(data), size};
+        }
+    }
+    ~MappedArchive() {
+        if (!bytes_.empty() && !read_) {
+            ::munmap(const_cast<char*>(bytes_.data()), bytes_.size());
+        }
+    }
+    MappedArchive(const MappedArchive&) = delete;
+    MappedArchive& operator=(const MappedArchive&) = delete;
+
+    std::string_view bytes() const { return bytes_; }
+
+private:
+    static constexpr std::size_t kReadWhole = 1 << 20;
+    std::unique_ptr<char[]> read_;
+    std::string_view bytes_;
+};
+
+std::uint32_t little(std::string_view bytes, std::size_t at, std::size_t width) {
+    std::uint32_t value = 0;
+    for (std::size_t i = width; i-- > 0;) {
+        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    }
+    return value;
+}
+
+// An entry as the central directory lists it: what reading its bytes in place needs.
+struct DirectoryEntry {
+    std::uint32_t flags = 0, method = 0, crc = 0, packed = 0, size = 0, local = 0;
+    std::string_view name;
+};
+
+constexpr std::size_t kEndRecord = 22, kDirectoryRecord = 46, kLocalHeader = 30;
+constexpr std::uint32_t kWide = 0xFFFFFFFF;  // a field whose value a ZIP64 record holds
+
+// The end record's offset: the last one whose comment reaches the end of the file.
+std::optional<std::size_t> endRecord(std::string_view archive) {
+    if (archive.size() < kEndRecord) {
+        return std::nullopt;
+    }
+    const std::size_t lowest =
+        archive.size() > kEndRecord + 0xFFFF ? archive.size() - kEndRecord - 0xFFFF : 0;
+    for (std::size_t at = archive.size() - kEndRecord + 1; at-- > lowest;) {
+        if (archive.compare(at, 4, "PK\5\6") == 0 &&
+            at + kEndRecord + little(archive, at + 20, 2) == archive.size()) {
+            return at;
+        }
+    }
+    return std::nullopt;
+}
+
+// The central directory's entries, each checked against the file's bounds; none when it is not
+// a plain one (ZIP64, cut, damaged): such an archive's projects are read through libzip alone.
+std::vector<DirectoryEntry> plainDirectory(std::string_view archive) {
+    const std::optional<std::size_t> end = endRecord(archive);
+    if (!end) {
+        return {};
+    }
+    const std::uint32_t count = little(archive, *end + 10, 2);
+    const std::uint32_t size = little(archive, *end + 12, 4);
+    const std::uint32_t offset = little(archive, *end + 16, 4);
+    if (count == 0xFFFF || offset == kWide || offset > *end || size > *end - offset) {
+        return {};
+    }
+    std::vector<DirectoryEntry> entries;
+    entries.reserve(count);
+    const std::size_t last = offset + size;
+    for (std::size_t at = offset; entries.size() < count;) {
+        if (last - at < kDirectoryRecord || archive.compare(at, 4, "PK\1\2") != 0) {
+            return {};
+        }
+        DirectoryEntry entry{little(archive, at + 8, 2),
+                             little(archive, at + 10, 2),
+                             little(archive, at + 16, 4),
+                             little(archive, at + 20, 4),
+                             little(archive, at + 24, 4),
+                             little(archive, at + 42, 4),
+                             {}};
+        const std::size_t name = little(archive, at + 28, 2);
+        const std::size_t record =
+            kDirectoryRecord + name + little(archive, at + 30, 2) + little(archive, at + 32, 2);
+        if (last - at < record || entry.packed == kWide || entry.size == kWide ||
+            entry.local == kWide) {
+            return {};
+        }
+        entry.name = archive.substr(at + kDirectoryRecord, name);
+        entries.push_back(entry);
+        at += record;
+    }
+    return entries;
+}
+
+// A project stored whole, not compressed nor encrypted, where the directory and libzip agree on
+// it: its bytes in the archive, found from its local header and checked to lie within the file.
+// Anything else (no answer) is read through libzip.
+std::optional<std::string_view> storedInPlace(std::string_view archive, const DirectoryEntry& entry,
+                                              const zip_stat_t& stat, const char* rawName) {
+    constexpr zip_uint64_t kNeeded = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC |
+                                     ZIP_STAT_COMP_METHOD | ZIP_STAT_ENCRYPTION_METHOD;
+    if ((stat.valid & kNeeded) != kNeeded || stat.comp_method != ZIP_CM_STORE ||
+        stat.encryption_method != ZIP_EM_NONE || stat.size != stat.comp_size ||
+        stat.size > kProjectLimit || entry.method != ZIP_CM_STORE || (entry.flags & 1) != 0 ||
+        entry.size != stat.size || entry.packed != stat.comp_size || entry.crc != stat.crc ||
+        rawName == nullptr || entry.name != rawName) {
+        return std::nullopt;
+    }
+    const std::size_t local = entry.local;
+    if (archive.size() < kLocalHeader || local > archive.size() - kLocalHeader ||
+        archive.compare(local, 4, "PK\3\4") != 0) {
+        return std::nullopt;
+    }
+    const std::size_t data =
+        local + kLocalHeader + little(archive, local + 26, 2) + little(archive, local + 28, 2);
+    if (data > archive.size() || archive.size() - data < entry.size) {
+        return std::nullopt;
+    }
+    return archive.substr(data, entry.size);
+}
+
 MixProject projectEntry(zip_t* archive, zip_uint64_t index, const zip_stat_t& stat,
                         std::string name) {
     // The directory's size only guesses the first piece: a false one costs a piece more.
@@ -121,20 +263,54 @@ MixProject projectEntry(zip_t* archive, zip_uint64_t index, const zip_stat_t& st
     return {std::move(name), readArrived(arrived, whole)};
 }
 
-MixContents archiveContents(const std::string& path, Descriptor& file) {
-    int code = 0;
-    Archive archive(zip_fdopen(file.get(), ZIP_RDONLY, &code), zip_discard);
-    if (!archive) {
-        zip_error_t error;
-        zip_error_init_with_code(&error, code);
+// The project read in place, its CRC-32 checked as libzip checks it: a wrong one flags it
+// damaged.
+MixProject projectInPlace(std::string_view bytes, const zip_stat_t& stat, std::string name) {
+    ProjectFacts facts = readProject(bytes);
+    facts.damaged = facts.damaged || libdeflate_crc32(0, bytes.data(), bytes.size()) != stat.crc;
+    return {std::move(name), std::move(facts)};
+}
+
+// The archive opened by libzip: from the mapping when there is one (its directory then read
+// without a system call), else from the descriptor, which it then owns.
+Archive openArchive(const std::string& path, Descriptor& file, const MappedArchive& mapped) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_t* archive = nullptr;
+    if (zip_source_t* source = mapped.bytes().empty()
+                                   ? nullptr
+                                   : zip_source_buffer_create(mapped.bytes().data(),
+                                                              mapped.bytes().size(), 0, &error)) {
+        archive = zip_open_from_source(source, ZIP_RDONLY, &error);
+        if (archive == nullptr) {
+            zip_source_free(source);
+        }
+    } else if (mapped.bytes().empty()) {
+        int code = 0;
+        archive = zip_fdopen(file.get(), ZIP_RDONLY, &code);
+        zip_error_set(&error, code, 0);
+        if (archive != nullptr) {
+            file.release();
+        }
+    }
+    if (archive == nullptr) {
+        const int code = zip_error_code_zip(&error);
         const std::string why = code == ZIP_ER_NOZIP ? "Neither a ZIP archive nor a project"
                                                      : zip_error_strerror(&error);
         zip_error_fini(&error);
         throw IoError::unreadable(path, why);
     }
-    file.release();
+    zip_error_fini(&error);
+    return Archive(archive, zip_discard);
+}
+
+MixContents archiveContents(const std::string& path, Descriptor& file) {
+    const MappedArchive mapped(file.get());
+    Archive archive = openArchive(path, file, mapped);
     MixContents contents;
     const zip_int64_t entries = zip_get_num_entries(archive.get(), 0);
+    const std::vector<DirectoryEntry> directory = plainDirectory(mapped.bytes());
+    const bool inPlace = entries >= 0 && directory.size() == static_cast<std::size_t>(entries);
     for (zip_int64_t i = 0; i < entries; ++i) {
         const auto index = static_cast<zip_uint64_t>(i);
         zip_stat_t stat;
@@ -144,9 +320,16 @@ MixContents archiveContents(const std::string& path, Descriptor& file) {
         }
         std::string name = printable(stat.name);
         contents.files.push_back({name, (stat.valid & ZIP_STAT_SIZE) != 0 ? stat.size : 0});
-        if (isProjectName(name)) {
-            contents.projects.push_back(projectEntry(archive.get(), index, stat, std::move(name)));
+        if (!isProjectName(name)) {
+            continue;
         }
+        const std::optional<std::string_view> stored =
+            inPlace ? storedInPlace(mapped.bytes(), directory[index], stat,
+                                    zip_get_name(archive.get(), index, ZIP_FL_ENC_RAW))
+                    : std::nullopt;
+        contents.projects.push_back(
+            stored ? projectInPlace(*stored, stat, std::move(name))
+                   : projectEntry(archive.get(), index, stat, std::move(name)));
     }
     return contents;
 }

@@ -74,6 +74,14 @@ TEST(CliInspect, PrintsTheFilesAndWhatEachProjectSays) {
         EXPECT_EQ(r.out, row.out);
         EXPECT_EQ(r.err, row.err);
     }
+    // A stored project whose bytes no longer match the directory's CRC-32 is read, and flagged.
+    std::string flipped = archive;
+    flipped[flipped.find(idea) + idea.size() - 1] ^= 0x01;
+    test::writeBytes(folder.file("ZIP/100001.zip"), flipped);
+    const test::CommandResult damaged = test::runCli({"--data-dir", folder.path(), "inspect", "1"});
+    EXPECT_EQ(damaged.status, 0);
+    EXPECT_TRUE(damaged.out.ends_with("plugin\tTri Osc \t\npatterns\t0\ndamaged\tyes\n"))
+        << damaged.out;
 }
 
 // The side file: rebuilt by the first search that needs it, a line added by each download,
