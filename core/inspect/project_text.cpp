@@ -86,13 +86,14 @@ std::string fromUtf8(std::string_view bytes) {
                           : lead < 0xF0 ? 2
                           : lead < 0xF5 ? 3
                                         : -1;
-        char32_t cp = extra <= 0 ? lead : lead & (0x3F >> extra);
+        char32_t cp = extra <= 0 ? char32_t{lead} : static_cast<char32_t>(lead & (0x3Fu >> extra));
         bool whole = extra >= 0;
         for (int k = 0; k < extra && whole; ++k) {
-            const auto next = i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0;
+            const unsigned char next =
+                i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : '\0';
             whole = (next & 0xC0) == 0x80;
             if (whole) {
-                cp = (cp << 6) | (next & 0x3F);
+                cp = (cp << 6) | static_cast<char32_t>(next & 0x3Fu);
                 ++i;
             }
         }
