@@ -203,14 +203,14 @@ std::int64_t mostInAnyWindow(const std::vector<Arrivals::Piece>& pieces,
 // connection's buffers hold: the client's receive buffer under the cap, the server's small send
 // buffer).
 int timeCap() {
-    constexpr std::int64_t kCap = 100 * 1024;
+    constexpr std::int64_t kCap = std::int64_t{100} * 1024;
     struct Case {
         const char* what;
         std::size_t bytes;
         int files;
     };
     const Case cases[] = {{"2 KB files", 2048, 1500},
-                          {"30 KB files", 30 * 1024, 100},
+                          {"30 KB files", std::size_t{30} * 1024, 100},
                           {"one 2 MB file", 2u << 20, 1}};
     std::mutex mutex;
     std::vector<Arrivals::Piece> written;
@@ -230,7 +230,7 @@ int timeCap() {
         res.set_content_provider(
             size, "application/zip",
             [&](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-                static const std::string chunk(64 * 1024, 'c');
+                static const std::string chunk(std::size_t{64} * 1024, 'c');
                 const std::size_t piece = std::min({length, chunk.size(), size - offset});
                 sink.write(chunk.data(), piece);
                 std::lock_guard lock(mutex);
@@ -251,6 +251,7 @@ int timeCap() {
         std::filesystem::remove_all(root);
         std::filesystem::create_directories(root);
         std::vector<std::string> ids;
+        ids.reserve(static_cast<std::size_t>(c.files));
         for (int i = 0; i < c.files; ++i) {
             ids.push_back(std::to_string(100000 + i));
         }

@@ -267,8 +267,8 @@ private:
 // The longest row of a record: every text byte three bytes of UTF-8, the rest at their longest,
 // and the scratch past the last cell.
 constexpr std::size_t kLongestRecordRow =
-    3 * (kIdCapacity + kAuthorCapacity + kTitleCapacity + kEmailCapacity) + 3 * 32 + 5 * 16 + 11 +
-    32;
+    3 * (kIdCapacity + kAuthorCapacity + kTitleCapacity + kEmailCapacity) + std::size_t{3 * 32} +
+    std::size_t{5 * 16} + 11 + 32;
 
 }  // namespace
 
@@ -360,7 +360,7 @@ void TableWriter::line(std::string_view utf8) {
 }
 
 void TableWriter::record(std::uint32_t number, const MixRecordView& record) {
-    RecordCellBuffer buffer;
+    RecordCellBuffer buffer{};
     row(recordCells(number, record, buffer));
 }
 

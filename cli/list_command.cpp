@@ -59,8 +59,8 @@ int styleNodeKey(const std::string& name) {
 struct ShownView {
     CatalogueFile file;
     ViewFilter filter;
-    VisibleGrid grid;
-    int styleKey;
+    VisibleGrid grid = VisibleGrid::Table;
+    int styleKey = kKeyAllStyles;
 };
 
 ShownView shownView(const Context& context, const std::vector<std::string>& args) {

@@ -14,7 +14,7 @@ namespace kelvarn {
 
 struct GridRow::Block {
     std::atomic<std::uint32_t> refs{1};
-    std::uint16_t ends[kGridColumns];  // end offset of each cell in text()
+    std::uint16_t ends[kGridColumns]{};  // end offset of each cell in text()
     char* text() { return reinterpret_cast<char*>(this + 1); }
 };
 
@@ -122,7 +122,7 @@ std::array<std::string_view, kGridColumns> recordCells(std::uint32_t number,
 }
 
 GridRow RecordToRow(std::uint32_t number, const MixRecordView& record) {
-    RecordCellBuffer buffer;
+    RecordCellBuffer buffer{};
     return GridRow(recordCells(number, record, buffer));
 }
 

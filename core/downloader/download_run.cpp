@@ -89,7 +89,7 @@ DownloadRun::DownloadRun(DownloadSettings settings, DownloadRows& rows, Download
       queue_(settings_.folder + kQueueFileName),
       paused_(paused) {}
 
-void DownloadRun::setStatus(std::size_t row, DownloadState state) {
+void DownloadRun::setStatus(std::size_t row, const DownloadState& state) {
     if (rows_.setRunStatus(run_, row, state)) {
         observer_.rowStatus(row, state);
     }

@@ -124,7 +124,7 @@ private:
     // Pause freezes the run between any two of its steps, and inside a transfer.
     void holdWhilePaused() const;
     bool stopped() const { return stop_.load(); }
-    void setStatus(std::size_t row, DownloadState state);
+    void setStatus(std::size_t row, const DownloadState& state);
     // Whether a request that failed so may be tried again after try `attempt`.
     bool mayRetry(int attempt, const HttpFailure& failure) const;
     // "Повтор N" while the wait before try N lasts; false when a stop ended it.

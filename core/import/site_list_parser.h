@@ -52,10 +52,9 @@ struct MarkerPairs {
 // is not itself tested for the marker.
 MarkerPairs findMarkerPairs(std::string_view lines, std::string_view marker);
 
-// The candidate of one marker line (with the marker) and its partner line. A line that lacks a
-// delimiter gives the rest of the line for the field the delimiter would end.
-SiteCandidate parsePair(std::string_view markerLine, std::string_view partnerLine,
-                        std::size_t markerLength);
+// The candidate of one marker line `a` (with the marker) and its partner line `b`. A line that
+// lacks a delimiter gives the rest of the line for the field the delimiter would end.
+SiteCandidate parsePair(std::string_view a, std::string_view b, std::size_t markerLength);
 
 // Every pair, in page order: of the pairs found, or of the `out2` text.
 std::vector<SiteCandidate> parsePairs(const MarkerPairs& pairs, std::size_t markerLength);

@@ -85,7 +85,8 @@ std::uint64_t endOfLastLine(const LockedFile& file) {
     if (size == 0 || (file.readUpTo(&last, 1, size - 1) == 1 && last == '\n')) {
         return size;
     }
-    std::string tail(static_cast<std::size_t>(std::min<std::uint64_t>(size, 64 * 1024)), '\0');
+    std::string tail(
+        static_cast<std::size_t>(std::min<std::uint64_t>(size, std::uint64_t{64} * 1024)), '\0');
     const std::uint64_t from = size - tail.size();
     tail.resize(file.readUpTo(tail.data(), tail.size(), from));
     const std::size_t end = tail.rfind('\n');

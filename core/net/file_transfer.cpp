@@ -155,9 +155,8 @@ size_t receivePiece(char* data, size_t size, size_t count, void* state) {
 
 // Under a cap the socket takes in no more than a piece at a time, so the server is held back by
 // the connection itself rather than filling the system's buffers ahead of the cap.
-int limitReceiveBuffer(void* piece, curl_socket_t socket, curlsocktype) {
-    const int bytes = static_cast<int>(reinterpret_cast<std::uintptr_t>(piece));
-    setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+int limitReceiveBuffer(void* bytes, curl_socket_t socket, curlsocktype) {
+    setsockopt(socket, SOL_SOCKET, SO_RCVBUF, bytes, sizeof(int));
     return CURL_SOCKOPT_OK;
 }
 
@@ -187,7 +186,8 @@ FileTransfer::FileTransfer(HttpConnections& connections, const std::atomic<bool>
     curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, static_cast<long>(piece));
     if (limits.maxBytesPerSecond > 0) {
         curl_easy_setopt(curl_, CURLOPT_SOCKOPTFUNCTION, limitReceiveBuffer);
-        curl_easy_setopt(curl_, CURLOPT_SOCKOPTDATA, reinterpret_cast<void*>(piece));
+        receiveBuffer_ = static_cast<int>(piece);
+        curl_easy_setopt(curl_, CURLOPT_SOCKOPTDATA, &receiveBuffer_);
     }
 }
 

@@ -140,7 +140,7 @@ class Pace;
 // object.
 class FileTransfer {
 public:
-    static constexpr std::size_t kLargestPiece = 512 * 1024;
+    static constexpr std::size_t kLargestPiece = std::size_t{512} * 1024;
 
     FileTransfer(HttpConnections& connections, const std::atomic<bool>* stop,
                  const std::atomic<bool>* paused, const HttpLimits& limits = {});
@@ -182,6 +182,8 @@ private:
     long answerSeconds_;
     std::string userAgent_;
     std::unique_ptr<Pace> pace_;
+    // The socket receive buffer under a cap, which the socket callback is handed.
+    int receiveBuffer_ = 0;
 };
 
 }  // namespace kelvarn

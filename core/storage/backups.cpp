@@ -160,7 +160,8 @@ void copyFiles(const std::string& folder, const std::string& name) {
     }
     for (const std::string& file : copiedFiles(folder)) {
         if (!isOptional(file) || fileExists(folder + file)) {
-            replaceFileContents(part + "/" + file, unlockedBytes(folder + file));
+            replaceFileContents(std::string(part).append("/").append(file),
+                                unlockedBytes(folder + file));
         }
     }
     renameOrThrow(part, target);
@@ -357,7 +358,9 @@ std::vector<BackupEntry> listBackups(const std::string& folder) {
     for (const std::string& name : foldersIn(folder + "backup/").whole) {
         std::error_code error;
         const std::uintmax_t bytes =
-            fs::file_size(folder + "backup/" + name + "/" + kCatalogueFileName, error);
+            fs::file_size(std::string(folder).append("backup/").append(name).append("/").append(
+                              kCatalogueFileName),
+                          error);
         entries.push_back({name, error ? 0 : static_cast<std::uint32_t>(bytes / kRecordSize)});
     }
     return entries;

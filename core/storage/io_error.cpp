@@ -65,7 +65,7 @@ IoError IoError::fromErrno(std::string path, int err) {
             // Codes of the system's own: its message says more than a bare number.
             std::string text = "I/O error " + std::to_string(err) + " (" + std::strerror(err) + ")";
             std::string full = text + ": " + path;
-            return IoError(std::move(path), err, text, full);
+            return IoError(std::move(path), err, std::move(text), full);
         }
     }
     return IoError(std::move(path), code);

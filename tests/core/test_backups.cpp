@@ -35,6 +35,7 @@ using test::writeBytes;
 
 std::vector<std::string> namesOf(const std::vector<BackupEntry>& entries) {
     std::vector<std::string> names;
+    names.reserve(entries.size());
     for (const BackupEntry& e : entries) {
         names.push_back(e.name);
     }

@@ -404,6 +404,7 @@ TEST_F(CrashSafety, ASaveStageOrAManualEntryThatFillsTheDiskTakesBackAllItWrote)
     TempFolder folder;
     prepareImportFolder(folder);
     std::vector<MixRecord> earlier;
+    earlier.reserve(1000);
     for (int i = 0; i < 1000; ++i) {
         earlier.push_back(test::sampleRecord(std::to_string(900000 + i)));
     }
@@ -632,8 +633,8 @@ TEST_F(CrashSafety, AKilledDownloadNeverTakesAnEntryOffWithoutMarkingItsRecord) 
     std::vector<const DemoMix*> mixes;
     std::string queue;
     for (const DemoMix& mix : site.mixes()) {
-        if (mix.status == 200 && mix.hasLength && mix.bytes > 1024 && mix.bytes < 64 * 1024 &&
-            records.size() < 25) {
+        if (mix.status == 200 && mix.hasLength && mix.bytes > 1024 &&
+            mix.bytes < std::int64_t{64} * 1024 && records.size() < 25) {
             mixes.push_back(&mix);
             records.push_back(test::sampleRecord(mix.id));
             records.back().HasFile = 0;

@@ -118,8 +118,8 @@ TEST(DownloadNames, PercentAndLabel) {
 TEST(DownloadNames, EachStateHasItsTextAndItsRoad) {
     const struct {
         DownloadState state;
-        const char* text;
-        bool runnable, final, offQueue;
+        const char* text = nullptr;
+        bool runnable = false, final = false, offQueue = false;
     } cases[] = {
         {DownloadState::waiting(), "Нет", true, false, false},
         {DownloadState::preparing(), "Подготовка", false, false, false},
@@ -177,6 +177,7 @@ TEST_F(DownloadRunTest, ABatchFetchesTheWaitingRowsMarksThemAndDropsTheOnesTheSi
     // Fetched and missing entries are taken off; the one the user deleted is the window's.
     std::vector<QueueEntry> queue = QueueFile(folder.file("List.dnl")).readAll();
     std::vector<int> removed;
+    removed.reserve(queue.size());
     for (const QueueEntry& e : queue) {
         removed.push_back(e.Removed);
     }
@@ -206,7 +207,7 @@ TEST_F(DownloadRunTest, ABatchFetchesTheWaitingRowsMarksThemAndDropsTheOnesTheSi
 TEST_F(DownloadRunTest, OnlyTheSitesWordThatAFileIsGoneDropsAnEntry) {
     using Reply = CannedServer::Reply;
     const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n";
-    auto always = [](Reply reply) { return [=](const std::string&) { return reply; }; };
+    auto always = [](const Reply& reply) { return [=](const std::string&) { return reply; }; };
     enum class End { Fetched, Dropped, Failed, SiteSilent };
     const struct {
         const char* what;
@@ -580,7 +581,10 @@ TEST_F(DownloadRunTest, TheCheckRefusesPagesAndBrokenArchivesAndKeepsAnyOtherBod
     crcInBoth.at(crcInBoth.find(std::string("PK\1\2", 4)) + 16) ^= 0x20;
     const std::string zip = makeArchive(site.mixes()[0], 7);
     const std::string rar("Rar!\x1a\x07\x00\xcf\x90\x73\x00\x00\x0d", 13);
-    const std::string project("FLhd\x06\x00\x00\x00\x00\x00\x03\x00\x60\x00FLdt", 18);
+    const std::string project(
+        "FLhd\x06\x00\x00\x00\x00\x00\x03\x00\x60\x00"
+        "FLdt",
+        18);
     const char* const page = "Сайт прислал страницу вместо микса (";
     const struct {
         const char* what;

@@ -255,10 +255,15 @@ TEST(HttpClient, TransfersAndSizeQueriesTakeTheRightBytesOrSayWhyNot) {
             retryAfter = e.failure().retryAfter;
             EXPECT_EQ(e.address(), server.address());
         }
-        EXPECT_EQ(
-            result + " at " + std::to_string(said.start) + " of " + std::to_string(said.total) +
-                (said.contentType.empty() ? "" : " (" + said.contentType + ")") + ": " + received,
-            c.result);
+        EXPECT_EQ(std::string(result)
+                      .append(" at ")
+                      .append(std::to_string(said.start))
+                      .append(" of ")
+                      .append(std::to_string(said.total))
+                      .append(said.contentType.empty() ? "" : " (" + said.contentType + ")")
+                      .append(": ")
+                      .append(received),
+                  c.result);
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
         EXPECT_LE(std::abs(retryAfter - c.retryAfter), c.retryAfter > 3 ? 1 : 0) << retryAfter;
         EXPECT_EQ(server.asked(), c.asked);
@@ -374,7 +379,7 @@ TEST(HttpClient, ARunResumesOnlyWhenSetHoldsItsCapAndWaitsAsTheServerAsks) {
     const std::string whole = answer("200 OK", "", kBody);
     const std::string cut = whole.substr(0, whole.size() - 5);
     const std::string tooMany = answer("429 Slow", "", "");
-    const std::string large(300 * 1024, 'L');
+    const std::string large(std::size_t{300} * 1024, 'L');
     const std::string small(2048, 's');
     using std::chrono::milliseconds;
     const struct {
