@@ -267,8 +267,8 @@ private:
 // The longest row of a record: every text byte three bytes of UTF-8, the rest at their longest,
 // and the scratch past the last cell.
 constexpr std::size_t kLongestRecordRow =
-    3 * (kIdCapacity + kAuthorCapacity + kTitleCapacity + kEmailCapacity) + std::size_t{3 * 32} +
-    std::size_t{5 * 16} + 11 + 32;
+    3 * (kIdCapacity + kAuthorCapacity + kTitleCapacity + kEmailCapacity) + 3 * std::size_t{32} +
+    5 * std::size_t{16} + 11 + 32;
 
 }  // namespace
 

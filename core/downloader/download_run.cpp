@@ -436,9 +436,9 @@ bool DownloadRun::mayRetry(int attempt, const HttpFailure& failure) const {
     return failure.retryable() && attempt < settings_.retries;
 }
 
-void DownloadRun::giveUp(std::size_t row, DownloadState state) {
+void DownloadRun::giveUp(std::size_t row, const DownloadState& state) {
     observer_.transferCleared();
-    setStatus(row, std::move(state));
+    setStatus(row, state);
     sound_.PlaySoundFile("STOP.wav");
 }
 

@@ -130,7 +130,7 @@ private:
     // "Повтор N" while the wait before try N lasts; false when a stop ended it.
     bool waitBeforeRetry(std::size_t row, int attempt, int retryAfterSeconds);
     // The row has failed for good: it shows `state`, which says why.
-    void giveUp(std::size_t row, DownloadState state);
+    void giveUp(std::size_t row, const DownloadState& state);
 
     DownloadSettings settings_;
     DownloadRows& rows_;

@@ -68,7 +68,7 @@ IoError IoError::fromErrno(std::string path, int err) {
             return IoError(std::move(path), err, std::move(text), full);
         }
     }
-    return IoError(std::move(path), code);
+    return IoError(path, code);
 }
 
 IoError IoError::unableToWrite(std::string path) {
