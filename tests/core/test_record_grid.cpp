@@ -16,6 +16,7 @@ namespace {
 
 std::vector<std::string> cells(const GridRow& row) {
     std::vector<std::string> out;
+    out.reserve(kGridColumns);
     for (int c = 0; c < kGridColumns; ++c) {
         out.emplace_back(row.cell(c));
     }

@@ -56,7 +56,8 @@ WavHeader ReadWavHeader(const fs::path& path) {
     const std::vector<unsigned char> bytes = ReadBytes(path);
     WavHeader header;
     const auto tag = [&](std::size_t at) {
-        return std::string(bytes.begin() + at, bytes.begin() + at + 4);
+        const auto from = bytes.begin() + static_cast<std::ptrdiff_t>(at);
+        return std::string(from, from + 4);
     };
     if (bytes.size() < 12 || tag(0) != "RIFF" || tag(8) != "WAVE") {
         ADD_FAILURE() << path << " is not a RIFF/WAVE file";

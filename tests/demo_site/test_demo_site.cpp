@@ -162,7 +162,7 @@ TEST_F(DemoSiteTest, EveryMixHasItsMarkerLineThenItsMailLine) {
                   1)
             << mix.id;
         // In page order: each mix is found after the one before it.
-        auto line = std::find_if(lines.begin() + at, lines.end(),
+        auto line = std::find_if(lines.begin() + static_cast<std::ptrdiff_t>(at), lines.end(),
                                  [&](const std::string& l) { return l.starts_with(expected); });
         ASSERT_NE(line, lines.end()) << mix.id;
         at = nextNonEmpty(lines, (line - lines.begin()) + 1);

@@ -96,7 +96,7 @@ class TestDownloadWindow : public QObject, test::WindowsFixture {
         std::vector<MixRecord> records;
         std::string queue;
         for (int i = 0; i < 3; ++i) {
-            const std::string& id = site_.mixes()[static_cast<std::size_t>(8 + i)].id;
+            const std::string& id = site_.mixes()[static_cast<std::size_t>(i) + 8].id;
             records.push_back(test::sampleRecord(id));
             queue += entryBytes(i + 1, id, i == 1 ? 1 : 0);
         }

@@ -63,7 +63,7 @@ CatalogueFiles sampleCatalogueFiles(int count);
 std::string drain(int fd);
 
 struct CommandResult {
-    int status;
+    int status = 0;
     std::string out;
     std::string err;
 };
