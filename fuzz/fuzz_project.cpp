@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/inspect/mix_contents.h"
+#include "core/inspect/archive_reader.h"
 #include "core/inspect/project_reader.h"
 #include "core/storage/io_error.h"
 #include "fuzz/fuzz_support.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// bench_inspect --mixes FOLDER COUNT: a data folder of COUNT downloaded mixes for `kelvarn-cli
+// bench_project --mixes FOLDER COUNT: a data folder of COUNT downloaded mixes for `kelvarn-cli
 // inspect --all` (their records, and the stand-in site's archives in FOLDER/ZIP/).
-// bench_inspect: the project reader on a 10 MB project of small events alone, beside `wc -l`
+// bench_project: the project reader on a 10 MB project of small events alone, beside `wc -l`
 // reading the same file, as a row of the table bench/run prints.
 #include <charconv>
 #include <cstdio>
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc != 1) {
-        std::fprintf(stderr, "usage: bench_inspect [--mixes FOLDER COUNT]\n");
+        std::fprintf(stderr, "usage: bench_project [--mixes FOLDER COUNT]\n");
         return 2;
     }
     readerRow();
