@@ -11,6 +11,7 @@
 #include "bench/bench_support.h"
 #include "core/catalogue/mix_record.h"
 #include "core/inspect/project_reader.h"
+#include "core/storage/data_files.h"
 #include "demo_site/demo_project.h"
 #include "demo_site/demo_site.h"
 
@@ -43,9 +44,9 @@ void writeMixes(const std::filesystem::path& folder, int count) {
         ids += mix.id + "\r\n";
         ++written;
     }
-    bench::writeFile(folder / "Base.vlt", records);
-    bench::writeFile(folder / "index", ids);
-    bench::writeFile(folder / "List.dnl", "");
+    bench::writeFile(folder / kelvarn::kCatalogueFileName, records);
+    bench::writeFile(folder / kelvarn::kIdListFileName, ids);
+    bench::writeFile(folder / kelvarn::kQueueFileName, "");
 }
 
 double commandSeconds(const std::string& command) {
