@@ -19,12 +19,20 @@ bool authorMatch(std::string_view author, std::string_view title,
                  const std::vector<std::string>& names) {
     std::string foldedAuthor = caseFold(author);
     std::string foldedTitle = caseFold(title);
+    auto matches = [&](const std::string& folded) {
+        return foldedAuthor == folded || containsPart(foldedTitle, folded) ||
+               containsPart(foldedAuthor, folded);
+    };
     for (const std::string& name : names) {
         // A name kept from before the import decoded the page's references (written "&amp;")
-        // still names the author it named then.
-        std::string folded = caseFold(decodeCharacterReferences(name));
-        if (foldedAuthor == folded || containsPart(foldedTitle, folded) ||
-            containsPart(foldedAuthor, folded)) {
+        // still names the author it named then; a name whose decoded text holds "&amp;" is
+        // taken as it stands too.
+        std::string folded = caseFold(name);
+        if (matches(folded)) {
+            return true;
+        }
+        std::string decoded = caseFold(decodeCharacterReferences(name));
+        if (decoded != folded && matches(decoded)) {
             return true;
         }
     }

@@ -191,6 +191,11 @@ TEST(Selection, AuthorMatchFoldsLatinAndCyrillicCapitalsButNotYo) {
     // An empty chosen name matches only an empty author.
     EXPECT_TRUE(authorMatch("", "t", {""}));
     EXPECT_FALSE(authorMatch("a", "t", {""}));
+
+    // A name written with the page's references still matches; so does a decoded name that
+    // itself reads "&amp;".
+    EXPECT_TRUE(authorMatch("Drum & Bass", "t", {"drum &amp; bass"}));
+    EXPECT_TRUE(authorMatch("JD&amp;ampDJ", "t", {"JD&amp;ampDJ"}));
 }
 
 TEST(Discard, KnownIdsAndRepeatsAreMarked) {
