@@ -3,8 +3,10 @@
 // file, and a batch of many small files against one curl process fetching the same files.
 // Prints figures; passes or fails on nothing but errors.
 // Usage: bench_download                  the stand-in server in this process
-//        bench_download --archive FILE   writes the 256 MB archive another server is to serve
-//        bench_download --site ADDRESS   that archive from a server at ADDRESS, checked and not
+//        bench_download --files DIR      writes the files another server is to serve, each named
+//                                        by its ID: the 256 MB archive and the 1,000 small files
+//        bench_download --site ADDRESS   those from a server at ADDRESS: the archive checked and
+//                                        not, and the small files in one batch
 //        bench_download --cap            batches under MaxKBPerSecond=100: the most received in
 //                                        any 10 s, against the cap
 #include <httplib.h>
@@ -25,12 +27,17 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "core/catalogue/catalogue_file.h"
 #include "core/catalogue/mix_record.h"
 #include "core/catalogue/queue_file.h"
 #include "core/downloader/archive_check.h"
+#include "core/downloader/download_lock.h"
 #include "core/downloader/download_run.h"
+#include "core/inspect/fact_lines.h"
+#include "core/net/http_client.h"
 #include "core/net/site_address.h"
 #include "core/sound/sound.h"
+#include "core/storage/output_file.h"
 #include "demo_site/demo_site.h"
 
 namespace {
@@ -85,6 +92,102 @@ double runBatch(const std::filesystem::path& root, const std::string& site,
         std::exit(1);
     }
     return seconds;
+}
+
+// What each step of a small file's download costs on its own, in microseconds a file: every
+// step over the whole queue in turn, on the files the batch itself uses.
+void timeSteps(const std::filesystem::path& root, const std::string& site,
+               const std::vector<std::string>& ids) {
+    layOutQueue(root, ids);
+    const std::string folder = root.string() + "/";
+    const std::string zip = folder + "ZIP/";
+    kelvarn::CatalogueFile base(folder + "Base.vlt");
+    kelvarn::QueueFile queue(folder + "List.dnl");
+    const std::vector<kelvarn::PendingEntry> pending = queue.pending();
+    kelvarn::HttpConnections connections;
+    kelvarn::FileTransfer transfer(connections, nullptr, nullptr);
+    auto step = [&](const char* name, const std::function<void(std::size_t)>& one) {
+        const double seconds = bench::bestSeconds(1, [&] {
+            for (std::size_t i = 0; i < ids.size(); ++i) {
+                one(i);
+            }
+        });
+        std::printf("step\t%s\t%.1f\n", name, seconds * 1e6 / static_cast<double>(ids.size()));
+    };
+    step("the GET into its .part", [&](std::size_t i) {
+        kelvarn::OutputFile file(zip + ids[i] + ".zip.part", false);
+        transfer.fetch(
+            kelvarn::downloadAddress(site, ids[i]), 0, -1, [](const auto&) {},
+            [&](std::string_view piece) { file.write(piece); });
+        file.close();
+    });
+    step("the .part renamed", [&](std::size_t i) {
+        std::filesystem::rename(zip + ids[i] + ".zip.part", zip + ids[i] + ".zip");
+    });
+    kelvarn::DownloadUnderWay running(folder);
+    step("the mix claimed and let go", [&](std::size_t i) {
+        running.claimMix(pending[i].entry.RecordNumber);
+        running.releaseMix(pending[i].entry.RecordNumber);
+    });
+    step("the queue entry looked up", [&](std::size_t i) { queue.isWaiting(pending[i]); });
+    step("the record looked up", [&](std::size_t i) {
+        base.read(static_cast<std::uint32_t>(pending[i].entry.RecordNumber));
+    });
+    step("the record marked", [&](std::size_t i) {
+        base.update(static_cast<std::uint32_t>(pending[i].entry.RecordNumber),
+                    [](kelvarn::MixRecord& mix) { mix.HasFile = 1; });
+    });
+    step("the queue entry marked", [&](std::size_t i) { queue.markRemoved(pending[i]); });
+    kelvarn::factsFile(folder, true, [] { return std::vector<kelvarn::MixFacts>(); });
+    step("the facts line",
+         [&](std::size_t i) { kelvarn::noteDownloadedMix(folder, ids[i], zip + ids[i] + ".zip"); });
+}
+
+std::vector<std::string> smallIds() {
+    std::vector<std::string> ids;
+    for (int i = 0; i < kSmallFiles; ++i) {
+        ids.push_back(std::to_string(100000 + i));
+    }
+    return ids;
+}
+
+// The 1,000 small files in one batch against one curl process fetching the same addresses,
+// taken in turns, then what each step of the batch costs. `from` names the server in the rows.
+void timeSmallBatch(const std::filesystem::path& root, const std::string& site,
+                    const std::string& from) {
+    const std::vector<std::string> ids = smallIds();
+    std::string curlConfig;
+    const auto curlFolder = root / "curl";
+    for (const std::string& id : ids) {
+        curlConfig += "url = \"" + kelvarn::downloadAddress(site, id) + "\"\noutput = \"" +
+                      (curlFolder / (id + ".zip")).string() + "\"\n";
+    }
+    writeFile(root / "curl.cfg", curlConfig);
+    double batchSeconds = 1e9, curlBatchSeconds = 1e9;
+    bench::startPeak();
+    for (int round = 0; round < 3; ++round) {
+        std::filesystem::remove_all(root / "ZIP");
+        layOutQueue(root, ids);
+        batchSeconds = std::min(batchSeconds, runBatch(root, site));
+        std::filesystem::remove_all(curlFolder);
+        std::filesystem::create_directories(curlFolder);
+        curlBatchSeconds =
+            std::min(curlBatchSeconds, bench::bestSeconds(1, [&] {
+                         bench::runCommand("curl -s -K '" + (root / "curl.cfg").string() + "'");
+                     }));
+    }
+    const double batchPeak = bench::peakMb();
+    const double batchCat = bench::bestSeconds(
+        3, [&] { bench::runCommand("cat '" + curlFolder.string() + "'/* > /dev/null"); });
+    std::printf("%d files of %zu bytes in one batch%s: %.2f s, %.0f files per second\n",
+                kSmallFiles, kSmallBytes, from.c_str(), batchSeconds, kSmallFiles / batchSeconds);
+    bench::printRow("Download 1,000 files of 2 KB in one batch" + from, batchSeconds,
+                    "`curl -K`, one process for the 1,000", curlBatchSeconds, "the 1,000 files",
+                    batchCat, batchPeak);
+    std::filesystem::remove_all(root / "ZIP");
+    timeSteps(root, site, ids);
+    std::printf("step\tthe whole batch, a file\t%.1f\nstep\tcurl -K, a file\t%.1f\n",
+                batchSeconds * 1e6 / kSmallFiles, curlBatchSeconds * 1e6 / kSmallFiles);
 }
 
 kelvarn::DemoMix largeMix() {
@@ -154,6 +257,7 @@ int timeSite(const std::string& site) {
     bench::printRow("Download a 256 MB archive from nginx, unchecked", uncheckedSeconds,
                     "`curl -o` from the same nginx", curlSeconds, "the file, into a new one", cat,
                     0);
+    timeSmallBatch(root, site, " from nginx");
     std::filesystem::remove_all(root);
     return 0;
 }
@@ -284,8 +388,13 @@ int timeCap() {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 2 && args[0] == "--archive") {
-        writeFile(args[1], kelvarn::makeArchive(largeMix(), 1));
+    if (args.size() == 2 && args[0] == "--files") {
+        const std::filesystem::path folder = args[1];
+        std::filesystem::create_directories(folder);
+        writeFile(folder / largeMix().id, kelvarn::makeArchive(largeMix(), 1));
+        for (const std::string& id : smallIds()) {
+            writeFile(folder / id, std::string(kSmallBytes, 's'));
+        }
         return 0;
     }
     if (args.size() == 2 && args[0] == "--site") {
@@ -295,7 +404,7 @@ int main(int argc, char** argv) {
         return timeCap();
     }
     if (!args.empty()) {
-        std::fprintf(stderr, "usage: bench_download [--archive FILE | --site ADDRESS | --cap]\n");
+        std::fprintf(stderr, "usage: bench_download [--files DIR | --site ADDRESS | --cap]\n");
         return 2;
     }
     // Every byte of a file is the same, so the server holds one chunk of it, not the file.
@@ -377,37 +486,7 @@ int main(int argc, char** argv) {
         "(%+.0f %%)\n",
         cutSeconds, resumed.load(), ourSeconds, 100.0 * (cutSeconds / ourSeconds - 1));
 
-    // Many small files: the batch, and one curl process fetching the same addresses.
-    std::vector<std::string> ids;
-    std::string curlConfig;
-    const auto curlFolder = root / "curl";
-    for (int i = 0; i < kSmallFiles; ++i) {
-        ids.push_back(std::to_string(100000 + i));
-        curlConfig += "url = \"" + address + ids.back() + "\"\noutput = \"" +
-                      (curlFolder / (ids.back() + ".zip")).string() + "\"\n";
-    }
-    writeFile(root / "curl.cfg", curlConfig);
-    double batchSeconds = 1e9, curlBatchSeconds = 1e9;
-    bench::startPeak();
-    for (int round = 0; round < 3; ++round) {
-        std::filesystem::remove_all(root / "ZIP");
-        layOutQueue(root, ids);
-        batchSeconds = std::min(batchSeconds, runBatch(root, site));
-        std::filesystem::remove_all(curlFolder);
-        std::filesystem::create_directories(curlFolder);
-        curlBatchSeconds =
-            std::min(curlBatchSeconds, bench::bestSeconds(1, [&] {
-                         bench::runCommand("curl -s -K '" + (root / "curl.cfg").string() + "'");
-                     }));
-    }
-    const double batchPeak = bench::peakMb();
-    const double batchCat = bench::bestSeconds(
-        3, [&] { bench::runCommand("cat '" + curlFolder.string() + "'/* > /dev/null"); });
-    std::printf("%d files of %zu bytes in one batch: %.2f s, %.0f files per second\n", kSmallFiles,
-                kSmallBytes, batchSeconds, kSmallFiles / batchSeconds);
-    bench::printRow("Download 1,000 files of 2 KB in one batch", batchSeconds,
-                    "`curl -K`, one process for the 1,000", curlBatchSeconds, "the 1,000 files",
-                    batchCat, batchPeak);
+    timeSmallBatch(root, site, "");
 
     // The archive check of a 256 MB archive: of the file at rest, and where the download summed
     // its entries as they arrived (in pieces of 16 KB, as libcurl hands them over).

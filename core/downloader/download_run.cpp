@@ -45,10 +45,9 @@ ArchiveSums sumsOfFile(const std::string& path, std::int64_t bytes) {
     return sums;
 }
 
-// Whether record `number` of the catalogue holds the entry's mix.
-bool holdsEntry(const CatalogueFile& base, std::int32_t number, const QueueEntry& entry) {
-    return number > 0 && static_cast<std::uint32_t>(number) <= base.count() &&
-           base.read(static_cast<std::uint32_t>(number)).Id == entry.Id;
+// The record the entry names: its number and the ID the record must hold.
+RecordRef recordNamedBy(const QueueEntry& entry) {
+    return {entry.RecordNumber > 0 ? static_cast<std::uint32_t>(entry.RecordNumber) : 0, entry.Id};
 }
 
 // Two tries in a row without a word from the site: it is down, or the connection is.
@@ -204,7 +203,7 @@ DownloadRun::RowEnd DownloadRun::process(std::size_t row, DownloadUnderWay& runn
 
 std::optional<std::uint32_t> DownloadRun::recordOf(const QueueEntry& entry) {
     const CatalogueFile base(settings_.folder + kCatalogueFileName);
-    if (holdsEntry(base, entry.RecordNumber, entry)) {
+    if (base.readIfHolding(recordNamedBy(entry))) {
         return static_cast<std::uint32_t>(entry.RecordNumber);
     }
     if (!strayRecords_) {
@@ -212,12 +211,18 @@ std::optional<std::uint32_t> DownloadRun::recordOf(const QueueEntry& entry) {
         // restore can leave a whole queue of them, and a catalogue of a million records is not
         // read once per entry.
         strayRecords_.emplace();
+        std::vector<RecordRef> named;
+        named.reserve(rows_.size());
         for (std::size_t row = 0; row < rows_.size(); ++row) {
-            const QueueEntry other = rows_.entry(row).entry;
-            if (!holdsEntry(base, other.RecordNumber, other)) {
-                strayRecords_->emplace(other.Id, 0);
-            }
+            named.push_back(recordNamedBy(rows_.entry(row).entry));
         }
+        base.readIfHolding(named, [&](std::span<const std::optional<MixRecord>> held) {
+            for (std::size_t i = 0; i < held.size(); ++i) {
+                if (!held[i]) {
+                    strayRecords_->emplace(named[i].id, 0);
+                }
+            }
+        });
         base.forEach({}, [&](std::uint32_t number, const MixRecordView& record) {
             auto stray = strayRecords_->find(std::string(record.Id));
             if (stray != strayRecords_->end() && stray->second == 0) {
@@ -243,7 +248,8 @@ DownloadRun::RowEnd DownloadRun::fetchRow(std::size_t row, const PendingEntry& p
     if (std::optional<RowEnd> end = fetchPart(row, pending, address, part)) {
         return *end;
     }
-    const std::int64_t bytes = fileSizeOr0(part);
+    // A complete transfer of a known length left exactly that many bytes.
+    const std::int64_t bytes = total_ >= 0 ? total_ : fileSizeOr0(part);
     if (bytes == 0) {
         // Nothing is no mix: as a size of 0 always has, that drops the entry.
         ::unlink(part.c_str());
@@ -255,7 +261,10 @@ DownloadRun::RowEnd DownloadRun::fetchRow(std::size_t row, const PendingEntry& p
         return RowEnd::Ended;
     }
     // The row says "ОК" only once the catalogue knows.
-    markDownloaded(pending, record, bytes / 1024);
+    if (!markDownloaded(pending, record, bytes / 1024)) {
+        giveUp(row, DownloadState::failed(missingRecordText(settings_.folder, pending.entry.Id)));
+        return RowEnd::Ended;
+    }
     reportProgress(row, true);
     observer_.transferCleared();
     setStatus(row, DownloadState::done());
@@ -442,16 +451,29 @@ void DownloadRun::giveUp(std::size_t row, const DownloadState& state) {
     sound_.PlaySoundFile("STOP.wav");
 }
 
-void DownloadRun::markDownloaded(const PendingEntry& pending, std::uint32_t record,
+bool DownloadRun::markDownloaded(const PendingEntry& pending, std::uint32_t record,
                                  std::int64_t kilobytes) {
-    // The record first: should the program die between the two writes, the entry is still
-    // queued and is fetched again, rather than a fetched file the catalogue never learns of.
-    CatalogueFile(settings_.folder + kCatalogueFileName).update(record, [&](MixRecord& mix) {
+    CatalogueFile base(settings_.folder + kCatalogueFileName);
+    auto mark = [&](MixRecord& mix) {
         mix.HasFile = 1;
         mix.Size = static_cast<std::int32_t>(
             std::min<std::int64_t>(kilobytes, std::numeric_limits<std::int32_t>::max()));
-    });
+        return true;
+    };
+    if (base.updateIfHolds({record, pending.entry.Id}, mark) != CheckedWrite::Written) {
+        // The catalogue changed under the transfer (a restore, another program's compaction):
+        // the mix's record is looked for again rather than another mix marked.
+        strayRecords_.reset();
+        const std::optional<std::uint32_t> moved = recordOf(pending.entry);
+        if (!moved ||
+            base.updateIfHolds({*moved, pending.entry.Id}, mark) != CheckedWrite::Written) {
+            return false;
+        }
+    }
+    // The record first: should the program die between the two writes, the entry is still
+    // queued and is fetched again, rather than a fetched file the catalogue never learns of.
     queue_.markRemoved(pending);
+    return true;
 }
 
 }  // namespace kelvarn

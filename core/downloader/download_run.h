@@ -117,7 +117,9 @@ private:
     void drop(std::size_t row, const PendingEntry& pending);
     // Two tries in a row got no answer: the site is down, or the connection is.
     bool siteSilent() const;
-    void markDownloaded(const PendingEntry& pending, std::uint32_t record, std::int64_t kilobytes);
+    // The record of the mix marked as downloaded, then its entry taken off the queue: false when
+    // the catalogue no longer holds the mix, and nothing is marked.
+    bool markDownloaded(const PendingEntry& pending, std::uint32_t record, std::int64_t kilobytes);
     // The running transfer's position to the window: its percentage whenever that changes, the
     // bar at most every few tens of milliseconds.
     void reportProgress(std::size_t row, bool complete);

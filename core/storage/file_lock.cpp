@@ -52,15 +52,6 @@ Turns& turns() {
     return all;
 }
 
-bool sameFile(int fd, const std::string& path) {
-    struct stat opened {};
-    struct stat named {};
-    if (fstat(fd, &opened) != 0 || stat(path.c_str(), &named) != 0) {
-        return false;
-    }
-    return opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
-}
-
 std::string folderOf(const std::string& path) {
     auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
@@ -104,7 +95,10 @@ LockedFile::LockedFile(std::string path, int flags, Lock lock, mode_t mode)
             endTurn();
             fail(err);
         }
-        if (sameFile(fd_, path_)) {
+        // Still the file the path names: the descriptor's file is known from taking the turn.
+        struct stat named {};
+        if (::stat(path_.c_str(), &named) == 0 && named.st_dev == device_ &&
+            named.st_ino == inode_) {
             return;
         }
         ::close(fd_);

@@ -414,6 +414,33 @@ TEST_F(DownloadRunTest, AnEntryWithAStaleNumberMarksTheRecordOfItsMix) {
     EXPECT_FALSE(fileExists(folder.file("ZIP/" + lost.id + ".zip")));
 }
 
+// A catalogue replaced while a file comes down (a restore with the records in another order):
+// the mark goes to the record that holds the mix now, never to the one at its old number.
+TEST_F(DownloadRunTest, ACatalogueReplacedUnderATransferIsMarkedWhereTheMixNowIs) {
+    const std::size_t a =
+        mixWhere([](const DemoMix& m) { return m.status == 200 && m.bytes > 4096; });
+    const std::size_t b = mixWhere([&](const DemoMix& m) {
+        return m.status == 200 && m.bytes > 4096 && m.id != site.mixes()[a].id;
+    });
+    queueMixes({a, b});
+    bool replaced = false;
+    reports.onProgress = [&] {
+        if (!replaced) {
+            replaced = true;
+            test::writeCatalogue(folder.file("Base.vlt"), {test::sampleRecord(site.mixes()[b].id),
+                                                           test::sampleRecord(site.mixes()[a].id)});
+        }
+    };
+    ASSERT_EQ(batch().outcome, DownloadResult::Outcome::Done);
+    CatalogueFile base(folder.file("Base.vlt"));
+    EXPECT_EQ(base.read(2).HasFile, 1);
+    EXPECT_EQ(base.read(2).Size, site.mixes()[a].bytes / 1024);
+    EXPECT_EQ(base.read(1).HasFile, 1);
+    EXPECT_EQ(base.read(1).Size, site.mixes()[b].bytes / 1024);
+    EXPECT_EQ(rows.status(0).kind(), DownloadState::Kind::Done);
+    EXPECT_EQ(rows.status(1).kind(), DownloadState::Kind::Done);
+}
+
 TEST_F(DownloadRunTest, AMixAnotherRunIsFetchingIsLeftToItUntilItLetsGoAndNeverFetchedTwice) {
     auto whole = [](const DemoMix& m) { return m.status == 200 && m.hasLength; };
     const std::size_t first = mixWhere(whole);
