@@ -80,7 +80,7 @@ double runBatch(const std::filesystem::path& root, const std::string& site,
     settings.folder = root.string() + "/";
     settings.site = site;
     settings.savePath = settings.folder + "ZIP/";
-    settings.checkArchives = false;  // the bodies here are no archives; the check is timed apart
+    settings.checkArchives = false;  // the large bodies are no archives; their check is timed apart
     if (adjust) {
         adjust(settings);
     }
@@ -92,6 +92,14 @@ double runBatch(const std::filesystem::path& root, const std::string& site,
         std::exit(1);
     }
     return seconds;
+}
+
+// Each small file is a mix's archive, so that the batch checks it as a user's would.
+std::string smallArchive() {
+    kelvarn::DemoMix mix;
+    mix.id = "100000";
+    mix.bytes = static_cast<std::int64_t>(kSmallBytes);
+    return kelvarn::makeArchive(mix, 1);
 }
 
 // What each step of a small file's download costs on its own, in microseconds a file: every
@@ -124,6 +132,14 @@ void timeSteps(const std::filesystem::path& root, const std::string& site,
     step("the .part renamed", [&](std::size_t i) {
         std::filesystem::rename(zip + ids[i] + ".zip.part", zip + ids[i] + ".zip");
     });
+    kelvarn::ArchiveSums sums;
+    sums.feed(smallArchive());
+    step("the archive checked", [&](std::size_t i) {
+        if (kelvarn::bodyDefect(zip + ids[i] + ".zip", "application/zip", sums)) {
+            std::fprintf(stderr, "a small archive was refused\n");
+            std::exit(1);
+        }
+    });
     kelvarn::DownloadUnderWay running(folder);
     step("the mix claimed and let go", [&](std::size_t i) {
         running.claimMix(pending[i].entry.RecordNumber);
@@ -131,11 +147,16 @@ void timeSteps(const std::filesystem::path& root, const std::string& site,
     });
     step("the queue entry looked up", [&](std::size_t i) { queue.isWaiting(pending[i]); });
     step("the record looked up", [&](std::size_t i) {
-        base.read(static_cast<std::uint32_t>(pending[i].entry.RecordNumber));
+        base.readIfHolding(
+            {static_cast<std::uint32_t>(pending[i].entry.RecordNumber), pending[i].entry.Id});
     });
     step("the record marked", [&](std::size_t i) {
-        base.update(static_cast<std::uint32_t>(pending[i].entry.RecordNumber),
-                    [](kelvarn::MixRecord& mix) { mix.HasFile = 1; });
+        base.updateIfHolds(
+            {static_cast<std::uint32_t>(pending[i].entry.RecordNumber), pending[i].entry.Id},
+            [](kelvarn::MixRecord& mix) {
+                mix.HasFile = 1;
+                return true;
+            });
     });
     step("the queue entry marked", [&](std::size_t i) { queue.markRemoved(pending[i]); });
     kelvarn::factsFile(folder, true, [] { return std::vector<kelvarn::MixFacts>(); });
@@ -168,7 +189,9 @@ void timeSmallBatch(const std::filesystem::path& root, const std::string& site,
     for (int round = 0; round < 3; ++round) {
         std::filesystem::remove_all(root / "ZIP");
         layOutQueue(root, ids);
-        batchSeconds = std::min(batchSeconds, runBatch(root, site));
+        batchSeconds = std::min(
+            batchSeconds,
+            runBatch(root, site, [](kelvarn::DownloadSettings& s) { s.checkArchives = true; }));
         std::filesystem::remove_all(curlFolder);
         std::filesystem::create_directories(curlFolder);
         curlBatchSeconds =
@@ -393,7 +416,7 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(folder);
         writeFile(folder / largeMix().id, kelvarn::makeArchive(largeMix(), 1));
         for (const std::string& id : smallIds()) {
-            writeFile(folder / id, std::string(kSmallBytes, 's'));
+            writeFile(folder / id, smallArchive());
         }
         return 0;
     }
@@ -409,7 +432,7 @@ int main(int argc, char** argv) {
     }
     // Every byte of a file is the same, so the server holds one chunk of it, not the file.
     const std::string largeChunk(1 << 20, 'L');
-    const std::string small(kSmallBytes, 's');
+    const std::string small = smallArchive();
     httplib::Server server;
     server.set_tcp_nodelay(true);
     server.set_keep_alive_max_count(100000);

@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -40,22 +42,37 @@ constexpr std::uint16_t kStored = 0;
 constexpr std::uint16_t kDeflated = 8;
 constexpr std::uint32_t kZip64Size = 0xFFFFFFFF;
 
-// Where the directory of the archive at `path` begins as its end record says, the record found
+// The file a check reads, open once for all its reads.
+class OpenedFile {
+public:
+    explicit OpenedFile(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), openError_(fd_ < 0 ? errno : 0) {}
+    ~OpenedFile() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    OpenedFile(const OpenedFile&) = delete;
+    OpenedFile& operator=(const OpenedFile&) = delete;
+    int fd() const { return fd_; }
+    int openError() const { return openError_; }
+
+private:
+    int fd_;
+    int openError_;
+};
+
+// Where the directory of the archive in `fd` begins as its end record says, the record found
 // where libzip found it: right before the comment, which ends the file.
-std::optional<std::uint64_t> directoryStart(const std::string& path, zip_t* archive) {
+std::optional<std::uint64_t> directoryStart(int fd, zip_t* archive) {
     int length = 0;
     zip_get_archive_comment(archive, &length, ZIP_FL_ENC_RAW);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return std::nullopt;
-    }
     struct stat st {};
     std::array<char, kEndRecord> record{};
     const off_t at =
         ::fstat(fd, &st) == 0 ? st.st_size - static_cast<off_t>(kEndRecord) - length : -1;
     const bool read = at >= 0 && ::pread(fd, record.data(), record.size(), at) ==
                                      static_cast<ssize_t>(record.size());
-    ::close(fd);
     const std::string_view bytes(record.data(), record.size());
     if (!read || !bytes.starts_with(kEndMagic)) {
         return std::nullopt;
@@ -74,13 +91,9 @@ bool arrivedWhole(const ArchiveSums::Entry* sums, const zip_stat_t& st) {
 }
 
 // The first bytes of the file at `path`, as many as there are up to `count`.
-std::string firstBytes(const std::string& path, std::size_t count) {
+std::string firstBytes(int fd, std::size_t count) {
     std::string bytes(count, '\0');
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     const ssize_t got = fd < 0 ? 0 : ::pread(fd, bytes.data(), count, 0);
-    if (fd >= 0) {
-        ::close(fd);
-    }
     bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     return bytes;
 }
@@ -254,22 +267,37 @@ const ArchiveSums::Entry* ArchiveSums::entry(const std::string& name) const {
     return at != entries_.end() && at->second ? &*at->second : nullptr;
 }
 
-std::optional<std::string> archiveDefect(const std::string& path, const ArchiveSums& arrived) {
-    int code = 0;
+namespace {
+
+std::string zipErrorText(int code, int systemError = 0) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_error_set(&error, code, systemError);
+    std::string message = zip_error_strerror(&error);
+    zip_error_fini(&error);
+    return message;
+}
+
+std::optional<std::string> defectOf(const OpenedFile& file, const ArchiveSums& arrived) {
+    if (file.fd() < 0) {
+        return zipErrorText(ZIP_ER_OPEN, file.openError());
+    }
+    // libzip takes a descriptor of its own, and closes it; the reads here go on with this one.
+    const int own = ::fcntl(file.fd(), F_DUPFD_CLOEXEC, 0);
+    int code = ZIP_ER_OPEN;
     std::unique_ptr<zip_t, decltype(&zip_discard)> archive(
-        zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code), zip_discard);
+        own >= 0 ? zip_fdopen(own, ZIP_CHECKCONS, &code) : nullptr, zip_discard);
     if (!archive) {
-        zip_error_t error;
-        zip_error_init_with_code(&error, code);
-        std::string message = zip_error_strerror(&error);
-        zip_error_fini(&error);
-        return message;
+        if (own >= 0) {
+            ::close(own);
+        }
+        return zipErrorText(code);
     }
     // The sums count only when they followed every entry up to the directory the file ends with.
     const bool followed = arrived.directoryOffset() &&
-                          arrived.directoryOffset() == directoryStart(path, archive.get());
+                          arrived.directoryOffset() == directoryStart(file.fd(), archive.get());
     // Reading every other entry to its end makes libzip compare it with its CRC-32.
-    std::vector<char> buffer(1 << 20);
+    std::vector<char> buffer;
     const zip_int64_t entries = zip_get_num_entries(archive.get(), 0);
     for (zip_int64_t i = 0; i < entries; ++i) {
         const auto index = static_cast<zip_uint64_t>(i);
@@ -283,6 +311,7 @@ std::optional<std::string> archiveDefect(const std::string& path, const ArchiveS
         if (!entry) {
             return zip_strerror(archive.get());
         }
+        buffer.resize(std::size_t{1} << 20);
         zip_int64_t got = 0;
         while ((got = zip_fread(entry.get(), buffer.data(), buffer.size())) > 0) {
         }
@@ -294,16 +323,23 @@ std::optional<std::string> archiveDefect(const std::string& path, const ArchiveS
     return std::nullopt;
 }
 
+}  // namespace
+
+std::optional<std::string> archiveDefect(const std::string& path, const ArchiveSums& arrived) {
+    return defectOf(OpenedFile(path), arrived);
+}
+
 std::optional<BodyDefect> bodyDefect(const std::string& path, std::string_view contentType,
                                      const ArchiveSums& arrived) {
-    const std::string head = firstBytes(path, 4096);
+    const OpenedFile file(path);
+    const std::string head = firstBytes(file.fd(), 4096);
     if (labelledPage(contentType) || beginsLikePage(head)) {
         return BodyDefect{BodyDefect::Kind::Page, {}};
     }
     if (!beginsLikeZip(head)) {
         return std::nullopt;
     }
-    std::optional<std::string> defect = archiveDefect(path, arrived);
+    std::optional<std::string> defect = defectOf(file, arrived);
     if (!defect) {
         return std::nullopt;
     }
