@@ -18,6 +18,8 @@
 #include <new>
 #include <vector>
 
+#include "core/storage/read_descriptor.h"
+
 namespace kelvarn {
 
 namespace {
@@ -41,26 +43,6 @@ constexpr std::uint32_t kUnfollowedFlags = 0x0001 | 0x0008 | 0x0040 | 0x2000;
 constexpr std::uint16_t kStored = 0;
 constexpr std::uint16_t kDeflated = 8;
 constexpr std::uint32_t kZip64Size = 0xFFFFFFFF;
-
-// The file a check reads, open once for all its reads.
-class OpenedFile {
-public:
-    explicit OpenedFile(const std::string& path)
-        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), openError_(fd_ < 0 ? errno : 0) {}
-    ~OpenedFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    OpenedFile(const OpenedFile&) = delete;
-    OpenedFile& operator=(const OpenedFile&) = delete;
-    int fd() const { return fd_; }
-    int openError() const { return openError_; }
-
-private:
-    int fd_;
-    int openError_;
-};
 
 // Where the directory of the archive in `fd` begins as its end record says, the record found
 // where libzip found it: right before the comment, which ends the file.
@@ -278,12 +260,12 @@ std::string zipErrorText(int code, int systemError = 0) {
     return message;
 }
 
-std::optional<std::string> defectOf(const OpenedFile& file, const ArchiveSums& arrived) {
-    if (file.fd() < 0) {
+std::optional<std::string> defectOf(const ReadDescriptor& file, const ArchiveSums& arrived) {
+    if (file.get() < 0) {
         return zipErrorText(ZIP_ER_OPEN, file.openError());
     }
     // libzip takes a descriptor of its own, and closes it; the reads here go on with this one.
-    const int own = ::fcntl(file.fd(), F_DUPFD_CLOEXEC, 0);
+    const int own = ::fcntl(file.get(), F_DUPFD_CLOEXEC, 0);
     int code = ZIP_ER_OPEN;
     std::unique_ptr<zip_t, decltype(&zip_discard)> archive(
         own >= 0 ? zip_fdopen(own, ZIP_CHECKCONS, &code) : nullptr, zip_discard);
@@ -295,7 +277,7 @@ std::optional<std::string> defectOf(const OpenedFile& file, const ArchiveSums& a
     }
     // The sums count only when they followed every entry up to the directory the file ends with.
     const bool followed = arrived.directoryOffset() &&
-                          arrived.directoryOffset() == directoryStart(file.fd(), archive.get());
+                          arrived.directoryOffset() == directoryStart(file.get(), archive.get());
     // Reading every other entry to its end makes libzip compare it with its CRC-32.
     std::vector<char> buffer;
     const zip_int64_t entries = zip_get_num_entries(archive.get(), 0);
@@ -326,13 +308,13 @@ std::optional<std::string> defectOf(const OpenedFile& file, const ArchiveSums& a
 }  // namespace
 
 std::optional<std::string> archiveDefect(const std::string& path, const ArchiveSums& arrived) {
-    return defectOf(OpenedFile(path), arrived);
+    return defectOf(ReadDescriptor(path), arrived);
 }
 
 std::optional<BodyDefect> bodyDefect(const std::string& path, std::string_view contentType,
                                      const ArchiveSums& arrived) {
-    const OpenedFile file(path);
-    const std::string head = firstBytes(file.fd(), 4096);
+    const ReadDescriptor file(path);
+    const std::string head = firstBytes(file.get(), 4096);
     if (labelledPage(contentType) || beginsLikePage(head)) {
         return BodyDefect{BodyDefect::Kind::Page, {}};
     }

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "core/storage/io_error.h"
+#include "core/storage/read_descriptor.h"
 
 namespace kelvarn {
 namespace {
@@ -39,29 +40,6 @@ std::string printable(std::string name) {
         [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, ' ');
     return name;
 }
-
-class Descriptor {
-public:
-    explicit Descriptor(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY)) {
-        if (fd_ < 0) {
-            throw IoError::fromErrno(path, errno);
-        }
-    }
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return fd_; }
-    // From here on the descriptor is someone else's to close.
-    void release() { fd_ = -1; }
-
-private:
-    int fd_;
-};
 
 // Bytes as they arrive, in a buffer that grows with them: nothing is filled before it is read.
 class Arrived {
@@ -273,7 +251,7 @@ MixProject projectInPlace(std::string_view bytes, const zip_stat_t& stat, std::s
 
 // The archive opened by libzip: from the mapping when there is one (its directory then read
 // without a system call), else from the descriptor, which it then owns.
-Archive openArchive(const std::string& path, Descriptor& file, const MappedArchive& mapped) {
+Archive openArchive(const std::string& path, ReadDescriptor& file, const MappedArchive& mapped) {
     zip_error_t error;
     zip_error_init(&error);
     zip_t* archive = nullptr;
@@ -304,7 +282,7 @@ Archive openArchive(const std::string& path, Descriptor& file, const MappedArchi
     return Archive(archive, zip_discard);
 }
 
-MixContents archiveContents(const std::string& path, Descriptor& file) {
+MixContents archiveContents(const std::string& path, ReadDescriptor& file) {
     const MappedArchive mapped(file.get());
     Archive archive = openArchive(path, file, mapped);
     MixContents contents;
@@ -334,7 +312,7 @@ MixContents archiveContents(const std::string& path, Descriptor& file) {
     return contents;
 }
 
-MixContents bareProject(const std::string& path, const Descriptor& file) {
+MixContents bareProject(const std::string& path, const ReadDescriptor& file) {
     struct stat st {};
     if (::fstat(file.get(), &st) != 0) {
         throw IoError::fromErrno(path, errno);
@@ -363,7 +341,10 @@ MixContents bareProject(const std::string& path, const Descriptor& file) {
 }  // namespace
 
 MixContents readMixContents(const std::string& path) {
-    Descriptor file(path);
+    ReadDescriptor file(path);
+    if (file.get() < 0) {
+        throw IoError::fromErrno(path, file.openError());
+    }
     char head[4];
     const ssize_t got = ::pread(file.get(), head, sizeof head, 0);
     if (got < 0) {
