@@ -166,6 +166,7 @@ void timeSteps(const std::filesystem::path& root, const std::string& site,
 
 std::vector<std::string> smallIds() {
     std::vector<std::string> ids;
+    ids.reserve(kSmallFiles);
     for (int i = 0; i < kSmallFiles; ++i) {
         ids.push_back(std::to_string(100000 + i));
     }

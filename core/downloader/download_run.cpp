@@ -94,7 +94,10 @@ void DownloadRun::setStatus(std::size_t row, const DownloadState& state) {
     }
 }
 
-void DownloadRun::holdWhilePaused() const {
+void DownloadRun::holdWhilePaused() {
+    if (paused_.load()) {
+        collectFinished(true);  // a paused run shows the file it finished
+    }
     while (paused_.load() && !stopped()) {
         std::this_thread::sleep_for(kPollInterval);
     }
@@ -107,32 +110,38 @@ bool DownloadRun::siteSilent() const {
 DownloadResult DownloadRun::batch() {
     try {
         requireFolder(settings_.savePath);
-        DownloadUnderWay running(settings_.folder);
-        // Rows another run was fetching when this one came to them. Two runs going down one
-        // queue meet at every row, so each is waited for at the end: then the other run has
-        // taken it off the queue, or this one fetches it.
-        std::vector<std::size_t> heldElsewhere;
-        auto go = [&](std::size_t row, WhenHeld whenHeld) {
-            return process(row, running, true, whenHeld) != RowEnd::Stopped && !siteSilent();
-        };
-        for (std::size_t row = 0; row < rows_.size() && !stopped(); ++row) {
-            holdWhilePaused();
-            if (!rows_.status(row).isRunnable()) {
-                continue;
+        {
+            DownloadUnderWay running(settings_.folder);
+            const CollectAtEnd collect{*this};
+            // Rows another run was fetching when this one came to them. Two runs going down one
+            // queue meet at every row, so each is waited for at the end: then the other run has
+            // taken it off the queue, or this one fetches it.
+            std::vector<std::size_t> heldElsewhere;
+            auto go = [&](std::size_t row, WhenHeld whenHeld) {
+                return process(row, running, true, whenHeld) != RowEnd::Stopped && !siteSilent() &&
+                       !finishFailure_;
+            };
+            for (std::size_t row = 0; row < rows_.size() && !stopped(); ++row) {
+                holdWhilePaused();
+                if (!rows_.status(row).isRunnable()) {
+                    continue;
+                }
+                if (!go(row, WhenHeld::LeaveIt)) {
+                    break;
+                }
+                if (rows_.status(row).kind() == DownloadState::Kind::Busy) {
+                    heldElsewhere.push_back(row);
+                }
             }
-            if (!go(row, WhenHeld::LeaveIt)) {
-                break;
-            }
-            if (rows_.status(row).kind() == DownloadState::Kind::Busy) {
-                heldElsewhere.push_back(row);
+            for (std::size_t i = 0;
+                 i < heldElsewhere.size() && !stopped() && !siteSilent() && !finishFailure_; ++i) {
+                // A row deleted in the window meanwhile is not waited for.
+                if (rows_.status(heldElsewhere[i]).kind() == DownloadState::Kind::Busy) {
+                    go(heldElsewhere[i], WhenHeld::Wait);
+                }
             }
         }
-        for (std::size_t i = 0; i < heldElsewhere.size() && !stopped() && !siteSilent(); ++i) {
-            // A row deleted in the window meanwhile is not waited for.
-            if (rows_.status(heldElsewhere[i]).kind() == DownloadState::Kind::Busy) {
-                go(heldElsewhere[i], WhenHeld::Wait);
-            }
-        }
+        rethrowFinishFailure();
     } catch (const IoError& e) {
         return {DownloadResult::Outcome::Failed, failureText(e)};
     }
@@ -148,8 +157,12 @@ DownloadResult DownloadRun::batch() {
 DownloadResult DownloadRun::single(std::size_t row) {
     try {
         requireFolder(settings_.savePath);
-        DownloadUnderWay running(settings_.folder);
-        process(row, running, false, WhenHeld::LeaveIt);
+        {
+            DownloadUnderWay running(settings_.folder);
+            const CollectAtEnd collect{*this};
+            process(row, running, false, WhenHeld::LeaveIt);
+        }
+        rethrowFinishFailure();
     } catch (const IoError& e) {
         return {DownloadResult::Outcome::Failed, failureText(e)};
     }
@@ -164,6 +177,7 @@ DownloadRun::RowEnd DownloadRun::process(std::size_t row, DownloadUnderWay& runn
     const PendingEntry pending = rows_.entry(row);
     const std::int32_t number = pending.entry.RecordNumber;
     if (!running.claimMix(number)) {
+        collectFinished(true);  // not left unreported while this one waits
         setStatus(row, DownloadState::busy());
         if (whenHeld == WhenHeld::LeaveIt) {
             return RowEnd::Skipped;
@@ -178,8 +192,13 @@ DownloadRun::RowEnd DownloadRun::process(std::size_t row, DownloadUnderWay& runn
     }
     struct Release {
         DownloadUnderWay& running;
-        std::int32_t number;
-        ~Release() { running.releaseMix(number); }
+        std::int32_t number = 0;
+        bool handedOn = false;  // the finisher's to let go
+        ~Release() {
+            if (!handedOn) {
+                running.releaseMix(number);
+            }
+        }
     } release{running, number};
     try {
         if (onlyWhileQueued && !queue_.isWaiting(pending)) {
@@ -194,7 +213,9 @@ DownloadRun::RowEnd DownloadRun::process(std::size_t row, DownloadUnderWay& runn
                    DownloadState::failed(missingRecordText(settings_.folder, pending.entry.Id)));
             return RowEnd::Skipped;
         }
-        return fetchRow(row, pending, *record);
+        const RowEnd end = fetchRow(row, pending, *record, running);
+        release.handedOn = end == RowEnd::HandedOn;
+        return release.handedOn ? RowEnd::Ended : end;
     } catch (const IoError& e) {
         giveUp(row, DownloadState::failed(failureText(e)));
         throw;
@@ -238,16 +259,20 @@ std::optional<std::uint32_t> DownloadRun::recordOf(const QueueEntry& entry) {
 }
 
 DownloadRun::RowEnd DownloadRun::fetchRow(std::size_t row, const PendingEntry& pending,
-                                          std::uint32_t record) {
+                                          std::uint32_t record, DownloadUnderWay& running) {
     const std::string address = downloadAddress(settings_.site, pending.entry.Id);
     setStatus(row, DownloadState::preparing());
     const std::string finalPath = downloadFileName(settings_.savePath, pending.entry.Id,
                                                    pending.entry.Track, settings_.fullNames);
     // Never a part of a file under its final name: a kill or a stop leaves only the .part.
     const std::string part = finalPath + ".part";
+    if (handedOn_ && handedOn_->finalPath == finalPath) {
+        collectFinished(true);  // the same file again: not while the last one is being renamed
+    }
     if (std::optional<RowEnd> end = fetchPart(row, pending, address, part)) {
         return *end;
     }
+    collectFinished(true);  // the row before ends before this one
     // A complete transfer of a known length left exactly that many bytes.
     const std::int64_t bytes = total_ >= 0 ? total_ : fileSizeOr0(part);
     if (bytes == 0) {
@@ -256,24 +281,64 @@ DownloadRun::RowEnd DownloadRun::fetchRow(std::size_t row, const PendingEntry& p
         drop(row, pending);
         return RowEnd::Ended;
     }
-    if (std::optional<std::string> defect = finishFile(part, finalPath)) {
-        giveUp(row, DownloadState::broken(*defect));
-        return RowEnd::Ended;
-    }
-    // The row says "ОК" only once the catalogue knows.
-    if (!markDownloaded(pending, record, bytes / 1024)) {
-        giveUp(row, DownloadState::failed(missingRecordText(settings_.folder, pending.entry.Id)));
-        return RowEnd::Ended;
-    }
     reportProgress(row, true);
     observer_.transferCleared();
-    setStatus(row, DownloadState::done());
-    sound_.PlaySoundFile("done.wav");
-    noteDownloadedMix(settings_.folder, pending.entry.Id, finalPath);
-    return RowEnd::Ended;
+    handOn(row, pending, record, part, finalPath, bytes, running);
+    return RowEnd::HandedOn;
+}
+
+void DownloadRun::handOn(std::size_t row, const PendingEntry& pending, std::uint32_t record,
+                         const std::string& part, const std::string& finalPath, std::int64_t bytes,
+                         DownloadUnderWay& running) {
+    FinishJob job{settings_.folder,        pending,      record, part, finalPath, bytes,
+                  settings_.checkArchives, contentType_, {}};
+    // The archive was summed as it arrived: only its directory, and an entry that does not
+    // match it, is read from the disk again.
+    if (summedPart_ == part && sums_.size() == static_cast<std::uint64_t>(bytes)) {
+        job.sums = std::exchange(sums_, {});
+    }
+    summedPart_.clear();
+    handedOn_ = HandedOn{row, pending, bytes, part, finalPath, &running};
+    finisher_.start(std::move(job));
+}
+
+void DownloadRun::collectFinished(bool wait) {
+    if (!handedOn_ || (!wait && !finisher_.ready())) {
+        return;
+    }
+    const HandedOn file = std::move(*handedOn_);
+    handedOn_.reset();
+    try {
+        const FinishedFile finished = finisher_.take();
+        if (finished.kind == FinishedFile::Kind::Broken) {
+            setStatus(file.row, DownloadState::broken(finished.defect));
+            sound_.PlaySoundFile("STOP.wav");
+        } else if (finished.kind == FinishedFile::Kind::Replaced &&
+                   !markMovedRecord(file.pending, file.bytes, file.finalPath)) {
+            setStatus(file.row, DownloadState::failed(
+                                    missingRecordText(settings_.folder, file.pending.entry.Id)));
+            sound_.PlaySoundFile("STOP.wav");
+        } else {
+            // The row says "ОК" only once the catalogue knows.
+            setStatus(file.row, DownloadState::done());
+            sound_.PlaySoundFile("done.wav");
+        }
+    } catch (const IoError& e) {
+        setStatus(file.row, DownloadState::failed(failureText(e)));
+        sound_.PlaySoundFile("STOP.wav");
+        finishFailure_ = std::current_exception();
+    }
+    file.running->releaseMix(file.pending.entry.RecordNumber);
+}
+
+void DownloadRun::rethrowFinishFailure() {
+    if (finishFailure_) {
+        std::rethrow_exception(std::exchange(finishFailure_, nullptr));
+    }
 }
 
 void DownloadRun::drop(std::size_t row, const PendingEntry& pending) {
+    collectFinished(true);
     observer_.transferCleared();
     setStatus(row, DownloadState::dropped());
     queue_.markRemoved(pending);
@@ -383,29 +448,8 @@ FileTransfer::Outcome DownloadRun::fetchOnce(std::size_t row, const std::string&
     return outcome;
 }
 
-std::optional<std::string> DownloadRun::finishFile(const std::string& part,
-                                                   const std::string& finalPath) {
-    if (::rename(part.c_str(), finalPath.c_str()) != 0) {
-        throw IoError::fromErrno(finalPath, errno);
-    }
-    if (!settings_.checkArchives) {
-        return std::nullopt;
-    }
-    // The archive was summed as it arrived: only its directory, and an entry that does not
-    // match it, is read from the disk again.
-    const bool summed =
-        summedPart_ == part && sums_.size() == static_cast<std::uint64_t>(fileSizeOr0(finalPath));
-    std::optional<BodyDefect> defect =
-        bodyDefect(finalPath, contentType_, summed ? std::exchange(sums_, {}) : ArchiveSums());
-    summedPart_.clear();
-    if (!defect) {
-        return std::nullopt;
-    }
-    ::unlink(finalPath.c_str());
-    return bodyDefectText(*defect, finalPath);
-}
-
 void DownloadRun::reportProgress(std::size_t row, bool complete) {
+    collectFinished(false);
     const int percent = transferPercent(position_, maximum_, complete);
     auto now = std::chrono::steady_clock::now();
     const bool due = now - lastReport_ >= kProgressInterval || complete;
@@ -433,6 +477,7 @@ bool DownloadRun::waitBeforeRetry(std::size_t row, int attempt, int retryAfterSe
     if (retryAfterSeconds >= 0 && retryAfterSeconds <= kLongestRetryAfter) {
         waitMs = retryAfterSeconds * 1000;
     }
+    collectFinished(true);
     setStatus(row, DownloadState::retrying(attempt + 1));
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     while (!stopped() && std::chrono::steady_clock::now() < until) {
@@ -446,33 +491,34 @@ bool DownloadRun::mayRetry(int attempt, const HttpFailure& failure) const {
 }
 
 void DownloadRun::giveUp(std::size_t row, const DownloadState& state) {
+    collectFinished(true);
     observer_.transferCleared();
     setStatus(row, state);
     sound_.PlaySoundFile("STOP.wav");
 }
 
-bool DownloadRun::markDownloaded(const PendingEntry& pending, std::uint32_t record,
-                                 std::int64_t kilobytes) {
-    CatalogueFile base(settings_.folder + kCatalogueFileName);
-    auto mark = [&](MixRecord& mix) {
-        mix.HasFile = 1;
-        mix.Size = static_cast<std::int32_t>(
-            std::min<std::int64_t>(kilobytes, std::numeric_limits<std::int32_t>::max()));
-        return true;
-    };
-    if (base.updateIfHolds({record, pending.entry.Id}, mark) != CheckedWrite::Written) {
-        // The catalogue changed under the transfer (a restore, another program's compaction):
-        // the mix's record is looked for again rather than another mix marked.
-        strayRecords_.reset();
-        const std::optional<std::uint32_t> moved = recordOf(pending.entry);
-        if (!moved ||
-            base.updateIfHolds({*moved, pending.entry.Id}, mark) != CheckedWrite::Written) {
-            return false;
-        }
+bool DownloadRun::markMovedRecord(const PendingEntry& pending, std::int64_t bytes,
+                                  const std::string& finalPath) {
+    // The catalogue changed under the transfer (a restore, another program's compaction): the
+    // mix's record is looked for again rather than another mix marked.
+    strayRecords_.reset();
+    const std::optional<std::uint32_t> moved = recordOf(pending.entry);
+    if (!moved) {
+        return false;
     }
-    // The record first: should the program die between the two writes, the entry is still
-    // queued and is fetched again, rather than a fetched file the catalogue never learns of.
+    const CheckedWrite marked =
+        CatalogueFile(settings_.folder + kCatalogueFileName)
+            .updateIfHolds({*moved, pending.entry.Id}, [&](MixRecord& mix) {
+                mix.HasFile = 1;
+                mix.Size = static_cast<std::int32_t>(
+                    std::min<std::int64_t>(bytes / 1024, std::numeric_limits<std::int32_t>::max()));
+                return true;
+            });
+    if (marked != CheckedWrite::Written) {
+        return false;
+    }
     queue_.markRemoved(pending);
+    noteDownloadedMix(settings_.folder, pending.entry.Id, finalPath);
     return true;
 }
 

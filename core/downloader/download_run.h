@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@
 #include "core/catalogue/queue_file.h"
 #include "core/downloader/archive_check.h"
 #include "core/downloader/download_rows.h"
+#include "core/downloader/file_finisher.h"
 #include "core/net/http_client.h"
 #include "core/net/pacing.h"
 #include "core/sound/sound.h"
@@ -85,8 +87,9 @@ public:
 private:
     // How a row's turn ended, as far as the rest of the batch is concerned.
     enum class RowEnd {
-        Ended,    // fetched, dropped, or failed: siteSilent() tells whether the site was silent
-        Skipped,  // the site was not asked: another run has it, or no record holds the mix
+        Ended,     // fetched, dropped, or failed: siteSilent() tells whether the site was silent
+        HandedOn,  // fetched: its file's last steps run beside the next row, its claim with them
+        Skipped,   // the site was not asked: another run has it, or no record holds the mix
         Stopped,
     };
     // What process() does with a row whose mix another run is fetching: leaves it ("Занят"), or
@@ -96,7 +99,8 @@ private:
     // A file error fails the row it came on and ends the run.
     RowEnd process(std::size_t row, DownloadUnderWay& running, bool onlyWhileQueued,
                    WhenHeld whenHeld);
-    RowEnd fetchRow(std::size_t row, const PendingEntry& pending, std::uint32_t record);
+    RowEnd fetchRow(std::size_t row, const PendingEntry& pending, std::uint32_t record,
+                    DownloadUnderWay& running);
     // The record that holds the entry's mix: the one at the entry's number when it holds the ID,
     // else the first with the ID. A restore, a damaged queue or another program can leave an
     // entry whose number is 0, past the end, or another mix's.
@@ -110,21 +114,35 @@ private:
     // out as HttpError, what arrived kept where a later try may go on from it.
     FileTransfer::Outcome fetchOnce(std::size_t row, const std::string& address,
                                     const std::string& part);
-    // Renames the whole `part` to `finalPath` and checks the body where the settings ask: why it
-    // is not the mix (it is removed then), or nothing.
-    std::optional<std::string> finishFile(const std::string& part, const std::string& finalPath);
+    // Hands the whole `part` to the finisher: renamed to `finalPath`, checked, the marks.
+    void handOn(std::size_t row, const PendingEntry& pending, std::uint32_t record,
+                const std::string& part, const std::string& finalPath, std::int64_t bytes,
+                DownloadUnderWay& running);
+    // The handed-on row's outcome to the window, once the finisher is through with it (at once
+    // with `wait`), and the row's claim let go. A file error is the row's, and ends the run
+    // at its next step.
+    void collectFinished(bool wait);
     // The site said the file is gone: the entry leaves the queue.
     void drop(std::size_t row, const PendingEntry& pending);
     // Two tries in a row got no answer: the site is down, or the connection is.
     bool siteSilent() const;
-    // The record of the mix marked as downloaded, then its entry taken off the queue: false when
-    // the catalogue no longer holds the mix, and nothing is marked.
-    bool markDownloaded(const PendingEntry& pending, std::uint32_t record, std::int64_t kilobytes);
+    // The record of the mix, looked for again, marked as downloaded and its entry taken off the
+    // queue: for a catalogue replaced under the transfer. False when it no longer holds the mix,
+    // and nothing is marked.
+    bool markMovedRecord(const PendingEntry& pending, std::int64_t bytes,
+                         const std::string& finalPath);
+    void rethrowFinishFailure();
+    // At the end of a run, however it ends: the handed-on row is waited for and reported before
+    // its claim and the run's lock go.
+    struct CollectAtEnd {
+        DownloadRun& run;
+        ~CollectAtEnd() { run.collectFinished(true); }
+    };
     // The running transfer's position to the window: its percentage whenever that changes, the
     // bar at most every few tens of milliseconds.
     void reportProgress(std::size_t row, bool complete);
     // Pause freezes the run between any two of its steps, and inside a transfer.
-    void holdWhilePaused() const;
+    void holdWhilePaused();
     bool stopped() const { return stop_.load(); }
     void setStatus(std::size_t row, const DownloadState& state);
     // Whether a request that failed so may be tried again after try `attempt`.
@@ -163,6 +181,18 @@ private:
     // The records of the run's entries whose number does not hold their mix, by ID (0: none),
     // found at the first such entry.
     std::optional<std::unordered_map<std::string, std::uint32_t>> strayRecords_;
+    // The row whose file the finisher has, and a file error that came of it.
+    struct HandedOn {
+        std::size_t row;
+        PendingEntry pending;
+        std::int64_t bytes;
+        std::string part;
+        std::string finalPath;
+        DownloadUnderWay* running;
+    };
+    std::optional<HandedOn> handedOn_;
+    std::exception_ptr finishFailure_;
+    FileFinisher finisher_;
 };
 
 }  // namespace kelvarn

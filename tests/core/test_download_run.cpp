@@ -417,11 +417,8 @@ TEST_F(DownloadRunTest, AnEntryWithAStaleNumberMarksTheRecordOfItsMix) {
 // A catalogue replaced while a file comes down (a restore with the records in another order):
 // the mark goes to the record that holds the mix now, never to the one at its old number.
 TEST_F(DownloadRunTest, ACatalogueReplacedUnderATransferIsMarkedWhereTheMixNowIs) {
-    const std::size_t a =
-        mixWhere([](const DemoMix& m) { return m.status == 200 && m.bytes > 4096; });
-    const std::size_t b = mixWhere([&](const DemoMix& m) {
-        return m.status == 200 && m.bytes > 4096 && m.id != site.mixes()[a].id;
-    });
+    const auto [first, second] = twoLargeMixes();
+    const std::size_t a = first, b = second;
     queueMixes({a, b});
     bool replaced = false;
     reports.onProgress = [&] {
@@ -439,6 +436,27 @@ TEST_F(DownloadRunTest, ACatalogueReplacedUnderATransferIsMarkedWhereTheMixNowIs
     EXPECT_EQ(base.read(1).Size, site.mixes()[b].bytes / 1024);
     EXPECT_EQ(rows.status(0).kind(), DownloadState::Kind::Done);
     EXPECT_EQ(rows.status(1).kind(), DownloadState::Kind::Done);
+}
+
+// A mark that cannot be written (the catalogue gone from under the run, a folder in its place)
+// fails its row with the file's name and ends the run: the file stays, its entry stays queued.
+TEST_F(DownloadRunTest, AMarkThatCannotBeWrittenFailsItsRowAndEndsTheRun) {
+    const auto [first, second] = twoLargeMixes();
+    const std::size_t a = first, b = second;
+    queueMixes({a, b});
+    reports.onProgress = [&] {
+        if (::unlink(folder.file("Base.vlt").c_str()) == 0) {
+            ::mkdir(folder.file("Base.vlt").c_str(), 0755);
+        }
+    };
+    const DownloadResult result = batch();
+    EXPECT_EQ(result.outcome, DownloadResult::Outcome::Failed);
+    EXPECT_NE(result.error.find(folder.file("Base.vlt")), std::string::npos) << result.error;
+    EXPECT_EQ(rows.status(0).kind(), DownloadState::Kind::Failed);
+    EXPECT_FALSE(fileExists(folder.file("ZIP/" + site.mixes()[b].id + ".zip")));
+    EXPECT_EQ(readBytes(folder.file("ZIP/" + site.mixes()[a].id + ".zip")),
+              site.archive(site.mixes()[a]));
+    EXPECT_TRUE(QueueFile(folder.file("List.dnl")).isWaiting(rows.entry(0)));
 }
 
 TEST_F(DownloadRunTest, AMixAnotherRunIsFetchingIsLeftToItUntilItLetsGoAndNeverFetchedTwice) {

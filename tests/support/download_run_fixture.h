@@ -92,6 +92,15 @@ protected:
         throw std::logic_error("no such mix");
     }
 
+    // Two mixes the site sends whole, each over 4 KB: a transfer long enough to report progress.
+    std::pair<std::size_t, std::size_t> twoLargeMixes() const {
+        auto large = [](const DemoMix& m) { return m.status == 200 && m.bytes > 4096; };
+        const std::size_t first = mixWhere(large);
+        return {first, mixWhere([&](const DemoMix& m) {
+                    return large(m) && m.id != site.mixes()[first].id;
+                })};
+    }
+
     DemoSite site{DemoSiteOptions{.mixes = 100, .seed = 7}};
     TempFolder folder;
     DownloadRows rows;
