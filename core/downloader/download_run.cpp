@@ -298,7 +298,7 @@ void DownloadRun::handOn(std::size_t row, const PendingEntry& pending, std::uint
         job.sums = std::exchange(sums_, {});
     }
     summedPart_.clear();
-    handedOn_ = HandedOn{row, pending, bytes, part, finalPath, &running};
+    handedOn_ = HandedOn{row, pending, bytes, finalPath, &running};
     finisher_.start(std::move(job));
 }
 

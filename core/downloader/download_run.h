@@ -186,7 +186,6 @@ private:
         std::size_t row;
         PendingEntry pending;
         std::int64_t bytes;
-        std::string part;
         std::string finalPath;
         DownloadUnderWay* running;
     };

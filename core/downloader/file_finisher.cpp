@@ -67,11 +67,6 @@ void FileFinisher::start(FinishJob job) {
     changed_.notify_all();
 }
 
-bool FileFinisher::busy() const {
-    std::lock_guard hold(mutex_);
-    return running_;
-}
-
 bool FileFinisher::ready() const {
     std::lock_guard hold(mutex_);
     return !running_ || ended_;

@@ -53,7 +53,6 @@ public:
 
     // Starts `job`; the last one's outcome must have been taken.
     void start(FinishJob job);
-    bool busy() const;
     // Whether the running job has ended (always, when there is none).
     bool ready() const;
     // Waits for the job and gives its outcome, or throws what it threw.
