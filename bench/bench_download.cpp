@@ -33,7 +33,7 @@
 #include "core/downloader/archive_check.h"
 #include "core/downloader/download_lock.h"
 #include "core/downloader/download_run.h"
-#include "core/inspect/fact_lines.h"
+#include "core/mixfiles/fact_lines.h"
 #include "core/net/http_client.h"
 #include "core/net/site_address.h"
 #include "core/sound/sound.h"

@@ -10,7 +10,7 @@
 
 #include "bench/bench_support.h"
 #include "core/catalogue/mix_record.h"
-#include "core/inspect/project_reader.h"
+#include "core/mixfiles/project_reader.h"
 #include "core/storage/data_files.h"
 #include "demo_site/demo_project.h"
 #include "demo_site/demo_site.h"

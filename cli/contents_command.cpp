@@ -2,7 +2,7 @@
 #include "cli/cli_output.h"
 #include "cli/commands.h"
 #include "core/catalogue/catalogue_file.h"
-#include "core/inspect/archive_reader.h"
+#include "core/mixfiles/archive_reader.h"
 #include "core/storage/data_files.h"
 #include "core/tools/downloaded_mixes.h"
 #include "core/tools/mix_facts.h"

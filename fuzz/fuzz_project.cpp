@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/inspect/archive_reader.h"
-#include "core/inspect/project_reader.h"
+#include "core/mixfiles/archive_reader.h"
+#include "core/mixfiles/project_reader.h"
 #include "core/storage/io_error.h"
 #include "fuzz/fuzz_support.h"
 

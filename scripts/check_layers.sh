@@ -26,7 +26,7 @@ check cli '#include\s*"(gui|demo_site)/' "a layer beside or above it"
 check demo_site '#include\s*"(gui|cli)/' "a layer beside or above it"
 
 # The core's floors, lowest first.
-floors=(net sound storage catalogue import inspect downloader tools)
+floors=(net sound storage catalogue import mixfiles downloader tools)
 for i in "${!floors[@]}"; do
     above=("${floors[@]:i+1}")
     if [ ${#above[@]} -gt 0 ]; then

@@ -15,7 +15,7 @@
 #include "core/downloader/archive_check.h"
 #include "core/downloader/download_lock.h"
 #include "core/downloader/download_names.h"
-#include "core/inspect/fact_lines.h"
+#include "core/mixfiles/fact_lines.h"
 #include "core/net/site_address.h"
 #include "core/storage/data_files.h"
 #include "core/storage/io_error.h"

@@ -10,7 +10,7 @@
 
 #include "core/catalogue/catalogue_file.h"
 #include "core/downloader/download_rows.h"
-#include "core/inspect/fact_lines.h"
+#include "core/mixfiles/fact_lines.h"
 #include "core/storage/data_files.h"
 #include "core/storage/io_error.h"
 

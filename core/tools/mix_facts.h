@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the downloaded mixes' projects say, kept in the side file (core/inspect/fact_lines), and
+// What the downloaded mixes' projects say, kept in the side file (core/mixfiles/fact_lines), and
 // the searches over it.
 #pragma once
 
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/catalogue/catalogue_file.h"
-#include "core/inspect/fact_lines.h"
+#include "core/mixfiles/fact_lines.h"
 #include "core/tools/downloaded_mixes.h"
 #include "core/tools/search.h"
 

@@ -9,7 +9,7 @@
 #include <QTableWidget>
 #include <string>
 
-#include "core/inspect/archive_reader.h"
+#include "core/mixfiles/archive_reader.h"
 #include "gui/common/secondary_window.h"
 
 namespace kelvarn {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "core/inspect/project_reader.h"
+#include "core/mixfiles/project_reader.h"
 #include "tests/support/project_writer.h"
 #include "tests/support/test_support.h"
 

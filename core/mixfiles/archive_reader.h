@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/inspect/project_reader.h"
+#include "core/mixfiles/project_reader.h"
 
 namespace kelvarn {
 

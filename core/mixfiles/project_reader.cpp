@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/inspect/project_reader.h"
+#include "core/mixfiles/project_reader.h"
 
 #include <array>
 #include <bitset>
@@ -10,7 +10,7 @@
 #include <unordered_set>
 #include <utility>
 
-#include "core/inspect/project_text.h"
+#include "core/mixfiles/project_text.h"
 
 namespace kelvarn {
 namespace {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/inspect/archive_reader.h"
+#include "core/mixfiles/archive_reader.h"
 #include "core/storage/data_files.h"
 
 namespace kelvarn {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "core/inspect/fact_lines.h"
+#include "core/mixfiles/fact_lines.h"
 #include "demo_site/demo_site.h"
 #include "tests/support/project_writer.h"
 #include "tests/support/test_support.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/inspect/archive_reader.h"
+#include "core/mixfiles/archive_reader.h"
 
 #include <fcntl.h>
 #include <libdeflate.h>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/inspect/project_text.h"
+#include "core/mixfiles/project_text.h"
 
 #include <array>
 #include <cstdint>
 
-#include "core/inspect/project_reader.h"
+#include "core/mixfiles/project_reader.h"
 
 namespace kelvarn {
 namespace {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/inspect/fact_lines.h"
+#include "core/mixfiles/fact_lines.h"
 
 #include <fcntl.h>
 #include <unistd.h>
